@@ -1,0 +1,15 @@
+# vexlin_library(NAME [DEPS targets…] [PRIVATE_DEPS targets…])
+# One static library per source folder: every .cpp and .h below the folder
+# belongs to it, so adding a file needs no CMake edit. Headers are included as
+# "folder/File.h" from src/.
+function(vexlin_library name)
+    cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;RESOURCES" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    add_library(vexlin_${name} STATIC ${sources} ${ARG_RESOURCES})
+    add_library(vexlin::${name} ALIAS vexlin_${name})
+    target_include_directories(vexlin_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(vexlin_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+    target_compile_definitions(vexlin_${name} PUBLIC
+        VEXLIN_VERSION="${PROJECT_VERSION}" QT_NO_KEYWORDS)
+endfunction()

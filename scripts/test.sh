@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the whole suite, then
+# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   --no-sanitizers  skips the second build (quicker while developing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sanitizers=1
+[ "${1:-}" = "--no-sanitizers" ] && sanitizers=0
+
+bash scripts/setup.sh --test
+jobs=$(nproc)
+
+bash scripts/build.sh build -DVEXLIN_BUILD_TESTS=ON
+(cd build && ctest --output-on-failure --parallel "$jobs" --timeout 300)
+
+if [ "$sanitizers" = 1 ]; then
+    bash scripts/build.sh build-asan -DVEXLIN_BUILD_TESTS=ON -DVEXLIN_SANITIZE=ON \
+        -DCMAKE_BUILD_TYPE=Debug
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    (cd build-asan && ctest --output-on-failure --parallel "$jobs" --timeout 600 -L unit)
+fi

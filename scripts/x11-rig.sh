@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs a command against a private X server: Xvfb with openbox, its own
+# XDG_CONFIG_HOME / XDG_CACHE_HOME / XDG_DATA_HOME, all torn down afterwards.
+#
+#   x11-rig.sh [--screens WxH[,WxH…]] [--settings FILE] [--no-wm] -- COMMAND…
+#
+# --screens   one Xvfb screen (default 1920x1080); two or more are joined side
+#             by side with Xinerama, as a multi-monitor desktop.
+# --settings  copied to $XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf first.
+# The command sees DISPLAY, the XDG folders and VEXLIN_RIG_HOME (scratch space).
+set -euo pipefail
+
+screens="1920x1080"
+settings=""
+wm=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --screens) screens=$2; shift 2 ;;
+    --settings) settings=$2; shift 2 ;;
+    --no-wm) wm=0; shift ;;
+    --) shift; break ;;
+    *) echo "x11-rig: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+[ $# -gt 0 ] || { echo "x11-rig: no command" >&2; exit 2; }
+
+home=$(mktemp -d /tmp/vexlin-rig-XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$home"
+}
+trap cleanup EXIT INT TERM
+
+screen_args=()
+n=0
+IFS=',' read -ra sizes <<<"$screens"
+for size in "${sizes[@]}"; do
+    screen_args+=(-screen "$n" "${size}x24")
+    n=$((n + 1))
+done
+[ "$n" -gt 1 ] && screen_args+=(+xinerama)
+
+# -displayfd lets Xvfb pick a free display number and tell us once it listens,
+# so rigs can run side by side.
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -noreset -nolisten tcp "${screen_args[@]}" >"$home/xvfb.log" 2>&1 &
+pids+=($!)
+number=""
+for _ in $(seq 1 100); do
+    if read -r -t 0.1 number <&"$fd" 2>/dev/null && [ -n "$number" ]; then break; fi
+    kill -0 "${pids[0]}" 2>/dev/null || { cat "$home/xvfb.log" >&2; exit 1; }
+done
+exec {fd}>&-
+[ -n "$number" ] || { echo "x11-rig: Xvfb did not start" >&2; cat "$home/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$number"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+mkdir -p "$home/config/Vexlin" "$home/cache" "$home/data" "$home/scratch"
+export XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data"
+export XDG_RUNTIME_DIR="$home/runtime" VEXLIN_RIG_HOME="$home/scratch" HOME="$home/scratch"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+[ -n "$settings" ] && cp "$settings" "$home/config/Vexlin/VexlinCapture.conf"
+
+if [ "$wm" = 1 ]; then
+    openbox --sm-disable >"$home/openbox.log" 2>&1 &
+    pids+=($!)
+    # openbox is ready once it has claimed _NET_SUPPORTING_WM_CHECK on the root.
+    for _ in $(seq 1 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+fi
+
+set +e
+"$@"
+status=$?
+set -e
+exit $status

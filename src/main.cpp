@@ -1,0 +1,26 @@
+#include "platform/DisplayServer.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    // Capture, hot keys and the window list all speak X11, so the xcb platform
+    // is the only one that works; an explicit choice (tests use offscreen)
+    // still wins.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const platform::DisplayServer server = platform::detectDisplayServer();
+        if (server != platform::DisplayServer::X11) {
+            std::fprintf(stderr, "%s\n", qPrintable(platform::displayServerProblem(server)));
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexlin Capture"));
+    QApplication::setOrganizationName(QStringLiteral("Vexlin"));
+    QApplication::setApplicationVersion(QStringLiteral(VEXLIN_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+    return QApplication::exec();
+}
