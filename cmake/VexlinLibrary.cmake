@@ -6,6 +6,12 @@ function(vexlin_library name)
     cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;RESOURCES" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    if(NOT sources)
+        # A folder whose subsystem is not written yet still gives a target, so
+        # the graph below stays the same as folders fill up.
+        file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/empty.cpp "")
+        set(sources ${CMAKE_CURRENT_BINARY_DIR}/empty.cpp)
+    endif()
     add_library(vexlin_${name} STATIC ${sources} ${ARG_RESOURCES})
     add_library(vexlin::${name} ALIAS vexlin_${name})
     target_include_directories(vexlin_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
