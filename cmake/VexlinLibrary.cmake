@@ -11,6 +11,7 @@ function(vexlin_library name)
         # the graph below stays the same as folders fill up.
         file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/empty.cpp "")
         set(sources ${CMAKE_CURRENT_BINARY_DIR}/empty.cpp)
+        set_source_files_properties(${sources} PROPERTIES SKIP_AUTOGEN ON)
     endif()
     add_library(vexlin_${name} STATIC ${sources} ${ARG_RESOURCES})
     add_library(vexlin::${name} ALIAS vexlin_${name})
