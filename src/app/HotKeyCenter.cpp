@@ -29,12 +29,13 @@ std::optional<platform::XKeyCombo> toX(const KeyShortcut& shortcut) {
 } // namespace
 
 HotKeyCenter::HotKeyCenter(std::unique_ptr<platform::GlobalKeyGrabber> grabber, QObject* parent)
-    : QObject(parent)
-    , grabber_(std::move(grabber)) {
+    : QObject(parent), grabber_(std::move(grabber)) {
     grabber_->setOnPressed([this](quint32 id) { dispatch(id); });
 }
 
-HotKeyCenter::~HotKeyCenter() { grabber_->setOnPressed({}); }
+HotKeyCenter::~HotKeyCenter() {
+    grabber_->setOnPressed({});
+}
 
 HotKeyCenter& HotKeyCenter::shared() {
     assertMainThread();

@@ -72,9 +72,9 @@ HotKeyCenter::ShortcutMap defaultShortcuts() {
     HotKeyCenter::ShortcutMap map;
     for (CaptureAction action : app::captureActions::allCases()) {
         const auto i = static_cast<size_t>(app::index(action));
-        map[action] = KeyShortcut{keyCodes[i],
-                                  app::copiesOnly(action) ? kShiftOptionCommand | kControl
-                                                          : kShiftOptionCommand};
+        map[action] =
+            KeyShortcut{keyCodes[i], app::copiesOnly(action) ? kShiftOptionCommand | kControl
+                                                             : kShiftOptionCommand};
     }
     return map;
 }
@@ -113,7 +113,8 @@ TEST_F(HotKeyCenterTest, RegistersTheNineActionsByIndexWithTheirXKeys) {
 
     press(1);
     press(8);
-    EXPECT_THAT(actions, testing::ElementsAre(CaptureAction::window, CaptureAction::fullscreenCopy));
+    EXPECT_THAT(actions,
+                testing::ElementsAre(CaptureAction::window, CaptureAction::fullscreenCopy));
 }
 
 TEST_F(HotKeyCenterTest, RegistersOnlyTheActionsTheMapNames) {
