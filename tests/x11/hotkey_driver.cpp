@@ -2,7 +2,12 @@
 // on stdin, and reports on stdout what it does and what it hears:
 //
 //   register JSON   registerAll() with a shortcut map in its stored JSON form
+//                   (what it leaves out keeps its default; null disables)
 //                   → "registered conflicts=<raw names joined by ','|->"
+//   follow          follow() the settings store (under the rig's
+//                   XDG_CONFIG_HOME) → "registered conflicts=…"
+//   set NAME JSON   sets one stored shortcut ({"keyCode":n,"modifiers":n} or
+//                   null) in the settings store → "registered conflicts=…"
 //   suspend, resume → "suspended", "resumed"
 //   hold NAME       holdEscape() → "token NAME <token> escape=<0|1>"
 //   release TOKEN   releaseEscape() → "released escape=<0|1>"
@@ -13,6 +18,8 @@
 #include "app/CaptureAction.h"
 #include "app/HotKeyCenter.h"
 #include "app/KeyShortcut.h"
+#include "app/Preferences.h"
+#include "app/ShortcutMap.h"
 
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -34,27 +41,36 @@ QString escapeState(const app::HotKeyCenter& center) {
     return center.isEscapeRegistered() ? QStringLiteral("escape=1") : QStringLiteral("escape=0");
 }
 
+void sayConflicts(const app::HotKeyCenter& center) {
+    QStringList names;
+    for (app::CaptureAction action : center.conflicts()) {
+        names << app::rawValue(action);
+    }
+    say(QStringLiteral("registered conflicts=") +
+        (names.isEmpty() ? QStringLiteral("-") : names.join(QLatin1Char(','))));
+}
+
 void run(const QString& line) {
     app::HotKeyCenter& center = app::HotKeyCenter::shared();
     const QString command = line.section(QLatin1Char(' '), 0, 0);
     const QString rest = line.section(QLatin1Char(' '), 1);
     if (command == QLatin1String("register")) {
-        app::HotKeyCenter::ShortcutMap map;
-        const QJsonObject object = QJsonDocument::fromJson(rest.toUtf8()).object();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const auto action = app::captureActionFromRawValue(it.key());
-            const auto shortcut = app::KeyShortcut::fromJson(it.value().toObject());
-            if (action && shortcut) {
-                map[*action] = *shortcut;
-            }
+        center.registerAll(app::ShortcutMap::fromJson(rest.toUtf8()));
+        sayConflicts(center);
+    } else if (command == QLatin1String("follow")) {
+        center.follow(app::Preferences::shared());
+        sayConflicts(center);
+    } else if (command == QLatin1String("set")) {
+        const auto action = app::captureActionFromRawValue(rest.section(QLatin1Char(' '), 0, 0));
+        const QJsonDocument value =
+            QJsonDocument::fromJson(rest.section(QLatin1Char(' '), 1).toUtf8());
+        if (!action) {
+            say(QStringLiteral("unknown action"));
+            return;
         }
-        center.registerAll(map);
-        QStringList names;
-        for (app::CaptureAction action : center.conflicts()) {
-            names << app::rawValue(action);
-        }
-        say(QStringLiteral("registered conflicts=") +
-            (names.isEmpty() ? QStringLiteral("-") : names.join(QLatin1Char(','))));
+        app::Preferences::shared().setShortcut(
+            *action, value.isObject() ? app::KeyShortcut::fromJson(value.object()) : std::nullopt);
+        sayConflicts(center);
     } else if (command == QLatin1String("suspend")) {
         center.suspend();
         say(QStringLiteral("suspended"));

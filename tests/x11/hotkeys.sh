@@ -5,14 +5,10 @@
 set -euo pipefail
 case_name=$1 driver=$2 probe=$3
 
-# The stored default map: Shift+Option+Command (Shift+Alt+Super here) on 4, 5,
-# 3, 6, 2, 7 for the six plain actions, with Control on 4, 5, 3 for the copies.
-defaults='{"area":{"keyCode":21,"modifiers":1703936},"window":{"keyCode":23,"modifiers":1703936},
-"fullscreen":{"keyCode":20,"modifiers":1703936},"scrolling":{"keyCode":22,"modifiers":1703936},
-"text":{"keyCode":19,"modifiers":1703936},"record":{"keyCode":26,"modifiers":1703936},
-"areaCopy":{"keyCode":21,"modifiers":1966080},"windowCopy":{"keyCode":23,"modifiers":1966080},
-"fullscreenCopy":{"keyCode":20,"modifiers":1966080}}'
-defaults=$(tr -d '\n' <<<"$defaults")
+# With nothing stored the shortcuts are the defaults: Shift+Option+Command
+# (Shift+Alt+Super here) with 4, 5, 3, 6, 2, 7 for the six plain actions, and
+# with Control added on 4, 5, 3 for the three copies.
+defaults='{}'
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -64,7 +60,7 @@ probe_says() {
 case "$case_name" in
 held_keys_refuse_others)
     start_driver
-    send "register $defaults"
+    send follow
     expect "registered conflicts=-"
     # Every lock variant of both area keys is ours now.
     probe_says 3 shift+alt+super 4
@@ -73,12 +69,18 @@ held_keys_refuse_others)
     # Nothing else is: the same key without Super, and Escape.
     probe_says 0 shift+alt 4
     probe_says 0 none Escape
-    # Re-registration without area lets go of it at once.
-    send "register ${defaults/\"area\":\{\"keyCode\":21,\"modifiers\":1703936\},/}"
+    # A change of the stored shortcuts re-registers at once: area disabled,
+    # then on Shift+Command+A, then back.
+    send 'set area null'
     expect "registered conflicts=-"
     probe_says 0 shift+alt+super 4
-    send "register $defaults"
+    send 'set area {"keyCode":0,"modifiers":1179648}'
     expect "registered conflicts=-"
+    probe_says 3 shift+super a
+    send 'set area {"keyCode":21,"modifiers":1703936}'
+    expect "registered conflicts=-"
+    probe_says 0 shift+super a
+    probe_says 3 shift+alt+super 4
     # A suspension lets go of everything, its end takes it all back.
     send suspend
     expect suspended
@@ -101,7 +103,7 @@ taken_key_is_a_conflict)
     [ "$(grep -c granted "$held")" = 4 ] || fail "the probe could not grab: $(cat "$held")"
 
     start_driver
-    send "register $defaults"
+    send follow
     expect "registered conflicts=area"
     xdotool key shift+alt+super+5
     expect "action window"
