@@ -15,6 +15,19 @@ function(vexlin_library name)
     endif()
     add_library(vexlin_${name} STATIC ${sources} ${ARG_RESOURCES})
     add_library(vexlin::${name} ALIAS vexlin_${name})
+    # moc does not notice a header that arrives in an existing build folder
+    # (its stamp depends only on the files it read last time), so a change in
+    # the list of sources throws the stamp away.
+    list(SORT sources)
+    set(list_file ${CMAKE_CURRENT_BINARY_DIR}/sources.txt)
+    set(old_list "")
+    if(EXISTS ${list_file})
+        file(READ ${list_file} old_list)
+    endif()
+    if(NOT old_list STREQUAL "${sources}")
+        file(WRITE ${list_file} "${sources}")
+        file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/vexlin_${name}_autogen/timestamp)
+    endif()
     target_include_directories(vexlin_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(vexlin_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
     target_compile_definitions(vexlin_${name} PUBLIC
