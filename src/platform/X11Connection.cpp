@@ -9,6 +9,7 @@ namespace platform {
 
 struct X11Connection::AtomCache {
     QHash<QByteArray, xcb_atom_t> byName;
+    QHash<xcb_atom_t, QString> byAtom;
 };
 
 X11Connection* X11Connection::shared() {
@@ -51,11 +52,13 @@ xcb_atom_t X11Connection::atom(const char* name) {
     if (auto it = atoms_->byName.constFind(key); it != atoms_->byName.constEnd()) {
         return it.value();
     }
+    xcb_generic_error_t* error = nullptr;
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection_,
         xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        &error);
+    std::free(error);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
     if (atom != XCB_ATOM_NONE) {
         atoms_->byName.insert(key, atom);
@@ -90,10 +93,12 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
     if (name == XCB_ATOM_NONE) {
         return std::nullopt;
     }
+    xcb_generic_error_t* error = nullptr;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
         connection_,
         xcb_get_property(connection_, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, maxWords),
-        nullptr);
+        &error);
+    std::free(error);
     if (reply == nullptr || reply->type == XCB_ATOM_NONE) {
         std::free(reply);
         return std::nullopt;
