@@ -4,8 +4,9 @@
 #
 #   x11-rig.sh [--screens WxH[,WxH…]] [--settings FILE] [--no-wm] -- COMMAND…
 #
-# --screens   one Xvfb screen (default 1920x1080); two or more are joined side
-#             by side with Xinerama, as a multi-monitor desktop.
+# --screens   one Xvfb screen (default 1920x1080); two or more are laid side by
+#             side, top-aligned, as RandR monitors of one root window (what a
+#             multi-monitor desktop looks like to programs).
 # --settings  copied to $XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf first.
 # The command sees DISPLAY, the XDG folders and VEXLIN_RIG_HOME (scratch space).
 set -euo pipefail
@@ -33,14 +34,20 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-screen_args=()
-n=0
+# Xvfb's own multi-screen Xinerama stacks every screen at (0,0); RandR 1.5
+# monitors on one wide root give real side-by-side displays instead.
 IFS=',' read -ra sizes <<<"$screens"
+root_w=0
+root_h=0
+monitors=()
 for size in "${sizes[@]}"; do
-    screen_args+=(-screen "$n" "${size}x24")
-    n=$((n + 1))
+    w=${size%x*}
+    h=${size#*x}
+    monitors+=("${w}/$((w * 254 / 960))x${h}/$((h * 254 / 960))+${root_w}+0")
+    root_w=$((root_w + w))
+    [ "$h" -gt "$root_h" ] && root_h=$h
 done
-[ "$n" -gt 1 ] && screen_args+=(+xinerama)
+screen_args=(-screen 0 "${root_w}x${root_h}x24")
 
 # -displayfd lets Xvfb pick a free display number and tell us once it listens,
 # so rigs can run side by side.
@@ -56,6 +63,17 @@ exec {fd}>&-
 [ -n "$number" ] || { echo "x11-rig: Xvfb did not start" >&2; cat "$home/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+if [ "${#monitors[@]}" -gt 1 ]; then
+    # The first monitor takes over the output; the others are virtual.
+    i=0
+    for monitor in "${monitors[@]}"; do
+        output=none
+        [ "$i" = 0 ] && output=screen
+        xrandr --setmonitor "vexlin-$i" "$monitor" "$output" >/dev/null
+        i=$((i + 1))
+    done
+fi
 
 mkdir -p "$home/config/Vexlin" "$home/cache" "$home/data" "$home/scratch"
 export XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data"

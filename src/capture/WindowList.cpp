@@ -94,40 +94,43 @@ std::optional<WindowInfo> windowInfo(const platform::ClientWindow& window, std::
     return WindowInfo{window.id, frame, pid, window.className, window.title};
 }
 
-QList<WindowInfo> copyWindowInfo() {
+std::vector<WindowInfo> copyWindowInfo() {
     const std::int32_t ownPID = static_cast<std::int32_t>(QCoreApplication::applicationPid());
     const QSet<std::uint32_t> keep = ownCapturableWindowIDs();
     const QList<CaptureDisplay> displays = ScreenGeometry::captureDisplays();
-    QList<WindowInfo> windows;
+    std::vector<WindowInfo> windows;
     for (const platform::ClientWindow& window : platform::clientWindowsFrontToBack()) {
         if (auto info = windowInfo(window, ownPID, keep, displays)) {
-            windows.append(*info);
+            windows.push_back(*info);
         }
     }
     return windows;
 }
 
-std::optional<WindowInfo> windowAt(const QPointF& point, const QList<WindowInfo>& windows) {
-    for (const WindowInfo& window : windows) {
-        if (ScreenGeometry::frameContains(window.frame, point)) {
-            return window;
+std::optional<WindowInfo> window(const QPointF& at, const std::vector<WindowInfo>& list) {
+    for (const WindowInfo& candidate : list) {
+        if (ScreenGeometry::frameContains(candidate.frame, at)) {
+            return candidate;
         }
     }
     return std::nullopt;
 }
 
-QList<QRectF> windowsIntersecting(const WindowInfo& window, const QList<WindowInfo>& windows) {
-    QList<QRectF> frames;
-    const qsizetype index = windows.indexOf(window);
-    for (qsizetype i = 0; i < index; ++i) {
-        if (windows[i].frame.intersects(window.frame)) {
-            frames.append(windows[i].frame);
+std::vector<QRectF> windows(const WindowInfo& intersecting, const std::vector<WindowInfo>& list) {
+    std::vector<QRectF> frames;
+    const auto found = std::find(list.begin(), list.end(), intersecting);
+    if (found == list.end()) {
+        return frames;
+    }
+    for (auto it = list.begin(); it != found; ++it) {
+        if (it->frame.intersects(intersecting.frame)) {
+            frames.push_back(it->frame);
         }
     }
     return frames;
 }
 
-QPointF placement(const QRectF& rect, const QList<QRectF>& covering) {
+QPointF placement(const QRectF& rect, const std::vector<QRectF>& covering) {
     const auto covered = [&covering](const QPointF& point) {
         return std::any_of(covering.begin(), covering.end(), [&point](const QRectF& frame) {
             return ScreenGeometry::frameContains(frame, point);

@@ -9,6 +9,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSet>
+#include <vector>
 
 #include <cstdint>
 #include <optional>
@@ -25,7 +26,7 @@ namespace WindowList {
 QSet<std::uint32_t> ownCapturableWindowIDs();
 
 // Every pickable window, front to back.
-QList<WindowInfo> copyWindowInfo();
+std::vector<WindowInfo> copyWindowInfo();
 
 // One managed window as a WindowInfo, or nothing when a user should not pick
 // it: not viewable or minimised; a desktop, dock, menu, tooltip, notification
@@ -37,16 +38,16 @@ std::optional<WindowInfo> windowInfo(const platform::ClientWindow& window, std::
                                      const QList<CaptureDisplay>& displays);
 
 // The first window whose frame holds the point (the topmost there).
-std::optional<WindowInfo> windowAt(const QPointF& point, const QList<WindowInfo>& windows);
+std::optional<WindowInfo> window(const QPointF& at, const std::vector<WindowInfo>& list);
 
-// Frames of the windows in front of `window` in `windows` that overlap it, in
+// Frames of the windows in front of `intersecting` in `list` that overlap it, in
 // list order; empty when it is not in the list.
-QList<QRectF> windowsIntersecting(const WindowInfo& window, const QList<WindowInfo>& windows);
+std::vector<QRectF> windows(const WindowInfo& intersecting, const std::vector<WindowInfo>& list);
 
 // A point of `rect` that none of `covering` hides, for a label: the centre
 // when it is uncovered, else the centre of the largest uncovered strip beside
 // a covering frame, else the centre anyway.
-QPointF placement(const QRectF& rect, const QList<QRectF>& covering);
+QPointF placement(const QRectF& rect, const std::vector<QRectF>& covering);
 
 // Where a window is now (its frame in global points), whatever its kind;
 // nothing when it no longer exists.

@@ -113,3 +113,21 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
 }
 
 } // namespace platform
+
+#include <QGuiApplication>
+
+namespace platform {
+
+void syncQtWindowSystem() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (connection == nullptr) {
+        return;
+    }
+    xcb_flush(connection);
+    xcb_generic_error_t* error = nullptr;
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), &error));
+    std::free(error);
+}
+
+} // namespace platform

@@ -55,3 +55,12 @@ private:
 };
 
 } // namespace platform
+
+namespace platform {
+
+// Waits until the X server has handled every request Qt's own connection has
+// sent (a map or unmap of one of our windows, say). Does nothing on another Qt
+// platform.
+void syncQtWindowSystem();
+
+} // namespace platform

@@ -103,19 +103,19 @@ TEST(WindowListTest, LeavesOutWhatAUserDoesNotPick) {
 }
 
 TEST(WindowListTest, FindsTheFrontWindowAndTheWindowsCoveringIt) {
-    const QList<WindowInfo> windows{
+    const std::vector<WindowInfo> list{
         {1, QRectF(150, 150, 100, 100), 10, "A", "front"},
         {2, QRectF(700, 0, 100, 100), 11, "B", "elsewhere"},
         {3, QRectF(100, 100, 400, 300), 12, "C", "back"},
     };
-    EXPECT_EQ(windowAt({200, 200}, windows)->id, 1u);
-    EXPECT_EQ(windowAt({120, 120}, windows)->id, 3u);
-    EXPECT_EQ(windowAt({500, 399}, windows), std::nullopt); // right edge is outside
-    EXPECT_EQ(windowsIntersecting(windows[2], windows), QList<QRectF>{windows[0].frame});
-    EXPECT_TRUE(windowsIntersecting(windows[0], windows).isEmpty());
-    WindowInfo moved = windows[2];
+    EXPECT_EQ(window({200, 200}, list)->id, 1u);
+    EXPECT_EQ(window({120, 120}, list)->id, 3u);
+    EXPECT_EQ(window({500, 399}, list), std::nullopt); // right edge is outside
+    EXPECT_EQ(windows(list[2], list), std::vector<QRectF>{list[0].frame});
+    EXPECT_TRUE(windows(list[0], list).empty());
+    WindowInfo moved = list[2];
     moved.frame.translate(1, 0);
-    EXPECT_TRUE(windowsIntersecting(moved, windows).isEmpty());
+    EXPECT_TRUE(windows(moved, list).empty());
 }
 
 TEST(WindowListTest, PlacesTheLabelWhereTheWindowShows) {

@@ -1,0 +1,368 @@
+#include "platform/ScreenGrabber.h"
+
+#include "platform/X11Connection.h"
+
+#include <xcb/composite.h>
+#include <xcb/shm.h>
+#include <xcb/xfixes.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// How the server lays out the pixels of one drawable.
+struct PixelLayout {
+    std::uint8_t depth = 0;
+    std::uint8_t bitsPerPixel = 0;
+    std::uint32_t red = 0, green = 0, blue = 0;
+};
+
+std::uint8_t bitsPerPixel(xcb_connection_t* c, std::uint8_t depth) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
+        if (it.data->depth == depth) {
+            return it.data->bits_per_pixel;
+        }
+    }
+    return 0;
+}
+
+const xcb_visualtype_t* findVisual(xcb_screen_t* screen, xcb_visualid_t visual) {
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem > 0; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id == visual) {
+                return v.data;
+            }
+        }
+    }
+    return nullptr;
+}
+
+PixelLayout layoutOf(X11Connection& x11, std::uint8_t depth, xcb_visualid_t visual) {
+    PixelLayout layout;
+    layout.depth = depth;
+    layout.bitsPerPixel = bitsPerPixel(x11.get(), depth);
+    if (const xcb_visualtype_t* type = findVisual(x11.screen(), visual)) {
+        layout.red = type->red_mask;
+        layout.green = type->green_mask;
+        layout.blue = type->blue_mask;
+    }
+    return layout;
+}
+
+// Copies server pixels (ZPixmap, rows padded to 32 bits) into a QImage of our
+// own. Colour screens are 32 bits per pixel with 8-bit channels in the usual
+// places nearly everywhere; 16-bit RGB565 is read too. The padding byte of a
+// depth-24 pixel is undefined, so it is set to opaque on the way.
+QImage convert(const std::uint8_t* data, std::size_t length, int width, int height,
+               const PixelLayout& layout, bool msbFirst) {
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    if (layout.bitsPerPixel == 32 && layout.red == 0xff0000 && layout.green == 0xff00 &&
+        layout.blue == 0xff) {
+        const std::size_t stride = static_cast<std::size_t>(width) * 4;
+        if (length < stride * static_cast<std::size_t>(height)) {
+            return {};
+        }
+        const bool hasAlpha = layout.depth == 32;
+        QImage image(width, height,
+                     hasAlpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (image.isNull()) {
+            return {};
+        }
+        const std::uint32_t opaque = hasAlpha ? 0u : 0xff000000u;
+        for (int y = 0; y < height; ++y) {
+            const auto* in = reinterpret_cast<const std::uint32_t*>(data + stride * y);
+            auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+            if (msbFirst) {
+                for (int x = 0; x < width; ++x) {
+                    out[x] = __builtin_bswap32(in[x]) | opaque;
+                }
+            } else {
+                for (int x = 0; x < width; ++x) {
+                    out[x] = in[x] | opaque;
+                }
+            }
+        }
+        return image;
+    }
+    if (layout.bitsPerPixel == 16 && layout.red == 0xf800 && layout.green == 0x07e0 &&
+        layout.blue == 0x001f && !msbFirst) {
+        const std::size_t stride = (static_cast<std::size_t>(width) * 2 + 3) & ~std::size_t{3};
+        if (length < stride * static_cast<std::size_t>(height)) {
+            return {};
+        }
+        return QImage(data, width, height, static_cast<qsizetype>(stride), QImage::Format_RGB16)
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    return {};
+}
+
+template <typename Fn, typename Cookie> auto fetch(xcb_connection_t* c, Fn fn, Cookie cookie) {
+    xcb_generic_error_t* error = nullptr;
+    auto* reply = fn(c, cookie, &error);
+    std::free(error);
+    return reply;
+}
+
+} // namespace
+
+struct ScreenGrabber::State {
+    X11Connection* x11 = nullptr;
+    bool shmPresent = false;
+    bool shmEnabled = true;
+    bool compositePresent = false;
+    bool xfixesPresent = false;
+    PixelLayout rootLayout;
+
+    // The reused shared segment.
+    xcb_shm_seg_t segment = 0;
+    void* address = nullptr;
+    std::size_t size = 0;
+
+    void dropSegment(bool detachOnServer) {
+        if (address != nullptr) {
+            if (detachOnServer) {
+                xcb_shm_detach(x11->get(), segment);
+                xcb_flush(x11->get());
+            }
+            shmdt(address);
+        }
+        address = nullptr;
+        size = 0;
+        segment = 0;
+    }
+
+    // A segment of at least `bytes`; false when the server cannot share one
+    // with us (then GetImage takes over for good).
+    bool ensureSegment(std::size_t bytes) {
+        if (address != nullptr && size >= bytes) {
+            return true;
+        }
+        dropSegment(true);
+        // Grow in whole mebibytes so that a slightly larger area reuses it.
+        const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
+        const int id = shmget(IPC_PRIVATE, rounded, IPC_CREAT | 0600);
+        if (id < 0) {
+            return false;
+        }
+        void* attached = shmat(id, nullptr, 0);
+        if (attached == reinterpret_cast<void*>(-1)) {
+            shmctl(id, IPC_RMID, nullptr);
+            return false;
+        }
+        xcb_connection_t* c = x11->get();
+        const xcb_shm_seg_t seg = xcb_generate_id(c);
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(id), 0));
+        // Marked for removal now: it goes away once both sides detach, even
+        // if the program dies.
+        shmctl(id, IPC_RMID, nullptr);
+        if (error != nullptr) {
+            std::free(error);
+            shmdt(attached);
+            shmPresent = false;
+            return false;
+        }
+        segment = seg;
+        address = attached;
+        size = rounded;
+        return true;
+    }
+
+    // Pixels of a drawable through the segment, else through GetImage.
+    QImage read(xcb_drawable_t drawable, const QRect& rect, const PixelLayout& layout) {
+        xcb_connection_t* c = x11->get();
+        const bool msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+        const auto x = static_cast<std::int16_t>(rect.x());
+        const auto y = static_cast<std::int16_t>(rect.y());
+        const auto w = static_cast<std::uint16_t>(rect.width());
+        const auto h = static_cast<std::uint16_t>(rect.height());
+        const std::size_t bytes = static_cast<std::size_t>(w) * h * 4;
+        if (shmPresent && shmEnabled && ensureSegment(bytes)) {
+            auto* reply = fetch(c, xcb_shm_get_image_reply,
+                                xcb_shm_get_image(c, drawable, x, y, w, h, ~0u,
+                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0));
+            if (reply == nullptr) {
+                return {};
+            }
+            const std::size_t length = reply->size;
+            std::free(reply);
+            return convert(static_cast<const std::uint8_t*>(address), length, w, h, layout,
+                           msbFirst);
+        }
+        auto* reply = fetch(c, xcb_get_image_reply,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, w, h, ~0u));
+        if (reply == nullptr) {
+            return {};
+        }
+        QImage image = convert(xcb_get_image_data(reply),
+                               static_cast<std::size_t>(xcb_get_image_data_length(reply)), w, h,
+                               layout, msbFirst);
+        std::free(reply);
+        return image;
+    }
+};
+
+ScreenGrabber* ScreenGrabber::shared() {
+    static std::unique_ptr<ScreenGrabber> grabber;
+    X11Connection* x11 = X11Connection::shared();
+    if (x11 == nullptr) {
+        grabber.reset();
+        return nullptr;
+    }
+    if (grabber && grabber->d->x11 != x11) {
+        // The connection was reopened: the old segment belongs to a dead one.
+        grabber->d->dropSegment(false);
+        grabber.reset();
+    }
+    if (!grabber) {
+        grabber.reset(new ScreenGrabber());
+    }
+    return grabber.get();
+}
+
+ScreenGrabber::ScreenGrabber() : d(std::make_unique<State>()) {
+    d->x11 = X11Connection::shared();
+    xcb_connection_t* c = d->x11->get();
+    const auto present = [c](xcb_extension_t* extension) {
+        const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension);
+        return data != nullptr && data->present;
+    };
+    if (present(&xcb_shm_id)) {
+        auto* version = fetch(c, xcb_shm_query_version_reply, xcb_shm_query_version(c));
+        d->shmPresent = version != nullptr;
+        std::free(version);
+    }
+    if (present(&xcb_composite_id)) {
+        auto* version =
+            fetch(c, xcb_composite_query_version_reply, xcb_composite_query_version(c, 0, 4));
+        d->compositePresent = version != nullptr && version->minor_version >= 2;
+        std::free(version);
+    }
+    if (present(&xcb_xfixes_id)) {
+        auto* version = fetch(c, xcb_xfixes_query_version_reply, xcb_xfixes_query_version(c, 4, 0));
+        d->xfixesPresent = version != nullptr && version->major_version >= 1;
+        std::free(version);
+    }
+    xcb_screen_t* screen = d->x11->screen();
+    d->rootLayout = layoutOf(*d->x11, screen->root_depth, screen->root_visual);
+}
+
+ScreenGrabber::~ScreenGrabber() {
+    if (d->x11 == X11Connection::shared()) {
+        d->dropSegment(true);
+    } else {
+        d->dropSegment(false);
+    }
+}
+
+QSize ScreenGrabber::rootSize() const {
+    const xcb_screen_t* screen = d->x11->screen();
+    return {screen->width_in_pixels, screen->height_in_pixels};
+}
+
+QImage ScreenGrabber::grabRoot(const QRect& rect) {
+    const QRect area = rect.intersected(QRect(QPoint(0, 0), rootSize()));
+    if (area.isEmpty()) {
+        return {};
+    }
+    return d->read(d->x11->root(), area, d->rootLayout);
+}
+
+bool ScreenGrabber::compositorRunning() {
+    xcb_connection_t* c = d->x11->get();
+    int number = 0;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (; it.rem > 0 && it.data->root != d->x11->root(); xcb_screen_next(&it)) {
+        ++number;
+    }
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(number);
+    const xcb_atom_t selection = d->x11->atom(name.constData());
+    if (selection == XCB_ATOM_NONE) {
+        return false;
+    }
+    auto* reply = fetch(c, xcb_get_selection_owner_reply, xcb_get_selection_owner(c, selection));
+    const bool owned = reply != nullptr && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
+
+std::optional<QImage> ScreenGrabber::grabRedirectedWindow(std::uint32_t topLevel,
+                                                          const QRect& rect) {
+    if (!d->compositePresent) {
+        return std::nullopt;
+    }
+    xcb_connection_t* c = d->x11->get();
+    auto* attributes =
+        fetch(c, xcb_get_window_attributes_reply, xcb_get_window_attributes(c, topLevel));
+    auto* geometry = fetch(c, xcb_get_geometry_reply, xcb_get_geometry(c, topLevel));
+    std::optional<QImage> result;
+    if (attributes != nullptr && geometry != nullptr &&
+        attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, topLevel, pixmap));
+        if (error == nullptr) {
+            const int border = geometry->border_width;
+            // The pixmap starts at the window's outer (border) corner, which
+            // for a child of the root is its position on the root.
+            const QRect whole(geometry->x, geometry->y, geometry->width + 2 * border,
+                              geometry->height + 2 * border);
+            const QRect area = rect.intersected(whole).translated(-whole.topLeft());
+            if (!area.isEmpty()) {
+                QImage image =
+                    d->read(pixmap, area, layoutOf(*d->x11, geometry->depth, attributes->visual));
+                if (!image.isNull()) {
+                    result = std::move(image);
+                }
+            }
+            xcb_free_pixmap(c, pixmap);
+            xcb_flush(c);
+        }
+        std::free(error);
+    }
+    std::free(attributes);
+    std::free(geometry);
+    return result;
+}
+
+std::optional<ScreenGrabber::Cursor> ScreenGrabber::cursor() {
+    if (!d->xfixesPresent) {
+        return std::nullopt;
+    }
+    xcb_connection_t* c = d->x11->get();
+    auto* reply = fetch(c, xcb_xfixes_get_cursor_image_reply, xcb_xfixes_get_cursor_image(c));
+    if (reply == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<Cursor> cursor;
+    const int w = reply->width;
+    const int h = reply->height;
+    const int count = xcb_xfixes_get_cursor_image_cursor_image_length(reply);
+    if (w > 0 && h > 0 && count >= w * h) {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        std::memcpy(image.bits(), xcb_xfixes_get_cursor_image_cursor_image(reply),
+                    static_cast<std::size_t>(w) * h * 4);
+        cursor = Cursor{image, QPoint(reply->x - reply->xhot, reply->y - reply->yhot)};
+    }
+    std::free(reply);
+    return cursor;
+}
+
+void ScreenGrabber::setSharedMemoryEnabled(bool enabled) {
+    d->shmEnabled = enabled;
+}
+
+bool ScreenGrabber::sharedMemoryEnabled() const {
+    return d->shmEnabled && d->shmPresent;
+}
+
+} // namespace platform
