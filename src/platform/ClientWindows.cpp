@@ -70,7 +70,9 @@ struct Reply {
         std::vector<std::uint32_t> out;
         if (ok() && reply->format == 32) {
             out.resize(static_cast<std::size_t>(length()) / 4);
-            std::memcpy(out.data(), bytes(), out.size() * 4);
+            if (!out.empty()) {
+                std::memcpy(out.data(), bytes(), out.size() * 4);
+            }
         }
         return out;
     }

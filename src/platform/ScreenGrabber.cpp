@@ -256,12 +256,10 @@ ScreenGrabber::ScreenGrabber() : d(std::make_unique<State>()) {
     d->rootLayout = layoutOf(*d->x11, screen->root_depth, screen->root_visual);
 }
 
+// At exit the connection may already be closed; the server lets go of the
+// segment when the connection ends, and it was marked for removal at birth.
 ScreenGrabber::~ScreenGrabber() {
-    if (d->x11 == X11Connection::shared()) {
-        d->dropSegment(true);
-    } else {
-        d->dropSegment(false);
-    }
+    d->dropSegment(false);
 }
 
 QSize ScreenGrabber::rootSize() const {

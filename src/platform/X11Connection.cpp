@@ -84,7 +84,9 @@ std::vector<std::uint32_t> X11Connection::Property::words() const {
         return out;
     }
     out.resize(static_cast<std::size_t>(data.size()) / 4);
-    std::memcpy(out.data(), data.constData(), out.size() * 4);
+    if (!out.empty()) {
+        std::memcpy(out.data(), data.constData(), out.size() * 4);
+    }
     return out;
 }
 
