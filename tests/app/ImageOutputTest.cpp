@@ -94,6 +94,16 @@ TEST(EncodeImage, PngIsLosslessAndJpegIsClose) {
     EXPECT_NEAR(qRed(image.pixel(60, 20)), qRed(jpeg.pixel(60, 20)), 24);
 }
 
+// Quality 0.9 shows in the quantisation tables: libjpeg scales its standard
+// luminance table (first entry 16) by 200 - 2 × 90 = 20 %, giving 3.
+TEST(EncodeImage, JpegHasQualityNinety) {
+    const QByteArray jpeg = *encodeImage(sample(64, 64), ImageFormat::jpeg, 1.0);
+    const qsizetype table = jpeg.indexOf("\xff\xdb");
+    ASSERT_GE(table, 0);
+    EXPECT_EQ(0, jpeg.at(table + 4)); // 8-bit table number 0: luminance
+    EXPECT_EQ(3, jpeg.at(table + 5));
+}
+
 TEST(EncodeImage, GivesNothingForANullImage) {
     EXPECT_FALSE(encodeImage(QImage(), ImageFormat::png, 1).has_value());
     EXPECT_FALSE(encodeImage(QImage(), ImageFormat::jpeg, 1).has_value());
