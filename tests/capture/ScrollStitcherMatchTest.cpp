@@ -38,6 +38,8 @@ struct EdgeCase {
     std::string name;
     int width;
     int firstLeftOut;
+
+    friend void PrintTo(const EdgeCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FingerprintEdgeTest : public ::testing::TestWithParam<EdgeCase> {};

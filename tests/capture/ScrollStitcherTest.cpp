@@ -47,6 +47,8 @@ struct StitchCase {
     int header;
     int footer;
     std::vector<Step> steps;
+
+    friend void PrintTo(const StitchCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class StitchTest : public ::testing::TestWithParam<StitchCase> {};
@@ -161,6 +163,8 @@ struct SecondFrameCase {
     std::string name;
     std::function<QImage(const Region&)> frame;
     AddResult expected;
+
+    friend void PrintTo(const SecondFrameCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class SecondFrameTest : public ::testing::TestWithParam<SecondFrameCase> {};
@@ -224,6 +228,8 @@ struct BandCase {
     int changedFrom; // rows [changedFrom, changedTo) of the second frame change
     int changedTo;
     AddResult expected;
+
+    friend void PrintTo(const BandCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class BandTest : public ::testing::TestWithParam<BandCase> {};
@@ -264,6 +270,8 @@ struct FirstFrameCase {
     int width;
     int height;
     AddResult expected;
+
+    friend void PrintTo(const FirstFrameCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FirstFrameTest : public ::testing::TestWithParam<FirstFrameCase> {};
@@ -444,6 +452,8 @@ struct PreviewCase {
     std::string name;
     int width;
     int expectedWidth;
+
+    friend void PrintTo(const PreviewCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PreviewTest : public ::testing::TestWithParam<PreviewCase> {};
