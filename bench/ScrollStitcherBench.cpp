@@ -65,7 +65,9 @@ void stitchFrames(benchmark::State& state) {
     const int header = height / 12;
     const int footer = height / 30;
     const int body = height - header - footer;
-    const int frames = 60;
+    // A sequence that stays below the height limit, so that every frame
+    // after the first is stitched.
+    const int frames = std::min(60, (ScrollStitcher::maxHeight - height) / step + 1);
     const int pageHeight = body + step * frames;
     const std::vector<std::uint32_t> source = page(width, pageHeight, content);
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(width) * height);
