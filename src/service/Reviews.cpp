@@ -1,11 +1,11 @@
 #include "service/Reviews.h"
 
+#include "app/SettingsFile.h"
 #include "app/UnavailableWindow.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace service {
 
@@ -13,9 +13,7 @@ Reviews::Reviews(QString settingsPath, QObject* parent)
     : QObject(parent), settingsPath_(std::move(settingsPath)) {}
 
 Reviews& Reviews::shared() {
-    static Reviews* instance =
-        new Reviews(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                    QStringLiteral("/Vexlin/VexlinCapture.conf"));
+    static Reviews* instance = new Reviews(app::settingsFilePath());
     return *instance;
 }
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/CaptureAction.h"
+#include "app/StatusMenu.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace app {
+class MainMenu;
+class StatusBarController;
+} // namespace app
+
+namespace shell {
+
+// The composition root: creates every long-lived object of the program in a
+// fixed order at start-up and wires the callbacks between them, so that no
+// library has to know the ones above it. It is also the target of the main
+// menu's own items.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // The start-up sequence; runs once, before the event loop.
+    void applicationDidFinishLaunching();
+    // The program was started again while it runs: with no window of its own
+    // visible, the settings open on their first section.
+    void applicationShouldHandleReopen(bool hasVisibleWindows);
+
+    void showAbout();
+    void checkForUpdates();
+    void writeReview();
+    void showSettings();
+    void openImage();
+
+    app::MainMenu* mainMenu() const { return mainMenu_.get(); }
+    app::StatusBarController* statusBar() const { return statusBar_.get(); }
+
+    // The status menu's contents as they are now.
+    app::StatusMenuState statusMenuState() const;
+
+    // True when the environment marks a test run: the start-up then skips the
+    // work that would only disturb one.
+    static bool isTestRun();
+    // Whether any window of the program is shown.
+    static bool hasVisibleWindows();
+
+private:
+    void buildMainMenu();
+    void perform(app::CaptureAction action, bool fromMenu);
+
+    std::unique_ptr<app::MainMenu> mainMenu_;
+    std::unique_ptr<app::StatusBarController> statusBar_;
+};
+
+} // namespace shell
