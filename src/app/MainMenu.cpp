@@ -226,9 +226,8 @@ void MainMenu::buildEditMenu() {
     //: Edit menu item
     addResponderItem(edit, "paste()", QStringLiteral("paste"), tr("Paste"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    // QLineEdit names its delete command del().
     //: Edit menu item
-    addResponderItem(edit, "del()", QStringLiteral("delete"), tr("Delete"));
+    addResponderItem(edit, "deleteSelection()", QStringLiteral("delete"), tr("Delete"));
     //: Edit menu item
     addResponderItem(edit, "selectAll()", QStringLiteral("selectAll"), tr("Select All"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));

@@ -11,6 +11,10 @@ namespace app {
 // disabled.
 QObject* firstResponder(const char* slotSignature);
 
+// Text fields of Qt have no slot for deleting the selection; for
+// "deleteSelection()" an editable text field with the focus answers too, and
+// gets the Delete key.
+//
 // Calls the slot on the first responder; false when there is none.
 bool sendToFirstResponder(const char* slotSignature);
 

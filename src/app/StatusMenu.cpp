@@ -1,6 +1,7 @@
 #include "app/StatusMenu.h"
 
 #include "app/MenuText.h"
+#include "app/Preferences.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -95,6 +96,18 @@ void addSelfTimerMenu(QMenu* menu, const StatusMenuState& state,
 }
 
 } // namespace
+
+StatusMenuState statusMenuStateFromSettings(const Preferences& preferences) {
+    StatusMenuState state;
+    const ShortcutMap shortcuts = preferences.shortcuts();
+    for (CaptureAction action : captureActions::allCases()) {
+        if (const auto shortcut = shortcuts.value(action)) {
+            state.shortcutTexts[action] = shortcut->displayText();
+        }
+    }
+    state.captureTimer = static_cast<int>(preferences.captureTimer());
+    return state;
+}
 
 void buildStatusMenu(QMenu* menu, const StatusMenuState& state,
                      const StatusMenuCommands& commands) {

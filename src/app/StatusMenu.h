@@ -14,6 +14,8 @@ class QMenu;
 
 namespace app {
 
+class Preferences;
+
 // What the status menu shows, read afresh each time it opens.
 struct StatusMenuState {
     // The shortcut shown beside each capture action ("⌥⇧⌘4"); an action
@@ -44,6 +46,10 @@ struct StatusMenuCommands {
     std::function<void()> openSettings;
     std::function<void()> quit;
 };
+
+// The part of the state the settings store holds: the shortcut texts of the
+// stored shortcut map and the self-timer delay.
+StatusMenuState statusMenuStateFromSettings(const Preferences& preferences);
 
 // Empties the menu and fills it from the state. Every item carries its command
 // name as object name ("performAction:area", "chooseSelfTimer:5",

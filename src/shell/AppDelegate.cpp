@@ -113,9 +113,7 @@ void AppDelegate::buildMainMenu() {
 }
 
 app::StatusMenuState AppDelegate::statusMenuState() const {
-    app::StatusMenuState state;
-    const app::Preferences& preferences = app::Preferences::shared();
-    state.captureTimer = static_cast<int>(preferences.captureTimer());
+    app::StatusMenuState state = app::statusMenuStateFromSettings(app::Preferences::shared());
     if (const auto& update = service::Updates::shared().available()) {
         state.availableUpdateVersion = update->version;
     }
