@@ -1,5 +1,7 @@
 #include "shell/AppDelegate.h"
 
+#include "app/HotKeyCenter.h"
+#include "app/HotKeySync.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/StatusBarController.h"
@@ -74,6 +76,19 @@ void AppDelegate::applicationDidFinishLaunching() {
             [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
         .quit = [] { QCoreApplication::quit(); },
     });
+
+    // Global hot keys: every press runs its action, not from a menu; the
+    // registration follows the stored shortcut map from now on.
+    app::HotKeyCenter& hotKeys = app::HotKeyCenter::shared();
+    hotKeys.onAction = [self](app::CaptureAction action) {
+        if (self) {
+            self->perform(action, false);
+        }
+    };
+    hotKeySync_ = std::make_unique<app::HotKeySync>(
+        app::Preferences::shared(), [](const app::HotKeyCenter::ShortcutMap& map) {
+            app::HotKeyCenter::shared().registerAll(map);
+        });
 
     recording::removeExpiredRecordings();
 

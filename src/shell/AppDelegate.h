@@ -8,6 +8,7 @@
 #include <memory>
 
 namespace app {
+class HotKeySync;
 class MainMenu;
 class StatusBarController;
 } // namespace app
@@ -54,6 +55,7 @@ private:
 
     std::unique_ptr<app::MainMenu> mainMenu_;
     std::unique_ptr<app::StatusBarController> statusBar_;
+    std::unique_ptr<app::HotKeySync> hotKeySync_;
 };
 
 } // namespace shell

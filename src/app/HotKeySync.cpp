@@ -1,0 +1,38 @@
+#include "app/HotKeySync.h"
+
+#include "app/Preferences.h"
+
+#include <QTimer>
+
+namespace app {
+
+HotKeyCenter::ShortcutMap hotKeyMap(const ShortcutMap& shortcuts) {
+    HotKeyCenter::ShortcutMap map;
+    for (CaptureAction action : captureActions::allCases()) {
+        if (const auto shortcut = shortcuts.value(action)) {
+            map.emplace(action, *shortcut);
+        }
+    }
+    return map;
+}
+
+HotKeySync::HotKeySync(Preferences& preferences, Register registerAll, QObject* parent)
+    : QObject(parent), preferences_(preferences), registerAll_(std::move(registerAll)) {
+    connect(&preferences_, &Preferences::shortcutsChanged, this, [this] {
+        if (pending_) {
+            return;
+        }
+        pending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            pending_ = false;
+            registerNow();
+        });
+    });
+    registerNow();
+}
+
+void HotKeySync::registerNow() {
+    registerAll_(hotKeyMap(preferences_.shortcuts()));
+}
+
+} // namespace app
