@@ -34,15 +34,16 @@ TEST(CaptureAction, RejectsNearMisses) {
 TEST(CaptureAction, MenuOrderPutsFullscreenBeforeWindowAndCopyActionsLast) {
     const std::vector<CaptureAction> menu(app::captureActions::menuOrder().begin(),
                                           app::captureActions::menuOrder().end());
-    EXPECT_EQ(menu, (std::vector{CaptureAction::area, CaptureAction::fullscreen,
-                                 CaptureAction::window, CaptureAction::scrolling,
-                                 CaptureAction::text, CaptureAction::record}));
+    EXPECT_EQ(menu,
+              (std::vector{CaptureAction::area, CaptureAction::fullscreen, CaptureAction::window,
+                           CaptureAction::scrolling, CaptureAction::text, CaptureAction::record}));
     const std::vector<CaptureAction> copy(app::captureActions::copyActions().begin(),
                                           app::captureActions::copyActions().end());
     EXPECT_EQ(copy, (std::vector{CaptureAction::areaCopy, CaptureAction::windowCopy,
                                  CaptureAction::fullscreenCopy}));
     for (CaptureAction action : app::captureActions::allCases()) {
-        EXPECT_EQ(app::copiesOnly(action), std::find(copy.begin(), copy.end(), action) != copy.end());
+        EXPECT_EQ(app::copiesOnly(action),
+                  std::find(copy.begin(), copy.end(), action) != copy.end());
     }
 }
 

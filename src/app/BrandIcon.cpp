@@ -1,0 +1,116 @@
+#include "app/BrandIcon.h"
+
+#include <QIconEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace app {
+
+namespace {
+
+class BrandIconEngine : public QIconEngine {
+public:
+    explicit BrandIconEngine(QColor color) : color_(color) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / BrandIcon::side, rect.height() / BrandIcon::side);
+        BrandIcon::draw(*painter, color_);
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            paint(&painter, image.rect(), mode, state);
+        }
+        QPixmap pixmap = QPixmap::fromImage(std::move(image));
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new BrandIconEngine(color_); }
+    QString key() const override { return QStringLiteral("VexlinBrandIcon"); }
+
+private:
+    QColor color_;
+};
+
+} // namespace
+
+QIcon BrandIcon::image() {
+    static const QIcon icon = [] {
+        QIcon made(new BrandIconEngine(Qt::black));
+        made.setIsMask(true);
+        return made;
+    }();
+    return icon;
+}
+
+QIcon BrandIcon::image(const QColor& tint) {
+    return QIcon(new BrandIconEngine(tint));
+}
+
+void BrandIcon::drawCorners(QPainter& painter, const QRectF& rect, qreal lineWidth,
+                            const QColor& color) {
+    const qreal half = lineWidth / 2;
+    const QRectF q = rect.adjusted(half, half, -half, -half);
+    const qreal arm = 0.3 * q.width();
+    const qreal radius = arm / 2;
+    const qreal control = 0.45 * radius;
+
+    struct Corner {
+        qreal x, y, sx, sy;
+    };
+    const Corner corners[] = {
+        {q.left(), q.top(), 1, 1},
+        {q.right(), q.top(), -1, 1},
+        {q.right(), q.bottom(), -1, -1},
+        {q.left(), q.bottom(), 1, -1},
+    };
+    QPainterPath path;
+    for (const Corner& c : corners) {
+        path.moveTo(c.x, c.y + c.sy * arm);
+        path.lineTo(c.x, c.y + c.sy * radius);
+        path.cubicTo(c.x, c.y + c.sy * control, c.x + c.sx * control, c.y, c.x + c.sx * radius,
+                     c.y);
+        path.lineTo(c.x + c.sx * arm, c.y);
+    }
+    QPen pen(color, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.strokePath(path, pen);
+}
+
+void BrandIcon::draw(QPainter& painter, const QColor& color) {
+    const QRectF r(0, 0, side, side);
+    drawCorners(painter, r.adjusted(1.0, 1.5, -1.0, -1.5), 1.8, color);
+
+    const qreal width = 0.42 * r.width();
+    const qreal height = 0.31 * r.height();
+    QPainterPath block;
+    block.addRoundedRect(
+        QRectF(r.center().x() - width / 2, r.center().y() - height / 2, width, height), 1.6, 1.6);
+    painter.fillPath(block, color);
+}
+
+QImage BrandIcon::render(int pixels, const QColor& color) {
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(pixels / side, pixels / side);
+    draw(painter, color);
+    return image;
+}
+
+} // namespace app
