@@ -1,5 +1,6 @@
 #include "app/MainMenu.h"
 
+#include "app/Bundle.h"
 #include "app/MenuText.h"
 #include "app/ResponderChain.h"
 
@@ -136,7 +137,7 @@ QAction* MainMenu::addResponderItem(QMenu* menu, const char* slot, const QString
 }
 
 void MainMenu::buildApplicationMenu() {
-    const QString name = QGuiApplication::applicationDisplayName();
+    const QString name = Bundle::main().appDisplayName();
     auto menu = std::make_unique<QMenu>(menuTitle(name));
     menu->setObjectName(QStringLiteral("applicationMenu"));
     addCommand(menu.get(), QStringLiteral("showAbout"), tr("About Vexlin Capture"),

@@ -1,5 +1,7 @@
 #include "app/StatusBarController.h"
 
+#include "app/Bundle.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -87,7 +89,7 @@ void StatusBarController::rebuildMenu() {
 
 void StatusBarController::configureNormal() {
     tray_->setIcon(brandIcon_);
-    tray_->setToolTip(QGuiApplication::applicationDisplayName());
+    tray_->setToolTip(Bundle::main().appDisplayName());
     tray_->setContextMenu(menu_.get());
 }
 

@@ -1,5 +1,6 @@
 #include "app/UnavailableWindow.h"
 
+#include "app/AppPresence.h"
 #include "app/MainMenu.h"
 
 #include <QCloseEvent>
@@ -36,18 +37,23 @@ UnavailableWindow* UnavailableWindow::showSingle(QPointer<UnavailableWindow>& sl
 }
 
 void UnavailableWindow::showAndRaise() {
+    if (!isVisible() && !counted_) {
+        counted_ = true;
+        AppPresence::shared().appWindowDidOpen();
+    }
     if (isMinimized()) {
         showNormal();
     } else {
         show();
     }
-    raise();
-    activateWindow();
+    bringWindowToFront(this);
 }
 
 void UnavailableWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
-    if (event->isAccepted()) {
+    if (event->isAccepted() && counted_) {
+        counted_ = false;
+        AppPresence::shared().appWindowDidClose();
         Q_EMIT closed();
     }
 }

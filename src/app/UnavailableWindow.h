@@ -35,6 +35,8 @@ protected:
 
 private:
     QLabel* label_;
+    // Counted among the program's open windows.
+    bool counted_ = false;
 };
 
 } // namespace app

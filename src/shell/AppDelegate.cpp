@@ -1,10 +1,18 @@
 #include "shell/AppDelegate.h"
 
+#include "app/AppPresence.h"
+#include "app/BrandIcon.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/StatusBarController.h"
+#include "capture/ScreenPermission.h"
+#include "capture/SelfTimer.h"
+#include "delivery/PinManager.h"
+#include "delivery/QuickAccessManager.h"
+#include "editor/EditorWindowController.h"
+#include "overlays/VideoEditorWindowController.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
 #include "service/Reviews.h"
@@ -19,7 +27,21 @@
 
 namespace shell {
 
-AppDelegate::AppDelegate() = default;
+namespace {
+
+capture::CaptureCoordinator::Services coordinatorServices() {
+    capture::CaptureCoordinator::Services services = capture::CaptureCoordinator::defaultServices();
+    services.captureTimer = [] {
+        return static_cast<int>(app::Preferences::shared().captureTimer());
+    };
+    services.showWelcome = [] { settings::WelcomeWindowController::show(); };
+    return services;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate()
+    : coordinator_(std::make_unique<capture::CaptureCoordinator>(coordinatorServices())) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -40,47 +62,14 @@ bool AppDelegate::hasVisibleWindows() {
 void AppDelegate::applicationDidFinishLaunching() {
     QPointer<AppDelegate> self(this);
 
-    // The program starts in the tray alone; its windows bring it into the task
-    // bar while they are open.
+    // The program starts in the tray alone (AppPresence begins as an
+    // accessory); its windows bring it into the task bar while they are open.
     buildMainMenu();
-
-    statusBar_ =
-        std::make_unique<app::StatusBarController>(QIcon(), [self](app::CaptureAction action) {
-            if (self) {
-                self->perform(action, true);
-            }
-        });
-    statusBar_->setStateProvider(
-        [self] { return self ? self->statusMenuState() : app::StatusMenuState{}; });
-    statusBar_->setCommands(app::StatusMenuCommands{
-        .performAction = {},
-        .chooseSelfTimer = [](int seconds) { app::Preferences::shared().setCaptureTimer(seconds); },
-        .openEditor = {},
-        .showFolder = {},
-        .showUpdate =
-            [] {
-                if (const auto& manifest = service::Updates::shared().available()) {
-                    service::Updates::shared().showUpdateAlert(*manifest);
-                }
-            },
-        .openAbout = [] { settings::AboutWindowController::show(); },
-        .checkForUpdates =
-            [self] {
-                if (self) {
-                    self->checkForUpdates();
-                }
-            },
-        .writeReview = [] { service::ReviewWindowController::show(); },
-        .openWelcome = [] { settings::WelcomeWindowController::show(); },
-        .openSettings =
-            [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
-        .quit = [] { QCoreApplication::quit(); },
-    });
+    createStatusBar();
 
     // Global hot keys: every press runs its action, not from a menu; the
     // registration follows the stored shortcut map from now on.
-    app::HotKeyCenter& hotKeys = app::HotKeyCenter::shared();
-    hotKeys.onAction = [self](app::CaptureAction action) {
+    app::HotKeyCenter::shared().onAction = [self](app::CaptureAction action) {
         if (self) {
             self->perform(action, false);
         }
@@ -90,12 +79,42 @@ void AppDelegate::applicationDidFinishLaunching() {
             app::HotKeyCenter::shared().registerAll(map);
         });
 
+    delivery::QuickAccessManager& quickAccess = delivery::QuickAccessManager::shared();
+    quickAccess.onEdit = &AppDelegate::openInEditor;
+    quickAccess.onPin = [](const app::Capture& capture) {
+        delivery::PinManager::shared().pin(capture);
+    };
+    quickAccess.onEditRecording = [](const app::Recording& recording) {
+        overlays::VideoEditorWindowController::open(recording);
+    };
+
+    coordinator_->recordingIndicator = [self](const std::optional<QString>& elapsed) {
+        if (self && self->statusBar_) {
+            self->statusBar_->setRecording(elapsed);
+        }
+    };
+    if (statusBar_) {
+        // The stop button ends a recording exactly as the record hot key does.
+        statusBar_->setOnStopRecording([self] {
+            if (self) {
+                self->perform(app::CaptureAction::record, false);
+            }
+        });
+    }
+
     recording::removeExpiredRecordings();
+    delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+
+    // The text-recognition warm-up would run here, outside test runs
+    // (isTestRun()); text recognition is not part of this version yet.
 
     service::Updates::shared().start();
     service::InstallCount::shared().start();
 
-    if (!app::Preferences::shared().hasCompletedOnboarding()) {
+    // Screen access is asked only once onboarding is complete, and never by
+    // raising a request here.
+    if (!app::Preferences::shared().hasCompletedOnboarding() ||
+        !capture::ScreenPermission::preflight()) {
         settings::WelcomeWindowController::show();
     }
 }
@@ -122,13 +141,70 @@ void AppDelegate::buildMainMenu() {
         .validateReviewItem =
             [](QAction* item) { service::Reviews::shared().updateMenuItem(item); },
         .showSettings = call(&AppDelegate::showSettings),
+        // The open panel comes with image output, which is not merged yet.
         .openImage = {},
-        .capture = {},
+        .capture =
+            [self](app::CaptureAction action) {
+                if (self) {
+                    self->perform(action, true);
+                }
+            },
+    });
+}
+
+void AppDelegate::createStatusBar() {
+    QPointer<AppDelegate> self(this);
+    statusBar_ = std::make_unique<app::StatusBarController>(app::BrandIcon::image(),
+                                                            [self](app::CaptureAction action) {
+                                                                if (self) {
+                                                                    self->perform(action, true);
+                                                                }
+                                                            });
+    statusBar_->setStateProvider(
+        [self] { return self ? self->statusMenuState() : app::StatusMenuState{}; });
+    statusBar_->setCommands(app::StatusMenuCommands{
+        .performAction = {},
+        .chooseSelfTimer = [](int seconds) { app::Preferences::shared().setCaptureTimer(seconds); },
+        .openEditor =
+            [] {
+                if (editor::EditorWindowController* front =
+                        editor::EditorWindowController::frontmost()) {
+                    front->showAndActivate();
+                    return;
+                }
+                app::activateAsRegularApp();
+                QMetaObject::invokeMethod(
+                    qApp, [] { editor::EditorWindowController::openLatest(); },
+                    Qt::QueuedConnection);
+            },
+        // The save folder comes with image output, which is not merged yet.
+        .showFolder = {},
+        .showUpdate =
+            [] {
+                if (const auto& manifest = service::Updates::shared().available()) {
+                    service::Updates::shared().showUpdateAlert(*manifest);
+                }
+            },
+        .openAbout = [] { settings::AboutWindowController::show(); },
+        .checkForUpdates =
+            [self] {
+                if (self) {
+                    self->checkForUpdates();
+                }
+            },
+        .writeReview = [] { service::ReviewWindowController::show(); },
+        .openWelcome = [] { settings::WelcomeWindowController::show(); },
+        .openSettings =
+            [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
+        .quit = [] { QCoreApplication::quit(); },
     });
 }
 
 app::StatusMenuState AppDelegate::statusMenuState() const {
     app::StatusMenuState state = app::statusMenuStateFromSettings(app::Preferences::shared());
+    for (int delay : capture::SelfTimer::delays()) {
+        state.selfTimerChoices.emplace_back(delay, capture::SelfTimer::title(delay));
+    }
     if (const auto& update = service::Updates::shared().available()) {
         state.availableUpdateVersion = update->version;
     }
@@ -138,7 +214,22 @@ app::StatusMenuState AppDelegate::statusMenuState() const {
     return state;
 }
 
-void AppDelegate::perform(app::CaptureAction /*action*/, bool /*fromMenu*/) {}
+void AppDelegate::perform(app::CaptureAction action, bool fromMenu) {
+    coordinator_->perform(action, fromMenu);
+}
+
+void AppDelegate::openInEditor(const app::Capture& capture) {
+    editor::EditorContent content(capture);
+    for (editor::EditorWindowController* controller :
+         editor::EditorWindowController::openEditors()) {
+        if (!controller->model().document) {
+            controller->load(std::move(content));
+            controller->showAndActivate();
+            return;
+        }
+    }
+    editor::EditorWindowController::open(std::move(content));
+}
 
 void AppDelegate::showAbout() {
     settings::AboutWindowController::show();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/Capture.h"
 #include "app/CaptureAction.h"
 #include "app/StatusMenu.h"
+#include "capture/CaptureCoordinator.h"
 
 #include <QObject>
 
@@ -37,6 +39,11 @@ public:
     void showSettings();
     void openImage();
 
+    // Opens a capture in the first open editor that shows nothing, else in a
+    // new editor.
+    static void openInEditor(const app::Capture& capture);
+
+    capture::CaptureCoordinator& coordinator() { return *coordinator_; }
     app::MainMenu* mainMenu() const { return mainMenu_.get(); }
     app::StatusBarController* statusBar() const { return statusBar_.get(); }
 
@@ -51,8 +58,10 @@ public:
 
 private:
     void buildMainMenu();
+    void createStatusBar();
     void perform(app::CaptureAction action, bool fromMenu);
 
+    std::unique_ptr<capture::CaptureCoordinator> coordinator_;
     std::unique_ptr<app::MainMenu> mainMenu_;
     std::unique_ptr<app::StatusBarController> statusBar_;
     std::unique_ptr<app::HotKeySync> hotKeySync_;
