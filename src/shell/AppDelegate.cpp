@@ -7,6 +7,7 @@
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/StatusBarController.h"
+#include "capture/CoordinatorTrace.h"
 #include "capture/ScreenPermission.h"
 #include "capture/SelfTimer.h"
 #include "delivery/PinManager.h"
@@ -20,6 +21,7 @@
 #include "settings/AboutWindowController.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
+#include "shell/HotKeyEscape.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -35,6 +37,8 @@ capture::CaptureCoordinator::Services coordinatorServices() {
         return static_cast<int>(app::Preferences::shared().captureTimer());
     };
     services.showWelcome = [] { settings::WelcomeWindowController::show(); };
+    static HotKeyEscape escape;
+    services.escapeKey = &escape;
     return services;
 }
 
@@ -78,6 +82,20 @@ void AppDelegate::applicationDidFinishLaunching() {
         app::Preferences::shared(), [](const app::HotKeyCenter::ShortcutMap& map) {
             app::HotKeyCenter::shared().registerAll(map);
         });
+    if (capture::coordinatorTraceEnabled()) {
+        // For the X11 tests: which actions another program's grab kept from us.
+        const auto traceConflicts = [] {
+            QStringList names;
+            for (app::CaptureAction action : app::HotKeyCenter::shared().conflicts()) {
+                names.append(app::rawValue(action));
+            }
+            capture::traceCoordinator(QStringLiteral("hotkeys conflicts=") +
+                                      names.join(QLatin1Char(',')));
+        };
+        traceConflicts();
+        connect(&app::HotKeyCenter::shared(), &app::HotKeyCenter::conflictsChanged, this,
+                traceConflicts);
+    }
 
     delivery::QuickAccessManager& quickAccess = delivery::QuickAccessManager::shared();
     quickAccess.onEdit = &AppDelegate::openInEditor;
