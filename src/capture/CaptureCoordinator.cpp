@@ -1,6 +1,7 @@
 #include "capture/CaptureCoordinator.h"
 
 #include "app/Bundle.h"
+#include "app/Preferences.h"
 #include "capture/CoordinatorTrace.h"
 #include "capture/EscapeKey.h"
 #include "capture/ScreenPermission.h"
@@ -9,6 +10,10 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QThread>
+
+#include <algorithm>
+#include <limits>
 
 namespace capture {
 
@@ -36,6 +41,11 @@ QString phaseName(RecordingSessionControl::Phase phase) {
     return QStringLiteral("finishing");
 }
 
+void assertMainThread() {
+    Q_ASSERT(QCoreApplication::instance() == nullptr ||
+             QThread::currentThread() == QCoreApplication::instance()->thread());
+}
+
 void showFailureAlert(const QString& message, const QString& detail) {
     auto* box = new QMessageBox(QMessageBox::Warning, app::Bundle::main().appDisplayName(), message,
                                 QMessageBox::Ok);
@@ -51,7 +61,11 @@ void showFailureAlert(const QString& message, const QString& detail) {
 
 CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
     Services services;
-    services.captureTimer = [] { return 0; };
+    services.captureTimer = [] {
+        // A value set out of range stays as it is until the next start.
+        const qint64 seconds = app::Preferences::shared().captureTimer();
+        return static_cast<int>(std::min<qint64>(seconds, std::numeric_limits<int>::max()));
+    };
     services.preflightScreenCapture = [] { return ScreenPermission::preflight(); };
     services.requestScreenCapture = [] { ScreenPermission::request(); };
     services.alert = showFailureAlert;
@@ -78,6 +92,7 @@ bool CaptureCoordinator::waitsForSelfTimer(CaptureAction action) {
 }
 
 void CaptureCoordinator::perform(CaptureAction action, bool fromMenu) {
+    assertMainThread();
     const QString what = describe(action, fromMenu);
 
     if (action == CaptureAction::record && recording_) {

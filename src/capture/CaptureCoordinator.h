@@ -69,9 +69,10 @@ public:
         Scheduler* scheduler = nullptr;
         EscapeKey* escapeKey = nullptr;
     };
-    // Self-timer off until the settings are wired, the screen permission of
-    // this session, no welcome window, a warning box for failures, the flows
-    // that are not built yet, the event loop and the global Escape key.
+    // The self-timer delay of the settings, the screen permission of this
+    // session, no welcome window (the application shell sets it), a warning
+    // box for failures, the flows that are not built yet, the event loop and
+    // the global Escape key.
     static Services defaultServices();
 
     explicit CaptureCoordinator(Services services = defaultServices(), QObject* parent = nullptr);

@@ -1,24 +1,25 @@
 #include "capture/EscapeKey.h"
 
+#include "app/HotKeyCenter.h"
+
 namespace capture {
 
 namespace {
 
-// Until the global hot keys can lend Escape, holds are counted but no key is
-// grabbed: the overlays still end by a click or their own action.
-class UngrabbedEscapeKey : public EscapeKey {
+// Borrows Escape from the program's global hot keys; the hot-key centre is
+// reached only when an overlay first holds the key.
+class HotKeyEscape : public EscapeKey {
 public:
-    int holdEscape(std::function<void()>) override { return ++lastToken_; }
-    void releaseEscape(int) override {}
-
-private:
-    int lastToken_ = 0;
+    int holdEscape(std::function<void()> handler) override {
+        return app::HotKeyCenter::shared().holdEscape(std::move(handler));
+    }
+    void releaseEscape(int token) override { app::HotKeyCenter::shared().releaseEscape(token); }
 };
 
 } // namespace
 
 EscapeKey& globalEscapeKey() {
-    static UngrabbedEscapeKey key;
+    static HotKeyEscape key;
     return key;
 }
 

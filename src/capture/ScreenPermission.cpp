@@ -4,10 +4,10 @@
 #include "platform/DisplayServer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 #include <array>
@@ -129,16 +129,21 @@ bool ScreenPermission::relaunch(const RelaunchHooks& hooks) {
 void ScreenPermission::relaunch() {
     RelaunchHooks hooks;
     hooks.startDetached = [](const QString& program, const QStringList& arguments) {
-        QProcess process;
-        process.setProgram(program);
-        process.setArguments(arguments);
-        // Tells the new instance that the one starting it is about to quit, so
-        // that it does not hand itself over to the running one.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VEXLIN_RELAUNCH_OF"),
-                           QString::number(QCoreApplication::applicationPid()));
-        process.setProcessEnvironment(environment);
-        return process.startDetached();
+        if (!QFileInfo(program).isExecutable()) {
+            return false;
+        }
+        // The new instance would find this one still running and hand itself
+        // over to it, so a small shell waits (up to 10 s) for this process to
+        // end before it starts the program.
+        static const QString waitThenStart = QStringLiteral(
+            "pid=$1; shift; i=0; "
+            "while kill -0 \"$pid\" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); "
+            "done; exec \"$@\"");
+        QStringList shellArguments{QStringLiteral("-c"), waitThenStart,
+                                   QStringLiteral("vexlin-relaunch"),
+                                   QString::number(QCoreApplication::applicationPid()), program};
+        shellArguments << arguments;
+        return QProcess::startDetached(QStringLiteral("/bin/sh"), shellArguments);
     };
     hooks.quit = [] {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,

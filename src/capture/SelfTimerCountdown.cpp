@@ -5,7 +5,9 @@
 #include "capture/SelfTimerPanel.h"
 #include "capture/WindowFade.h"
 
+#include <QCoreApplication>
 #include <QScreen>
+#include <QThread>
 
 #include <cmath>
 
@@ -40,6 +42,7 @@ SelfTimerCountdown::~SelfTimerCountdown() {
 }
 
 void SelfTimerCountdown::start() {
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     if (ended_ || panel_) {
         return;
     }
