@@ -1,0 +1,138 @@
+#include "app/KeyShortcut.h"
+
+#include "platform/KeyboardLayout.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using app::KeyShortcut;
+
+class KeyShortcutDisplay : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("us")); }
+    void TearDown() override { platform::KeyboardLayout::useLayoutForTesting({}); }
+};
+
+TEST_F(KeyShortcutDisplay, ModifierGlyphsInFixedOrder) {
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1E0000), "⌃⌥⇧⌘");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1A0000), "⌥⇧⌘");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x40000 | 0x100000), "⌃⌘");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0), "");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x10000), ""); // Caps Lock alone
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x800000 | 0x200000 | 0xFFFF), "");
+}
+
+TEST_F(KeyShortcutDisplay, KeysShowByNameOrLayoutCharacter) {
+    struct Case {
+        std::uint32_t keyCode;
+        QString display;
+        QString keyName;
+    };
+    const Case cases[] = {
+        {0, "A", "a"},
+        {21, "4", "4"},
+        {50, "`", "`"},
+        {83, "1", "1"},                     // keypad 1
+        {36, "↩", QString(QChar(0x0D))},    // Return
+        {48, "⇥", QString(QChar(0x09))},    // Tab
+        {49, "Space", " "},                 // a blank as menu key equivalent
+        {51, "⌫", QString(QChar(0x08))},    // Delete
+        {53, "⎋", "⎋"},                     // Escape: no key-equivalent entry
+        {117, "⌦", QString(QChar(0xF728))}, // Forward Delete
+        {123, "←", QString(QChar(0xF702))},
+        {126, "↑", QString(QChar(0xF700))},
+        {115, "↖", "↖"}, // Home
+        {121, "⇟", "⇟"}, // Page Down
+        {122, "F1", QString(QChar(0xF704))},
+        {111, "F12", QString(QChar(0xF70F))},
+        {105, "F13", "f13"},
+        {90, "F20", "f20"},
+        {55, "#55", "#55"},          // Command prints nothing
+        {76, "#76", "#76"},          // keypad Enter: a control character
+        {52, "#52", "#52"},          // no key has this code
+        {70000, "#70000", "#70000"}, // beyond 16-bit key codes
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KeyShortcut::displayKey(c.keyCode), c.display) << c.keyCode;
+        EXPECT_EQ(KeyShortcut::keyName(c.keyCode), c.keyName) << c.keyCode;
+    }
+}
+
+TEST_F(KeyShortcutDisplay, FollowsTheKeyboardLayout) {
+    ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("fr"));
+    EXPECT_EQ(KeyShortcut::layoutCharacter(0), "q");
+    EXPECT_EQ(KeyShortcut::displayKey(0), "Q");
+    EXPECT_EQ(KeyShortcut::keyName(0), "q");
+    EXPECT_EQ(KeyShortcut::displayKey(19), "É"); // the "2" key
+    EXPECT_EQ(KeyShortcut::displayKey(33), "^"); // dead circumflex
+    EXPECT_EQ(KeyShortcut::layoutCharacter(55), std::nullopt);
+    EXPECT_EQ(KeyShortcut::layoutCharacter(70000), std::nullopt);
+}
+
+TEST_F(KeyShortcutDisplay, ShortcutTextIsGlyphsThenKey) {
+    EXPECT_EQ((KeyShortcut{21, 0x1A0000}.displayText()), "⌥⇧⌘4");
+    EXPECT_EQ((KeyShortcut{122, 0}.displayText()), "F1");
+    EXPECT_EQ((KeyShortcut{49, 0x40000 | 0x10000}.displayText()), "⌃Space");
+    EXPECT_EQ((KeyShortcut{52, 0x100000}.displayText()), "⌘#52");
+}
+
+TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
+    EXPECT_EQ((KeyShortcut{21, 0x1A0000}.keySequence()),
+              QKeySequence(Qt::SHIFT | Qt::ALT | Qt::META | Qt::Key_4));
+    EXPECT_EQ((KeyShortcut{53, 0x40000}.keySequence()), QKeySequence(Qt::CTRL | Qt::Key_Escape));
+    EXPECT_EQ((KeyShortcut{90, 0}.keySequence()), QKeySequence(Qt::Key_F20));
+    EXPECT_EQ((KeyShortcut{49, 0x80000 | 0x10000}.keySequence()),
+              QKeySequence(Qt::ALT | Qt::Key_Space));
+    EXPECT_TRUE((KeyShortcut{52, 0x100000}.keySequence().isEmpty()));
+    EXPECT_TRUE((KeyShortcut{55, 0x100000}.keySequence().isEmpty()));
+
+    ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("fr"));
+    EXPECT_EQ((KeyShortcut{0, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Q));
+    EXPECT_EQ((KeyShortcut{19, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Eacute));
+}
+
+TEST(KeyShortcutTables, HoldTheFixedEntries) {
+    EXPECT_EQ(KeyShortcut::displayNames().size(), 34);
+    EXPECT_EQ(KeyShortcut::keyEquivalents().size(), 21);
+    EXPECT_EQ(KeyShortcut::functionKeyCodes(),
+              (QSet<std::uint32_t>{122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                   103, 111, 105, 107, 113, 106, 64, 79,  80,  90}));
+    for (const std::uint32_t code : KeyShortcut::functionKeyCodes()) {
+        EXPECT_TRUE(KeyShortcut::displayNames().value(code).startsWith('F')) << code;
+    }
+    for (const std::uint32_t code : {105u, 107u, 113u, 106u, 64u, 79u, 80u, 90u, 53u}) {
+        EXPECT_FALSE(KeyShortcut::keyEquivalents().contains(code)) << code;
+    }
+    EXPECT_FALSE(KeyShortcut::functionKeyCodes().contains(53));
+}
+
+// The names are built once, with the language in force then; a fresh process
+// shows the space bar's name in the user's language.
+class FrenchTranslator : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        return QByteArray(context) == "KeyShortcut" && QByteArray(source) == "Space"
+                   ? QStringLiteral("Espace")
+                   : QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+TEST(KeyShortcutTablesDeathTest, SpaceIsLocalized) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            FrenchTranslator translator;
+            QCoreApplication::installTranslator(&translator);
+            std::exit(KeyShortcut::displayKey(49) == "Espace" ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+} // namespace
