@@ -1,0 +1,423 @@
+#include "app/Preferences.h"
+#include "app/SettingsFile.h"
+
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaProperty>
+#include <QSettings>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace app;
+
+namespace {
+
+// A settings file in a folder that does not exist yet, as on a first start.
+class PreferencesTest : public ::testing::Test {
+protected:
+    QString path() const { return dir_.file(QStringLiteral("Vexlin/VexlinCapture.conf")); }
+
+    void seed(const QByteArray& ini) const {
+        QDir().mkpath(QFileInfo(path()).path());
+        testsupport::writeAll(path(), ini);
+    }
+
+    // What the file on disk holds, parsed afresh: a QSettings over the same
+    // path would answer from the in-process cache instead.
+    std::unique_ptr<QSettings> onDisk() {
+        const QString copy = dir_.file(QStringLiteral("copy-%1.conf").arg(++copies_));
+        EXPECT_TRUE(QFile::copy(path(), copy));
+        return std::make_unique<QSettings>(copy, QSettings::IniFormat);
+    }
+
+    testsupport::TempDir dir_;
+    int copies_ = 0;
+};
+
+ShortcutMap withEntry(CaptureAction action, std::optional<KeyShortcut> shortcut) {
+    ShortcutMap map = ShortcutMap::defaults();
+    map.set(action, shortcut);
+    return map;
+}
+
+TEST_F(PreferencesTest, FirstStartHasEveryDefaultAndWritesNothing) {
+    const Preferences p(path());
+    EXPECT_TRUE(p.showQuickAccess());
+    EXPECT_TRUE(p.copyToClipboard());
+    EXPECT_FALSE(p.saveToDisk());
+    EXPECT_FALSE(p.openEditor());
+    EXPECT_TRUE(p.playSounds());
+    EXPECT_EQ(p.imageFormat(), ImageFormat::png);
+    EXPECT_EQ(p.saveFolderBookmark(), std::nullopt);
+    EXPECT_TRUE(p.windowShadow());
+    EXPECT_FALSE(p.showCursor());
+    EXPECT_TRUE(p.showMagnifier());
+    EXPECT_TRUE(p.showCrosshair());
+    EXPECT_TRUE(p.ocrKeepLineBreaks());
+    EXPECT_EQ(p.captureTimer(), 0);
+    EXPECT_FALSE(p.autoScrollImmediately());
+    EXPECT_EQ(p.recordingFormat(), Recording::Format::video);
+    EXPECT_FALSE(p.recordSystemAudio());
+    EXPECT_FALSE(p.recordMicrophone());
+    EXPECT_TRUE(p.recordShowCursor());
+    EXPECT_TRUE(p.recordWindowsAlone());
+    EXPECT_FALSE(p.recordHighlightClicks());
+    EXPECT_FALSE(p.recordShowKeystrokes());
+    EXPECT_EQ(p.keystrokeMode(), KeystrokeMode::shortcutsOnly);
+    EXPECT_EQ(p.keystrokePosition(), KeystrokePosition::bottom);
+    EXPECT_TRUE(p.recordingHiddenApps().isEmpty());
+    EXPECT_FALSE(p.recordingHideNotifications());
+    EXPECT_FALSE(p.recordShowCamera());
+    EXPECT_EQ(p.cameraDeviceID(), std::nullopt);
+    EXPECT_EQ(p.cameraShape(), CameraShape::circle);
+    EXPECT_EQ(p.cameraSize(), CameraSize::medium);
+    EXPECT_TRUE(p.cameraMirrored());
+    EXPECT_TRUE(p.cameraPositions().isEmpty());
+    EXPECT_EQ(p.recordingFPS(), 30);
+    EXPECT_EQ(p.recordingQuality(), RecordingQuality::high);
+    EXPECT_TRUE(p.recordingRetina());
+    EXPECT_EQ(p.recordingCountdown(), 0);
+    EXPECT_EQ(p.gifFPS(), 15);
+    EXPECT_EQ(p.gifMaxWidth(), 1000);
+    EXPECT_EQ(p.quickAccessCorner(), ScreenCorner::bottomLeft);
+    EXPECT_FALSE(p.quickAccessAutoClose());
+    EXPECT_EQ(p.quickAccessCloseAfter(), 10);
+    EXPECT_FALSE(p.closeEditorAfterExport());
+    EXPECT_TRUE(p.keepAnnotationsEditable());
+    EXPECT_TRUE(p.editorShowsRecent());
+    EXPECT_FALSE(p.hasCompletedOnboarding());
+    EXPECT_EQ(p.shortcuts(), ShortcutMap::defaults());
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(PreferencesTest, FortyRegisteredDefaultsInOrderAndFortyFiveProperties) {
+    QStringList keys;
+    for (const auto& entry : Preferences::registeredDefaults()) {
+        keys << entry.first;
+    }
+    EXPECT_EQ(keys.join(' '),
+              "showQuickAccess copyToClipboard saveToDisk openEditor playSounds imageFormat "
+              "windowShadow showCursor showMagnifier showCrosshair ocrKeepLineBreaks captureTimer "
+              "autoScrollImmediately recordingFormat recordSystemAudio recordMicrophone "
+              "recordShowCursor recordWindowsAlone recordHighlightClicks recordShowKeystrokes "
+              "keystrokeMode keystrokePosition recordingHideNotifications recordShowCamera "
+              "cameraShape cameraSize cameraMirrored recordingFPS recordingQuality recordingRetina "
+              "recordingCountdown gifFPS gifMaxWidth quickAccessCorner quickAccessAutoClose "
+              "quickAccessCloseAfter closeEditorAfterExport keepAnnotationsEditable "
+              "editorShowsRecent hasCompletedOnboarding");
+    EXPECT_EQ(keys.size(), 40);
+
+    const QMetaObject& meta = Preferences::staticMetaObject;
+    EXPECT_EQ(meta.propertyCount() - meta.propertyOffset(), 45);
+}
+
+struct LoadCase {
+    const char* stored; // one INI line
+    const char* property;
+    QVariant expected;
+};
+
+TEST_F(PreferencesTest, LoadRepairsValuesOutOfRangeOrOfTheWrongType) {
+    const LoadCase cases[] = {
+        {"captureTimer=7", "captureTimer", qint64(0)},
+        {"captureTimer=3", "captureTimer", qint64(3)},
+        {"captureTimer=5", "captureTimer", qint64(5)},
+        {"captureTimer=10", "captureTimer", qint64(10)},
+        {"captureTimer=abc", "captureTimer", qint64(0)},
+        {"recordingFPS=24", "recordingFPS", qint64(30)},
+        {"recordingFPS=120", "recordingFPS", qint64(30)},
+        {"recordingFPS=0", "recordingFPS", qint64(0)},
+        {"recordingFPS=60", "recordingFPS", qint64(60)},
+        {"recordingCountdown=-2", "recordingCountdown", qint64(0)},
+        {"recordingCountdown=99", "recordingCountdown", qint64(99)},
+        {"gifFPS=0", "gifFPS", qint64(5)},
+        {"gifFPS=60", "gifFPS", qint64(60)},
+        {"gifFPS=abc", "gifFPS", qint64(15)},
+        {"gifFPS=12.5", "gifFPS", qint64(15)},
+        {"gifMaxWidth=50", "gifMaxWidth", qint64(200)},
+        {"gifMaxWidth=4000", "gifMaxWidth", qint64(4000)},
+        {"quickAccessCloseAfter=1", "quickAccessCloseAfter", qint64(3)},
+        {"quickAccessCloseAfter=true", "quickAccessCloseAfter", qint64(10)},
+        {"imageFormat=JPEG", "imageFormat", QVariant::fromValue(ImageFormat::png)},
+        {"imageFormat=jpeg", "imageFormat", QVariant::fromValue(ImageFormat::jpeg)},
+        {"imageFormat=\"jpeg, png\"", "imageFormat", QVariant::fromValue(ImageFormat::png)},
+        {"imageFormat=jpeg, png", "imageFormat", QVariant::fromValue(ImageFormat::png)},
+        {"recordingFormat=gif", "recordingFormat", QVariant::fromValue(Recording::Format::gif)},
+        {"recordingFormat=mp4", "recordingFormat", QVariant::fromValue(Recording::Format::video)},
+        {"keystrokePosition=middle", "keystrokePosition",
+         QVariant::fromValue(KeystrokePosition::bottom)},
+        {"keystrokePosition=top", "keystrokePosition", QVariant::fromValue(KeystrokePosition::top)},
+        {"keystrokeMode=allKeys", "keystrokeMode", QVariant::fromValue(KeystrokeMode::allKeys)},
+        {"cameraSize=huge", "cameraSize", QVariant::fromValue(CameraSize::medium)},
+        {"cameraSize=large", "cameraSize", QVariant::fromValue(CameraSize::large)},
+        {"cameraShape=roundedRectangle", "cameraShape",
+         QVariant::fromValue(CameraShape::roundedRectangle)},
+        {"recordingQuality=5", "recordingQuality", QVariant::fromValue(RecordingQuality::high)},
+        {"quickAccessCorner=bottomRight", "quickAccessCorner",
+         QVariant::fromValue(ScreenCorner::bottomRight)},
+        {"playSounds=abc", "playSounds", true},
+        {"playSounds=false", "playSounds", false},
+        {"saveToDisk=1", "saveToDisk", true},
+        {"saveToDisk=7", "saveToDisk", false},
+        {"recordingHiddenApps=org.gnome.Terminal", "recordingHiddenApps",
+         QStringList{"org.gnome.Terminal"}},
+        {"recordingHiddenApps=a, b", "recordingHiddenApps", QStringList{"a", "b"}},
+        {"recordingHiddenApps=@Invalid()", "recordingHiddenApps", QStringList()},
+        {"cameraDeviceID=a, b", "cameraDeviceID",
+         QVariant::fromValue(Preferences::OptionalString())},
+        {"saveFolderBookmark=/home/me/Pictures", "saveFolderBookmark",
+         QVariant::fromValue(Preferences::OptionalBytes(QByteArray("/home/me/Pictures")))},
+        {"saveFolderBookmark=a, b", "saveFolderBookmark",
+         QVariant::fromValue(Preferences::OptionalBytes())},
+    };
+    for (const LoadCase& c : cases) {
+        testsupport::writeAll(dir_.file(QStringLiteral("case.conf")),
+                              QByteArray("[General]\n") + c.stored + "\n");
+        // A new file name per case, so no cached parse of an earlier case answers.
+        const QString file = dir_.file(QStringLiteral("case-%1.conf").arg(++copies_));
+        QFile::rename(dir_.file(QStringLiteral("case.conf")), file);
+        const Preferences p(file);
+        EXPECT_EQ(p.property(c.property), c.expected) << c.stored;
+        // The repair lives in memory only.
+        EXPECT_TRUE(testsupport::readAll(file).contains(c.stored)) << c.stored;
+    }
+}
+
+TEST_F(PreferencesTest, SeededBadFileLoadsDefaultsForWhatItCannotReadAndLosesNothingElse) {
+    // The shortcut map as bytes (the form this program writes) and as text
+    // (the form a person or a script would write).
+    const QByteArray shortcutForms[] = {
+        R"ini(shortcuts="@ByteArray({\"area\": null, \"bogus\": {\"keyCode\": 1, \"modifiers\": 0}})")ini",
+        R"(shortcuts="{\"area\": null, \"bogus\": {\"keyCode\": 1, \"modifiers\": 0}}")",
+    };
+    for (const QByteArray& shortcuts : shortcutForms) {
+        seed("[General]\n" + shortcuts +
+             "\ncaptureTimer=7\ngifFPS=0\nplaySounds=false\nunknownKey=keep me\n"
+             "customAnnotationColors=\"[{\\\"red\\\":1}]\"\n\n[Other]\nvalue=42\n");
+        {
+            Preferences p(path());
+            EXPECT_EQ(p.shortcuts(), withEntry(CaptureAction::area, std::nullopt));
+            EXPECT_EQ(p.captureTimer(), 0);
+            EXPECT_EQ(p.gifFPS(), 5);
+            EXPECT_FALSE(p.playSounds());
+
+            p.setShortcut(CaptureAction::text, KeyShortcut{17, 0x120000});
+        }
+        const auto disk = onDisk();
+        const QJsonObject stored =
+            QJsonDocument::fromJson(disk->value("shortcuts").toByteArray()).object();
+        EXPECT_EQ(stored.keys(),
+                  (QStringList{"area", "areaCopy", "fullscreen", "fullscreenCopy", "record",
+                               "scrolling", "text", "window", "windowCopy"}));
+        EXPECT_TRUE(stored.value("area").isNull());
+        EXPECT_EQ(stored.value("text").toObject(),
+                  (QJsonObject{{"keyCode", 17}, {"modifiers", 1179648}}));
+        EXPECT_EQ(stored.value("record").toObject(),
+                  (QJsonObject{{"keyCode", 26}, {"modifiers", 1703936}}));
+        // Nothing else was touched: repaired values stay as they were stored
+        // and keys that are not ours survive the write.
+        EXPECT_EQ(disk->value("captureTimer").toString(), "7");
+        EXPECT_EQ(disk->value("gifFPS").toString(), "0");
+        EXPECT_EQ(disk->value("playSounds").toString(), "false");
+        EXPECT_EQ(disk->value("unknownKey").toString(), "keep me");
+        EXPECT_EQ(disk->value("customAnnotationColors").toString(), R"([{"red":1}])");
+        EXPECT_EQ(disk->value("Other/value").toString(), "42");
+
+        // A second store over the same file sees the change.
+        const Preferences again(path());
+        EXPECT_EQ(again.shortcuts().value(CaptureAction::text), (KeyShortcut{17, 0x120000}));
+        EXPECT_EQ(again.shortcuts().value(CaptureAction::area), std::nullopt);
+        QFile::remove(path());
+    }
+}
+
+TEST_F(PreferencesTest, GarbageShortcutsLoadAllDefaultsAndStayStoredUntilTheNextChange) {
+    seed("[General]\nshortcuts=\"{\\\"area\\\": null, \\\"text\\\": {\\\"keyCode\\\": 17}}\"\n"
+         "gifMaxWidth=640\n");
+    Preferences p(path());
+    EXPECT_EQ(p.shortcuts(), ShortcutMap::defaults());
+    EXPECT_EQ(p.gifMaxWidth(), 640);
+    EXPECT_EQ(onDisk()->value("shortcuts").toString(),
+              R"({"area": null, "text": {"keyCode": 17}})");
+
+    p.resetShortcuts();
+    EXPECT_EQ(onDisk()->value("shortcuts").toByteArray(), ShortcutMap::defaults().toJson());
+}
+
+// One value per property that differs from its default.
+struct Change {
+    const char* property;
+    QVariant value;
+};
+
+TEST_F(PreferencesTest, EveryPropertyWritesThroughSignalsOnceAndReadsBack) {
+    CameraPositions positions;
+    positions.insert("HDMI-1", QPointF(10.5, 0.1));
+    positions.insert("eDP-1", QPointF(-3, 1e-7));
+    const Change changes[] = {
+        {"showQuickAccess", false},
+        {"copyToClipboard", false},
+        {"saveToDisk", true},
+        {"openEditor", true},
+        {"playSounds", false},
+        {"imageFormat", QVariant::fromValue(ImageFormat::jpeg)},
+        {"saveFolderBookmark", QVariant::fromValue(Preferences::OptionalBytes(
+                                   QString::fromUtf8("/home/ü/Bilder, \"neu\"").toUtf8()))},
+        {"windowShadow", false},
+        {"showCursor", true},
+        {"showMagnifier", false},
+        {"showCrosshair", false},
+        {"ocrKeepLineBreaks", false},
+        {"captureTimer", qint64(5)},
+        {"autoScrollImmediately", true},
+        {"recordingFormat", QVariant::fromValue(Recording::Format::gif)},
+        {"recordSystemAudio", true},
+        {"recordMicrophone", true},
+        {"recordShowCursor", false},
+        {"recordWindowsAlone", false},
+        {"recordHighlightClicks", true},
+        {"recordShowKeystrokes", true},
+        {"keystrokeMode", QVariant::fromValue(KeystrokeMode::allKeys)},
+        {"keystrokePosition", QVariant::fromValue(KeystrokePosition::right)},
+        {"recordingHiddenApps", QStringList{"org.mozilla.firefox", "a,b", "@odd"}},
+        {"recordingHideNotifications", true},
+        {"recordShowCamera", true},
+        {"cameraDeviceID", QVariant::fromValue(Preferences::OptionalString("@/dev/video0, cam"))},
+        {"cameraShape", QVariant::fromValue(CameraShape::roundedRectangle)},
+        {"cameraSize", QVariant::fromValue(CameraSize::small)},
+        {"cameraMirrored", false},
+        {"cameraPositions", QVariant::fromValue(positions)},
+        {"recordingFPS", qint64(60)},
+        {"recordingQuality", QVariant::fromValue(RecordingQuality::standard)},
+        {"recordingRetina", false},
+        {"recordingCountdown", qint64(3)},
+        {"gifFPS", qint64(24)},
+        {"gifMaxWidth", qint64(640)},
+        {"quickAccessCorner", QVariant::fromValue(ScreenCorner::bottomRight)},
+        {"quickAccessAutoClose", true},
+        {"quickAccessCloseAfter", qint64(30)},
+        {"closeEditorAfterExport", true},
+        {"keepAnnotationsEditable", false},
+        {"editorShowsRecent", false},
+        {"hasCompletedOnboarding", true},
+        {"shortcuts", QVariant::fromValue(withEntry(CaptureAction::window, std::nullopt))},
+    };
+    ASSERT_EQ(std::size(changes), 45u);
+
+    {
+        Preferences p(path());
+        for (const Change& c : changes) {
+            const QMetaProperty property =
+                p.metaObject()->property(p.metaObject()->indexOfProperty(c.property));
+            ASSERT_TRUE(property.isValid()) << c.property;
+            QSignalSpy spy(&p, property.notifySignal());
+            ASSERT_NE(p.property(c.property), c.value) << c.property;
+            ASSERT_TRUE(p.setProperty(c.property, c.value)) << c.property;
+            ASSERT_TRUE(p.setProperty(c.property, c.value)) << c.property;
+            EXPECT_EQ(spy.count(), 1) << c.property;
+            EXPECT_EQ(p.property(c.property), c.value) << c.property;
+            EXPECT_TRUE(onDisk()->contains(c.property)) << c.property;
+        }
+    }
+    const auto disk = onDisk();
+    const Preferences again(disk->fileName());
+    for (const Change& c : changes) {
+        EXPECT_EQ(again.property(c.property), c.value) << c.property;
+    }
+}
+
+TEST_F(PreferencesTest, SameValueIsWrittenAgainWithoutASignal) {
+    Preferences p(path());
+    QSignalSpy playSounds(&p, &Preferences::playSoundsChanged);
+    QSignalSpy shortcuts(&p, &Preferences::shortcutsChanged);
+
+    p.setPlaySounds(true);
+    EXPECT_EQ(playSounds.count(), 0);
+    EXPECT_EQ(onDisk()->value("playSounds").toString(), "true");
+
+    p.setPlaySounds(false);
+    ASSERT_EQ(playSounds.count(), 1);
+    EXPECT_EQ(playSounds.at(0).at(0).toBool(), false);
+    EXPECT_EQ(onDisk()->value("playSounds").toString(), "false");
+
+    p.resetShortcuts();
+    EXPECT_EQ(shortcuts.count(), 0);
+    EXPECT_EQ(onDisk()->value("shortcuts").toByteArray(), ShortcutMap::defaults().toJson());
+
+    p.setShortcut(CaptureAction::area, KeyShortcut{21, 0x1A0000});
+    EXPECT_EQ(shortcuts.count(), 0);
+    p.setShortcut(CaptureAction::area, std::nullopt);
+    EXPECT_EQ(shortcuts.count(), 1);
+    p.resetShortcuts();
+    EXPECT_EQ(shortcuts.count(), 2);
+    EXPECT_EQ(p.shortcuts(), ShortcutMap::defaults());
+}
+
+TEST_F(PreferencesTest, AbsentOptionalsAndEmptyListsRemoveOrEmptyTheirKeys) {
+    Preferences p(path());
+    p.setSaveFolderBookmark(QByteArray("/tmp"));
+    p.setCameraDeviceID(QStringLiteral("/dev/video0"));
+    p.setRecordingHiddenApps({"org.a"});
+    p.setCameraPosition("HDMI-1", QPointF(1, 2));
+    p.setCameraPosition("DP-2", QPointF(3, 4));
+    p.setCameraPosition("HDMI-1", std::nullopt);
+    EXPECT_EQ(p.cameraPositions().keys(), QStringList{"DP-2"});
+
+    p.setSaveFolderBookmark(std::nullopt);
+    p.setCameraDeviceID(std::nullopt);
+    p.setRecordingHiddenApps({});
+    const auto disk = onDisk();
+    EXPECT_FALSE(disk->contains("saveFolderBookmark"));
+    EXPECT_FALSE(disk->contains("cameraDeviceID"));
+
+    const Preferences again(disk->fileName());
+    EXPECT_EQ(again.saveFolderBookmark(), std::nullopt);
+    EXPECT_EQ(again.cameraDeviceID(), std::nullopt);
+    EXPECT_TRUE(again.recordingHiddenApps().isEmpty());
+    EXPECT_EQ(again.cameraPositions().value("DP-2"), QPointF(3, 4));
+    EXPECT_EQ(again.cameraPositions().size(), 1);
+}
+
+TEST_F(PreferencesTest, OutOfRangeSetIsKeptUntilTheNextLoad) {
+    Preferences p(path());
+    p.setGifFPS(1);
+    p.setCaptureTimer(7);
+    EXPECT_EQ(p.gifFPS(), 1);
+    EXPECT_EQ(onDisk()->value("gifFPS").toString(), "1");
+    const Preferences again(onDisk()->fileName());
+    EXPECT_EQ(again.gifFPS(), 5);
+    EXPECT_EQ(again.captureTimer(), 0);
+}
+
+TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMaps) {
+    const std::pair<const char*, QStringList> cases[] = {
+        {R"({"a": [1, 2], "b": "3, 4"})", {}},
+        {R"({"a": [1, 2, 3], "b": [4, 5]})", {"b"}},
+        {R"({"a": [1], "b": [4, 5], "c": []})", {"b"}},
+        {R"({"a": [1, "2"], "b": [4, 5]})", {}},
+        {R"([[1, 2]])", {}},
+        {R"(not json)", {}},
+    };
+    for (const auto& [json, keys] : cases) {
+        const CameraPositions positions = cameraPositionsFromJson(json);
+        EXPECT_EQ(positions.keys(), keys) << json;
+    }
+    EXPECT_EQ(cameraPositionsFromJson(R"({"b": [4.25, -5]})").value("b"), QPointF(4.25, -5));
+}
+
+TEST_F(PreferencesTest, SharedStoreLivesInTheUserConfigFolder) {
+    const QString expected =
+        qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + "/.config") +
+        "/Vexlin/VexlinCapture.conf";
+    EXPECT_EQ(settingsFilePath(), expected);
+    EXPECT_EQ(&Preferences::shared(), &Preferences::shared());
+    EXPECT_EQ(Preferences::shared().filePath(), expected);
+}
+
+} // namespace
