@@ -76,6 +76,12 @@ void castShadow(QPainter& painter, const Rect& userBounds, double blur, double o
         return;
     }
     layer.fill(Qt::transparent);
+    // Same density as the target, so that text sized for it casts its own
+    // shape.
+    layer.setDotsPerMeterX(
+        static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
+    layer.setDotsPerMeterY(
+        static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
     {
         QPainter lp(&layer);
         lp.setRenderHints(painter.renderHints());
