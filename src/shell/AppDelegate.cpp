@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "annotation/EditStore.h"
 #include "app/AppPresence.h"
 #include "app/BrandIcon.h"
 #include "app/HotKeyCenter.h"
@@ -121,6 +122,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     recording::removeExpiredRecordings();
+    annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
 
     // The text-recognition warm-up would run here, outside test runs
