@@ -1,5 +1,7 @@
 #include "service/InstallCount.h"
 
+#include <QtGlobal>
+
 namespace service {
 
 InstallCount& InstallCount::shared() {

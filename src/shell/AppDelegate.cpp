@@ -125,8 +125,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
 
-    // The text-recognition warm-up would run here, outside test runs
-    // (isTestRun()); text recognition is not part of this version yet.
+    // The text-recognition warm-up belongs here, skipped when the environment
+    // holds XCTestConfigurationFilePath; text recognition is not built yet.
 
     service::Updates::shared().start();
     service::InstallCount::shared().start();

@@ -50,9 +50,6 @@ public:
     // The status menu's contents as they are now.
     app::StatusMenuState statusMenuState() const;
 
-    // True when the environment marks a test run: the start-up then skips the
-    // work that would only disturb one.
-    static bool isTestRun();
     // Whether any window of the program is shown.
     static bool hasVisibleWindows();
 
