@@ -50,10 +50,6 @@ AppDelegate::AppDelegate()
 
 AppDelegate::~AppDelegate() = default;
 
-bool AppDelegate::isTestRun() {
-    return qEnvironmentVariableIsSet("XCTestConfigurationFilePath");
-}
-
 bool AppDelegate::hasVisibleWindows() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
