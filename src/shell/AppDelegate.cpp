@@ -3,10 +3,12 @@
 #include "annotation/EditStore.h"
 #include "app/AppPresence.h"
 #include "app/BrandIcon.h"
+#include "app/FilePanels.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
+#include "app/SaveLocation.h"
 #include "app/StatusBarController.h"
 #include "capture/CoordinatorTrace.h"
 #include "capture/ScreenPermission.h"
@@ -157,8 +159,7 @@ void AppDelegate::buildMainMenu() {
         .validateReviewItem =
             [](QAction* item) { service::Reviews::shared().updateMenuItem(item); },
         .showSettings = call(&AppDelegate::showSettings),
-        // The open panel comes with image output, which is not merged yet.
-        .openImage = {},
+        .openImage = call(&AppDelegate::openImage),
         .capture =
             [self](app::CaptureAction action) {
                 if (self) {
@@ -193,8 +194,14 @@ void AppDelegate::createStatusBar() {
                     qApp, [] { editor::EditorWindowController::openLatest(); },
                     Qt::QueuedConnection);
             },
-        // The save folder comes with image output, which is not merged yet.
-        .showFolder = {},
+        .showFolder =
+            [] {
+                // A cancelled folder chooser is silent; any other failure beeps.
+                const app::Result<bool> opened = app::SaveLocation::openFolder();
+                if (!opened && !app::SaveLocation::isUserCancellation(opened.error())) {
+                    QApplication::beep();
+                }
+            },
         .showUpdate =
             [] {
                 if (const auto& manifest = service::Updates::shared().available()) {
@@ -265,6 +272,14 @@ void AppDelegate::showSettings() {
     settings::SettingsWindowController::show(settings::SettingsSection::general);
 }
 
-void AppDelegate::openImage() {}
+void AppDelegate::openImage() {
+    chooseImageToAnnotate();
+}
+
+void AppDelegate::chooseImageToAnnotate() {
+    if (const auto path = app::FilePanels::current().chooseImageToAnnotate()) {
+        editor::EditorWindowController::open(*path);
+    }
+}
 
 } // namespace shell

@@ -39,6 +39,9 @@ public:
     void showSettings();
     void openImage();
 
+    // The open panel for an image to annotate; opens the choice in the editor.
+    static void chooseImageToAnnotate();
+
     // Opens a capture in the first open editor that shows nothing, else in a
     // new editor.
     static void openInEditor(const app::Capture& capture);

@@ -1,4 +1,5 @@
 #include "app/Capture.h"
+#include "app/FilePanels.h"
 #include "editor/EditorWindowController.h"
 #include "settings/SettingsWindowController.h"
 #include "shell/AppDelegate.h"
@@ -67,6 +68,40 @@ TEST_F(AppDelegateTest, OpeningAFileThatIsNoImageOpensNothing) {
     EditorWindowController::open(path);
     EditorWindowController::open(dir.file(QStringLiteral("missing.png")));
     EXPECT_TRUE(EditorWindowController::openEditors().empty());
+}
+
+// An open panel whose user picks the given file (or cancels).
+class PickingPanels : public app::FilePanels {
+public:
+    explicit PickingPanels(std::optional<QString> pick) : pick_(std::move(pick)) {}
+    void runSavePanel(const SaveRequest&, QWidget*, SaveDone done) override { done(std::nullopt); }
+    std::optional<QString> chooseFolder(const std::optional<QString>&) override { return {}; }
+    std::optional<QString> chooseImageToAnnotate() override { return pick_; }
+    void showError(QWidget*, const app::FileError&) override {}
+
+private:
+    std::optional<QString> pick_;
+};
+
+TEST_F(AppDelegateTest, OpenImageOpensTheChosenFileInTheEditor) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("shot.png"));
+    ASSERT_TRUE(captureOf(12).image.save(path));
+    shell::AppDelegate delegate;
+    {
+        PickingPanels cancelled(std::nullopt);
+        app::ScopedFilePanels scope(cancelled);
+        delegate.openImage();
+        EXPECT_TRUE(EditorWindowController::openEditors().empty());
+    }
+    PickingPanels picking(path);
+    app::ScopedFilePanels scope(picking);
+    delegate.openImage();
+    ASSERT_EQ(EditorWindowController::openEditors().size(), 1u);
+    const auto& document = EditorWindowController::openEditors().front()->model().document;
+    ASSERT_TRUE(document.has_value());
+    EXPECT_EQ(document->capture.filePath, std::optional<QString>(path));
+    EXPECT_EQ(document->capture.image.width(), 12);
 }
 
 TEST_F(AppDelegateTest, ReopenShowsSettingsOnlyWithoutAVisibleWindow) {
