@@ -1,5 +1,6 @@
 #include "app/HotKeyCenter.h"
 
+#include "app/Preferences.h"
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/KeyCodeMap.h"
 
@@ -29,12 +30,13 @@ std::optional<platform::XKeyCombo> toX(const KeyShortcut& shortcut) {
 } // namespace
 
 HotKeyCenter::HotKeyCenter(std::unique_ptr<platform::GlobalKeyGrabber> grabber, QObject* parent)
-    : QObject(parent)
-    , grabber_(std::move(grabber)) {
+    : QObject(parent), grabber_(std::move(grabber)) {
     grabber_->setOnPressed([this](quint32 id) { dispatch(id); });
 }
 
-HotKeyCenter::~HotKeyCenter() { grabber_->setOnPressed({}); }
+HotKeyCenter::~HotKeyCenter() {
+    grabber_->setOnPressed({});
+}
 
 HotKeyCenter& HotKeyCenter::shared() {
     assertMainThread();
@@ -53,11 +55,11 @@ void HotKeyCenter::registerAll(const ShortcutMap& shortcuts) {
     unregisterAll();
     std::set<CaptureAction> conflicts;
     for (CaptureAction action : captureActions::allCases()) {
-        const auto entry = shortcuts.find(action);
-        if (entry == shortcuts.end()) {
+        const std::optional<KeyShortcut> shortcut = shortcuts.value(action);
+        if (!shortcut) {
             continue;
         }
-        const std::optional<platform::XKeyCombo> key = toX(entry->second);
+        const std::optional<platform::XKeyCombo> key = toX(*shortcut);
         if (key && grabber_->grab(static_cast<quint32>(index(action)), *key) ==
                        platform::GrabResult::grabbed) {
             registered_.insert(action);
@@ -69,6 +71,14 @@ void HotKeyCenter::registerAll(const ShortcutMap& shortcuts) {
         conflicts_ = std::move(conflicts);
         Q_EMIT conflictsChanged();
     }
+}
+
+void HotKeyCenter::follow(Preferences& preferences) {
+    assertMainThread();
+    disconnect(following_);
+    following_ = connect(&preferences, &Preferences::shortcutsChanged, this,
+                         [this](const ShortcutMap& shortcuts) { registerAll(shortcuts); });
+    registerAll(preferences.shortcuts());
 }
 
 void HotKeyCenter::unregisterAll() {

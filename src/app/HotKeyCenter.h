@@ -2,11 +2,11 @@
 
 #include "app/CaptureAction.h"
 #include "app/KeyShortcut.h"
+#include "app/ShortcutMap.h"
 
 #include <QObject>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -18,6 +18,8 @@ class GlobalKeyGrabber;
 
 namespace app {
 
+class Preferences;
+
 // The program's global hot keys: one per capture action that has a shortcut,
 // plus Escape lent to whichever overlay must end on it while another program
 // has the focus. Lives on the main thread.
@@ -25,8 +27,6 @@ class HotKeyCenter final : public QObject {
     Q_OBJECT
 
 public:
-    using ShortcutMap = std::map<CaptureAction, KeyShortcut>;
-
     // Hot-key identifiers: 0–8 are the actions by index; this one is Escape.
     static constexpr quint32 escapeHotKeyID = 900;
     // The stored key code of Escape.
@@ -46,6 +46,9 @@ public:
     // Replaces every action hot key by those of `shortcuts`. While suspended
     // the map is only kept, for resume().
     void registerAll(const ShortcutMap& shortcuts);
+    // Registers the store's shortcuts now and again whenever they change, for
+    // as long as the store lives; a later call follows the new store instead.
+    void follow(Preferences& preferences);
     // Lets go of every action hot key; Escape stays as it is.
     void unregisterAll();
     // Nested pauses of the action hot keys (while a shortcut is being recorded).
@@ -82,6 +85,7 @@ private:
     std::vector<std::pair<int, std::function<void()>>> escapeHolds_;
     bool escapeRegistered_ = false;
     int nextEscapeToken_ = 0;
+    QMetaObject::Connection following_;
 };
 
 } // namespace app

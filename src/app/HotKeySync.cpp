@@ -6,16 +6,6 @@
 
 namespace app {
 
-HotKeyCenter::ShortcutMap hotKeyMap(const ShortcutMap& shortcuts) {
-    HotKeyCenter::ShortcutMap map;
-    for (CaptureAction action : captureActions::allCases()) {
-        if (const auto shortcut = shortcuts.value(action)) {
-            map.emplace(action, *shortcut);
-        }
-    }
-    return map;
-}
-
 HotKeySync::HotKeySync(Preferences& preferences, Register registerAll, QObject* parent)
     : QObject(parent), preferences_(preferences), registerAll_(std::move(registerAll)) {
     connect(&preferences_, &Preferences::shortcutsChanged, this, [this] {
@@ -32,7 +22,7 @@ HotKeySync::HotKeySync(Preferences& preferences, Register registerAll, QObject* 
 }
 
 void HotKeySync::registerNow() {
-    registerAll_(hotKeyMap(preferences_.shortcuts()));
+    registerAll_(preferences_.shortcuts());
 }
 
 } // namespace app

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/HotKeyCenter.h"
 #include "app/ShortcutMap.h"
 
 #include <QObject>
@@ -11,10 +10,6 @@ namespace app {
 
 class Preferences;
 
-// The action hot keys as the hot-key center takes them: every action that has
-// a shortcut in the stored map.
-HotKeyCenter::ShortcutMap hotKeyMap(const ShortcutMap& shortcuts);
-
 // Keeps the global hot keys in step with the stored shortcut map: registers
 // them once at once, then again one main-thread turn after every change, with
 // the map as stored by then. Changes that come in before that turn (a reset,
@@ -22,7 +17,7 @@ HotKeyCenter::ShortcutMap hotKeyMap(const ShortcutMap& shortcuts);
 class HotKeySync : public QObject {
     Q_OBJECT
 public:
-    using Register = std::function<void(const HotKeyCenter::ShortcutMap&)>;
+    using Register = std::function<void(const ShortcutMap&)>;
 
     HotKeySync(Preferences& preferences, Register registerAll, QObject* parent = nullptr);
 

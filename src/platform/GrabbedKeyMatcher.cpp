@@ -9,9 +9,13 @@ constexpr quint16 kModifierBits = 0xff;
 constexpr quint16 kCapsLockMask = 0x02;
 } // namespace
 
-void GrabbedKeyMatcher::add(quint32 id, XKeyCombo key) { grabbed_[id] = key; }
+void GrabbedKeyMatcher::add(quint32 id, XKeyCombo key) {
+    grabbed_[id] = key;
+}
 
-void GrabbedKeyMatcher::remove(quint32 id) { grabbed_.erase(id); }
+void GrabbedKeyMatcher::remove(quint32 id) {
+    grabbed_.erase(id);
+}
 
 std::optional<quint32> GrabbedKeyMatcher::idOf(XKeyCombo key) const {
     for (const auto& [id, held] : grabbed_) {
@@ -46,6 +50,8 @@ GrabbedKeyMatcher::PressResult GrabbedKeyMatcher::press(quint8 keycode, quint16 
     return {Verdict::pressed, *id};
 }
 
-void GrabbedKeyMatcher::release(quint8 keycode, quint32 time) { releasedAt_[keycode] = time; }
+void GrabbedKeyMatcher::release(quint8 keycode, quint32 time) {
+    releasedAt_[keycode] = time;
+}
 
 } // namespace platform

@@ -78,9 +78,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
     };
     hotKeySync_ = std::make_unique<app::HotKeySync>(
-        app::Preferences::shared(), [](const app::HotKeyCenter::ShortcutMap& map) {
-            app::HotKeyCenter::shared().registerAll(map);
-        });
+        app::Preferences::shared(),
+        [](const app::ShortcutMap& map) { app::HotKeyCenter::shared().registerAll(map); });
     if (capture::coordinatorTraceEnabled()) {
         // For the X11 tests: which actions another program's grab kept from us.
         const auto traceConflicts = [] {

@@ -1,6 +1,8 @@
 #include "app/HotKeyCenter.h"
 
+#include "app/Preferences.h"
 #include "platform/GlobalKeyGrabber.h"
+#include "support/TempDir.h"
 
 #include <QSignalSpy>
 #include <gmock/gmock.h>
@@ -16,6 +18,8 @@ namespace {
 using app::CaptureAction;
 using app::HotKeyCenter;
 using app::KeyShortcut;
+using app::Preferences;
+using app::ShortcutMap;
 using platform::GrabResult;
 using platform::XKeyCombo;
 
@@ -67,14 +71,14 @@ private:
     State& state_;
 };
 
-HotKeyCenter::ShortcutMap defaultShortcuts() {
-    const std::uint32_t keyCodes[] = {21, 23, 20, 22, 19, 26, 21, 23, 20};
-    HotKeyCenter::ShortcutMap map;
-    for (CaptureAction action : app::captureActions::allCases()) {
-        const auto i = static_cast<size_t>(app::index(action));
-        map[action] = KeyShortcut{keyCodes[i],
-                                  app::copiesOnly(action) ? kShiftOptionCommand | kControl
-                                                          : kShiftOptionCommand};
+ShortcutMap defaultShortcuts() {
+    return ShortcutMap::defaults();
+}
+
+ShortcutMap mapOf(std::initializer_list<std::pair<CaptureAction, KeyShortcut>> entries) {
+    ShortcutMap map;
+    for (const auto& [action, shortcut] : entries) {
+        map.set(action, shortcut);
     }
     return map;
 }
@@ -113,11 +117,12 @@ TEST_F(HotKeyCenterTest, RegistersTheNineActionsByIndexWithTheirXKeys) {
 
     press(1);
     press(8);
-    EXPECT_THAT(actions, testing::ElementsAre(CaptureAction::window, CaptureAction::fullscreenCopy));
+    EXPECT_THAT(actions,
+                testing::ElementsAre(CaptureAction::window, CaptureAction::fullscreenCopy));
 }
 
 TEST_F(HotKeyCenterTest, RegistersOnlyTheActionsTheMapNames) {
-    center.registerAll({{CaptureAction::windowCopy, KeyShortcut{23, kShiftOptionCommand}}});
+    center.registerAll(mapOf({{CaptureAction::windowCopy, KeyShortcut{23, kShiftOptionCommand}}}));
     EXPECT_EQ(heldIds(), (std::set<quint32>{7}));
     EXPECT_TRUE(center.isRegistered(CaptureAction::windowCopy));
     EXPECT_FALSE(center.isRegistered(CaptureAction::window));
@@ -149,9 +154,9 @@ TEST_F(HotKeyCenterTest, ATakenShortcutIsAConflictAndTheOthersStillWork) {
 TEST_F(HotKeyCenterTest, ConflictsOfTheMapItself) {
     auto map = defaultShortcuts();
     // Two actions on one combination: the first in declaration order wins.
-    map[CaptureAction::record] = map[CaptureAction::text];
+    map.set(CaptureAction::record, map.value(CaptureAction::text));
     // No key of a PC keyboard has this code.
-    map[CaptureAction::scrolling] = KeyShortcut{0xFFFF, kShiftOptionCommand};
+    map.set(CaptureAction::scrolling, KeyShortcut{0xFFFF, kShiftOptionCommand});
     center.registerAll(map);
     EXPECT_EQ(center.conflicts(),
               (std::set<CaptureAction>{CaptureAction::scrolling, CaptureAction::record}));
@@ -174,9 +179,9 @@ TEST_F(HotKeyCenterTest, AnEmptyMapRegistersNothingAndClearsConflicts) {
 TEST_F(HotKeyCenterTest, ReRegistrationReplacesTheWholeSet) {
     center.registerAll(defaultShortcuts());
     server.log.clear();
-    HotKeyCenter::ShortcutMap changed = defaultShortcuts();
-    changed.erase(CaptureAction::record);
-    changed[CaptureAction::area] = KeyShortcut{0 /* A */, kShift | kCommand};
+    ShortcutMap changed = defaultShortcuts();
+    changed.set(CaptureAction::record, std::nullopt);
+    changed.set(CaptureAction::area, KeyShortcut{0 /* A */, kShift | kCommand});
     center.registerAll(changed);
 
     EXPECT_EQ(heldIds(), (std::set<quint32>{0, 1, 2, 3, 4, 6, 7, 8}));
@@ -189,8 +194,39 @@ TEST_F(HotKeyCenterTest, ReRegistrationReplacesTheWholeSet) {
     EXPECT_EQ(center.shortcuts(), changed);
 }
 
+TEST_F(HotKeyCenterTest, FollowsTheStoredShortcuts) {
+    testsupport::TempDir dir;
+    Preferences preferences(dir.file(QStringLiteral("settings.conf")));
+    center.follow(preferences);
+    EXPECT_EQ(heldIds(), (std::set<quint32>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+
+    // Disabling one action, or giving it another key, re-registers at once.
+    preferences.setShortcut(CaptureAction::area, std::nullopt);
+    EXPECT_FALSE(server.held.contains(0));
+    preferences.setShortcut(CaptureAction::record, KeyShortcut{0 /* A */, kControl});
+    EXPECT_EQ(server.held.at(5), (XKeyCombo{38, 0x04}));
+
+    // A change during a suspension arrives with the resume.
+    center.suspend();
+    preferences.resetShortcuts();
+    EXPECT_TRUE(heldIds().empty());
+    center.resume();
+    EXPECT_EQ(server.held.at(5), (XKeyCombo{16, kXShiftAltSuper}));
+    EXPECT_TRUE(server.held.contains(0));
+
+    // Following another store lets go of the first.
+    Preferences other(dir.file(QStringLiteral("other.conf")));
+    other.setShortcuts(mapOf({{CaptureAction::text, KeyShortcut{19, kShift}}}));
+    center.follow(other);
+    EXPECT_EQ(heldIds(), (std::set<quint32>{4}));
+    preferences.setShortcut(CaptureAction::area, std::nullopt);
+    preferences.resetShortcuts();
+    EXPECT_EQ(heldIds(), (std::set<quint32>{4}));
+}
+
 TEST_F(HotKeyCenterTest, CapsLockInTheStoredModifiersChangesNothing) {
-    center.registerAll({{CaptureAction::area, KeyShortcut{21, kShiftOptionCommand | kCapsLock}}});
+    center.registerAll(
+        mapOf({{CaptureAction::area, KeyShortcut{21, kShiftOptionCommand | kCapsLock}}}));
     EXPECT_EQ(server.held.at(0), (XKeyCombo{13, kXShiftAltSuper}));
 }
 
@@ -208,7 +244,7 @@ TEST_F(HotKeyCenterTest, SuspensionKeepsTheNewestMapForResume) {
     EXPECT_TRUE(actions.empty());
 
     server.taken.clear();
-    const HotKeyCenter::ShortcutMap onlyText{{CaptureAction::text, KeyShortcut{19, kShift}}};
+    const ShortcutMap onlyText = mapOf({{CaptureAction::text, KeyShortcut{19, kShift}}});
     center.registerAll(onlyText);
     EXPECT_TRUE(heldIds().empty());
     center.resume();

@@ -1,27 +1,42 @@
 #!/usr/bin/env bash
 # The running shell on the rig's X server: started with onboarding complete it
 # shows no window and says nothing (Xvfb has no tray), a second start opens the
-# settings of the first and leaves, and the self-timer's panel comes and goes
-# with the area hot key and Escape.
+# settings of the first and leaves, its hot keys hold against another client
+# and the other way round, and the self-timer's panel comes and goes with the
+# area hot key and Escape.
 #
-#   shell.sh CASE [hotkey_probe]
+#   shell.sh CASE HOTKEY_PROBE
 set -euo pipefail
 app=${VEXLIN_APP:?}
 case_name=$1
-probe=${2:-}
+probe=${2:?}
 scratch=${VEXLIN_RIG_HOME:?}
 log="$scratch/app.log"
 
 fail() { echo "FAIL: $*"; [ -f "$log" ] && sed 's/^/  app: /' "$log"; exit 1; }
 
 pid=""
+holder=""
 stop_app() {
     [ -n "$pid" ] || return 0
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     pid=""
 }
-trap stop_app EXIT
+cleanup() {
+    stop_app
+    [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# probe_says STATUS MODIFIERS KEY: another client's grab of the key, in every
+# lock variant, ends with STATUS (0 all granted, 3 all refused with BadAccess).
+probe_says() {
+    local want=$1 status=0 out
+    shift
+    out=$("$probe" "$@") || status=$?
+    [ "$status" = "$want" ] || fail "probe $*: status $status, not $want: $(tr '\n' ' ' <<<"$out")"
+}
 
 start_app() {
     VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
@@ -76,6 +91,33 @@ reopen)
     sleep 0.5
     [ "$(visible_windows "$pid" | wc -l)" -eq "$before" ] || fail "a third start opened another window"
     ;;
+holds_hot_keys)
+    start_app
+    probe_says 3 shift+alt+super 4
+    probe_says 3 control+shift+alt+super 3
+    stop_app
+    probe_says 0 shift+alt+super 4
+    ;;
+taken_hot_key)
+    held="$scratch/holder.out"
+    "$probe" --hold shift+alt+super 4 >"$held" &
+    holder=$!
+    for _ in $(seq 50); do
+        grep -q holding "$held" && break
+        sleep 0.1
+    done
+    [ "$(grep -c granted "$held")" = 4 ] || fail "the probe could not grab: $(cat "$held")"
+    start_app
+    grep -q "coordinator: hotkeys conflicts=area$" "$log" || fail "area is not reported as a conflict"
+    xdotool key shift+alt+super+5
+    reached() { grep -q "coordinator: window fromMenu=false start" "$log"; }
+    wait_for 2 reached || fail "Shift+Alt+Super+5 did not reach the coordinator as window"
+    # The held key stays the other client's.
+    xdotool key shift+alt+super+4
+    sleep 0.3
+    if grep -q "coordinator: area" "$log"; then fail "the area hot key fired while taken"; fi
+    kill -0 "$pid" || fail "the program ended"
+    ;;
 self_timer)
     start_app
     xdotool key shift+alt+super+4
@@ -99,9 +141,7 @@ self_timer)
     [ "$x" = 912 ] && [ "$y" = 492 ] || fail "the panel is at $x,$y, not centred"
     grep -q "coordinator: area fromMenu=false self-timer-start seconds=3" "$log" ||
         fail "the coordinator did not start the self-timer for area"
-    if [ -n "$probe" ] && "$probe" none Escape >/dev/null; then
-        fail "Escape is not held while the panel shows"
-    fi
+    probe_says 3 none Escape
 
     xdotool key Escape
     panel_gone() { ! xwininfo -id "$panel" 2>/dev/null | grep -q IsViewable; }
@@ -111,9 +151,7 @@ self_timer)
     if grep -qE "coordinator: area (fromMenu=false start|self-timer-fired|step )" "$log"; then
         fail "a capture started after Escape"
     fi
-    if [ -n "$probe" ]; then
-        "$probe" none Escape >/dev/null || fail "Escape is still grabbed after the countdown ended"
-    fi
+    probe_says 0 none Escape
     ;;
 *)
     echo "unknown case $case_name"
