@@ -140,14 +140,17 @@ void MainMenu::buildApplicationMenu() {
     const QString name = Bundle::main().appDisplayName();
     auto menu = std::make_unique<QMenu>(menuTitle(name));
     menu->setObjectName(QStringLiteral("applicationMenu"));
+    //: Application menu item that opens the About window
     addCommand(menu.get(), QStringLiteral("showAbout"), tr("About Vexlin Capture"),
                commands_.showAbout);
+    //: Application menu item that checks for a newer version
     addCommand(menu.get(), QStringLiteral("checkForUpdates"), tr("Check for Updates…"),
                commands_.checkForUpdates);
     reviewItem_ = addCommand(menu.get(), QStringLiteral("writeReview"),
                              //: Menu item and Settings button that opens the review window
                              tr("Write a Review…"), commands_.writeReview);
     menu->addSeparator();
+    //: Application menu item that opens the settings window
     QAction* settings = addCommand(menu.get(), QStringLiteral("showSettings"), tr("Settings…"),
                                    commands_.showSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -155,6 +158,7 @@ void MainMenu::buildApplicationMenu() {
 
     // Hiding on X11 means minimizing: the windows stay in the task bar, from
     // where the user gets them back.
+    //: Application menu item that minimizes the program's windows
     QAction* hide = addCommand(menu.get(), QStringLiteral("hide"), tr("Hide Vexlin Capture"), [] {
         for (QWidget* window : programWindows()) {
             window->showMinimized();
@@ -162,9 +166,11 @@ void MainMenu::buildApplicationMenu() {
     });
     hide->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     // Other programs' windows are not ours to hide under X11.
+    //: Application menu item that would hide the other programs (not possible on X11)
     QAction* hideOthers =
         addCommand(menu.get(), QStringLiteral("hideOtherApplications"), tr("Hide Others"), {});
     hideOthers->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H));
+    //: Application menu item that restores the program's minimized windows
     addCommand(menu.get(), QStringLiteral("unhideAllApplications"), tr("Show All"), [] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->isMinimized()) {
@@ -173,6 +179,7 @@ void MainMenu::buildApplicationMenu() {
         }
     });
     menu->addSeparator();
+    //: Application menu item that quits the program
     QAction* quit = addCommand(menu.get(), QStringLiteral("terminate"), tr("Quit Vexlin Capture"),
                                [] { QCoreApplication::quit(); });
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -183,6 +190,7 @@ void MainMenu::buildFileMenu() {
     //: Main menu title
     auto menu = std::make_unique<QMenu>(tr("File"));
     menu->setObjectName(QStringLiteral("fileMenu"));
+    //: File menu item that opens an image in the editor
     QAction* open =
         addCommand(menu.get(), QStringLiteral("openImage"), tr("Open Image…"), commands_.openImage);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -200,6 +208,7 @@ void MainMenu::buildFileMenu() {
                                      //: File menu item
                                      tr("Save"));
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    //: File menu item that saves under a new name
     QAction* saveAs = addResponderItem(menu.get(), "saveDocumentAs()",
                                        QStringLiteral("saveDocumentAs"), tr("Save As…"));
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
@@ -285,6 +294,7 @@ void MainMenu::buildWindowMenu() {
     activeWindowItems_.push_back(minimize);
     activeWindowItems_.push_back(zoom);
     menu->addSeparator();
+    //: Window menu item that raises all of the program's windows
     addCommand(menu.get(), QStringLiteral("arrangeInFront"), tr("Bring All to Front"), [] {
         for (QWidget* window : programWindows()) {
             window->raise();

@@ -136,6 +136,7 @@ void buildStatusMenu(QMenu* menu, const StatusMenuState& state,
                //: Menu bar item that opens the editor with the latest screenshot
                QCoreApplication::translate("StatusMenu", "Open Editor"), commands.openEditor)
         ->setIcon(menuSymbol(QStringLiteral("pencil")));
+    //: Menu bar item that opens the save folder in the file manager
     addCommand(menu, QStringLiteral("showFolder"),
                QCoreApplication::translate("StatusMenu", "Show Screenshots Folder"),
                commands.showFolder)
@@ -149,18 +150,22 @@ void buildStatusMenu(QMenu* menu, const StatusMenuState& state,
                        .arg(*state.availableUpdateVersion),
                    commands.showUpdate);
     }
+    //: Menu bar item that opens the About window
     addCommand(menu, QStringLiteral("openAbout"),
                QCoreApplication::translate("StatusMenu", "About Vexlin Capture…"),
                commands.openAbout);
+    //: Menu bar item that checks for a newer version
     addCommand(menu, QStringLiteral("checkForUpdates"),
                QCoreApplication::translate("StatusMenu", "Check for Updates…"),
                commands.checkForUpdates);
     QAction* review =
         addCommand(menu, QStringLiteral("writeReview"), state.reviewTitle, commands.writeReview);
     review->setEnabled(review->isEnabled() && state.reviewEnabled);
+    //: Menu bar item that opens the welcome guide
     addCommand(menu, QStringLiteral("openWelcome"),
                QCoreApplication::translate("StatusMenu", "Welcome Guide…"), commands.openWelcome);
     menu->addSeparator();
+    //: Menu bar item that opens the settings window
     addCommand(menu, QStringLiteral("openSettings"),
                QCoreApplication::translate("StatusMenu", "Settings…"), commands.openSettings)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
