@@ -68,6 +68,10 @@ QString FileError::description() const {
         //: Text of a cancelled file operation; normally never shown.
         return QCoreApplication::translate("FileError", "The operation was cancelled.");
     case Code::noSuchFile:
+        if (path_.isEmpty()) {
+            //: Alert text when the chosen save folder cannot be found.
+            return QCoreApplication::translate("FileError", "The save folder doesn’t exist.");
+        }
         //: Alert text when a file or the save folder does not exist. %1 is its path.
         return QCoreApplication::translate("FileError", "“%1” doesn’t exist.")
             .arg(QDir::toNativeSeparators(path_));

@@ -24,7 +24,7 @@ PasteboardItem PasteboardItem::make(const QImage& image, const std::optional<QSt
     }
     // TIFF is little more than a copy of the pixels; it runs beside the PNG
     // encoder, which itself spreads over the cores.
-    const bool withTiff = qint64(image.width()) * image.height() <= maxTiffPixels;
+    const bool withTiff = copiesAsTiff(image.size());
     std::optional<QByteArray> tiff;
     {
         std::jthread tiffThread;

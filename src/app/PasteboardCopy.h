@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -15,6 +16,9 @@ namespace app {
 // Images above this many pixels (tall scrolling captures) are copied without
 // the TIFF form, which would be four bytes a pixel.
 inline constexpr qint64 maxTiffPixels = 40'000'000;
+inline bool copiesAsTiff(QSize pixels) {
+    return qint64(pixels.width()) * pixels.height() <= maxTiffPixels;
+}
 
 // What one copy puts on the clipboard, encoded once: the file URL when there
 // is a file, PNG always, TIFF for images of at most maxTiffPixels, each

@@ -47,6 +47,19 @@ public:
 
 private:
     void refill() {
+        if (available_ > 56) {
+            return;
+        }
+        if (next_ + 8 <= size_) {
+            // Eight bytes at once; only the whole bytes that fit are counted.
+            std::uint64_t word;
+            std::memcpy(&word, data_ + next_, 8);
+            buffer_ |= word << available_;
+            const int bytes = (63 - available_) >> 3;
+            next_ += static_cast<std::size_t>(bytes);
+            available_ += bytes * 8;
+            return;
+        }
         while (available_ <= 56) {
             const std::uint64_t byte = next_ < size_ ? data_[next_] : 0;
             buffer_ |= byte << available_;
@@ -65,50 +78,54 @@ private:
 
 constexpr int maxCodeBits = 15;
 
-// A canonical Huffman code as one direct table on the next tableBits bits
-// (the longest code allowed): each entry holds the symbol and the length of
-// its code, 0 where no code matches.
-template <int tableBits> class HuffmanTable {
+// A canonical Huffman code. Codes of up to tableBits bits are looked up in
+// one small table on the next bits (each entry holds the symbol and the code
+// length); the rare longer codes are decoded bit by bit. The table is rebuilt
+// for every block, so it is kept small.
+class HuffmanTable {
 public:
+    static constexpr int tableBits = 10;
+
     bool build(const std::uint8_t* lengths, int count) {
-        std::array<int, maxCodeBits + 1> perLength{};
+        counts_.fill(0);
         for (int i = 0; i < count; ++i) {
-            ++perLength[lengths[i]];
+            ++counts_[lengths[i]];
         }
-        perLength[0] = 0;
+        counts_[0] = 0;
         // Over-subscribed codes are invalid; incomplete ones are allowed (a
-        // single distance code, say) and simply leave entries empty.
+        // single distance code, say) and simply match fewer bit patterns.
         int left = 1;
         for (int bits = 1; bits <= maxCodeBits; ++bits) {
-            if (bits > tableBits && perLength[bits] > 0) {
-                return false;
-            }
-            left = 2 * left - perLength[bits];
+            left = 2 * left - counts_[bits];
             if (left < 0) {
                 return false;
             }
         }
-        std::array<int, maxCodeBits + 2> next{};
-        int code = 0;
+        std::array<int, maxCodeBits + 2> offsets{};
         for (int bits = 1; bits <= maxCodeBits; ++bits) {
-            code = (code + perLength[bits - 1]) << 1;
-            next[bits] = code;
+            offsets[bits + 1] = offsets[bits] + counts_[bits];
+        }
+        for (int symbol = 0; symbol < count; ++symbol) {
+            if (lengths[symbol] != 0) {
+                sorted_[static_cast<std::size_t>(offsets[lengths[symbol]]++)] =
+                    static_cast<std::uint16_t>(symbol);
+            }
         }
         entries_.fill(0);
-        for (int symbol = 0; symbol < count; ++symbol) {
-            const int bits = lengths[symbol];
-            if (bits == 0) {
-                continue;
+        int code = 0;
+        int index = 0;
+        for (int bits = 1; bits <= tableBits; ++bits) {
+            for (int n = 0; n < counts_[bits]; ++n, ++code, ++index) {
+                int reversed = 0;
+                for (int b = 0; b < bits; ++b) {
+                    reversed |= ((code >> b) & 1) << (bits - 1 - b);
+                }
+                const std::uint32_t entry = static_cast<std::uint32_t>(sorted_[index] << 4 | bits);
+                for (int i = reversed; i < (1 << tableBits); i += 1 << bits) {
+                    entries_[static_cast<std::size_t>(i)] = entry;
+                }
             }
-            const int canonical = next[bits]++;
-            int reversed = 0;
-            for (int b = 0; b < bits; ++b) {
-                reversed |= ((canonical >> b) & 1) << (bits - 1 - b);
-            }
-            const std::uint32_t entry = static_cast<std::uint32_t>(symbol << 4 | bits);
-            for (int i = reversed; i < (1 << tableBits); i += 1 << bits) {
-                entries_[static_cast<std::size_t>(i)] = entry;
-            }
+            code <<= 1;
         }
         return true;
     }
@@ -117,14 +134,34 @@ public:
     int decode(BitReader& reader) const {
         const std::uint32_t entry = entries_[reader.peek(tableBits)];
         const int bits = static_cast<int>(entry & 15);
-        if (bits == 0) {
-            return -1;
+        if (bits != 0) {
+            reader.skip(bits);
+            return static_cast<int>(entry >> 4);
         }
-        reader.skip(bits);
-        return static_cast<int>(entry >> 4);
+        return decodeSlowly(reader);
     }
 
 private:
+    // Canonical decoding one bit at a time, for codes longer than the table.
+    int decodeSlowly(BitReader& reader) const {
+        int code = 0;
+        int first = 0;
+        int index = 0;
+        for (int bits = 1; bits <= maxCodeBits; ++bits) {
+            code |= static_cast<int>(reader.read(1));
+            const int count = counts_[bits];
+            if (code - first < count) {
+                return sorted_[static_cast<std::size_t>(index + code - first)];
+            }
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+
+    std::array<int, maxCodeBits + 1> counts_{};
+    std::array<std::uint16_t, 288> sorted_{};
     std::array<std::uint32_t, 1 << tableBits> entries_{};
 };
 
@@ -137,9 +174,9 @@ constexpr std::array<std::uint8_t, 19> codeLengthOrder = {16, 17, 18, 0, 8,  7, 
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 struct Tables {
-    HuffmanTable<maxCodeBits> literals;
-    HuffmanTable<maxCodeBits> distances;
-    HuffmanTable<7> codeLengths;
+    HuffmanTable literals;
+    HuffmanTable distances;
+    HuffmanTable codeLengths;
 };
 
 bool readDynamicTables(BitReader& reader, Tables& tables) {
