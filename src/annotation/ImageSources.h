@@ -27,6 +27,9 @@ public:
     // Gaussian blur of sigma 9 points.
     const QImage* blurred();
 
+    // Whether every pixel of the base is opaque (looked at once).
+    bool isOpaque();
+
     bool hasPixelatedCopy() const { return pixelated_.has_value(); }
     bool hasBlurredCopy() const { return blurred_.has_value(); }
 
@@ -35,6 +38,7 @@ private:
     double scale_;
     std::optional<QImage> pixelated_;
     std::optional<QImage> blurred_;
+    std::optional<bool> opaque_;
 };
 
 } // namespace annotation

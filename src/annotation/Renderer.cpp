@@ -111,6 +111,27 @@ QPainterPath roundedRect(const Rect& r, double radius) {
     return path;
 }
 
+// Draws an image over a rectangle of user space. When that rectangle maps
+// pixel for pixel onto the device at whole-pixel offsets, as the base image
+// does in an export, the image is copied instead of resampled.
+void drawImageOver(QPainter& painter, const QRectF& target, const QImage& image) {
+    const QTransform& t = painter.transform();
+    if (t.type() <= QTransform::TxScale && !image.isNull()) {
+        const double x = t.m11() * target.x() + t.dx();
+        const double y = t.m22() * target.y() + t.dy();
+        if (t.m11() * target.width() == image.width() &&
+            t.m22() * target.height() == image.height() && x == std::round(x) &&
+            y == std::round(y)) {
+            painter.save();
+            painter.resetTransform();
+            painter.drawImage(QPointF(x, y), image);
+            painter.restore();
+            return;
+        }
+    }
+    painter.drawImage(target, image);
+}
+
 // The label of a text mark.
 struct LabelLayout {
     QFont font;
@@ -153,11 +174,6 @@ void drawLines(QPainter& painter, const LabelLayout& label, const QColor& colour
     }
 }
 
-// How far paint reaches beyond a mark's bounds (strokes, arrow heads).
-double paintAllowance(double size) {
-    return 0.6 * std::max(4.4 * size, 13.0) + 4 * size + 6;
-}
-
 void drawShape(QPainter& painter, const Annotation& a) {
     const Shape& shape = a.shape;
     const ShapeKind kind = shape.kind();
@@ -176,13 +192,16 @@ void drawShape(QPainter& painter, const Annotation& a) {
     // What casts the shadow, and what is drawn after the shadow is off.
     std::function<void(QPainter&)> caster;
     std::function<void(QPainter&)> rest;
-    Rect reach = bounds(a).outsetBy(paintAllowance(s));
+    // Where the shadow caster paints, for the size of the shadow's layer.
+    Rect reach = bounds(a).outsetBy(s / 2 + 2);
 
     switch (kind) {
     case ShapeKind::arrow: {
         const std::optional<QPainterPath> path =
             arrowPath(shape.segment()->start, shape.segment()->end, s);
         if (path) {
+            const QRectF box = path->boundingRect();
+            reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
             caster = [path, colour, pen, s](QPainter& p) {
                 p.setPen(pen(std::max(0.4 * s, 1.0)));
                 p.setBrush(colour);
@@ -240,7 +259,7 @@ void drawShape(QPainter& painter, const Annotation& a) {
             break;
         }
         const LabelLayout label = layoutLabel(painter.device(), text.origin, text.string, s);
-        reach = label.box.outsetBy(4);
+        reach = label.box.outsetBy(2);
         if (a.textStyle == TextStyle::filled) {
             const double f = labelFontSize(s);
             const QPainterPath box =
@@ -409,7 +428,7 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
     const QRectF imageRect(0, 0, size.width, size.height);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(imageRect, sources.base());
+    drawImageOver(painter, imageRect, sources.base());
     painter.restore();
 
     for (const Annotation& a : state.annotations) {
@@ -428,7 +447,7 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
         }
         painter.save();
         painter.setClipRect(toQt(r), Qt::IntersectClip);
-        painter.drawImage(imageRect, *copy);
+        drawImageOver(painter, imageRect, *copy);
         painter.restore();
     }
 
@@ -496,12 +515,28 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
         const double radius =
             std::min({background.cornerRadius, frame.width() / 2, frame.height() / 2});
         clip = roundedRect(frame, std::max(radius, 0.0));
+        painter.save();
+        if (sources.isOpaque()) {
+            // An opaque image hides the background under its frame: fill only
+            // around the frame's square inner part.
+            const Rect inner = frame.insetBy(std::max(radius, 0.0) + 1);
+            if (!inner.isNull()) {
+                const QRect hidden(QPoint(static_cast<int>(std::ceil(inner.minX())),
+                                          static_cast<int>(std::ceil(inner.minY()))),
+                                   QPoint(static_cast<int>(std::floor(inner.maxX())) - 1,
+                                          static_cast<int>(std::floor(inner.maxY())) - 1));
+                const QRect whole(0, 0, static_cast<int>(std::ceil(canvas.width())),
+                                  static_cast<int>(std::ceil(canvas.height())));
+                painter.setClipRegion(QRegion(whole).subtracted(QRegion(hidden)));
+            }
+        }
         if (const BackgroundFill::Gradient* gradient = background.fill.asGradient()) {
             painter.fillRect(toQt(canvas),
                              GradientPreset::clamped(gradient->index).gradientOver(toQt(canvas)));
         } else {
             painter.fillRect(toQt(canvas), background.fill.asSolid()->toColor());
         }
+        painter.restore();
         castsShadow = background.shadow;
     } else {
         clip.addRect(toQt(frame));
@@ -520,7 +555,14 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
         // The shadow follows the framed picture as one piece (rounded frame,
         // transparent parts of the image and clipped marks), never the canvas.
         const double k = outputScale(painter);
-        castShadow(painter, frame, 34 * k, 12 * k, 0.38, framed);
+        if (sources.isOpaque()) {
+            // An opaque image covers its whole frame: the frame is the caster.
+            castShadow(painter, frame, 34 * k, 12 * k, 0.38, [&](QPainter& p) {
+                p.fillPath(clip, Qt::black);
+            });
+        } else {
+            castShadow(painter, frame, 34 * k, 12 * k, 0.38, framed);
+        }
     }
     framed(painter);
     painter.end();
