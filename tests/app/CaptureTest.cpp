@@ -149,15 +149,20 @@ TEST(ImageResolution, HeadersWinOverWhatTheDecoderAssumed) {
                 0.01);
 }
 
+// Every byte of a string literal but its terminating zero.
+template <std::size_t N> QByteArray literal(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
+
 TEST(ImageResolution, DamagedHeadersReadAsNone) {
-    const QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    const QByteArray png = literal("\x89PNG\r\n\x1a\n");
     const QByteArray cases[] = {
         png,
-        png + QByteArray("\xFF\xFF\xFF\xFFIHDR", 8),          // length past the end
-        png + QByteArray("\x00\x00\x00\x09pHYs\x00\x00", 10), // cut-off pHYs
-        png + QByteArray("\x00\x00\x00\x02pHYs\x00\x00\x00\x00\x00\x00", 14),
-        QByteArray("\xFF\xD8", 2),
-        QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFI", 11),
+        png + literal("\xFF\xFF\xFF\xFFIHDR"),         // length past the end
+        png + literal("\x00\x00\x00\x09pHYs\x00\x00"), // cut-off pHYs
+        png + literal("\x00\x00\x00\x02pHYs\x00\x00\x00\x00\x00\x00"),
+        literal("\xFF\xD8"),
+        literal("\xFF\xD8\xFF\xE0\x00\x10JFI"),
     };
     for (const QByteArray& bytes : cases) {
         EXPECT_EQ(app::horizontalResolution(bytes, QImage()), std::nullopt)
