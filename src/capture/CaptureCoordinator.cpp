@@ -6,7 +6,7 @@
 #include "capture/EscapeKey.h"
 #include "capture/ScreenPermission.h"
 #include "capture/SelfTimerCountdown.h"
-#include "capture/UnbuiltCaptureFlows.h"
+#include "capture/TextAndRecordingFlows.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -69,7 +69,8 @@ CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
     services.preflightScreenCapture = [] { return ScreenPermission::preflight(); };
     services.requestScreenCapture = [] { ScreenPermission::request(); };
     services.alert = showFailureAlert;
-    services.flows = std::make_shared<UnbuiltCaptureFlows>();
+    services.flows =
+        std::make_shared<TextAndRecordingFlows>(TextAndRecordingFlows::defaultServices());
     services.scheduler = &mainScheduler();
     services.escapeKey = &globalEscapeKey();
     return services;

@@ -1,0 +1,159 @@
+#include "capture/TextAndRecordingFlows.h"
+
+#include "app/HotKeyCenter.h"
+#include "app/Preferences.h"
+#include "capture/CoordinatorTrace.h"
+#include "capture/ScreenCapturer.h"
+#include "capture/ScreenGeometry.h"
+#include "capture/SelectionSession.h"
+#include "capture/UnbuiltCaptureFlows.h"
+#include "capture/WindowList.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
+
+namespace capture {
+
+namespace {
+
+using Purpose = CaptureCoordinator::Purpose;
+
+std::variant<TextAndRecordingFlows::SelectionHandle, CaptureError>
+openSelection(SelectionMode mode, Purpose purpose,
+              TextAndRecordingFlows::SelectionCompletion completion) {
+    if (ScreenGeometry::captureDisplays().isEmpty()) {
+        return CaptureError::noDisplays;
+    }
+    // The displays as they are before the overlay covers them: the overlay
+    // shows these pictures, and areas are cut from them.
+    auto taken = ScreenCapturer::displaySnapshots(QGuiApplication::screens(), false,
+                                                  ScreenCapturer::keepSet());
+    if (const auto* error = std::get_if<CaptureError>(&taken)) {
+        return *error;
+    }
+    std::vector<DisplaySnapshot> snapshots =
+        std::move(std::get<std::vector<DisplaySnapshot>>(taken));
+
+    SelectionSession::Sources sources;
+    sources.windows = [] { return WindowList::copyWindowInfo(); };
+    sources.windowPicture = [snapshots](std::uint32_t id) -> std::optional<SelectionPicture> {
+        auto picture = ScreenCapturer::windowImage(id, snapshots);
+        if (auto* alone = std::get_if<WindowPicture>(&picture)) {
+            return SelectionPicture{alone->image, alone->scale, true};
+        }
+        return std::nullopt;
+    };
+    const app::Preferences& preferences = app::Preferences::shared();
+    SelectionSession::Options options;
+    options.mode = mode;
+    options.showsMagnifier = preferences.showMagnifier();
+    options.showsCrosshair = preferences.showCrosshair();
+    options.takesPictures = TextAndRecordingFlows::takesPictures(purpose);
+    options.hint = TextAndRecordingFlows::selectionHint(purpose);
+
+    auto session = std::make_unique<SelectionSession>(
+        std::move(snapshots), WindowList::copyWindowInfo(), options, std::move(sources),
+        app::HotKeyCenter::shared());
+    session->begin(std::move(completion));
+    return TextAndRecordingFlows::SelectionHandle(session.release());
+}
+
+} // namespace
+
+TextAndRecordingFlows::Services TextAndRecordingFlows::defaultServices() {
+    Services services;
+    services.openSelection = &openSelection;
+    services.text = TextCaptureFlow::defaultServices();
+    services.recording = RecordingFlow::defaultServices();
+    services.others = std::make_shared<UnbuiltCaptureFlows>();
+    return services;
+}
+
+TextAndRecordingFlows::TextAndRecordingFlows(Services services)
+    : services_(std::move(services)), text_(services_.text), recording_(services_.recording) {}
+
+TextAndRecordingFlows::~TextAndRecordingFlows() {
+    alive_.reset();
+    if (selection_) {
+        // Its outcome can no longer be taken; the overlay goes with it.
+        selection_.release()->deleteLater();
+    }
+}
+
+QString TextAndRecordingFlows::selectionHint(Purpose purpose) {
+    switch (purpose) {
+    case Purpose::text:
+        //: Instruction at the top of the screen while the user selects text to recognise
+        return QCoreApplication::translate("CaptureCoordinator", "Select the text to copy");
+    case Purpose::recording:
+        //: Instruction at the top of the screen while the user selects what to record
+        return QCoreApplication::translate("CaptureCoordinator",
+                                           "Select the area to record. Space switches to "
+                                           "windows; click the desktop for the whole screen.");
+    case Purpose::screenshot:
+    case Purpose::scrolling:
+        break;
+    }
+    return QString();
+}
+
+bool TextAndRecordingFlows::takesPictures(Purpose purpose) {
+    return purpose == Purpose::screenshot || purpose == Purpose::text;
+}
+
+std::optional<CaptureFailure>
+TextAndRecordingFlows::captureFullScreen(CaptureCoordinator& coordinator) {
+    if (services_.others) {
+        return services_.others->captureFullScreen(coordinator);
+    }
+    return UnbuiltCaptureFlows::unavailable();
+}
+
+std::optional<CaptureFailure> TextAndRecordingFlows::select(CaptureCoordinator& coordinator,
+                                                            CaptureCoordinator::SelectionMode mode,
+                                                            Purpose purpose) {
+    if (purpose != Purpose::text && purpose != Purpose::recording) {
+        if (services_.others) {
+            return services_.others->select(coordinator, mode, purpose);
+        }
+        return UnbuiltCaptureFlows::unavailable();
+    }
+    // Said before the user picks anything, not after.
+    if (purpose == Purpose::recording && !recording_.isAvailable()) {
+        return RecordingFlow::unavailable();
+    }
+    const std::weak_ptr<bool> alive = alive_;
+    const QPointer<CaptureCoordinator> owner(&coordinator);
+    auto opened = services_.openSelection(
+        mode == CaptureCoordinator::SelectionMode::window ? SelectionMode::window
+                                                          : SelectionMode::area,
+        purpose, [this, alive, owner, purpose](const SelectionOutcome& outcome) {
+            if (alive.expired()) {
+                return;
+            }
+            if (selection_) {
+                // Called from the event loop, never from inside the session.
+                selection_.release()->deleteLater();
+            }
+            if (owner) {
+                selectionEnded(*owner, purpose, outcome);
+            }
+        });
+    if (const auto* error = std::get_if<CaptureError>(&opened)) {
+        return CaptureFailure{errorDescription(*error), false};
+    }
+    selection_ = std::move(std::get<SelectionHandle>(opened));
+    return std::nullopt;
+}
+
+void TextAndRecordingFlows::selectionEnded(CaptureCoordinator& coordinator, Purpose purpose,
+                                           const SelectionOutcome& outcome) {
+    if (purpose == Purpose::text) {
+        text_.recognizeText(coordinator, outcome);
+    } else {
+        recording_.startRecording(coordinator, outcome);
+    }
+}
+
+} // namespace capture

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "capture/CaptureCoordinator.h"
+#include "capture/Scheduler.h"
+#include "capture/SelectionTypes.h"
+#include "capture/TextCaptureNotice.h"
+#include "capture/TextRecognizer.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace capture {
+
+// What a text capture does with its selection: recognises the text and codes
+// of the picked picture off the main thread, puts what it found on the
+// clipboard and says so with a toast; a toast tells that recognition is under
+// way when it takes longer than half a second. The coordinator's busy flag is
+// cleared when recognition ends. Main thread only.
+class TextCaptureFlow {
+public:
+    struct Services {
+        // Recognition of the picture; the future finishes on the main thread.
+        std::function<QFuture<TextRecognizer::Result>(const QImage& picture, bool keepLineBreaks)>
+            recognize;
+        std::function<bool()> keepLineBreaks;
+        // Puts the output on the clipboard (nothing leaves it alone).
+        std::function<void(const TextRecognizer::Output& output)> copy;
+        std::function<void(const TextCaptureNotice& notice)> notify;
+        Scheduler* scheduler = nullptr;
+    };
+
+    // The shared recognition engines, the settings, the clipboard, toasts and
+    // the event loop.
+    static Services defaultServices();
+
+    explicit TextCaptureFlow(Services services);
+    ~TextCaptureFlow();
+    TextCaptureFlow(const TextCaptureFlow&) = delete;
+    TextCaptureFlow& operator=(const TextCaptureFlow&) = delete;
+
+    // Takes a text selection's outcome: a failure goes to the coordinator's
+    // alert, a cancellation or an outcome without a picture ends quietly.
+    void recognizeText(CaptureCoordinator& coordinator, const SelectionOutcome& outcome);
+
+    bool isRecognizing() const { return pending_ != nullptr; }
+
+    // Recognitions that end sooner never show "Recognizing text…".
+    static constexpr std::chrono::milliseconds recognizingNoticeDelay{500};
+
+private:
+    void finish(const TextRecognizer::Result& result);
+
+    Services services_;
+    QPointer<CaptureCoordinator> coordinator_;
+    ScheduledCallPtr recognizingNotice_;
+    // Watches the running recognition; dropping it drops the result.
+    std::unique_ptr<QObject> pending_;
+};
+
+} // namespace capture
