@@ -1,0 +1,447 @@
+#include "capture/RecordingFlow.h"
+
+#include "capture/OutcomeRegion.h"
+
+#include "FakeEscapeKey.h"
+#include "ManualScheduler.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using app::CaptureAction;
+using capture::CaptureCoordinator;
+using capture::CaptureDisplay;
+using capture::CaptureFailure;
+using capture::RecordingFlow;
+using capture::SelectionOutcome;
+using capture::SelectionPick;
+using capture::WindowInfo;
+using namespace std::chrono_literals;
+using Phase = capture::RecordingSessionControl::Phase;
+
+namespace {
+
+// Records the steps the coordinator started; hands over at once.
+class StepFlows : public CaptureCoordinator::Flows {
+public:
+    std::optional<CaptureFailure> captureFullScreen(CaptureCoordinator&) override {
+        steps.push_back("full-screen");
+        return std::nullopt;
+    }
+    std::optional<CaptureFailure> select(CaptureCoordinator&, CaptureCoordinator::SelectionMode,
+                                         CaptureCoordinator::Purpose purpose) override {
+        steps.push_back(purpose == CaptureCoordinator::Purpose::recording ? "select recording"
+                                                                          : "select other");
+        return std::nullopt;
+    }
+    std::vector<std::string> steps;
+};
+
+class FakeSession : public RecordingFlow::Session {
+public:
+    FakeSession(RecordingFlow::Request request, RecordingFlow::Completion completion,
+                RecordingFlow::Progress progress, CaptureCoordinator* coordinator)
+        : request(std::move(request))
+        , completion(std::move(completion))
+        , progress(std::move(progress))
+        , coordinator(coordinator) {}
+    ~FakeSession() override { ++*destroyed; }
+
+    Phase phase() const override { return current; }
+    void start() override {
+        ++starts;
+        current = Phase::recording;
+    }
+    void stop() override {
+        ++stops;
+        current = Phase::finishing;
+        if (finishesWhenStopped) {
+            // The session ends from inside its own call, as a failed start does.
+            const auto done = completion;
+            done(finishesWith);
+            // Still alive here: it must not have been destroyed by its completion.
+            ++callsAfterCompletion;
+        }
+    }
+    void present() override {
+        ++presents;
+        storedWhenPresented = coordinator->recording() == this;
+    }
+
+    RecordingFlow::Request request;
+    RecordingFlow::Completion completion;
+    RecordingFlow::Progress progress;
+    CaptureCoordinator* coordinator;
+    Phase current = Phase::setup;
+    int starts = 0;
+    int stops = 0;
+    int presents = 0;
+    int callsAfterCompletion = 0;
+    bool storedWhenPresented = false;
+    bool finishesWhenStopped = false;
+    std::optional<app::Recording> finishesWith;
+    std::shared_ptr<int> destroyed = std::make_shared<int>(0);
+};
+
+CaptureDisplay display() {
+    CaptureDisplay display;
+    display.displayID = 7;
+    display.frame = QRectF(1920, 0, 1280, 800);
+    return display;
+}
+
+WindowInfo window(QRectF frame) {
+    WindowInfo info;
+    info.id = 0x2a00007;
+    info.frame = frame;
+    return info;
+}
+
+app::Recording recordingOf(app::Recording::Format format) {
+    app::Recording recording;
+    recording.url = QUrl::fromLocalFile(QStringLiteral("/tmp/Recordings/a.mp4"));
+    recording.format = format;
+    return recording;
+}
+
+class RecordingFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CaptureCoordinator::Services services;
+        services.captureTimer = [] { return 0; };
+        services.preflightScreenCapture = [] { return true; };
+        services.alert = [this](const QString&, const QString& detail) {
+            alerts.push_back(detail);
+        };
+        services.flows = steps;
+        services.scheduler = &clock;
+        services.escapeKey = &escape;
+        coordinator = std::make_unique<CaptureCoordinator>(services);
+        coordinator->recordingIndicator = [this](const std::optional<QString>& elapsed) {
+            indicator.push_back(elapsed);
+        };
+        flow = std::make_unique<RecordingFlow>(flowServices());
+    }
+    void TearDown() override {
+        flow.reset();
+        coordinator.reset();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+
+    RecordingFlow::Services flowServices() {
+        RecordingFlow::Services services;
+        services.recordWindowsAlone = [this] { return recordWindowsAlone; };
+        services.makeSession = [this](const RecordingFlow::Request& request,
+                                      RecordingFlow::Completion completion,
+                                      RecordingFlow::Progress progress) {
+            auto session = std::make_shared<FakeSession>(request, std::move(completion),
+                                                         std::move(progress), coordinator.get());
+            sessions.push_back(session);
+            return session;
+        };
+        services.settings = [this] { return settings; };
+        services.copyFileReference = [this](const QUrl& file) {
+            delivered.push_back("copy " + file.toLocalFile().toStdString());
+        };
+        services.saveCopy = [this](const app::Recording&) -> std::optional<CaptureFailure> {
+            delivered.push_back("save");
+            return saveFailure;
+        };
+        services.openVideoEditor = [this](const app::Recording&) {
+            delivered.push_back("video editor");
+        };
+        services.showQuickAccess = [this](const app::Recording&) {
+            delivered.push_back("quick access");
+        };
+        return services;
+    }
+
+    // The record action up to its selection, which leaves the coordinator busy.
+    void beginRecordAction() {
+        coordinator->perform(CaptureAction::record, false);
+        clock.advance(0ms);
+        ASSERT_TRUE(coordinator->isBusy());
+    }
+
+    FakeSession* current() const { return sessions.empty() ? nullptr : sessions.back().get(); }
+
+    testsupport::ManualScheduler clock;
+    testsupport::FakeEscapeKey escape;
+    std::shared_ptr<StepFlows> steps = std::make_shared<StepFlows>();
+    std::unique_ptr<CaptureCoordinator> coordinator;
+    std::unique_ptr<RecordingFlow> flow;
+    bool recordWindowsAlone = false;
+    capture::RecordingDeliverySettings settings;
+    std::optional<CaptureFailure> saveFailure;
+    std::vector<std::shared_ptr<FakeSession>> sessions;
+    std::vector<std::optional<QString>> indicator;
+    std::vector<QString> alerts;
+    std::vector<std::string> delivered;
+};
+
+struct RegionCase {
+    const char* name;
+    SelectionOutcome outcome;
+    // None: no session is started.
+    std::optional<QRect> region;
+};
+
+TEST_F(RecordingFlowTest, TheRegionIsWholePointsOfTheDisplayAndTinyOnesAreDropped) {
+    const CaptureDisplay d = display();
+    const RegionCase cases[] = {
+        {"area", SelectionOutcome::of(SelectionPick::area(d, QRectF(100, 50, 400, 300))),
+         QRect(100, 50, 400, 300)},
+        {"fractional area grows to whole points",
+         SelectionOutcome::of(SelectionPick::area(d, QRectF(10.5, 20.25, 100.25, 50.5))),
+         QRect(10, 20, 101, 51)},
+        {"16 x 16 is enough", SelectionOutcome::of(SelectionPick::area(d, QRectF(0, 0, 16, 16))),
+         QRect(0, 0, 16, 16)},
+        {"15 wide is not", SelectionOutcome::of(SelectionPick::area(d, QRectF(0, 0, 15, 100))),
+         std::nullopt},
+        {"15.9 high is not", SelectionOutcome::of(SelectionPick::area(d, QRectF(0, 0, 100, 15.9))),
+         std::nullopt},
+        {"whole display", SelectionOutcome::of(SelectionPick::ofDisplay(d)),
+         QRect(0, 0, 1280, 800)},
+        {"window moved into the display's points",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(2020, 100, 640, 480)), d)),
+         QRect(100, 100, 640, 480)},
+        {"window partly off the display is clipped",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(2900, 700, 640, 480)), d)),
+         QRect(980, 700, 300, 100)},
+        {"window wholly off the display",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(100, 100, 640, 480)), d)),
+         std::nullopt},
+        {"window clipped below the minimum",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(3190, 100, 640, 480)), d)),
+         std::nullopt},
+    };
+    for (const RegionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        sessions.clear();
+        coordinator->setRecording(nullptr);
+        beginRecordAction();
+        flow->startRecording(*coordinator, c.outcome);
+
+        EXPECT_FALSE(coordinator->isBusy());
+        EXPECT_TRUE(alerts.empty());
+        if (!c.region) {
+            EXPECT_TRUE(sessions.empty());
+            EXPECT_EQ(coordinator->recording(), nullptr);
+            continue;
+        }
+        ASSERT_EQ(sessions.size(), 1u);
+        EXPECT_EQ(current()->request.region, *c.region);
+        EXPECT_EQ(current()->request.display, d);
+        EXPECT_EQ(current()->presents, 1);
+        EXPECT_TRUE(current()->storedWhenPresented);
+        EXPECT_EQ(coordinator->recording(), current());
+    }
+}
+
+TEST_F(RecordingFlowTest, AWindowIsRecordedAloneOnlyWhenTheSettingSaysSo) {
+    const CaptureDisplay d = display();
+    struct WindowCase {
+        const char* name;
+        SelectionOutcome outcome;
+        bool alone;
+        std::optional<std::uint32_t> windowID;
+    };
+    const WindowCase cases[] = {
+        {"window, setting on",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(2000, 0, 300, 300)), d)), true,
+         0x2a00007},
+        {"window, setting off",
+         SelectionOutcome::of(SelectionPick::ofWindow(window(QRectF(2000, 0, 300, 300)), d)), false,
+         std::nullopt},
+        {"area, setting on", SelectionOutcome::of(SelectionPick::area(d, QRectF(0, 0, 300, 300))),
+         true, std::nullopt},
+    };
+    for (const WindowCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        coordinator->setRecording(nullptr);
+        recordWindowsAlone = c.alone;
+        beginRecordAction();
+        flow->startRecording(*coordinator, c.outcome);
+        ASSERT_NE(current(), nullptr);
+        EXPECT_EQ(current()->request.windowID, c.windowID);
+    }
+}
+
+TEST_F(RecordingFlowTest, FailedAndCancelledSelectionsStartNothing) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::cancelled());
+    EXPECT_FALSE(coordinator->isBusy());
+    EXPECT_TRUE(alerts.empty());
+
+    beginRecordAction();
+    flow->startRecording(*coordinator,
+                         SelectionOutcome::failed(capture::CaptureError::permissionMissing));
+    EXPECT_FALSE(coordinator->isBusy());
+    EXPECT_EQ(alerts.size(), 1u);
+    EXPECT_TRUE(sessions.empty());
+}
+
+TEST_F(RecordingFlowTest, WithoutARecordingSubsystemTheRecordActionSaysSo) {
+    RecordingFlow::Services services = flowServices();
+    services.makeSession = nullptr;
+    flow = std::make_unique<RecordingFlow>(services);
+    EXPECT_FALSE(flow->isAvailable());
+
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    EXPECT_FALSE(coordinator->isBusy());
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], RecordingFlow::unavailable().description);
+    EXPECT_EQ(coordinator->recording(), nullptr);
+}
+
+TEST_F(RecordingFlowTest, TheRecordActionTogglesTheSessionAndOtherActionsStillWork) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    FakeSession* session = current();
+    ASSERT_NE(session, nullptr);
+
+    // Not busy: a screenshot starts while the session waits.
+    coordinator->perform(CaptureAction::area, false);
+    clock.advance(0ms);
+    EXPECT_EQ(steps->steps.back(), "select other");
+    coordinator->clearBusy();
+
+    coordinator->perform(CaptureAction::record, false);
+    EXPECT_EQ(session->starts, 1);
+    EXPECT_EQ(session->current, Phase::recording);
+
+    session->progress(QStringLiteral("0:01"));
+    session->progress(std::nullopt);
+    ASSERT_EQ(indicator.size(), 2u);
+    EXPECT_EQ(indicator[0], QStringLiteral("0:01"));
+    EXPECT_EQ(indicator[1], std::nullopt);
+
+    coordinator->perform(CaptureAction::record, false);
+    EXPECT_EQ(session->stops, 1);
+    // While saving, the record action does nothing.
+    coordinator->perform(CaptureAction::record, false);
+    EXPECT_EQ(session->starts, 1);
+    EXPECT_EQ(session->stops, 1);
+    // No new selection was started by any of the record presses.
+    EXPECT_EQ(std::count(steps->steps.begin(), steps->steps.end(), "select recording"), 1);
+}
+
+TEST_F(RecordingFlowTest, TheEndOfASessionClearsItAndTheIndicatorAndDelivers) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    std::weak_ptr<FakeSession> weak = sessions.back();
+    FakeSession* session = current();
+    session->finishesWhenStopped = true;
+    session->finishesWith = recordingOf(app::Recording::Format::video);
+    const std::shared_ptr<int> destroyed = session->destroyed;
+    session->current = Phase::recording;
+    sessions.clear();
+
+    coordinator->perform(CaptureAction::record, false);
+    // The session finished from inside its own stop and lived through it.
+    EXPECT_EQ(*destroyed, 0);
+    EXPECT_EQ(coordinator->recording(), nullptr);
+    ASSERT_FALSE(indicator.empty());
+    EXPECT_EQ(indicator.back(), std::nullopt);
+    EXPECT_EQ(delivered, (std::vector<std::string>{"copy /tmp/Recordings/a.mp4", "quick access"}));
+
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(*destroyed, 1);
+    EXPECT_TRUE(weak.expired());
+
+    // The next record action opens a new selection.
+    coordinator->perform(CaptureAction::record, false);
+    clock.advance(0ms);
+    EXPECT_EQ(std::count(steps->steps.begin(), steps->steps.end(), "select recording"), 2);
+}
+
+TEST_F(RecordingFlowTest, ASessionEndedWithoutARecordingDeliversNothing) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    current()->completion(std::nullopt);
+    EXPECT_EQ(coordinator->recording(), nullptr);
+    EXPECT_EQ(indicator, (std::vector<std::optional<QString>>{std::nullopt}));
+    EXPECT_TRUE(delivered.empty());
+}
+
+TEST_F(RecordingFlowTest, AStaleSessionsEndLeavesTheCurrentOneAlone) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    const auto first = sessions.back();
+    coordinator->setRecording(nullptr);
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+
+    first->completion(std::nullopt);
+    EXPECT_EQ(coordinator->recording(), current());
+}
+
+TEST_F(RecordingFlowTest, CompletionsAfterTheFlowIsGoneDoNothing) {
+    beginRecordAction();
+    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    flow.reset();
+    current()->completion(recordingOf(app::Recording::Format::video));
+    EXPECT_TRUE(delivered.empty());
+}
+
+struct DeliveryCase {
+    const char* name;
+    capture::RecordingDeliverySettings settings;
+    app::Recording::Format format;
+    bool saveFails;
+    std::vector<std::string> delivered;
+    size_t alerts;
+};
+
+TEST_F(RecordingFlowTest, DeliveryFollowsTheSettingsInOrder) {
+    using F = app::Recording::Format;
+    const DeliveryCase cases[] = {
+        {"everything on, video",
+         {true, true, true, true},
+         F::video,
+         false,
+         {"copy /tmp/Recordings/a.mp4", "save", "video editor"},
+         0},
+        {"editor on, gif goes to quick access",
+         {false, false, true, true},
+         F::gif,
+         false,
+         {"quick access"},
+         0},
+        {"editor on, gif, quick access off", {false, false, true, false}, F::gif, false, {}, 0},
+        {"save fails, the rest goes on",
+         {false, true, false, true},
+         F::video,
+         true,
+         {"save", "quick access"},
+         1},
+        {"all off", {false, false, false, false}, F::video, false, {}, 0},
+    };
+    for (const DeliveryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        delivered.clear();
+        alerts.clear();
+        settings = c.settings;
+        saveFailure =
+            c.saveFails ? std::optional<CaptureFailure>(CaptureFailure{"disk full"}) : std::nullopt;
+        flow->deliverRecording(*coordinator, recordingOf(c.format));
+        EXPECT_EQ(delivered, c.delivered);
+        EXPECT_EQ(alerts.size(), c.alerts);
+    }
+}
+
+TEST_F(RecordingFlowTest, ACancelledFolderChoiceIsSilent) {
+    settings = {false, true, false, false};
+    saveFailure = CaptureFailure{QString(), true};
+    flow->deliverRecording(*coordinator, recordingOf(app::Recording::Format::video));
+    EXPECT_TRUE(alerts.empty());
+}
+
+} // namespace
