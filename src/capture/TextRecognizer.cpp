@@ -141,7 +141,12 @@ Performed perform(const QImage& picture, TextRecognitionEngines& engines) {
             bands.size() == 1
                 ? prepared.forText
                 : prepared.forText.copy(0, band.top, prepared.forText.width(), bottom - band.top);
-        band.lines = engine->readLines(image, &band.failure);
+        QString reason;
+        band.lines = engine->readLines(image, &reason);
+        if (!band.lines) {
+            // The engine's own reason is for developers, not for the alert.
+            band.failure = engineFailureText();
+        }
         engines.giveBack(std::move(engine));
     });
     const QStringList payloads = codes.result();
@@ -149,7 +154,7 @@ Performed perform(const QImage& picture, TextRecognitionEngines& engines) {
     Recognition recognition;
     for (const Band& band : bands) {
         if (!band.lines) {
-            return Failure{band.failure.isEmpty() ? engineFailureText() : band.failure};
+            return Failure{band.failure};
         }
         for (const platform::TextLine& line : *band.lines) {
             const QRectF pixels(

@@ -5,6 +5,7 @@
 
 #include "TextRecognitionFixtures.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -44,11 +45,18 @@ TEST_F(TextRecognitionEngineTest, ReadsScreenTextAtOneAndTwoPixelsPerPoint) {
     const QStringList lines{"Vexlin 2026 OCR", "The quick brown fox jumps over the lazy dog.",
                             "Total: $1,234.56 (paid)"};
     for (qreal scale : {1.0, 2.0}) {
-        const QImage picture = textfixtures::renderLines(lines, scale);
-        const Recognition recognition = performed(picture, engines);
-        EXPECT_EQ(str(TextRecognizer::lines(recognition.fragments, true)), str(lines.join('\n')))
-            << "scale " << scale;
-        EXPECT_TRUE(recognition.codes.isEmpty());
+        // Dark windows too: light grey on charcoal.
+        for (bool dark : {false, true}) {
+            const QImage picture =
+                dark ? textfixtures::renderLines(lines, scale, 13, QColor(230, 230, 230),
+                                                 QColor(30, 30, 30))
+                     : textfixtures::renderLines(lines, scale);
+            const Recognition recognition = performed(picture, engines);
+            EXPECT_EQ(str(TextRecognizer::lines(recognition.fragments, true)),
+                      str(lines.join('\n')))
+                << "scale " << scale << (dark ? ", dark" : "");
+            EXPECT_TRUE(recognition.codes.isEmpty());
+        }
     }
 }
 
@@ -154,6 +162,23 @@ TEST_F(TextRecognitionEngineTest, AnEmptyPictureIsAFailure) {
     const TextRecognizer::Performed result = TextRecognizer::perform(QImage(), engines);
     ASSERT_TRUE(std::holds_alternative<TextRecognizer::Failure>(result));
     EXPECT_FALSE(std::get<TextRecognizer::Failure>(result).description.isEmpty());
+}
+
+TEST_F(TextRecognitionEngineTest, MissingLanguageDataIsAFailureThatSaysWhatIsMissing) {
+    QTemporaryDir empty;
+    const QByteArray before = qgetenv("TESSDATA_PREFIX");
+    qputenv("TESSDATA_PREFIX", empty.path().toUtf8() + '/');
+    const TextRecognizer::Performed result =
+        TextRecognizer::perform(textfixtures::renderLines({"Unreadable"}, 2), engines);
+    if (before.isEmpty()) {
+        qunsetenv("TESSDATA_PREFIX");
+    } else {
+        qputenv("TESSDATA_PREFIX", before);
+    }
+    ASSERT_TRUE(std::holds_alternative<TextRecognizer::Failure>(result));
+    EXPECT_TRUE(std::get<TextRecognizer::Failure>(result).description.contains(
+        QStringLiteral("tesseract-ocr-eng")));
+    EXPECT_EQ(engines.loadedCount(), 0);
 }
 
 TEST_F(TextRecognitionEngineTest, TheWarmUpLoadsOneEngineThatCapturesReuse) {

@@ -27,9 +27,10 @@ inline QString dejaVuSans() {
     return family;
 }
 
-// Lines of black text on white as a screen of `scale` pixels per point shows
+// Lines of text (black on white unless given) as a screen of `scale` pixels per point shows
 // 13-point interface text (or `points`), with a margin of one line height.
-inline QImage renderLines(const QStringList& lines, qreal scale, int points = 13) {
+inline QImage renderLines(const QStringList& lines, qreal scale, int points = 13,
+                          QColor ink = Qt::black, QColor paper = Qt::white) {
     QFont font(dejaVuSans());
     font.setPixelSize(qRound(points * scale));
     const QFontMetrics metrics(font);
@@ -40,10 +41,10 @@ inline QImage renderLines(const QStringList& lines, qreal scale, int points = 13
     }
     QImage image(width + 2 * lineHeight, lineHeight * (static_cast<int>(lines.size()) + 2),
                  QImage::Format_RGB32);
-    image.fill(Qt::white);
+    image.fill(paper);
     QPainter painter(&image);
     painter.setFont(font);
-    painter.setPen(Qt::black);
+    painter.setPen(ink);
     for (int i = 0; i < lines.size(); ++i) {
         painter.drawText(lineHeight, lineHeight * (i + 1) + metrics.ascent(), lines[i]);
     }
