@@ -44,8 +44,7 @@ xcb_keysym_t keysymOf(const std::string& name) {
 // A finished capture: not hidden (temporary files are) and of an image type.
 bool isFinished(const char* name) {
     const std::string file(name);
-    return !file.empty() && file[0] != '.' &&
-           (file.ends_with(".png") || file.ends_with(".jpg"));
+    return !file.empty() && file[0] != '.' && (file.ends_with(".png") || file.ends_with(".jpg"));
 }
 
 void clear(const std::filesystem::path& folder) {
@@ -122,9 +121,9 @@ int main(int argc, char** argv) {
             }
         }
         const auto end = std::chrono::steady_clock::now();
-        std::printf("%lld\n", static_cast<long long>(
-                                  std::chrono::duration_cast<std::chrono::nanoseconds>(end - start)
-                                      .count()));
+        std::printf("%lld\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::nanoseconds>(end - start).count()));
         std::fflush(stdout);
         // Let the rest of the delivery (the clipboard copy) finish.
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
