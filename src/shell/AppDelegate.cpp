@@ -11,7 +11,9 @@
 #include "app/SaveLocation.h"
 #include "app/StatusBarController.h"
 #include "capture/CoordinatorTrace.h"
+#include "capture/ScreenCapturer.h"
 #include "capture/ScreenPermission.h"
+#include "capture/ScreenshotFlows.h"
 #include "capture/SelfTimer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
@@ -42,6 +44,14 @@ capture::CaptureCoordinator::Services coordinatorServices() {
     services.showWelcome = [] { settings::WelcomeWindowController::show(); };
     static HotKeyEscape escape;
     services.escapeKey = &escape;
+
+    // A finished screenshot goes on to the editor or a Quick Access card.
+    capture::ScreenshotFlows::Services flows = capture::ScreenshotFlows::defaultServices();
+    flows.delivery.openEditor = &AppDelegate::openInEditor;
+    flows.delivery.showQuickAccess = [](const app::Capture& capture) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
+    };
+    services.flows = std::make_shared<capture::ScreenshotFlows>(std::move(flows));
     return services;
 }
 
@@ -121,6 +131,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     recording::removeExpiredRecordings();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+    // Pinned screenshots stay in the pictures of the screen.
+    capture::ScreenCapturer::setPinnedWindowNumbers([] {
+        QSet<std::uint32_t> numbers;
+        for (const std::uint32_t number : delivery::PinManager::shared().windowNumbers()) {
+            numbers.insert(number);
+        }
+        return numbers;
+    });
 
     // The text-recognition warm-up belongs here, skipped when the environment
     // holds XCTestConfigurationFilePath; text recognition is not built yet.
