@@ -20,3 +20,8 @@ if [ "$sanitizers" = 1 ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     (cd build-asan && ctest --output-on-failure --parallel "$jobs" --timeout 600 -L unit)
 fi
+
+# A short run of the JSON fuzzers (clang's libFuzzer with ASan and UBSan).
+if [ "$sanitizers" = 1 ]; then
+    bash scripts/fuzz.sh 15
+fi

@@ -56,7 +56,14 @@ Xvfb -displayfd "$fd" -noreset -nolisten tcp "${screen_args[@]}" >"$home/xvfb.lo
 pids+=($!)
 number=""
 for _ in $(seq 1 100); do
-    if read -r -t 0.1 number <&"$fd" 2>/dev/null && [ -n "$number" ]; then break; fi
+    # A read that times out keeps what it got so far (Xvfb may write the
+    # number and the newline apart), so the pieces are joined.
+    part=""
+    if read -r -t 0.1 part <&"$fd" 2>/dev/null; then
+        number+=$part
+        [ -n "$number" ] && break
+    fi
+    number+=$part
     kill -0 "${pids[0]}" 2>/dev/null || { cat "$home/xvfb.log" >&2; exit 1; }
 done
 exec {fd}>&-

@@ -1,4 +1,6 @@
 #include "platform/DisplayServer.h"
+#include "platform/SingleInstance.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
 
@@ -22,5 +24,18 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Vexlin"));
     QApplication::setApplicationVersion(QStringLiteral(VEXLIN_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start only asks the running program to come forward.
+    platform::SingleInstance instance(platform::SingleInstance::defaultSocketPath());
+    if (instance.claim() == platform::SingleInstance::Role::Secondary) {
+        return 0;
+    }
+
+    // The one delegate lives as long as the event loop.
+    shell::AppDelegate delegate;
+    QObject::connect(&instance, &platform::SingleInstance::reopenRequested, &delegate, [&delegate] {
+        delegate.applicationShouldHandleReopen(shell::AppDelegate::hasVisibleWindows());
+    });
+    delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

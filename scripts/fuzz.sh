@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the JSON fuzzers with clang's libFuzzer (plus ASan and UBSan) in
+# build-fuzz/ and runs each for a while on a copy of its seed corpus.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 20)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-20}
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -g"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVEXLIN_FUZZ=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+# shellcheck disable=SC2086
+cmake --build build-fuzz --parallel "$(nproc)" --target $targets
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for target in $targets; do
+    corpus=$(mktemp -d)
+    cp -r "fuzz/corpus/${target#fuzz_}/." "$corpus/"
+    echo "fuzzing $target for ${seconds}s"
+    build-fuzz/fuzz/"$target" -max_total_time="$seconds" -max_len=8192 -print_final_stats=0 \
+        "$corpus" 2>&1 | tail -n 3
+    rm -rf "$corpus"
+done
+echo "fuzzers: no crash"

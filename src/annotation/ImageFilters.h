@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+
+namespace annotation {
+
+// Whole-image filters for the pixelate and blur marks. Both treat the image
+// as extending its edge pixels outwards, and return an image of the same size
+// in Format_ARGB32_Premultiplied with the input's colour space.
+namespace imageFilters {
+
+// Gaussian blur of standard deviation `sigma` pixels, approximated by three
+// successive box blurs per direction, rows and columns in parallel.
+QImage gaussianBlur(const QImage& image, double sigma);
+
+// Square cells of `cell` pixels, each the colour of the pixel at its centre,
+// with the grid aligned to the image's bottom-left corner.
+QImage pixellate(const QImage& image, double cell);
+
+} // namespace imageFilters
+} // namespace annotation

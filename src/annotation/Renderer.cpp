@@ -1,0 +1,573 @@
+#include "annotation/Renderer.h"
+
+#include "annotation/AnnotationGeometry.h"
+#include "annotation/CanvasLayout.h"
+#include "annotation/ImageFilters.h"
+#include "annotation/TextMetrics.h"
+
+#include <QColorSpace>
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace annotation {
+
+QString describe(RenderFailure failure) {
+    switch (failure) {
+    case RenderFailure::emptyCanvas:
+        //: Error shown when an edited screenshot cannot be exported because it has no pixels
+        return QCoreApplication::translate("Renderer", "The image is empty.");
+    case RenderFailure::tooLarge:
+        //: Error shown when an edited screenshot would be too large to export
+        return QCoreApplication::translate("Renderer", "The image is too large to export.");
+    case RenderFailure::outOfMemory:
+        //: Error shown when there is not enough memory to export an edited screenshot
+        return QCoreApplication::translate("Renderer",
+                                           "There is not enough memory to export the image.");
+    }
+    return QString();
+}
+
+namespace renderer {
+
+namespace {
+
+QRectF toQt(const Rect& r) { return QRectF(r.x(), r.y(), r.width(), r.height()); }
+QPointF toQt(Point p) { return QPointF(p.x, p.y); }
+
+// Output scale of the painter's transform: √|ad − bc|.
+double outputScale(const QPainter& painter) {
+    const QTransform& t = painter.transform();
+    return std::sqrt(std::fabs(t.m11() * t.m22() - t.m12() * t.m21()));
+}
+
+bool isBright(const RGBA& colour) {
+    return 0.299 * colour.red + 0.587 * colour.green + 0.114 * colour.blue > 0.62;
+}
+
+// A drop shadow: black at `alpha` of the caster's coverage, blurred by `blur`
+// (the blur radius in device pixels, a Gaussian of half that deviation) and
+// moved down by `offset` device pixels. The caster draws into a layer that
+// covers `userBounds` in the painter's user space.
+void castShadow(QPainter& painter, const Rect& userBounds, double blur, double offset,
+                double alpha, const std::function<void(QPainter&)>& caster) {
+    const double sigma = blur / 2;
+    const int margin = static_cast<int>(std::ceil(3 * sigma)) + 2;
+    const QRect device(QPoint(0, 0), QSize(painter.device()->width(), painter.device()->height()));
+    const QRect wanted = painter.transform().mapRect(toQt(userBounds)).toAlignedRect();
+    const QRect area =
+        wanted.adjusted(-margin, -margin, margin, margin)
+            .intersected(device.adjusted(-margin, -margin - static_cast<int>(std::ceil(offset)),
+                                         margin, margin));
+    if (area.isEmpty()) {
+        return;
+    }
+    // Shadows are soft: a blur of several pixels loses nothing when it is
+    // made at a lower resolution and drawn back up smoothly.
+    const int reduction = std::clamp(static_cast<int>(sigma / 4), 1, 8);
+    const QSize reducedSize((area.width() + reduction - 1) / reduction,
+                            (area.height() + reduction - 1) / reduction);
+    QImage layer(reducedSize, QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) {
+        return;
+    }
+    layer.fill(Qt::transparent);
+    // Same density as the target, so that text sized for it casts its own
+    // shape.
+    layer.setDotsPerMeterX(
+        static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
+    layer.setDotsPerMeterY(
+        static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
+    {
+        QPainter lp(&layer);
+        lp.setRenderHints(painter.renderHints());
+        QTransform t = painter.transform();
+        t *= QTransform::fromTranslate(-area.x(), -area.y());
+        t *= QTransform::fromScale(1.0 / reduction, 1.0 / reduction);
+        lp.setTransform(t);
+        caster(lp);
+        // Keep the coverage only, in black at the shadow's opacity.
+        lp.resetTransform();
+        lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        lp.fillRect(layer.rect(), QColor::fromRgbF(0, 0, 0, static_cast<float>(alpha)));
+    }
+    const QImage shadow = imageFilters::gaussianBlur(layer, sigma / reduction);
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(area.x(), area.y() + offset, reducedSize.width() * reduction,
+                             reducedSize.height() * reduction),
+                      shadow);
+    painter.restore();
+}
+
+QPainterPath roundedRect(const Rect& r, double radius) {
+    QPainterPath path;
+    path.addRoundedRect(toQt(r), radius, radius);
+    return path;
+}
+
+// Draws an image over a rectangle of user space. When that rectangle maps
+// pixel for pixel onto the device at whole-pixel offsets, as the base image
+// does in an export, the image is copied instead of resampled.
+void drawImageOver(QPainter& painter, const QRectF& target, const QImage& image) {
+    const QTransform& t = painter.transform();
+    if (t.type() <= QTransform::TxScale && !image.isNull()) {
+        const double x = t.m11() * target.x() + t.dx();
+        const double y = t.m22() * target.y() + t.dy();
+        if (t.m11() * target.width() == image.width() &&
+            t.m22() * target.height() == image.height() && x == std::round(x) &&
+            y == std::round(y)) {
+            painter.save();
+            painter.resetTransform();
+            painter.drawImage(QPointF(x, y), image);
+            painter.restore();
+            return;
+        }
+    }
+    painter.drawImage(target, image);
+}
+
+// The label of a text mark.
+struct LabelLayout {
+    QFont font;
+    Rect box;
+    Point textOrigin;
+    double lineHeight = 0;
+    double ascent = 0;
+    QStringList lines;
+};
+
+LabelLayout layoutLabel(const QPaintDevice* device, Point origin, const QString& string,
+                        double size) {
+    LabelLayout label;
+    const double f = labelFontSize(size);
+    const double px = labelPaddingX(f);
+    const double py = labelPaddingY(f);
+    label.font = textMetrics::labelFont(f, device);
+    QString measured = string;
+    if (measured.endsWith(QLatin1Char('\n'))) {
+        measured += QLatin1Char(' ');
+    }
+    const QSizeF textSize = textMetrics::measure(measured, label.font, device);
+    label.box = Rect(origin.x, origin.y, std::ceil(textSize.width()) + 2 * px,
+                     std::ceil(textSize.height()) + 2 * py);
+    label.textOrigin = Point{origin.x + px, origin.y + py};
+    label.lineHeight = textMetrics::lineHeight(label.font, device);
+    label.ascent = textMetrics::ascent(label.font, device);
+    label.lines = string.split(QLatin1Char('\n'));
+    return label;
+}
+
+void drawLines(QPainter& painter, const LabelLayout& label, const QColor& colour) {
+    painter.setFont(label.font);
+    painter.setPen(colour);
+    for (qsizetype i = 0; i < label.lines.size(); ++i) {
+        painter.drawText(QPointF(label.textOrigin.x, label.textOrigin.y +
+                                                         static_cast<double>(i) * label.lineHeight +
+                                                         label.ascent),
+                         label.lines[i]);
+    }
+}
+
+void drawShape(QPainter& painter, const Annotation& a) {
+    const Shape& shape = a.shape;
+    const ShapeKind kind = shape.kind();
+    if (kind == ShapeKind::pixelate || kind == ShapeKind::blur || kind == ShapeKind::spotlight) {
+        return;
+    }
+    const QColor colour = a.color.toColor();
+    const double s = a.size;
+    const double k = outputScale(painter);
+    painter.save();
+    auto pen = [&](double width, Qt::PenCapStyle cap = Qt::RoundCap) {
+        QPen p(colour, width, Qt::SolidLine, cap, Qt::RoundJoin);
+        return p;
+    };
+
+    // What casts the shadow, and what is drawn after the shadow is off.
+    std::function<void(QPainter&)> caster;
+    std::function<void(QPainter&)> rest;
+    // Where the shadow caster paints, for the size of the shadow's layer.
+    Rect reach = bounds(a).outsetBy(s / 2 + 2);
+
+    switch (kind) {
+    case ShapeKind::arrow: {
+        const std::optional<QPainterPath> path =
+            arrowPath(shape.segment()->start, shape.segment()->end, s);
+        if (path) {
+            const QRectF box = path->boundingRect();
+            reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
+            caster = [path, colour, pen, s](QPainter& p) {
+                p.setPen(pen(std::max(0.4 * s, 1.0)));
+                p.setBrush(colour);
+                p.drawPath(*path);
+            };
+        }
+        break;
+    }
+    case ShapeKind::line: {
+        const QLineF line(toQt(shape.segment()->start), toQt(shape.segment()->end));
+        caster = [line, pen, s](QPainter& p) {
+            p.setPen(pen(s));
+            p.setBrush(Qt::NoBrush);
+            // A segment of no length still shows its round caps, as a dot.
+            if (line.p1() == line.p2()) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(pen(s).color());
+                p.drawEllipse(line.p1(), s / 2, s / 2);
+            } else {
+                p.drawLine(line);
+            }
+        };
+        break;
+    }
+    case ShapeKind::rectangle:
+    case ShapeKind::filledRectangle: {
+        const Rect r = shape.area()->rect.standardized();
+        const QPainterPath path =
+            roundedRect(r, std::min({0.8 * s, r.width() / 2, r.height() / 2}));
+        const bool filled = kind == ShapeKind::filledRectangle;
+        caster = [path, colour, pen, s, filled](QPainter& p) {
+            if (filled) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(colour);
+            } else {
+                p.setPen(pen(s));
+                p.setBrush(Qt::NoBrush);
+            }
+            p.drawPath(path);
+        };
+        break;
+    }
+    case ShapeKind::ellipse: {
+        const QRectF r = toQt(shape.area()->rect.standardized());
+        caster = [r, pen, s](QPainter& p) {
+            p.setPen(pen(s));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(r);
+        };
+        break;
+    }
+    case ShapeKind::text: {
+        const TextLabel& text = *shape.textLabel();
+        if (text.string.isEmpty()) {
+            break;
+        }
+        const LabelLayout label = layoutLabel(painter.device(), text.origin, text.string, s);
+        reach = label.box.outsetBy(2);
+        if (a.textStyle == TextStyle::filled) {
+            const double f = labelFontSize(s);
+            const QPainterPath box =
+                roundedRect(label.box, std::min(label.box.height() / 2, 0.32 * f));
+            caster = [box, colour](QPainter& p) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(colour);
+                p.drawPath(box);
+            };
+            const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
+            rest = [label, ink](QPainter& p) { drawLines(p, label, ink); };
+        } else {
+            caster = [label, colour](QPainter& p) { drawLines(p, label, colour); };
+        }
+        break;
+    }
+    case ShapeKind::counter: {
+        const CounterBadge& badge = *shape.counterBadge();
+        const double d = counterDiameter(s);
+        const Rect disc(badge.center.x - d / 2, badge.center.y - d / 2, d, d);
+        caster = [disc, colour](QPainter& p) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawEllipse(toQt(disc));
+        };
+        const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
+        const QString number = QString::number(badge.number);
+        const double factor = badge.number > 9 ? 0.46 : 0.55;
+        rest = [disc, d, ink, number, factor, center = badge.center](QPainter& p) {
+            QPen ring(QColor::fromRgbF(1, 1, 1, 0.9f), std::max(0.06 * d, 1.5));
+            p.setPen(ring);
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(toQt(disc.insetBy(0.03 * d)));
+            const QFont font = textMetrics::labelFont(factor * d, p.device());
+            const QSizeF size = textMetrics::measure(number, font, p.device());
+            p.setFont(font);
+            p.setPen(ink);
+            p.drawText(QPointF(center.x - size.width() / 2,
+                               center.y - size.height() / 2 + textMetrics::ascent(font, p.device())),
+                       number);
+        };
+        break;
+    }
+    case ShapeKind::pencil: {
+        const std::vector<Point>& points = shape.stroke()->points;
+        if (points.empty()) {
+            break;
+        }
+        const QPainterPath path = smoothedPath(points);
+        const bool dot = std::all_of(points.begin(), points.end(),
+                                     [&](const Point& p) { return p == points.front(); });
+        caster = [path, pen, s, dot, first = points.front()](QPainter& p) {
+            if (dot) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(pen(s).color());
+                p.drawEllipse(toQt(first), s / 2, s / 2);
+            } else {
+                p.setPen(pen(s));
+                p.setBrush(Qt::NoBrush);
+                p.drawPath(path);
+            }
+        };
+        break;
+    }
+    case ShapeKind::highlighter: {
+        const std::vector<Point>& points = shape.stroke()->points;
+        if (points.empty()) {
+            break;
+        }
+        // Ink that multiplies with what lies under it, and casts no shadow.
+        QColor ink = colour;
+        ink.setAlphaF(0.42f);
+        const QPainterPath path = smoothedPath(points);
+        rest = [path, ink, s](QPainter& p) {
+            p.setCompositionMode(QPainter::CompositionMode_Multiply);
+            p.setPen(QPen(ink, 4 * s + 6, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(path);
+        };
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (caster) {
+        if (a.shadow) {
+            castShadow(painter, reach, 3 * k, k, 0.35, caster);
+        }
+        caster(painter);
+    }
+    if (rest) {
+        rest(painter);
+    }
+    painter.restore();
+}
+
+void drawSpotlight(QPainter& painter, const std::vector<Rect>& holes, const Rect& imageRect) {
+    QPainterPath dimming;
+    dimming.addRect(toQt(imageRect));
+    for (const Rect& hole : holes) {
+        if (hole.width() > 0 && hole.height() > 0) {
+            dimming = dimming.subtracted(
+                roundedRect(hole, std::min({10.0, hole.width() / 2, hole.height() / 2})));
+        }
+    }
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.55f));
+    painter.drawPath(dimming);
+    painter.restore();
+}
+
+} // namespace
+
+std::optional<QPainterPath> arrowPath(Point from, Point to, double w) {
+    const Point delta = to - from;
+    const double length = std::hypot(delta.x, delta.y);
+    if (!(length > 1)) {
+        return std::nullopt;
+    }
+    const Point u = delta * (1 / length);
+    const Point n{-u.y, u.x};
+    const double h = std::min(0.7 * length, std::max(4.4 * w, 13.0));
+    const double t = std::max(0.2 * w, 0.7);
+    const double m = 0.62 * w;
+    const double g = 0.6 * h;
+    const Point base = to - u * h;
+    const Point neck = to - u * (0.84 * h);
+    QPainterPath path;
+    path.moveTo(toQt(from + n * t));
+    path.lineTo(toQt(neck + n * m));
+    path.lineTo(toQt(base + n * g));
+    path.lineTo(toQt(to));
+    path.lineTo(toQt(base - n * g));
+    path.lineTo(toQt(neck - n * m));
+    path.lineTo(toQt(from - n * t));
+    path.closeSubpath();
+    return path;
+}
+
+QPainterPath smoothedPath(const std::vector<Point>& points) {
+    QPainterPath path;
+    if (points.empty()) {
+        return path;
+    }
+    path.moveTo(toQt(points[0]));
+    const std::size_t k = points.size();
+    if (k == 1) {
+        path.lineTo(toQt(points[0]));
+    } else if (k == 2) {
+        path.lineTo(toQt(points[1]));
+    } else {
+        for (std::size_t i = 1; i + 1 < k; ++i) {
+            const Point mid = (points[i] + points[i + 1]) * 0.5;
+            path.quadTo(toQt(points[i]), toQt(mid));
+        }
+        path.lineTo(toQt(points[k - 1]));
+    }
+    return path;
+}
+
+void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& sources,
+                     const std::optional<QUuid>& leaveOut) {
+    const Size size = sources.imageSize();
+    const QRectF imageRect(0, 0, size.width, size.height);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    drawImageOver(painter, imageRect, sources.base());
+    painter.restore();
+
+    for (const Annotation& a : state.annotations) {
+        const ShapeKind kind = a.shape.kind();
+        if (kind != ShapeKind::pixelate && kind != ShapeKind::blur) {
+            continue;
+        }
+        const Rect r = a.shape.area()->rect.standardized();
+        if (!(r.width() > 0 && r.height() > 0)) {
+            continue;
+        }
+        const QImage* copy =
+            kind == ShapeKind::pixelate ? sources.pixelated() : sources.blurred();
+        if (!copy) {
+            continue;
+        }
+        painter.save();
+        painter.setClipRect(toQt(r), Qt::IntersectClip);
+        drawImageOver(painter, imageRect, *copy);
+        painter.restore();
+    }
+
+    std::vector<Rect> spotlights;
+    for (const Annotation& a : state.annotations) {
+        if (a.shape.kind() == ShapeKind::spotlight) {
+            spotlights.push_back(a.shape.area()->rect.standardized());
+        }
+    }
+    if (!spotlights.empty()) {
+        drawSpotlight(painter, spotlights, Rect(0, 0, size.width, size.height));
+    }
+
+    for (const Annotation& a : state.annotations) {
+        if (leaveOut && a.id == *leaveOut) {
+            continue;
+        }
+        drawShape(painter, a);
+    }
+}
+
+std::optional<QImage> render(const EditorState& state, ImageSources& sources,
+                             RenderFailure* failure) {
+    auto fail = [&](RenderFailure why) -> std::optional<QImage> {
+        if (failure) {
+            *failure = why;
+        }
+        return std::nullopt;
+    };
+    const double scale = sources.scale();
+    const CanvasLayout layout = CanvasLayout::make(state, sources.imageSize(), false);
+    const double pixelWidth = roundHalfAway(scale * layout.canvasSize.width);
+    const double pixelHeight = roundHalfAway(scale * layout.canvasSize.height);
+    if (!(pixelWidth >= 1 && pixelHeight >= 1)) {
+        return fail(RenderFailure::emptyCanvas);
+    }
+    if (!std::isfinite(pixelWidth * pixelHeight) ||
+        pixelWidth * pixelHeight > static_cast<double>(kMaxRenderPixels)) {
+        return fail(RenderFailure::tooLarge);
+    }
+    QImage output(static_cast<int>(pixelWidth), static_cast<int>(pixelHeight),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (output.isNull()) {
+        return fail(RenderFailure::outOfMemory);
+    }
+    const QColorSpace baseSpace = sources.base().colorSpace();
+    // Every colour space this Qt reads is an RGB one.
+    output.setColorSpace(baseSpace.isValid() ? baseSpace : QColorSpace(QColorSpace::SRgb));
+    const int dotsPerMeter = static_cast<int>(std::lround(72 * scale / 0.0254));
+    output.setDotsPerMeterX(dotsPerMeter);
+    output.setDotsPerMeterY(dotsPerMeter);
+    output.fill(Qt::transparent);
+
+    QPainter painter(&output);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
+    painter.scale(scale, scale);
+
+    const Rect frame = layout.imageFrame();
+    const Rect canvas(0, 0, layout.canvasSize.width, layout.canvasSize.height);
+    QPainterPath clip;
+    bool castsShadow = false;
+    if (layout.background) {
+        const BackgroundSettings& background = *layout.background;
+        const double radius =
+            std::min({background.cornerRadius, frame.width() / 2, frame.height() / 2});
+        clip = roundedRect(frame, std::max(radius, 0.0));
+        painter.save();
+        if (sources.isOpaque()) {
+            // An opaque image hides the background under its frame: fill only
+            // around the frame's square inner part.
+            const Rect inner = frame.insetBy(std::max(radius, 0.0) + 1);
+            if (!inner.isNull()) {
+                const QRect hidden(QPoint(static_cast<int>(std::ceil(inner.minX())),
+                                          static_cast<int>(std::ceil(inner.minY()))),
+                                   QPoint(static_cast<int>(std::floor(inner.maxX())) - 1,
+                                          static_cast<int>(std::floor(inner.maxY())) - 1));
+                const QRect whole(0, 0, static_cast<int>(std::ceil(canvas.width())),
+                                  static_cast<int>(std::ceil(canvas.height())));
+                painter.setClipRegion(QRegion(whole).subtracted(QRegion(hidden)));
+            }
+        }
+        if (const BackgroundFill::Gradient* gradient = background.fill.asGradient()) {
+            painter.fillRect(toQt(canvas),
+                             GradientPreset::clamped(gradient->index).gradientOver(toQt(canvas)));
+        } else {
+            painter.fillRect(toQt(canvas), background.fill.asSolid()->toColor());
+        }
+        painter.restore();
+        castsShadow = background.shadow;
+    } else {
+        clip.addRect(toQt(frame));
+    }
+
+    // The framed picture: the base image and its marks, clipped to the frame.
+    const Point shift = frame.origin - layout.crop.origin;
+    auto framed = [&](QPainter& p) {
+        p.save();
+        p.setClipPath(clip, Qt::IntersectClip);
+        p.translate(shift.x, shift.y);
+        drawAnnotations(p, state, sources);
+        p.restore();
+    };
+    if (castsShadow) {
+        // The shadow follows the framed picture as one piece (rounded frame,
+        // transparent parts of the image and clipped marks), never the canvas.
+        const double k = outputScale(painter);
+        if (sources.isOpaque()) {
+            // An opaque image covers its whole frame: the frame is the caster.
+            castShadow(painter, frame, 34 * k, 12 * k, 0.38, [&](QPainter& p) {
+                p.fillPath(clip, Qt::black);
+            });
+        } else {
+            castShadow(painter, frame, 34 * k, 12 * k, 0.38, framed);
+        }
+    }
+    framed(painter);
+    painter.end();
+    return output;
+}
+
+} // namespace renderer
+} // namespace annotation

@@ -1,0 +1,144 @@
+#include "app/FileDialogPanels.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <memory>
+
+namespace app {
+
+namespace {
+
+// The application comes to the front before an application-modal panel, so
+// that the panel is not hidden behind the program the user works in.
+void bringApplicationForward(QWidget* dialog) {
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+QString pngFilter() {
+    //: File type choice in the save panel.
+    return QCoreApplication::translate("FileDialogPanels", "PNG image (*.png)");
+}
+
+QString jpegFilter() {
+    //: File type choice in the save panel.
+    return QCoreApplication::translate("FileDialogPanels", "JPEG image (*.jpg *.jpeg)");
+}
+
+} // namespace
+
+FilePanels& FilePanels::current() {
+    if (FilePanels* panels = replacement()) {
+        return *panels;
+    }
+    static FileDialogPanels dialogs;
+    return dialogs;
+}
+
+FilePanels*& FilePanels::replacement() {
+    static FilePanels* panels = nullptr;
+    return panels;
+}
+
+void FileDialogPanels::runSavePanel(const SaveRequest& request, QWidget* window, SaveDone done) {
+    auto* dialog = new QFileDialog(window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters({pngFilter(), jpegFilter()});
+    const bool jpeg = QFileInfo(request.fileName).suffix().toLower() != QLatin1String("png");
+    dialog->selectNameFilter(jpeg ? jpegFilter() : pngFilter());
+    // A name typed without an extension gets the chosen type's.
+    dialog->setDefaultSuffix(jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
+        dialog->setDefaultSuffix(filter == jpegFilter() ? QStringLiteral("jpg")
+                                                        : QStringLiteral("png"));
+    });
+    if (request.directory) {
+        dialog->setDirectory(*request.directory);
+    }
+    dialog->selectFile(request.fileName);
+
+    auto finished = std::make_shared<SaveDone>(std::move(done));
+    const auto finish = [dialog, finished](int result) {
+        const QStringList files = dialog->selectedFiles();
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty()) {
+            (*finished)(files.first());
+        } else {
+            (*finished)(std::nullopt);
+        }
+    };
+    if (window) {
+        dialog->setWindowModality(Qt::WindowModal);
+        QObject::connect(dialog, &QDialog::finished, dialog, finish);
+        dialog->open();
+        return;
+    }
+    dialog->setWindowModality(Qt::ApplicationModal);
+    bringApplicationForward(dialog);
+    const QPointer<QFileDialog> guard(dialog);
+    const int result = dialog->exec();
+    if (guard) {
+        finish(result);
+    } else {
+        (*finished)(std::nullopt);
+    }
+}
+
+std::optional<QString>
+FileDialogPanels::chooseFolder(const std::optional<QString>& startDirectory) {
+    QFileDialog dialog;
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    //: Folder panel button that picks the save folder
+    dialog.setLabelText(QFileDialog::Accept, QCoreApplication::translate("SaveLocation", "Choose"));
+    // Qt's dialog has no message line; its title carries the message.
+    //: Message of the folder panel that picks the save folder
+    dialog.setWindowTitle(QCoreApplication::translate(
+        "SaveLocation", "Choose where Vexlin Capture saves screenshots and recordings."));
+    if (startDirectory) {
+        dialog.setDirectory(*startDirectory);
+    }
+    dialog.setWindowModality(Qt::ApplicationModal);
+    bringApplicationForward(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> FileDialogPanels::chooseImageToAnnotate() {
+    QFileDialog dialog;
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    }
+    //: File type choice in the panel that opens an image in the editor. %1 lists the patterns.
+    dialog.setNameFilter(QCoreApplication::translate("FileDialogPanels", "Images (%1)")
+                             .arg(patterns.join(QLatin1Char(' '))));
+    dialog.setWindowTitle(
+        QCoreApplication::translate("StatusBarController", "Choose an image to annotate."));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    bringApplicationForward(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+void FileDialogPanels::showError(QWidget* window, const FileError& error) {
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    error.description(), QMessageBox::Ok, window);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace app

@@ -1,0 +1,99 @@
+#include "app/FileError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
+namespace app {
+
+namespace {
+
+QString displayName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? QDir::toNativeSeparators(path) : name;
+}
+
+QString folderOf(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+}
+
+QString writeReason(const QString& path, std::error_code system) {
+    const QString file = displayName(path);
+    const QString folder = folderOf(path);
+    switch (system.value()) {
+    case ENOSPC:
+    case EDQUOT:
+        //: Alert text when saving a file failed because the disk is full. %1 is the file name.
+        return QCoreApplication::translate(
+                   "FileError",
+                   "“%1” couldn’t be saved because there isn’t enough space on the disk.")
+            .arg(file);
+    case EACCES:
+    case EPERM:
+        //: Alert text when saving a file failed for lack of permission. %1 is the file name, %2
+        //: the folder.
+        return QCoreApplication::translate("FileError",
+                                           "“%1” couldn’t be saved because you don’t have "
+                                           "permission to write into the folder “%2”.")
+            .arg(file, folder);
+    case EROFS:
+        //: Alert text when saving a file failed because the disk is read-only. %1 is the file
+        //: name, %2 the folder.
+        return QCoreApplication::translate(
+                   "FileError",
+                   "“%1” couldn’t be saved because the folder “%2” is on a read-only disk.")
+            .arg(file, folder);
+    case ENOENT:
+    case ENOTDIR:
+        //: Alert text when saving a file failed because its folder is gone. %1 is the file name,
+        //: %2 the folder.
+        return QCoreApplication::translate(
+                   "FileError", "“%1” couldn’t be saved because the folder “%2” doesn’t exist.")
+            .arg(file, folder);
+    default:
+        //: Alert text when saving a file failed for another reason. %1 is the file name, %2 the
+        //: system's explanation.
+        return QCoreApplication::translate("FileError", "“%1” couldn’t be saved: %2.")
+            .arg(file, QString::fromStdString(system.message()));
+    }
+}
+
+} // namespace
+
+QString FileError::description() const {
+    switch (code_) {
+    case Code::userCancelled:
+        //: Text of a cancelled file operation; normally never shown.
+        return QCoreApplication::translate("FileError", "The operation was cancelled.");
+    case Code::noSuchFile:
+        if (path_.isEmpty()) {
+            //: Alert text when the chosen save folder cannot be found.
+            return QCoreApplication::translate("FileError", "The save folder doesn’t exist.");
+        }
+        //: Alert text when a file or the save folder does not exist. %1 is its path.
+        return QCoreApplication::translate("FileError", "“%1” doesn’t exist.")
+            .arg(QDir::toNativeSeparators(path_));
+    case Code::encodingFailed:
+        if (path_.isEmpty()) {
+            //: Alert text when an image could not be encoded as PNG or JPEG.
+            return QCoreApplication::translate(
+                "FileError", "The image couldn’t be saved because it couldn’t be encoded.");
+        }
+        //: Alert text when an image could not be encoded as PNG or JPEG. %1 is the file name.
+        return QCoreApplication::translate(
+                   "FileError", "“%1” couldn’t be saved because the image couldn’t be encoded.")
+            .arg(displayName(path_));
+    case Code::writeFailed:
+        return writeReason(path_, system_);
+    case Code::readFailed:
+        //: Alert text when a file could not be read. %1 is the file name, %2 the system's
+        //: explanation.
+        return QCoreApplication::translate("FileError", "“%1” couldn’t be read: %2.")
+            .arg(displayName(path_), QString::fromStdString(system_.message()));
+    }
+    return {};
+}
+
+} // namespace app

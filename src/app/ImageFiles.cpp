@@ -1,0 +1,85 @@
+#include "app/ImageFiles.h"
+
+#include "app/CaptureFileName.h"
+#include "app/ImageEncoding.h"
+#include "platform/SafeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+
+namespace app {
+
+std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date, double scale) {
+    const QString folder = QDir::tempPath() + QStringLiteral("/Drag-") +
+                           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    if (platform::SafeFile::createFolder(folder)) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> png = encodeImage(image, ImageFormat::png, scale);
+    if (!png) {
+        return std::nullopt;
+    }
+    const QString path = folder + QLatin1Char('/') + captureFileName(date) + QStringLiteral(".png");
+    if (platform::SafeFile().replace(path, *png)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
+                                const QDateTime& date, ImageFormat format) {
+    const QString base = captureFileName(date);
+    const QString extension = QLatin1Char('.') + fileExtension(format);
+    const auto nameFor = [&](int attempt) {
+        return attempt == 1 ? base + extension
+                            : base + QStringLiteral(" (%1)").arg(attempt) + extension;
+    };
+    const platform::SafeFile::Created created =
+        platform::SafeFile().createUnique(folder, bytes, nameFor);
+    if (created.error) {
+        const QString intended = folder + QLatin1Char('/') + nameFor(1);
+        if (created.error == std::errc::no_such_file_or_directory && !QFileInfo(folder).isDir()) {
+            return FileError::noSuchFile(folder);
+        }
+        return FileError::writeFailed(intended, created.error);
+    }
+    return created.path;
+}
+
+Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& path) {
+    const platform::SafeFile file;
+    if (!file.replace(path, bytes)) {
+        return Done{};
+    }
+    // The folder may refuse a temporary file beside the target while the
+    // target itself is writable.
+    if (const std::error_code error = file.overwriteInPlace(path, bytes)) {
+        return FileError::writeFailed(path, error);
+    }
+    return Done{};
+}
+
+Result<QByteArray> readData(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!file.exists()) {
+            return FileError::noSuchFile(path);
+        }
+        return FileError::readFailed(path, std::error_code(EACCES, std::generic_category()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return FileError::readFailed(path, std::error_code(EIO, std::generic_category()));
+    }
+    return bytes;
+}
+
+bool fileExists(const QString& path) {
+    return QFileInfo::exists(path);
+}
+
+} // namespace app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/FileError.h"
+#include "app/SettingsEnums.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+namespace app {
+
+// A PNG of the image in a folder of its own ("Drag-" and a new UUID) in the
+// temporary directory, named after the capture date, for dragging into other
+// programs or sharing. Every call makes a new folder, so the same capture can
+// be dragged any number of times. Nothing when the folder, the encoding or
+// the write fails.
+std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date, double scale);
+
+// Writes encoded bytes into folder as "<capture name>.<ext>", or, when that is
+// taken, "<capture name> (2).<ext>", "(3)" and so on: the first free number.
+// The file is written completely under a temporary name and then published
+// under the chosen name in a step that refuses taken names, so a file that
+// appears meanwhile is never replaced and a failure leaves nothing behind.
+Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
+                                const QDateTime& date, ImageFormat format);
+
+// Writes bytes over a file the user edited: atomically where the folder
+// allows a temporary file beside it, else in place, keeping the old bytes
+// until the new ones are all written. On failure the old file is unchanged.
+Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& path);
+
+// The bytes of a file (a body for SaveLocation::withFolder).
+Result<QByteArray> readData(const QString& path);
+
+// Whether a file or folder exists at path.
+bool fileExists(const QString& path);
+
+} // namespace app

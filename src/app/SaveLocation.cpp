@@ -1,0 +1,110 @@
+#include "app/SaveLocation.h"
+
+#include "app/FilePanels.h"
+#include "app/Preferences.h"
+#include "platform/MainThread.h"
+#include "platform/SafeFile.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace app {
+
+std::optional<SaveLocation::Services>& SaveLocation::replacement() {
+    static std::optional<Services> services;
+    return services;
+}
+
+SaveLocation::ScopedServices::ScopedServices(Services services) : previous_(replacement()) {
+    replacement() = std::move(services);
+}
+
+SaveLocation::ScopedServices::~ScopedServices() {
+    replacement() = previous_;
+}
+
+Preferences& SaveLocation::preferences() {
+    if (replacement() && replacement()->preferences) {
+        return *replacement()->preferences;
+    }
+    return Preferences::shared();
+}
+
+std::optional<SaveLocation::Resolved> SaveLocation::resolvedFolder() {
+    Q_ASSERT(platform::onMainThread());
+    const std::optional<QByteArray> bookmark = preferences().saveFolderBookmark();
+    if (!bookmark) {
+        return std::nullopt;
+    }
+    const QString path = QString::fromUtf8(*bookmark);
+    // Bytes that are no absolute path (or not UTF-8 at all) do not resolve;
+    // they stay stored, as an unresolvable bookmark does.
+    if (path.isEmpty() || !QDir::isAbsolutePath(path) || path.toUtf8() != *bookmark) {
+        return std::nullopt;
+    }
+    return Resolved{QDir::cleanPath(path), false};
+}
+
+std::optional<SaveLocation::Access> SaveLocation::beginAccess() {
+    const std::optional<Resolved> resolved = resolvedFolder();
+    if (!resolved) {
+        return std::nullopt;
+    }
+    // A folder that cannot be made shows up as empty to the listing.
+    [[maybe_unused]] const std::error_code ignored =
+        platform::SafeFile::createFolder(resolved->folder);
+    return Access{resolved->folder, false};
+}
+
+Result<QString> SaveLocation::prepareFolder() {
+    if (!resolvedFolder() && !chooseFolder()) {
+        return FileError::userCancelled();
+    }
+    const std::optional<Resolved> resolved = resolvedFolder();
+    if (!resolved) {
+        return FileError::noSuchFile(QString());
+    }
+    if (const std::error_code error = platform::SafeFile::createFolder(resolved->folder)) {
+        return FileError::writeFailed(resolved->folder, error);
+    }
+    return resolved->folder;
+}
+
+Result<bool> SaveLocation::openFolder() {
+    return withFolder([](const QString& folder) -> Result<bool> {
+        if (replacement() && replacement()->openInFileManager) {
+            return replacement()->openInFileManager(folder);
+        }
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    });
+}
+
+bool SaveLocation::chooseFolder() {
+    Q_ASSERT(platform::onMainThread());
+    std::optional<QString> start;
+    if (const std::optional<Resolved> resolved = resolvedFolder()) {
+        start = resolved->folder;
+    }
+    const std::optional<QString> chosen = FilePanels::current().chooseFolder(start);
+    return chosen && remember(*chosen);
+}
+
+bool SaveLocation::remember(const QString& folder) {
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder)) {
+        return false;
+    }
+    preferences().setSaveFolderBookmark(QDir::cleanPath(folder).toUtf8());
+    return true;
+}
+
+bool SaveLocation::contains(const QString& file) {
+    const std::optional<Resolved> resolved = resolvedFolder();
+    if (!resolved) {
+        return false;
+    }
+    return QDir::cleanPath(QFileInfo(file).absolutePath()) == resolved->folder;
+}
+
+} // namespace app

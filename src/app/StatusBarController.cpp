@@ -1,0 +1,129 @@
+#include "app/StatusBarController.h"
+
+#include "app/Bundle.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QSystemTrayIcon>
+
+namespace app {
+
+namespace {
+
+QString stopRecordingText() {
+    //: Tool tip and accessibility name of the tray icon while a recording runs
+    return QCoreApplication::translate("StatusBarController", "Stop Recording");
+}
+
+} // namespace
+
+QIcon stopRecordingIcon() {
+    // A white square on a red disc, drawn at the sizes trays ask for.
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 59, 48));
+        const qreal margin = side / 16.0;
+        painter.drawEllipse(QRectF(margin, margin, side - 2 * margin, side - 2 * margin));
+        painter.setBrush(Qt::white);
+        const qreal square = side * 0.34;
+        painter.drawRoundedRect(QRectF((side - square) / 2, (side - square) / 2, square, square),
+                                side / 20.0, side / 20.0);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+StatusBarController::StatusBarController(QIcon brandIcon,
+                                         std::function<void(CaptureAction)> onAction,
+                                         QObject* parent)
+    : QObject(parent)
+    , onAction_(std::move(onAction))
+    , brandIcon_(std::move(brandIcon))
+    , menu_(std::make_unique<QMenu>())
+    , tray_(new QSystemTrayIcon(this)) {
+    commands_.performAction = onAction_;
+    connect(menu_.get(), &QMenu::aboutToShow, this, &StatusBarController::rebuildMenu);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // The tray opens the context menu itself on a right click.
+                if (reason == QSystemTrayIcon::Trigger ||
+                    (reason == QSystemTrayIcon::Context && isShowingRecording_)) {
+                    click();
+                }
+            });
+    configureNormal();
+    rebuildMenu();
+    tray_->show();
+}
+
+StatusBarController::~StatusBarController() {
+    tray_->setContextMenu(nullptr);
+}
+
+void StatusBarController::setStateProvider(std::function<StatusMenuState()> provider) {
+    stateProvider_ = std::move(provider);
+    rebuildMenu();
+}
+
+void StatusBarController::setCommands(StatusMenuCommands commands) {
+    commands_ = std::move(commands);
+    commands_.performAction = onAction_;
+    rebuildMenu();
+}
+
+void StatusBarController::setOnStopRecording(std::function<void()> onStop) {
+    onStopRecording_ = std::move(onStop);
+}
+
+void StatusBarController::rebuildMenu() {
+    buildStatusMenu(menu_.get(), stateProvider_ ? stateProvider_() : StatusMenuState{}, commands_);
+}
+
+void StatusBarController::configureNormal() {
+    tray_->setIcon(brandIcon_);
+    tray_->setToolTip(Bundle::main().appDisplayName());
+    tray_->setContextMenu(menu_.get());
+}
+
+void StatusBarController::setRecording(const std::optional<QString>& elapsed) {
+    if (elapsed) {
+        if (!isShowingRecording_) {
+            isShowingRecording_ = true;
+            menu_->hide();
+            tray_->setContextMenu(nullptr);
+            tray_->setIcon(stopRecordingIcon());
+        }
+        tray_->setToolTip(elapsed->isEmpty()
+                              ? stopRecordingText()
+                              : stopRecordingText() + QStringLiteral(" — ") + *elapsed);
+        return;
+    }
+    if (isShowingRecording_) {
+        isShowingRecording_ = false;
+        configureNormal();
+    }
+}
+
+void StatusBarController::click() {
+    if (isShowingRecording_) {
+        stopRecording();
+    } else {
+        menu_->popup(QCursor::pos());
+    }
+}
+
+void StatusBarController::stopRecording() {
+    if (onStopRecording_) {
+        onStopRecording_();
+    }
+}
+
+} // namespace app

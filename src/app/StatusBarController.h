@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/CaptureAction.h"
+#include "app/StatusMenu.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace app {
+
+// The program's icon in the tray and its menu. The menu is built afresh from
+// the state each time it opens, so it observes nothing. While a recording runs
+// the icon becomes a stop button: its menu is detached, a click stops the
+// recording, and the tool tip shows the elapsed time (trays show no text
+// beside an icon).
+//
+// Without a tray on the X server the icon simply does not appear; the rest of
+// the program, hot keys included, works the same.
+class StatusBarController : public QObject {
+    Q_OBJECT
+public:
+    StatusBarController(QIcon brandIcon, std::function<void(CaptureAction)> onAction,
+                        QObject* parent = nullptr);
+    ~StatusBarController() override;
+
+    // Where the menu's state comes from and what its other items run; set once
+    // by the start-up.
+    void setStateProvider(std::function<StatusMenuState()> provider);
+    void setCommands(StatusMenuCommands commands);
+    void setOnStopRecording(std::function<void()> onStop);
+
+    // Shows the recording state with the elapsed-time text, or the normal
+    // state when nothing is given.
+    void setRecording(const std::optional<QString>& elapsed);
+    bool isShowingRecording() const { return isShowingRecording_; }
+
+    void rebuildMenu();
+    QMenu* menu() const { return menu_.get(); }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+
+    // What a click on the icon does: opens the menu, or stops the recording.
+    void click();
+    void stopRecording();
+
+private:
+    void configureNormal();
+
+    std::function<void(CaptureAction)> onAction_;
+    std::function<void()> onStopRecording_;
+    std::function<StatusMenuState()> stateProvider_;
+    StatusMenuCommands commands_;
+    QIcon brandIcon_;
+    std::unique_ptr<QMenu> menu_;
+    QSystemTrayIcon* tray_;
+    bool isShowingRecording_ = false;
+};
+
+// The red stop button shown while recording.
+QIcon stopRecordingIcon();
+
+} // namespace app

@@ -1,0 +1,164 @@
+#include "platform/PngFilter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::png {
+
+namespace {
+
+inline std::uint8_t paethPredictor(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) {
+        return static_cast<std::uint8_t>(a);
+    }
+    return static_cast<std::uint8_t>(pb <= pc ? b : c);
+}
+
+inline unsigned magnitude(std::uint8_t value) {
+    const int s = static_cast<std::int8_t>(value);
+    return static_cast<unsigned>(s < 0 ? -s : s);
+}
+
+// Each filter writes its output and returns the row's cost. The pixel size is
+// a template argument so that the loops vectorise.
+template <int bpp> unsigned costNone(const std::uint8_t* row, std::size_t n) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sum += magnitude(row[i]);
+    }
+    return sum;
+}
+
+template <int bpp> unsigned applySub(const std::uint8_t* row, std::size_t n, std::uint8_t* out) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < bpp && i < n; ++i) {
+        out[i] = row[i];
+        sum += magnitude(out[i]);
+    }
+    for (std::size_t i = bpp; i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - row[i - bpp]);
+        sum += magnitude(out[i]);
+    }
+    return sum;
+}
+
+template <int bpp>
+unsigned applyUp(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                 std::uint8_t* out) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - prev[i]);
+        sum += magnitude(out[i]);
+    }
+    return sum;
+}
+
+template <int bpp>
+unsigned applyAverage(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                      std::uint8_t* out) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < bpp && i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - (prev[i] >> 1));
+        sum += magnitude(out[i]);
+    }
+    for (std::size_t i = bpp; i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - ((row[i - bpp] + prev[i]) >> 1));
+        sum += magnitude(out[i]);
+    }
+    return sum;
+}
+
+template <int bpp>
+unsigned applyPaeth(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                    std::uint8_t* out) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < bpp && i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - prev[i]);
+        sum += magnitude(out[i]);
+    }
+    for (std::size_t i = bpp; i < n; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] -
+                                           paethPredictor(row[i - bpp], prev[i], prev[i - bpp]));
+        sum += magnitude(out[i]);
+    }
+    return sum;
+}
+
+template <int bpp>
+void adaptive(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+              std::uint8_t* scratch, std::uint8_t* out) {
+    // Candidates are written side by side in scratch; the cheapest is copied.
+    unsigned best = costNone<bpp>(row, n);
+    const std::uint8_t* bestBytes = row;
+    Filter bestFilter = Filter::none;
+    const auto consider = [&](Filter filter, unsigned cost, const std::uint8_t* bytes) {
+        if (cost < best) {
+            best = cost;
+            bestBytes = bytes;
+            bestFilter = filter;
+        }
+    };
+    consider(Filter::sub, applySub<bpp>(row, n, scratch), scratch);
+    consider(Filter::up, applyUp<bpp>(row, prev, n, scratch + n), scratch + n);
+    consider(Filter::average, applyAverage<bpp>(row, prev, n, scratch + 2 * n), scratch + 2 * n);
+    consider(Filter::paeth, applyPaeth<bpp>(row, prev, n, scratch + 3 * n), scratch + 3 * n);
+    out[0] = static_cast<std::uint8_t>(bestFilter);
+    std::memcpy(out + 1, bestBytes, n);
+}
+
+template <int bpp>
+void fixed(Filter filter, const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+           std::uint8_t* out) {
+    out[0] = static_cast<std::uint8_t>(filter);
+    switch (filter) {
+    case Filter::none:
+        std::memcpy(out + 1, row, n);
+        break;
+    case Filter::sub:
+        applySub<bpp>(row, n, out + 1);
+        break;
+    case Filter::up:
+        applyUp<bpp>(row, prev, n, out + 1);
+        break;
+    case Filter::average:
+        applyAverage<bpp>(row, prev, n, out + 1);
+        break;
+    case Filter::paeth:
+        applyPaeth<bpp>(row, prev, n, out + 1);
+        break;
+    }
+}
+
+} // namespace
+
+RowFilter::RowFilter(std::size_t rowBytes, int bytesPerPixel)
+    : rowBytes_(rowBytes)
+    , bytesPerPixel_(bytesPerPixel)
+    , zeros_(rowBytes, 0)
+    , candidates_(4 * rowBytes) {}
+
+void RowFilter::filterAdaptive(const std::uint8_t* row, const std::uint8_t* previous,
+                               std::uint8_t* out) {
+    const std::uint8_t* prev = previous ? previous : zeros_.data();
+    if (bytesPerPixel_ == 4) {
+        adaptive<4>(row, prev, rowBytes_, candidates_.data(), out);
+    } else {
+        adaptive<3>(row, prev, rowBytes_, candidates_.data(), out);
+    }
+}
+
+void RowFilter::filterWith(Filter filter, const std::uint8_t* row, const std::uint8_t* previous,
+                           std::uint8_t* out) {
+    const std::uint8_t* prev = previous ? previous : zeros_.data();
+    if (bytesPerPixel_ == 4) {
+        fixed<4>(filter, row, prev, rowBytes_, out);
+    } else {
+        fixed<3>(filter, row, prev, rowBytes_, out);
+    }
+}
+
+} // namespace platform::png

@@ -1,0 +1,107 @@
+#include "platform/SingleInstance.h"
+
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+
+namespace platform {
+
+namespace {
+
+constexpr int kTimeoutMs = 2000;
+const QByteArray kReopen = QByteArrayLiteral("reopen\n");
+const QByteArray kAcknowledged = QByteArrayLiteral("ok\n");
+
+} // namespace
+
+SingleInstance::SingleInstance(QString socketPath, QObject* parent)
+    : QObject(parent), socketPath_(std::move(socketPath)) {}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultSocketPath() {
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QDir::tempPath();
+    }
+    return QDir(folder).filePath(QStringLiteral("vexlin-capture.socket"));
+}
+
+SingleInstance::Role SingleInstance::claim() {
+    // Two programs started at the same moment must not both remove the
+    // other's socket and listen, so the check and the claim happen under one
+    // lock.
+    QLockFile lock(socketPath_ + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kTimeoutMs * 5);
+    const bool locked = lock.tryLock(kTimeoutMs * 2);
+
+    if (askRunningToReopen()) {
+        return Role::Secondary;
+    }
+    if (!locked) {
+        return Role::Primary;
+    }
+    // Nobody answers: whatever socket file is there was left by a program that
+    // ended without cleaning up.
+    QLocalServer::removeServer(socketPath_);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(socketPath_)) {
+        delete server_;
+        server_ = nullptr;
+        return Role::Primary;
+    }
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    return Role::Primary;
+}
+
+bool SingleInstance::isListening() const {
+    return server_ != nullptr && server_->isListening();
+}
+
+bool SingleInstance::askRunningToReopen() {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath_);
+    if (!socket.waitForConnected(kTimeoutMs)) {
+        return false;
+    }
+    socket.write(kReopen);
+    if (!socket.waitForBytesWritten(kTimeoutMs)) {
+        return false;
+    }
+    // The answer tells that a live program read the request; a socket that
+    // accepts and then says nothing belongs to no working instance.
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(kTimeoutMs)) {
+            return false;
+        }
+    }
+    return socket.readLine() == kAcknowledged;
+}
+
+void SingleInstance::acceptConnections() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine();
+                if (line == kReopen) {
+                    socket->write(kAcknowledged);
+                    socket->flush();
+                    Q_EMIT reopenRequested();
+                } else {
+                    socket->disconnectFromServer();
+                    return;
+                }
+            }
+            // A client that sends a long line without an end is not ours.
+            if (socket->bytesAvailable() > 64) {
+                socket->disconnectFromServer();
+            }
+        });
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace platform {
+
+// One running program per user. A second start finds the first through a
+// local socket in the user's runtime folder, asks it to reopen (the way a
+// relaunch of a running application does) and then leaves.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Role {
+        // This process is the running program; reopen requests arrive here.
+        Primary,
+        // Another process runs and has been asked to reopen.
+        Secondary,
+    };
+
+    explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // $XDG_RUNTIME_DIR/vexlin-capture.socket (the temporary folder when there
+    // is no runtime folder).
+    static QString defaultSocketPath();
+
+    // Claims the socket, or hands a reopen request to the process that holds
+    // it. When the socket can be neither reached nor created this process
+    // still runs as the primary one, only without the channel.
+    Role claim();
+
+    bool isListening() const;
+
+Q_SIGNALS:
+    void reopenRequested();
+
+private:
+    bool askRunningToReopen();
+    void acceptConnections();
+
+    QString socketPath_;
+    QLocalServer* server_ = nullptr;
+};
+
+} // namespace platform

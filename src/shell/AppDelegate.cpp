@@ -1,0 +1,302 @@
+#include "shell/AppDelegate.h"
+
+#include "annotation/EditStore.h"
+#include "app/AppPresence.h"
+#include "app/BrandIcon.h"
+#include "app/FilePanels.h"
+#include "app/HotKeyCenter.h"
+#include "app/HotKeySync.h"
+#include "app/MainMenu.h"
+#include "app/Preferences.h"
+#include "app/SaveLocation.h"
+#include "app/StatusBarController.h"
+#include "capture/CoordinatorTrace.h"
+#include "capture/ScreenCapturer.h"
+#include "capture/ScreenPermission.h"
+#include "capture/ScreenshotFlows.h"
+#include "capture/SelfTimer.h"
+#include "delivery/PinManager.h"
+#include "delivery/QuickAccessManager.h"
+#include "editor/EditorWindowController.h"
+#include "overlays/VideoEditorWindowController.h"
+#include "recording/RecordingFiles.h"
+#include "service/InstallCount.h"
+#include "service/Reviews.h"
+#include "service/Updates.h"
+#include "settings/AboutWindowController.h"
+#include "settings/SettingsWindowController.h"
+#include "settings/WelcomeWindowController.h"
+#include "shell/HotKeyEscape.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+namespace shell {
+
+namespace {
+
+capture::CaptureCoordinator::Services coordinatorServices() {
+    capture::CaptureCoordinator::Services services = capture::CaptureCoordinator::defaultServices();
+    services.captureTimer = [] {
+        return static_cast<int>(app::Preferences::shared().captureTimer());
+    };
+    services.showWelcome = [] { settings::WelcomeWindowController::show(); };
+    static HotKeyEscape escape;
+    services.escapeKey = &escape;
+
+    // A finished screenshot goes on to the editor or a Quick Access card.
+    capture::ScreenshotFlows::Services flows = capture::ScreenshotFlows::defaultServices();
+    flows.delivery.openEditor = &AppDelegate::openInEditor;
+    flows.delivery.showQuickAccess = [](const app::Capture& capture) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
+    };
+    services.flows = std::make_shared<capture::ScreenshotFlows>(std::move(flows));
+    return services;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate()
+    : coordinator_(std::make_unique<capture::CaptureCoordinator>(coordinatorServices())) {}
+
+AppDelegate::~AppDelegate() = default;
+
+bool AppDelegate::hasVisibleWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    QPointer<AppDelegate> self(this);
+
+    // The program starts in the tray alone (AppPresence begins as an
+    // accessory); its windows bring it into the task bar while they are open.
+    buildMainMenu();
+    createStatusBar();
+
+    // Global hot keys: every press runs its action, not from a menu; the
+    // registration follows the stored shortcut map from now on.
+    app::HotKeyCenter::shared().onAction = [self](app::CaptureAction action) {
+        if (self) {
+            self->perform(action, false);
+        }
+    };
+    hotKeySync_ = std::make_unique<app::HotKeySync>(
+        app::Preferences::shared(),
+        [](const app::ShortcutMap& map) { app::HotKeyCenter::shared().registerAll(map); });
+    if (capture::coordinatorTraceEnabled()) {
+        // For the X11 tests: which actions another program's grab kept from us.
+        const auto traceConflicts = [] {
+            QStringList names;
+            for (app::CaptureAction action : app::HotKeyCenter::shared().conflicts()) {
+                names.append(app::rawValue(action));
+            }
+            capture::traceCoordinator(QStringLiteral("hotkeys conflicts=") +
+                                      names.join(QLatin1Char(',')));
+        };
+        traceConflicts();
+        connect(&app::HotKeyCenter::shared(), &app::HotKeyCenter::conflictsChanged, this,
+                traceConflicts);
+    }
+
+    delivery::QuickAccessManager& quickAccess = delivery::QuickAccessManager::shared();
+    quickAccess.onEdit = &AppDelegate::openInEditor;
+    quickAccess.onPin = [](const app::Capture& capture) {
+        delivery::PinManager::shared().pin(capture);
+    };
+    quickAccess.onEditRecording = [](const app::Recording& recording) {
+        overlays::VideoEditorWindowController::open(recording);
+    };
+
+    coordinator_->recordingIndicator = [self](const std::optional<QString>& elapsed) {
+        if (self && self->statusBar_) {
+            self->statusBar_->setRecording(elapsed);
+        }
+    };
+    if (statusBar_) {
+        // The stop button ends a recording exactly as the record hot key does.
+        statusBar_->setOnStopRecording([self] {
+            if (self) {
+                self->perform(app::CaptureAction::record, false);
+            }
+        });
+    }
+
+    recording::removeExpiredRecordings();
+    annotation::EditStore::shared().scheduleCleanup();
+    delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+    // Pinned screenshots stay in the pictures of the screen.
+    capture::ScreenCapturer::setPinnedWindowNumbers([] {
+        QSet<std::uint32_t> numbers;
+        for (const std::uint32_t number : delivery::PinManager::shared().windowNumbers()) {
+            numbers.insert(number);
+        }
+        return numbers;
+    });
+
+    // The text-recognition warm-up belongs here, skipped when the environment
+    // holds XCTestConfigurationFilePath; text recognition is not built yet.
+
+    service::Updates::shared().start();
+    service::InstallCount::shared().start();
+
+    // Screen access is asked only once onboarding is complete, and never by
+    // raising a request here.
+    if (!app::Preferences::shared().hasCompletedOnboarding() ||
+        !capture::ScreenPermission::preflight()) {
+        settings::WelcomeWindowController::show();
+    }
+}
+
+void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+    if (!hasVisibleWindows) {
+        showSettings();
+    }
+}
+
+void AppDelegate::buildMainMenu() {
+    QPointer<AppDelegate> self(this);
+    const auto call = [self](void (AppDelegate::*method)()) {
+        return [self, method] {
+            if (self) {
+                (self.data()->*method)();
+            }
+        };
+    };
+    mainMenu_ = std::make_unique<app::MainMenu>(app::MainMenuCommands{
+        .showAbout = call(&AppDelegate::showAbout),
+        .checkForUpdates = call(&AppDelegate::checkForUpdates),
+        .writeReview = call(&AppDelegate::writeReview),
+        .validateReviewItem =
+            [](QAction* item) { service::Reviews::shared().updateMenuItem(item); },
+        .showSettings = call(&AppDelegate::showSettings),
+        .openImage = call(&AppDelegate::openImage),
+        .capture =
+            [self](app::CaptureAction action) {
+                if (self) {
+                    self->perform(action, true);
+                }
+            },
+    });
+}
+
+void AppDelegate::createStatusBar() {
+    QPointer<AppDelegate> self(this);
+    statusBar_ = std::make_unique<app::StatusBarController>(app::BrandIcon::image(),
+                                                            [self](app::CaptureAction action) {
+                                                                if (self) {
+                                                                    self->perform(action, true);
+                                                                }
+                                                            });
+    statusBar_->setStateProvider(
+        [self] { return self ? self->statusMenuState() : app::StatusMenuState{}; });
+    statusBar_->setCommands(app::StatusMenuCommands{
+        .performAction = {},
+        .chooseSelfTimer = [](int seconds) { app::Preferences::shared().setCaptureTimer(seconds); },
+        .openEditor =
+            [] {
+                if (editor::EditorWindowController* front =
+                        editor::EditorWindowController::frontmost()) {
+                    front->showAndActivate();
+                    return;
+                }
+                app::activateAsRegularApp();
+                QMetaObject::invokeMethod(
+                    qApp, [] { editor::EditorWindowController::openLatest(); },
+                    Qt::QueuedConnection);
+            },
+        .showFolder =
+            [] {
+                // A cancelled folder chooser is silent; any other failure beeps.
+                const app::Result<bool> opened = app::SaveLocation::openFolder();
+                if (!opened && !app::SaveLocation::isUserCancellation(opened.error())) {
+                    QApplication::beep();
+                }
+            },
+        .showUpdate =
+            [] {
+                if (const auto& manifest = service::Updates::shared().available()) {
+                    service::Updates::shared().showUpdateAlert(*manifest);
+                }
+            },
+        .openAbout = [] { settings::AboutWindowController::show(); },
+        .checkForUpdates =
+            [self] {
+                if (self) {
+                    self->checkForUpdates();
+                }
+            },
+        .writeReview = [] { service::ReviewWindowController::show(); },
+        .openWelcome = [] { settings::WelcomeWindowController::show(); },
+        .openSettings =
+            [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
+}
+
+app::StatusMenuState AppDelegate::statusMenuState() const {
+    app::StatusMenuState state = app::statusMenuStateFromSettings(app::Preferences::shared());
+    for (int delay : capture::SelfTimer::delays()) {
+        state.selfTimerChoices.emplace_back(delay, capture::SelfTimer::title(delay));
+    }
+    if (const auto& update = service::Updates::shared().available()) {
+        state.availableUpdateVersion = update->version;
+    }
+    const bool sent = service::Reviews::shared().reviewSent();
+    state.reviewTitle = service::Reviews::menuItemTitle(sent);
+    state.reviewEnabled = !sent;
+    return state;
+}
+
+void AppDelegate::perform(app::CaptureAction action, bool fromMenu) {
+    coordinator_->perform(action, fromMenu);
+}
+
+void AppDelegate::openInEditor(const app::Capture& capture) {
+    editor::EditorContent content(capture);
+    for (editor::EditorWindowController* controller :
+         editor::EditorWindowController::openEditors()) {
+        if (!controller->model().document) {
+            controller->load(std::move(content));
+            controller->showAndActivate();
+            return;
+        }
+    }
+    editor::EditorWindowController::open(std::move(content));
+}
+
+void AppDelegate::showAbout() {
+    settings::AboutWindowController::show();
+}
+
+void AppDelegate::checkForUpdates() {
+    // After the menu has closed, as a check the user asked for.
+    QMetaObject::invokeMethod(
+        this, [] { service::Updates::shared().check(true); }, Qt::QueuedConnection);
+}
+
+void AppDelegate::writeReview() {
+    service::ReviewWindowController::show();
+}
+
+void AppDelegate::showSettings() {
+    settings::SettingsWindowController::show(settings::SettingsSection::general);
+}
+
+void AppDelegate::openImage() {
+    chooseImageToAnnotate();
+}
+
+void AppDelegate::chooseImageToAnnotate() {
+    if (const auto path = app::FilePanels::current().chooseImageToAnnotate()) {
+        editor::EditorWindowController::open(*path);
+    }
+}
+
+} // namespace shell

@@ -1,0 +1,203 @@
+// Files made from captures: unique names in the save folder, drag files and
+// writing over an edited file, and how each fails.
+#include "app/ImageFiles.h"
+#include "app/Capture.h"
+#include "app/ImageEncoding.h"
+
+#include "support/ScratchMount.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace app;
+using testsupport::readAll;
+using testsupport::TempDir;
+using testsupport::writeAll;
+
+namespace {
+
+const QDateTime captureDate(QDate(2026, 12, 8), QTime(14, 5, 9));
+
+QImage sample() {
+    QImage image(200, 100, QImage::Format_RGB32);
+    image.fill(qRgb(30, 120, 200));
+    return image;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+TEST(WriteUniqueFile, ThreeSavesInOneSecondGetNumberedNames) {
+    TempDir dir;
+    const QByteArray png = *encodeImage(sample(), ImageFormat::png, 2.0);
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        const Result<QString> written =
+            writeUniqueFile(png, dir.path(), captureDate, ImageFormat::png);
+        ASSERT_TRUE(written.ok()) << written.error().description().toStdString();
+        names << QFileInfo(written.value()).fileName();
+    }
+    EXPECT_EQ(QStringList({"Vexlin Capture 2026-12-08 at 14.05.09.png",
+                           "Vexlin Capture 2026-12-08 at 14.05.09 (2).png",
+                           "Vexlin Capture 2026-12-08 at 14.05.09 (3).png"}),
+              names);
+    EXPECT_EQ(3, filesIn(dir.path()).size());
+
+    const QString first = dir.file(names.first());
+    const QImage read(first);
+    EXPECT_EQ(144, qRound(read.dotsPerMeterX() * 0.0254));
+    const std::optional<Capture> capture = Capture::fromFile(first);
+    ASSERT_TRUE(capture.has_value());
+    EXPECT_EQ(2.0, capture->scale);
+    EXPECT_EQ(QSize(200, 100), capture->image.size());
+}
+
+TEST(WriteUniqueFile, TakesTheFirstFreeNumberAndTheFormatsExtension) {
+    TempDir dir;
+    writeAll(dir.file("Vexlin Capture 2026-12-08 at 14.05.09.jpg"), "first");
+    writeAll(dir.file("Vexlin Capture 2026-12-08 at 14.05.09 (3).jpg"), "third");
+    const Result<QString> written =
+        writeUniqueFile("jpeg bytes", dir.path(), captureDate, ImageFormat::jpeg);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(dir.file("Vexlin Capture 2026-12-08 at 14.05.09 (2).jpg"), written.value());
+    EXPECT_EQ("first", readAll(dir.file("Vexlin Capture 2026-12-08 at 14.05.09.jpg")));
+    EXPECT_EQ("third", readAll(dir.file("Vexlin Capture 2026-12-08 at 14.05.09 (3).jpg")));
+}
+
+TEST(WriteUniqueFile, AMissingFolderFailsClearly) {
+    TempDir dir;
+    const Result<QString> written =
+        writeUniqueFile("x", dir.file("gone"), captureDate, ImageFormat::png);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(FileError::Code::noSuchFile, written.error().code());
+    EXPECT_TRUE(written.error().description().contains(dir.file("gone")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("gone")));
+}
+
+TEST(WriteUniqueFile, AFullDiskFailsClearlyAndKeepsTheFilesThere) {
+    TempDir dir;
+    auto mount = testsupport::ScratchMount::make(dir.file("disk"), 64);
+    if (!mount) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const QString existing = mount->path() + "/Vexlin Capture 2026-12-08 at 14.05.09.png";
+    const QByteArray old = *encodeImage(sample(), ImageFormat::png, 2.0);
+    writeAll(existing, old);
+
+    const QByteArray big(200 * 1024, 'x');
+    const Result<QString> written =
+        writeUniqueFile(big, mount->path(), captureDate, ImageFormat::png);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(FileError::Code::writeFailed, written.error().code());
+    EXPECT_TRUE(written.error().systemError() == std::errc::no_space_on_device);
+    EXPECT_TRUE(written.error().description().contains("enough space"));
+    EXPECT_EQ(old, readAll(existing));
+    EXPECT_EQ(QStringList({QFileInfo(existing).fileName()}), filesIn(mount->path()));
+}
+
+TEST(WriteUniqueFile, AReadOnlyFolderFailsClearlyAndKeepsTheFilesThere) {
+    TempDir dir;
+    auto mount = testsupport::ScratchMount::make(dir.file("disk"), 256);
+    const QString folder = mount ? mount->path() : dir.file("locked");
+    QDir().mkpath(folder);
+    const QString existing = folder + "/Vexlin Capture 2026-12-08 at 14.05.09.png";
+    writeAll(existing, "old capture");
+    if (mount) {
+        ASSERT_TRUE(mount->makeReadOnly());
+    } else {
+        ASSERT_EQ(0, ::chmod(QFile::encodeName(folder).constData(), 0555));
+    }
+    const Result<QString> written = writeUniqueFile("new", folder, captureDate, ImageFormat::png);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(FileError::Code::writeFailed, written.error().code());
+    const QString text = written.error().description();
+    EXPECT_TRUE(text.contains("read-only") || text.contains("permission")) << text.toStdString();
+    EXPECT_EQ("old capture", readAll(existing));
+    EXPECT_EQ(1, filesIn(folder).size());
+}
+
+TEST(WriteDragFile, EachCallMakesItsOwnFolderWithTheCaptureName) {
+    const std::optional<QString> first = writeDragFile(sample(), captureDate, 2.0);
+    const std::optional<QString> second = writeDragFile(sample(), captureDate, 2.0);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(QFileInfo(*first).path(), QFileInfo(*second).path());
+    const QRegularExpression folderName(
+        "^Drag-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
+    for (const QString& path : {*first, *second}) {
+        const QFileInfo file(path);
+        EXPECT_EQ(QDir::tempPath(), QFileInfo(file.path()).path());
+        EXPECT_TRUE(folderName.match(file.dir().dirName()).hasMatch()) << path.toStdString();
+        EXPECT_EQ("Vexlin Capture 2026-12-08 at 14.05.09.png", file.fileName());
+        EXPECT_EQ(QStringList({file.fileName()}), filesIn(file.path()));
+        EXPECT_EQ(144, qRound(QImage(path).dotsPerMeterX() * 0.0254));
+        QDir(file.path()).removeRecursively();
+    }
+    EXPECT_FALSE(writeDragFile(QImage(), captureDate, 1.0).has_value());
+}
+
+TEST(WriteDataAtomicallyOrDirect, ReplacesTheFileOrLeavesItAlone) {
+    TempDir dir;
+    const QString path = dir.file("edited.png");
+    writeAll(path, "before");
+    ASSERT_TRUE(writeDataAtomicallyOrDirect("after", path).ok());
+    EXPECT_EQ("after", readAll(path));
+    EXPECT_EQ(QStringList({"edited.png"}), filesIn(dir.path()));
+
+    const Result<Done> missingFolder =
+        writeDataAtomicallyOrDirect("x", dir.file("gone/edited.png"));
+    ASSERT_FALSE(missingFolder.ok());
+    EXPECT_EQ(FileError::Code::writeFailed, missingFolder.error().code());
+}
+
+// A folder that refuses new files while the file itself may be written: the
+// temporary file cannot be made, so the file is written in place. Root may
+// write anywhere, so as root the test acts as the user "nobody" for the write.
+TEST(WriteDataAtomicallyOrDirect, FallsBackToWritingInPlaceWhereTheFolderRefusesNewFiles) {
+    TempDir dir;
+    const QString folder = dir.file("locked");
+    const QString path = folder + "/edited.png";
+    QDir().mkpath(folder);
+    writeAll(path, "before");
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t nobody = 65534;
+    if (root) {
+        ASSERT_EQ(0, ::chmod(QFile::encodeName(dir.path()).constData(), 0755));
+        ASSERT_EQ(0, ::chown(QFile::encodeName(path).constData(), nobody, nobody));
+    }
+    ASSERT_EQ(0, ::chmod(QFile::encodeName(folder).constData(), 0555));
+    if (root) {
+        ASSERT_EQ(0, ::seteuid(nobody));
+    }
+    const Result<Done> written = writeDataAtomicallyOrDirect("after, and longer than before", path);
+    const Result<Done> refused = writeDataAtomicallyOrDirect("x", folder + "/new.png");
+    if (root) {
+        ASSERT_EQ(0, ::seteuid(0));
+    }
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_TRUE(written.ok()) << written.error().description().toStdString();
+    EXPECT_EQ("after, and longer than before", readAll(path));
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(QStringList({"edited.png"}), filesIn(folder));
+}
+
+TEST(ReadData, GivesTheBytesOrSaysTheFileIsMissing) {
+    TempDir dir;
+    writeAll(dir.file("a.png"), "bytes");
+    EXPECT_EQ("bytes", readData(dir.file("a.png")).value());
+    EXPECT_TRUE(fileExists(dir.file("a.png")));
+    const Result<QByteArray> missing = readData(dir.file("b.png"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(FileError::Code::noSuchFile, missing.error().code());
+    EXPECT_FALSE(fileExists(dir.file("b.png")));
+}

@@ -1,0 +1,172 @@
+// The TIFF and JPEG writers: what a reader finds in their output.
+#include "platform/JpegEncoder.h"
+#include "platform/TiffEncoder.h"
+
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <vector>
+
+using platform::JpegEncoder;
+using platform::TiffEncoder;
+
+namespace {
+
+struct ReadTiff {
+    int width = 0;
+    int height = 0;
+    int samples = 0;
+    float xResolution = 0;
+    float yResolution = 0;
+    int unit = 0;
+    int extraSamples = 0;
+    std::vector<std::uint32_t> abgr; // libtiff's RGBA raster, bottom row first
+};
+
+struct Reader {
+    const QByteArray* bytes;
+    toff_t position = 0;
+};
+
+std::optional<ReadTiff> readTiff(const QByteArray& bytes) {
+    Reader reader{&bytes};
+    TIFF* tiff = TIFFClientOpen(
+        "test", "r", &reader,
+        [](thandle_t h, void* data, tmsize_t size) -> tmsize_t {
+            auto* r = static_cast<Reader*>(h);
+            const auto n =
+                std::min<tmsize_t>(size, r->bytes->size() - static_cast<qsizetype>(r->position));
+            std::memcpy(data, r->bytes->constData() + r->position, static_cast<std::size_t>(n));
+            r->position += static_cast<toff_t>(n);
+            return n;
+        },
+        [](thandle_t, void*, tmsize_t) -> tmsize_t { return -1; },
+        [](thandle_t h, toff_t offset, int whence) -> toff_t {
+            auto* r = static_cast<Reader*>(h);
+            r->position = whence == SEEK_SET   ? offset
+                          : whence == SEEK_CUR ? r->position + offset
+                                               : static_cast<toff_t>(r->bytes->size()) + offset;
+            return r->position;
+        },
+        [](thandle_t) { return 0; },
+        [](thandle_t h) { return static_cast<toff_t>(static_cast<Reader*>(h)->bytes->size()); },
+        [](thandle_t, void**, toff_t*) { return 0; }, [](thandle_t, void*, toff_t) {});
+    if (!tiff) {
+        return std::nullopt;
+    }
+    ReadTiff result;
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    std::uint16_t samples = 0;
+    std::uint16_t unit = 0;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &result.xResolution);
+    TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &result.yResolution);
+    TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1) {
+        result.extraSamples = extra[0];
+    }
+    result.width = static_cast<int>(w);
+    result.height = static_cast<int>(h);
+    result.samples = samples;
+    result.unit = unit;
+    result.abgr.resize(static_cast<std::size_t>(w) * h);
+    const bool ok = TIFFReadRGBAImage(tiff, w, h, result.abgr.data(), 0) == 1;
+    TIFFClose(tiff);
+    return ok ? std::optional<ReadTiff>(result) : std::nullopt;
+}
+
+QImage colourful(int width, int height, bool alpha) {
+    QImage image(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QRandomGenerator random(3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.setPixel(x, y,
+                           qRgba(static_cast<int>(random.bounded(256)), x % 256, y % 256,
+                                 alpha ? static_cast<int>(random.bounded(1, 256)) : 255));
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+TEST(TiffEncoder, WritesPixelsAndTheResolutionOfTheScale) {
+    struct Case {
+        const char* name;
+        QImage image;
+        double dpi;
+        int samples;
+    };
+    const Case cases[] = {
+        {"opaque at scale 2", colourful(37, 11, false), 144, 3},
+        {"alpha at scale 1", colourful(5, 9, true), 72, 4},
+        {"alpha format, all opaque", colourful(5, 9, false).convertToFormat(QImage::Format_ARGB32),
+         72, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto tiff = TiffEncoder::encode(c.image, c.dpi);
+        ASSERT_TRUE(tiff.has_value());
+        const auto read = readTiff(*tiff);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(c.image.width(), read->width);
+        EXPECT_EQ(c.image.height(), read->height);
+        EXPECT_EQ(c.samples, read->samples);
+        EXPECT_FLOAT_EQ(static_cast<float>(c.dpi), read->xResolution);
+        EXPECT_FLOAT_EQ(static_cast<float>(c.dpi), read->yResolution);
+        EXPECT_EQ(RESUNIT_INCH, read->unit);
+        if (c.samples == 4) {
+            EXPECT_EQ(EXTRASAMPLE_UNASSALPHA, read->extraSamples);
+        }
+        // TIFFReadRGBAImage gives premultiplied ABGR, bottom row first.
+        const QImage want = c.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < read->height; ++y) {
+            for (int x = 0; x < read->width; ++x) {
+                const std::uint32_t p =
+                    read->abgr[static_cast<std::size_t>((read->height - 1 - y) * read->width + x)];
+                const QRgb w = want.pixel(x, y);
+                ASSERT_NEAR(qRed(w), static_cast<int>(TIFFGetR(p)), 1) << x << "," << y;
+                ASSERT_NEAR(qGreen(w), static_cast<int>(TIFFGetG(p)), 1);
+                ASSERT_NEAR(qBlue(w), static_cast<int>(TIFFGetB(p)), 1);
+                ASSERT_EQ(qAlpha(w), static_cast<int>(TIFFGetA(p)));
+            }
+        }
+    }
+}
+
+TEST(TiffEncoder, GivesNothingForANullImage) {
+    EXPECT_FALSE(TiffEncoder::encode(QImage(), 72).has_value());
+}
+
+TEST(JpegEncoder, WritesTheDensityInDotsPerInch) {
+    for (const auto& [dotsPerMeter, dpi] : {std::pair{2835, 72}, std::pair{5669, 144}}) {
+        const auto jpeg = JpegEncoder::encode(colourful(64, 48, false), 90, dotsPerMeter);
+        ASSERT_TRUE(jpeg.has_value());
+        ASSERT_TRUE(jpeg->startsWith("\xff\xd8"));
+        // JFIF APP0: "JFIF\0", version, units 1 = dots per inch, X and Y density.
+        const qsizetype jfif = jpeg->indexOf(QByteArray("JFIF\0", 5));
+        ASSERT_GE(jfif, 0);
+        EXPECT_EQ(1, jpeg->at(jfif + 7));
+        EXPECT_EQ(dpi, (static_cast<uchar>(jpeg->at(jfif + 8)) << 8) |
+                           static_cast<uchar>(jpeg->at(jfif + 9)));
+        EXPECT_EQ(dpi, (static_cast<uchar>(jpeg->at(jfif + 10)) << 8) |
+                           static_cast<uchar>(jpeg->at(jfif + 11)));
+        const QImage decoded = QImage::fromData(*jpeg, "JPEG");
+        EXPECT_EQ(QSize(64, 48), decoded.size());
+    }
+}
+
+TEST(JpegEncoder, QualityDecidesTheSize) {
+    const QImage image = colourful(128, 128, false);
+    EXPECT_LT(JpegEncoder::encode(image, 50, 0)->size(), JpegEncoder::encode(image, 90, 0)->size());
+    EXPECT_FALSE(JpegEncoder::encode(QImage(), 90, 0).has_value());
+}
