@@ -46,9 +46,9 @@ void PillButtonStyle::drawControl(ControlElement element, const QStyleOption* op
     painter->setFont(labelFont(widget));
     painter->setPen(Qt::white);
     const QRect label = button->rect.adjusted(margin, 0, -margin, 0);
-    painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine,
-                      painter->fontMetrics().elidedText(button->text, Qt::ElideRight,
-                                                        label.width()));
+    painter->drawText(
+        label, Qt::AlignCenter | Qt::TextSingleLine,
+        painter->fontMetrics().elidedText(button->text, Qt::ElideRight, label.width()));
     painter->restore();
 }
 

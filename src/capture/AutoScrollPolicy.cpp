@@ -82,4 +82,3 @@ std::optional<double> WheelClicks::pointsPerClick() const {
 }
 
 } // namespace capture
-

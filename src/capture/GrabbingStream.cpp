@@ -65,23 +65,22 @@ void GrabbingStream::startCapture(Started started) {
         }
         worker->timer = new QTimer(queue->context());
         worker->timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(worker->timer, &QTimer::timeout, worker->timer,
-                         [w = worker.get(), receiver, pixels] {
-                             if (w->stopped) {
-                                 return;
-                             }
-                             const QImage frame = w->grabber->grab(pixels);
-                             if (!frame.isNull() && frame.size() == pixels.size()) {
-                                 w->failures = 0;
-                                 receiver->handle(frame);
-                                 return;
-                             }
-                             if (++w->failures >= failuresToStop || w->grabber->isBroken()) {
-                                 w->end();
-                                 receiver->streamStopped(
-                                     errorDescription(CaptureError::noDisplays));
-                             }
-                         });
+        QObject::connect(
+            worker->timer, &QTimer::timeout, worker->timer, [w = worker.get(), receiver, pixels] {
+                if (w->stopped) {
+                    return;
+                }
+                const QImage frame = w->grabber->grab(pixels);
+                if (!frame.isNull() && frame.size() == pixels.size()) {
+                    w->failures = 0;
+                    receiver->handle(frame);
+                    return;
+                }
+                if (++w->failures >= failuresToStop || w->grabber->isBroken()) {
+                    w->end();
+                    receiver->streamStopped(errorDescription(CaptureError::noDisplays));
+                }
+            });
         worker->timer->start(frameInterval);
         tellMainThread(std::move(started), std::nullopt);
     });

@@ -142,7 +142,8 @@ void ScrollingCaptureSession::start() {
         return;
     }
     if (!services_.displayAvailable(display_)) {
-        status_->setMessage(ScrollingMessage::failedWith(errorDescription(CaptureError::noDisplays)));
+        status_->setMessage(
+            ScrollingMessage::failedWith(errorDescription(CaptureError::noDisplays)));
         return;
     }
     const QPointer<ScrollingCaptureSession> weak(this);
@@ -164,7 +165,8 @@ void ScrollingCaptureSession::start() {
         services_.frameClock ? services_.frameClock : steadyMilliseconds);
     auto stream = services_.makeStream(*receiver, rootPixels());
     if (!stream) {
-        status_->setMessage(ScrollingMessage::failedWith(errorDescription(CaptureError::noDisplays)));
+        status_->setMessage(
+            ScrollingMessage::failedWith(errorDescription(CaptureError::noDisplays)));
         return;
     }
     receiver_ = std::move(receiver);
@@ -364,8 +366,7 @@ void ScrollingCaptureSession::autoScrollTick() {
     postScroll(autoScroll_->step);
 }
 
-void ScrollingCaptureSession::adjustAutoScroll(const ScrollingMessage& message,
-                                               int appendedRows) {
+void ScrollingCaptureSession::adjustAutoScroll(const ScrollingMessage& message, int appendedRows) {
     if (!autoScroll_) {
         return;
     }

@@ -3,10 +3,12 @@
 #include "app/Capture.h"
 #include "capture/AutoScrollPolicy.h"
 #include "capture/CaptureDisplay.h"
-#include "capture/RunningSessions.h"
 #include "capture/Scheduler.h"
 #include "capture/Scroller.h"
+#include "capture/ScrollingFlows.h"
 #include "capture/ScrollingFrameReceiver.h"
+#include "capture/RegionFrameWindow.h"
+#include "capture/ScrollingHud.h"
 #include "capture/ScrollingStatus.h"
 
 #include <QObject>
@@ -34,7 +36,7 @@ class ScrollingHudPanel;
 // even while it is still starting, stops the frames, ends the capture thread
 // and closes the panels, and a start that completes afterwards creates
 // nothing.
-class ScrollingCaptureSession final : public QObject, public ScrollingSessionControl {
+class ScrollingCaptureSession final : public QObject, public ScrollingSessionHandle {
     Q_OBJECT
 public:
     using Completion = std::function<void(const std::optional<app::Capture>&)>;
@@ -74,9 +76,9 @@ public:
     const CaptureDisplay& captureDisplay() const { return display_; }
 
     // Shows the region's outline and the HUD beside it.
-    void showPanels();
+    void showPanels() override;
     // Starts the frames; may start auto-scroll 0.4 s later.
-    void start();
+    void start() override;
     // Ends with the stitched picture.
     void finish() override;
     // Ends without a picture.
@@ -84,7 +86,8 @@ public:
     // Runs finish or cancel once, from the event loop; later calls do nothing.
     void endOnce(End end);
     // The Escape hold, released when the session ends.
-    void setEscape(int token) { escape_ = token; }
+    void setEscape(int token) override { escape_ = token; }
+    void cancelOnce() override { endOnce(End::cancel); }
 
     bool isFinished() const override { return finished_; }
     void setFinished() override { finished_ = true; }

@@ -23,9 +23,8 @@ ScrollingFrameUpdate ScrollingFrameHandler::handle(const QImage& frame) {
         switch (*result.code()) {
         case Code::started:
         case Code::nothingNew:
-            update.message = {stitcher_.height() > frame.height() ? Kind::capturing
-                                                                  : Kind::scrollDown,
-                              {}};
+            update.message = {
+                stitcher_.height() > frame.height() ? Kind::capturing : Kind::scrollDown, {}};
             break;
         case Code::lostTrack:
             update.message = {Kind::tooFast, {}};

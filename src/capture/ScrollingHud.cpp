@@ -38,8 +38,10 @@ QPixmap titleSymbol(const QColor& color, int size, qreal ratio) {
     const double s = size;
     const double x = s * 0.22;
     painter.drawLine(QPointF(x, s * 0.12), QPointF(x, s * 0.88));
-    painter.drawPolyline(QPolygonF({{x - s * 0.14, s * 0.26}, {x, s * 0.12}, {x + s * 0.14, s * 0.26}}));
-    painter.drawPolyline(QPolygonF({{x - s * 0.14, s * 0.74}, {x, s * 0.88}, {x + s * 0.14, s * 0.74}}));
+    painter.drawPolyline(
+        QPolygonF({{x - s * 0.14, s * 0.26}, {x, s * 0.12}, {x + s * 0.14, s * 0.26}}));
+    painter.drawPolyline(
+        QPolygonF({{x - s * 0.14, s * 0.74}, {x, s * 0.88}, {x + s * 0.14, s * 0.74}}));
     for (const double y : {0.3, 0.5, 0.7}) {
         painter.drawLine(QPointF(s * 0.5, s * y), QPointF(s * 0.92, s * y));
     }
@@ -101,8 +103,8 @@ void ScrollingHudPreview::paintEvent(QPaintEvent*) {
     const int contentWidth = width() - 8;
     // Shorter than the box: centred; taller: its bottom less what the user
     // scrolled back.
-    const int top = content <= height() ? (height() - content) / 2
-                                        : height() - content + scrolledUp_;
+    const int top =
+        content <= height() ? (height() - content) / 2 : height() - content + scrolledUp_;
     painter.drawImage(QRect(4, top, contentWidth, content), image_);
 }
 
@@ -116,8 +118,7 @@ void ScrollingHudPreview::wheelEvent(QWheelEvent* event) {
 // --- panel ---
 
 ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void()> onAutoScroll,
-                                     std::function<void()> onDone,
-                                     std::function<void()> onCancel,
+                                     std::function<void()> onDone, std::function<void()> onCancel,
                                      std::function<void()> onRestart)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
@@ -238,9 +239,9 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
         // Without a compositor the corners would show black: the panel is
         // cut to its rounded body, shadow left out.
         QPainterPath body;
-        body.addRoundedRect(QRectF(rect()).adjusted(outerMargin, outerMargin, -outerMargin,
-                                                    -outerMargin),
-                            kPanelRadius, kPanelRadius);
+        body.addRoundedRect(
+            QRectF(rect()).adjusted(outerMargin, outerMargin, -outerMargin, -outerMargin),
+            kPanelRadius, kPanelRadius);
         setMask(QRegion(body.toFillPolygon().toPolygon()));
     }
 }
@@ -300,7 +301,7 @@ void ScrollingHudPanel::paintEvent(QPaintEvent*) {
 }
 
 bool ScrollingHudPanel::moveKeepingOut(QPoint topLeft) {
-    const QRectF moved(QPointF(topLeft), QSizeF(size()));
+    const QRectF moved{QPointF(topLeft), QSizeF(size())};
     if (!keepOut_.isEmpty() && moved.intersects(keepOut_)) {
         return false;
     }
@@ -338,8 +339,7 @@ bool ScrollingHudPanel::showToolTip(QWidget* button, QPoint global) {
     const QString text = button->toolTip();
     const QFontMetrics metrics(QToolTip::font());
     const QSize tip =
-        metrics.boundingRect(QRect(0, 0, 320, 1000), Qt::TextWordWrap, text).size() +
-        QSize(16, 12);
+        metrics.boundingRect(QRect(0, 0, 320, 1000), Qt::TextWordWrap, text).size() + QSize(16, 12);
     const QRect panel = frameGeometry();
     const QList<QPoint> candidates = {
         global + QPoint(2, 16),

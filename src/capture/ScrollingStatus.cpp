@@ -14,8 +14,7 @@ QString ScrollingMessage::text() const {
     case Kind::scrollDown:
         return QCoreApplication::translate("ScrollingCaptureSession", "Scroll down slowly");
     case Kind::capturing:
-        return QCoreApplication::translate("ScrollingCaptureSession",
-                                           "Capturing… keep scrolling");
+        return QCoreApplication::translate("ScrollingCaptureSession", "Capturing… keep scrolling");
     case Kind::tooFast:
         return QCoreApplication::translate("ScrollingCaptureSession",
                                            "Lost track. Scroll back up a little.");

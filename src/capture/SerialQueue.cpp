@@ -14,8 +14,8 @@ SerialQueue::SerialQueue(const QString& name) : context_(new QObject) {
 SerialQueue::~SerialQueue() {
     // Children of the context (timers) go on their own thread.
     QObject* context = context_;
-    QMetaObject::invokeMethod(context_, [context] { qDeleteAll(context->children()); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [context] { qDeleteAll(context->children()); }, Qt::QueuedConnection);
     thread_.quit();
     thread_.wait();
     delete context_;
@@ -27,7 +27,8 @@ void SerialQueue::async(std::function<void()> task) {
 
 void SerialQueue::sync(const std::function<void()>& task) {
     Q_ASSERT(!isCurrent());
-    QMetaObject::invokeMethod(context_, [&task] { task(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [&task] { task(); }, Qt::BlockingQueuedConnection);
 }
 
 } // namespace capture

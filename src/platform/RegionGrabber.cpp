@@ -56,8 +56,7 @@ struct RegionGrabber::State {
         }
         const xcb_shm_seg_t seg = xcb_generate_id(connection);
         xcb_generic_error_t* error = xcb_request_check(
-            connection,
-            xcb_shm_attach_checked(connection, seg, static_cast<std::uint32_t>(id), 0));
+            connection, xcb_shm_attach_checked(connection, seg, static_cast<std::uint32_t>(id), 0));
         // Gone once both sides detach, even if the program dies.
         shmctl(id, IPC_RMID, nullptr);
         if (error != nullptr) {
@@ -143,11 +142,11 @@ QImage RegionGrabber::grab(const QRect& rect) {
     const std::size_t bytes = static_cast<std::size_t>(w) * h * 4;
     if (d->shm && d->ensureSegment(bytes)) {
         error = nullptr;
-        auto* reply = xcb_shm_get_image_reply(
-            c,
-            xcb_shm_get_image(c, d->screen->root, x, y, w, h, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                              d->segment, 0),
-            &error);
+        auto* reply =
+            xcb_shm_get_image_reply(c,
+                                    xcb_shm_get_image(c, d->screen->root, x, y, w, h, ~0u,
+                                                      XCB_IMAGE_FORMAT_Z_PIXMAP, d->segment, 0),
+                                    &error);
         std::free(error);
         if (reply == nullptr) {
             return {};
@@ -164,9 +163,9 @@ QImage RegionGrabber::grab(const QRect& rect) {
     if (reply == nullptr) {
         return {};
     }
-    QImage image = convertServerPixels(
-        xcb_get_image_data(reply), static_cast<std::size_t>(xcb_get_image_data_length(reply)), w,
-        h, d->layout, d->msbFirst);
+    QImage image = convertServerPixels(xcb_get_image_data(reply),
+                                       static_cast<std::size_t>(xcb_get_image_data_length(reply)),
+                                       w, h, d->layout, d->msbFirst);
     std::free(reply);
     return image;
 }

@@ -39,8 +39,8 @@ void WheelInjector::wheel(int clicks) {
     }
     const std::uint8_t button = clicks > 0 ? kWheelDown : kWheelUp;
     for (int i = 0; i < std::abs(clicks); ++i) {
-        xcb_test_fake_input(x11->get(), XCB_BUTTON_PRESS, button, XCB_CURRENT_TIME,
-                            XCB_WINDOW_NONE, 0, 0, 0);
+        xcb_test_fake_input(x11->get(), XCB_BUTTON_PRESS, button, XCB_CURRENT_TIME, XCB_WINDOW_NONE,
+                            0, 0, 0);
         xcb_test_fake_input(x11->get(), XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME,
                             XCB_WINDOW_NONE, 0, 0, 0);
     }
