@@ -48,19 +48,20 @@ int WheelClicks::clicksFor(double points) {
         return 0;
     }
     int clicks = 0;
-    if (const auto perClick = pointsPerClick()) {
+    const auto perClick = pointsPerClick();
+    if (points < 0) {
+        // Backing up must move at once: at least one click, and what was
+        // owed downwards is dropped.
+        clicks = perClick ? std::min(-1, static_cast<int>(std::lround(points / *perClick))) : -2;
+        clicks = std::max(clicks, -mostClicksAtOnce);
+        pending_ = 0;
+    } else if (perClick) {
         pending_ += points / *perClick;
-        clicks = static_cast<int>(std::trunc(pending_));
-        clicks = std::clamp(clicks, -mostClicksAtOnce, mostClicksAtOnce);
-        pending_ -= clicks;
+        clicks = std::min(static_cast<int>(std::trunc(pending_)), mostClicksAtOnce);
         // What a capped call leaves over is not owed later.
-        pending_ = std::clamp(pending_, -1.0, 1.0);
+        pending_ = std::min(pending_ - clicks, 1.0);
     } else {
-        clicks = points > 0 ? 1 : -1;
-        // A scroll back up of twice the step: two clicks.
-        if (points < 0) {
-            clicks = -2;
-        }
+        clicks = 1;
     }
     netClicks_ += clicks;
     return clicks;

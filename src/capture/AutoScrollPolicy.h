@@ -57,7 +57,8 @@ public:
     static constexpr int mostClicksAtOnce = 4;
 
     // The clicks for `points` (> 0 down, < 0 up). Until a click was
-    // measured, each call gives one click in the distance's direction.
+    // measured, each call down gives one click, each call up two. A call up
+    // always gives at least one click.
     int clicksFor(double points);
     // The stitcher appended `points` of content.
     void contentMoved(double points);
