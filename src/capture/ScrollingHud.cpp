@@ -235,9 +235,14 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     }
     refresh();
     adjustSize();
+}
+
+void ScrollingHudPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
     if (!translucent_) {
         // Without a compositor the corners would show black: the panel is
-        // cut to its rounded body, shadow left out.
+        // cut to its rounded body, shadow left out. The size row comes and
+        // goes, so the cut follows the size.
         QPainterPath body;
         body.addRoundedRect(
             QRectF(rect()).adjusted(outerMargin, outerMargin, -outerMargin, -outerMargin),
