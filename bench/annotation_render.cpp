@@ -25,8 +25,9 @@ QImage fixture() {
     p.fillRect(image.rect(), g);
     p.setPen(Qt::white);
     for (int y = 40; y < kHeight; y += 60) {
-        p.drawText(20, y, QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing "
-                                         "elit, sed do eiusmod tempor incididunt ut labore"));
+        p.drawText(20, y,
+                   QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing "
+                                  "elit, sed do eiusmod tempor incididunt ut labore"));
     }
     return image;
 }

@@ -7,27 +7,29 @@
 #
 #   bench/hotkey_to_file.sh [BUILD_DIR] [RUNS]      (default: build, 9 runs)
 #
-# Our time: from just before `xdotool key` to the moment the file is in the
-# save folder (it appears there complete, under its final name). Theirs: the
-# whole command, from start to exit. The program runs with saving on and the
+# Our time: from the key press (sent through XTest by bench/hotkey_timer) to
+# the moment the file is in the save folder (it appears there complete, under
+# its final name, which the timer hears through inotify). Theirs: the whole
+# command, from start to exit. The program runs with saving on and the
 # other settings at their defaults (clipboard copy and capture sound on).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${1:-}" = --inside ]; then
-    # On the rig: $2 the program, $3 the wallpaper, $4 the runs, $5 the size.
+    # On the rig: the program, the timer, the wallpaper, the runs, the size.
     app=$2
-    wallpaper=$3
-    runs=$4
-    size=$5
+    timer=$3
+    wallpaper=$4
+    runs=$5
+    size=$6
     scratch=$VEXLIN_RIG_HOME
     shots=$scratch/shots
     others=$scratch/others
     mkdir -p "$shots" "$others"
     echo "saveFolderBookmark=$shots" >>"$XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf"
-    display -window root "$wallpaper"
+    # display sets the root background and leaves it; its status is 1 all the same.
+    display -window root "$wallpaper" || true
 
-    now() { date +%s%N; }
     ms() { awk -v ns="$1" 'BEGIN { printf "%.1f", ns / 1e6 }'; }
     median() { tr ' ' '\n' | grep . | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
@@ -41,38 +43,22 @@ if [ "${1:-}" = --inside ]; then
         sleep 0.05
     done
     grep -q "hotkeys conflicts=$" "$scratch/app.log" || { echo "hot keys not registered" >&2; exit 1; }
-    xdotool mousemove 10 10
 
-    shoot() { # → nanoseconds from the key to the file
-        rm -f "$shots"/*.png
-        local start end
-        start=$(now)
-        xdotool key shift+alt+super+3
-        for _ in $(seq 1 20000); do
-            compgen -G "$shots/*.png" >/dev/null && break
-            sleep 0.001
-        done
-        end=$(now)
-        compgen -G "$shots/*.png" >/dev/null || { echo "no file after the hot key" >&2; exit 1; }
-        echo $((end - start))
-    }
-    shoot >/dev/null # warm-up: first use of the encoder, the sound, the clipboard
-    sleep 1
-    ours=()
-    for _ in $(seq 1 "$runs"); do
-        ours+=("$(shoot)")
-        sleep 0.5 # the clipboard copy of the last one finishes
-    done
+    # One press to warm up (the encoder's threads, the sound, the clipboard),
+    # then the timed ones.
+    "$timer" "$shots" 1 Shift_L Alt_L Super_L 3 >/dev/null
+    mapfile -t ours < <("$timer" "$shots" "$runs" Shift_L Alt_L Super_L 3)
+    [ "${#ours[@]}" = "$runs" ] || { echo "the timer failed" >&2; exit 1; }
     ours_file=$(compgen -G "$shots/*.png" | head -n1)
 
     tool() { # name command… → median nanoseconds
         local times=() start end
         "${@:2}" >/dev/null 2>&1 # warm-up
         for _ in $(seq 1 "$runs"); do
-            start=$(now)
+            start=${EPOCHREALTIME/./}
             "${@:2}" >/dev/null 2>&1
-            end=$(now)
-            times+=($((end - start)))
+            end=${EPOCHREALTIME/./}
+            times+=($(((end - start) * 1000)))
         done
         echo "${times[*]}" | median
     }
@@ -107,10 +93,11 @@ build=${1:-$root/build}
 runs=${2:-9}
 app=$build/vexlin-capture
 encode=$build/bench/image_encode
-for program in "$app" "$encode"; do
+timer=$build/bench/hotkey_timer
+for program in "$app" "$encode" "$timer"; do
     [ -x "$program" ] || { echo "build first (VEXLIN_BUILD_TESTS=ON): $program" >&2; exit 1; }
 done
-for command in import maim scrot xdotool; do
+for command in import maim scrot; do
     command -v "$command" >/dev/null || { echo "$command is missing (bash scripts/setup.sh --test)" >&2; exit 1; }
 done
 
@@ -119,10 +106,10 @@ trap 'rm -rf "$tmp"' EXIT
 QT_QPA_PLATFORM=offscreen "$encode" --write-image="$tmp/busy.ppm"
 convert "$tmp/busy.ppm" "$tmp/busy-3840x2160.png"
 convert "$tmp/busy.ppm" -crop 1920x1080+0+0 +repage "$tmp/busy-1920x1080.png"
-printf '[General]\nhasCompletedOnboarding=true\nsaveToDisk=true\n' >"$tmp/bench.conf"
+printf "[General]\nhasCompletedOnboarding=true\nsaveToDisk=true\n${BENCH_EXTRA:-}" >"$tmp/bench.conf"
 
 for size in 1920x1080 3840x2160; do
     bash "$root/scripts/x11-rig.sh" --screens "$size" --settings "$tmp/bench.conf" -- \
-        bash "$0" --inside "$app" "$tmp/busy-$size.png" "$runs" "$size"
+        bash "$0" --inside "$app" "$timer" "$tmp/busy-$size.png" "$runs" "$size"
     echo
 done

@@ -6,8 +6,8 @@ namespace annotation {
 
 namespace {
 constexpr std::array<const char*, 12> kCaseNames{
-    "arrow",       "line",     "rectangle", "filledRectangle", "ellipse", "text",
-    "counter",     "pencil",   "highlighter", "pixelate",      "blur",    "spotlight",
+    "arrow",   "line",   "rectangle",   "filledRectangle", "ellipse", "text",
+    "counter", "pencil", "highlighter", "pixelate",        "blur",    "spotlight",
 };
 } // namespace
 

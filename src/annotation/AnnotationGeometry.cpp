@@ -8,18 +8,27 @@
 
 namespace annotation {
 
-double labelFontSize(double size) { return 3 * size + 10; }
-double labelPaddingX(double fontSize) { return roundHalfAway(0.45 * fontSize); }
-double labelPaddingY(double fontSize) { return roundHalfAway(0.22 * fontSize); }
-double counterDiameter(double size) { return 2.6 * size + 18; }
+double labelFontSize(double size) {
+    return 3 * size + 10;
+}
+double labelPaddingX(double fontSize) {
+    return roundHalfAway(0.45 * fontSize);
+}
+double labelPaddingY(double fontSize) {
+    return roundHalfAway(0.22 * fontSize);
+}
+double counterDiameter(double size) {
+    return 2.6 * size + 18;
+}
 
 namespace {
 
-double highlighterWidth(double size) { return 4 * size + 6; }
+double highlighterWidth(double size) {
+    return 4 * size + 6;
+}
 
 Rect spanned(Point a, Point b) {
-    return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x),
-                std::fabs(b.y - a.y));
+    return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y));
 }
 
 } // namespace
@@ -152,10 +161,10 @@ std::vector<std::pair<Handle, Point>> handles(const Annotation& a) {
     if (const Area* area = shape.area()) {
         const Rect r = area->rect.standardized();
         return {
-            {Handle::topLeft, {r.minX(), r.minY()}},    {Handle::top, {r.midX(), r.minY()}},
-            {Handle::topRight, {r.maxX(), r.minY()}},   {Handle::right, {r.maxX(), r.midY()}},
+            {Handle::topLeft, {r.minX(), r.minY()}},     {Handle::top, {r.midX(), r.minY()}},
+            {Handle::topRight, {r.maxX(), r.minY()}},    {Handle::right, {r.maxX(), r.midY()}},
             {Handle::bottomRight, {r.maxX(), r.maxY()}}, {Handle::bottom, {r.midX(), r.maxY()}},
-            {Handle::bottomLeft, {r.minX(), r.maxY()}}, {Handle::left, {r.minX(), r.midY()}},
+            {Handle::bottomLeft, {r.minX(), r.maxY()}},  {Handle::left, {r.minX(), r.midY()}},
         };
     }
     return {};
@@ -180,8 +189,9 @@ Annotation offset(const Annotation& a, double dx, double dy) {
         for (Point& point : points) {
             point = point + d;
         }
-        return a.withShape(shape.kind() == ShapeKind::pencil ? Shape::pencil(std::move(points))
-                                                             : Shape::highlighter(std::move(points)));
+        return a.withShape(shape.kind() == ShapeKind::pencil
+                               ? Shape::pencil(std::move(points))
+                               : Shape::highlighter(std::move(points)));
     }
     default:
         return a.withShape(

@@ -32,7 +32,9 @@ GradientPreset preset(std::initializer_list<std::array<int, 3>> colours, double 
 
 } // namespace
 
-std::span<const BackgroundAspect> backgroundAspects::allCases() { return kAspects; }
+std::span<const BackgroundAspect> backgroundAspects::allCases() {
+    return kAspects;
+}
 
 QString rawValue(BackgroundAspect aspect) {
     switch (aspect) {

@@ -76,9 +76,7 @@ struct GradientPreset {
 };
 
 void encodeBackground(json::Writer& writer, const BackgroundSettings& settings);
-std::optional<BackgroundSettings> decodeBackground(json::Decoder& decoder,
-                                                   const QJsonValue& value);
-std::optional<BackgroundFill> decodeBackgroundFill(json::Decoder& decoder,
-                                                   const QJsonValue& value);
+std::optional<BackgroundSettings> decodeBackground(json::Decoder& decoder, const QJsonValue& value);
+std::optional<BackgroundFill> decodeBackgroundFill(json::Decoder& decoder, const QJsonValue& value);
 
 } // namespace annotation

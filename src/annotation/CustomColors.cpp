@@ -39,8 +39,7 @@ CustomColorList CustomColorList::removing(const RGBA& colour) const {
 }
 
 CustomColors::CustomColors(QSettings* settings, QObject* parent)
-    : QObject(parent)
-    , settings_(settings) {
+    : QObject(parent), settings_(settings) {
     pending_.setSingleShot(true);
     pending_.setInterval(settleMilliseconds);
     connect(&pending_, &QTimer::timeout, this, &CustomColors::commitPendingColor);

@@ -115,8 +115,7 @@ std::optional<RecordInfo> decodeRecordInfo(const QByteArray& bytes) {
 } // namespace
 
 EditStore::EditStore(QString folder, PngEncoder encoder)
-    : folder_(std::move(folder))
-    , encoder_(encoder ? std::move(encoder) : PngEncoder(defaultPng)) {}
+    : folder_(std::move(folder)), encoder_(encoder ? std::move(encoder) : PngEncoder(defaultPng)) {}
 
 QString EditStore::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -350,7 +349,8 @@ void EditStore::scheduleCleanup(std::chrono::milliseconds delay,
     // grant, so the pass needs no access to the save folder opened first.
     const EditStore store = *this;
     QTimer::singleShot(delay, QCoreApplication::instance(), [store, finished] {
-        QThread* worker = QThread::create([store] { store.prune(QDateTime::currentDateTimeUtc()); });
+        QThread* worker =
+            QThread::create([store] { store.prune(QDateTime::currentDateTimeUtc()); });
         QObject::connect(worker, &QThread::finished, QCoreApplication::instance(),
                          [worker, finished] {
                              worker->deleteLater();

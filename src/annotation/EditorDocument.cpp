@@ -338,8 +338,12 @@ template <typename Edit> void EditorDocument::editAnnotation(const QUuid& id, Ed
     grouped([&](EditorState& s) { edit(s.annotations[*index]); });
 }
 
-void EditorDocument::undo() { step(true); }
-void EditorDocument::redo() { step(false); }
+void EditorDocument::undo() {
+    step(true);
+}
+void EditorDocument::redo() {
+    step(false);
+}
 
 void EditorDocument::step(bool backwards) {
     assertMainThread();

@@ -79,8 +79,7 @@ std::optional<QByteArray> editorStateToJson(const EditorState& state) {
     return writer.result();
 }
 
-std::optional<EditorState> editorStateFromJson(const QByteArray& bytes,
-                                               json::DecodeError* error) {
+std::optional<EditorState> editorStateFromJson(const QByteArray& bytes, json::DecodeError* error) {
     Decoder decoder;
     std::optional<EditorState> result;
     if (const std::optional<QJsonValue> value = json::parse(bytes, decoder)) {

@@ -11,7 +11,9 @@ namespace annotation {
 // inherit.
 
 // Nearest integer, halves away from zero (2.5 → 3, −2.5 → −3).
-inline double roundHalfAway(double x) { return std::round(x); }
+inline double roundHalfAway(double x) {
+    return std::round(x);
+}
 
 struct Point {
     double x = 0;

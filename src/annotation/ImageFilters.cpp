@@ -29,8 +29,8 @@ std::array<int, 3> boxRadii(double sigma) {
         --lower;
     }
     const int upper = lower + 2;
-    const double mIdeal = (12 * sigma * sigma - n * lower * lower - 4.0 * n * lower - 3.0 * n) /
-                          (-4.0 * lower - 4);
+    const double mIdeal =
+        (12 * sigma * sigma - n * lower * lower - 4.0 * n * lower - 3.0 * n) / (-4.0 * lower - 4);
     const int m = static_cast<int>(std::lround(mIdeal));
     std::array<int, 3> radii{};
     for (int i = 0; i < n; ++i) {
@@ -72,7 +72,8 @@ void boxPass(const std::uint8_t* in, std::uint8_t* out, int length, int radius) 
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
             const __m128i lo = _mm_unpacklo_epi8(v, zero);
             const __m128i hi = _mm_unpackhi_epi8(v, zero);
-            sums[2 * k] = subtract ? _mm_sub_epi16(sums[2 * k], lo) : _mm_add_epi16(sums[2 * k], lo);
+            sums[2 * k] =
+                subtract ? _mm_sub_epi16(sums[2 * k], lo) : _mm_add_epi16(sums[2 * k], lo);
             sums[2 * k + 1] =
                 subtract ? _mm_sub_epi16(sums[2 * k + 1], hi) : _mm_add_epi16(sums[2 * k + 1], hi);
         }
@@ -152,7 +153,8 @@ QImage gaussianBlur(const QImage& source, double sigma) {
                 const int rows = std::min(kBlockPixels, height - y0);
                 const int w = width;
                 for (int r = 0; r < rows; ++r) {
-                    const auto* src = reinterpret_cast<const std::uint32_t*>(bits + (y0 + r) * stride);
+                    const auto* src =
+                        reinterpret_cast<const std::uint32_t*>(bits + (y0 + r) * stride);
                     auto* dst = reinterpret_cast<std::uint32_t*>(a.data()) + r;
                     for (int x = 0; x < w; ++x) {
                         dst[x * kBlockPixels] = src[x];
@@ -179,7 +181,8 @@ QImage gaussianBlur(const QImage& source, double sigma) {
             std::vector<std::uint8_t> b(a.size());
             for (int block = begin; block < end; ++block) {
                 const int x0 = block * kBlockPixels;
-                const std::size_t bytes = static_cast<std::size_t>(std::min(kBlockPixels, width - x0)) * 4;
+                const std::size_t bytes =
+                    static_cast<std::size_t>(std::min(kBlockPixels, width - x0)) * 4;
                 for (int y = 0; y < height; ++y) {
                     std::memcpy(a.data() + static_cast<std::size_t>(y) * kLanes,
                                 bits + y * stride + x0 * 4, bytes);

@@ -7,8 +7,7 @@
 namespace annotation {
 
 ImageSources::ImageSources(QImage base, double scale)
-    : base_(std::move(base))
-    , scale_(std::isfinite(scale) && scale > 0 ? scale : 1.0) {}
+    : base_(std::move(base)), scale_(std::isfinite(scale) && scale > 0 ? scale : 1.0) {}
 
 Size ImageSources::imageSize() const {
     return Size{base_.width() / scale_, base_.height() / scale_};

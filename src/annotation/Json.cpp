@@ -174,9 +174,13 @@ QString typeName(const QJsonValue& value) {
 
 } // namespace
 
-QString indexComponent(qsizetype index) { return QStringLiteral("Index %1").arg(index); }
+QString indexComponent(qsizetype index) {
+    return QStringLiteral("Index %1").arg(index);
+}
 
-QString uppercaseUuid(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uppercaseUuid(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 void Decoder::fail(DecodeError::Kind kind, const QString& description,
                    const QString& extraPathComponent) {
@@ -254,9 +258,9 @@ std::optional<double> Decoder::number(const QJsonValue& value) {
         return std::nullopt;
     }
     if (!value.isDouble()) {
-        fail(DecodeError::Kind::typeMismatch,
-             QStringLiteral("Expected to decode Double but found %1 instead.")
-                 .arg(typeName(value)));
+        fail(
+            DecodeError::Kind::typeMismatch,
+            QStringLiteral("Expected to decode Double but found %1 instead.").arg(typeName(value)));
         return std::nullopt;
     }
     const double number = value.toDouble();
@@ -311,9 +315,9 @@ std::optional<QString> Decoder::string(const QJsonValue& value) {
         return std::nullopt;
     }
     if (!value.isString()) {
-        fail(DecodeError::Kind::typeMismatch,
-             QStringLiteral("Expected to decode String but found %1 instead.")
-                 .arg(typeName(value)));
+        fail(
+            DecodeError::Kind::typeMismatch,
+            QStringLiteral("Expected to decode String but found %1 instead.").arg(typeName(value)));
         return std::nullopt;
     }
     return value.toString();

@@ -36,8 +36,12 @@ namespace renderer {
 
 namespace {
 
-QRectF toQt(const Rect& r) { return QRectF(r.x(), r.y(), r.width(), r.height()); }
-QPointF toQt(Point p) { return QPointF(p.x, p.y); }
+QRectF toQt(const Rect& r) {
+    return QRectF(r.x(), r.y(), r.width(), r.height());
+}
+QPointF toQt(Point p) {
+    return QPointF(p.x, p.y);
+}
 
 // Output scale of the painter's transform: √|ad − bc|.
 double outputScale(const QPainter& painter) {
@@ -53,8 +57,8 @@ bool isBright(const RGBA& colour) {
 // (the blur radius in device pixels, a Gaussian of half that deviation) and
 // moved down by `offset` device pixels. The caster draws into a layer that
 // covers `userBounds` in the painter's user space.
-void castShadow(QPainter& painter, const Rect& userBounds, double blur, double offset,
-                double alpha, const std::function<void(QPainter&)>& caster) {
+void castShadow(QPainter& painter, const Rect& userBounds, double blur, double offset, double alpha,
+                const std::function<void(QPainter&)>& caster) {
     const double sigma = blur / 2;
     const int margin = static_cast<int>(std::ceil(3 * sigma)) + 2;
     const QRect device(QPoint(0, 0), QSize(painter.device()->width(), painter.device()->height()));
@@ -78,10 +82,8 @@ void castShadow(QPainter& painter, const Rect& userBounds, double blur, double o
     layer.fill(Qt::transparent);
     // Same density as the target, so that text sized for it casts its own
     // shape.
-    layer.setDotsPerMeterX(
-        static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
-    layer.setDotsPerMeterY(
-        static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
+    layer.setDotsPerMeterX(static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
+    layer.setDotsPerMeterY(static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
     {
         QPainter lp(&layer);
         lp.setRenderHints(painter.renderHints());
@@ -167,10 +169,10 @@ void drawLines(QPainter& painter, const LabelLayout& label, const QColor& colour
     painter.setFont(label.font);
     painter.setPen(colour);
     for (qsizetype i = 0; i < label.lines.size(); ++i) {
-        painter.drawText(QPointF(label.textOrigin.x, label.textOrigin.y +
-                                                         static_cast<double>(i) * label.lineHeight +
-                                                         label.ascent),
-                         label.lines[i]);
+        painter.drawText(
+            QPointF(label.textOrigin.x,
+                    label.textOrigin.y + static_cast<double>(i) * label.lineHeight + label.ascent),
+            label.lines[i]);
     }
 }
 
@@ -297,9 +299,10 @@ void drawShape(QPainter& painter, const Annotation& a) {
             const QSizeF size = textMetrics::measure(number, font, p.device());
             p.setFont(font);
             p.setPen(ink);
-            p.drawText(QPointF(center.x - size.width() / 2,
-                               center.y - size.height() / 2 + textMetrics::ascent(font, p.device())),
-                       number);
+            p.drawText(
+                QPointF(center.x - size.width() / 2,
+                        center.y - size.height() / 2 + textMetrics::ascent(font, p.device())),
+                number);
         };
         break;
     }
@@ -440,8 +443,7 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
         if (!(r.width() > 0 && r.height() > 0)) {
             continue;
         }
-        const QImage* copy =
-            kind == ShapeKind::pixelate ? sources.pixelated() : sources.blurred();
+        const QImage* copy = kind == ShapeKind::pixelate ? sources.pixelated() : sources.blurred();
         if (!copy) {
             continue;
         }
@@ -557,9 +559,8 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
         const double k = outputScale(painter);
         if (sources.isOpaque()) {
             // An opaque image covers its whole frame: the frame is the caster.
-            castShadow(painter, frame, 34 * k, 12 * k, 0.38, [&](QPainter& p) {
-                p.fillPath(clip, Qt::black);
-            });
+            castShadow(painter, frame, 34 * k, 12 * k, 0.38,
+                       [&](QPainter& p) { p.fillPath(clip, Qt::black); });
         } else {
             castShadow(painter, frame, 34 * k, 12 * k, 0.38, framed);
         }

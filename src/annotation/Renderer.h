@@ -17,9 +17,9 @@ namespace annotation {
 
 // Why a document could not be flattened.
 enum class RenderFailure {
-    emptyCanvas,  // narrower or lower than one pixel
-    tooLarge,     // beyond kMaxRenderPixels
-    outOfMemory,  // the bitmap could not be allocated
+    emptyCanvas, // narrower or lower than one pixel
+    tooLarge,    // beyond kMaxRenderPixels
+    outOfMemory, // the bitmap could not be allocated
 };
 // A user-readable description.
 QString describe(RenderFailure failure);

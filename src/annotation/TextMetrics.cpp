@@ -9,7 +9,9 @@
 
 #include <algorithm>
 
-inline void initAnnotationResources() { Q_INIT_RESOURCE(annotation); }
+inline void initAnnotationResources() {
+    Q_INIT_RESOURCE(annotation);
+}
 
 namespace annotation::textMetrics {
 
@@ -19,8 +21,8 @@ namespace {
 QString bundledFamily() {
     static const QString family = [] {
         initAnnotationResources();
-        const int id = QFontDatabase::addApplicationFont(
-            QStringLiteral(":/vexlin/fonts/DejaVuSans-Bold.ttf"));
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/vexlin/fonts/DejaVuSans-Bold.ttf"));
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? QStringLiteral("DejaVu Sans") : families.first();
     }();

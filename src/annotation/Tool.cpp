@@ -32,18 +32,24 @@ constexpr std::array<ToolInfo, 13> kTools{{
 }};
 
 constexpr std::array<Tool, 13> kAll{
-    Tool::crop,    Tool::rectangle, Tool::filledRectangle, Tool::ellipse,     Tool::line,
-    Tool::arrow,   Tool::text,      Tool::pixelate,        Tool::blur,        Tool::counter,
-    Tool::highlighter, Tool::pencil, Tool::spotlight,
+    Tool::crop,        Tool::rectangle, Tool::filledRectangle, Tool::ellipse, Tool::line,
+    Tool::arrow,       Tool::text,      Tool::pixelate,        Tool::blur,    Tool::counter,
+    Tool::highlighter, Tool::pencil,    Tool::spotlight,
 };
 
-const ToolInfo& info(Tool tool) { return kTools[static_cast<std::size_t>(tool)]; }
+const ToolInfo& info(Tool tool) {
+    return kTools[static_cast<std::size_t>(tool)];
+}
 
 } // namespace
 
-std::span<const Tool> tools::allCases() { return kAll; }
+std::span<const Tool> tools::allCases() {
+    return kAll;
+}
 
-QString rawValue(Tool tool) { return QString::fromLatin1(info(tool).raw); }
+QString rawValue(Tool tool) {
+    return QString::fromLatin1(info(tool).raw);
+}
 
 std::optional<Tool> toolFromRawValue(const QString& raw) {
     for (const ToolInfo& entry : kTools) {
@@ -99,12 +105,16 @@ QString title(Tool tool) {
     return QString();
 }
 
-QString symbolName(Tool tool) { return QString::fromLatin1(info(tool).symbol); }
+QString symbolName(Tool tool) {
+    return QString::fromLatin1(info(tool).symbol);
+}
 
 QString iconPath(Tool tool) {
     return QStringLiteral(":/vexlin/tools/%1.svg").arg(QLatin1String(info(tool).raw));
 }
 
-QString shortcutKey(Tool tool) { return QString(QLatin1Char(info(tool).key)); }
+QString shortcutKey(Tool tool) {
+    return QString(QLatin1Char(info(tool).key));
+}
 
 } // namespace annotation

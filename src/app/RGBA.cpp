@@ -43,8 +43,7 @@ std::optional<QByteArray> RGBA::toJson() const {
     return out;
 }
 
-std::optional<RGBA> RGBA::fromJson(const QJsonValue& value, QString* failingKey,
-                                   QString* problem) {
+std::optional<RGBA> RGBA::fromJson(const QJsonValue& value, QString* failingKey, QString* problem) {
     auto fail = [&](const QString& key, const QString& what) -> std::optional<RGBA> {
         if (failingKey) {
             *failingKey = key;
@@ -87,7 +86,7 @@ RGBA RGBA::fromBytes(int r, int g, int b) {
 
 std::span<const RGBA> RGBA::palette() {
     static const std::array<RGBA, 9> colours{
-        fromBytes(255, 59, 71),  fromBytes(255, 149, 0), fromBytes(255, 204, 0),
+        fromBytes(255, 59, 71),  fromBytes(255, 149, 0),  fromBytes(255, 204, 0),
         fromBytes(52, 199, 89),  fromBytes(10, 132, 255), fromBytes(175, 82, 222),
         fromBytes(255, 45, 146), fromBytes(28, 28, 30),   fromBytes(255, 255, 255),
     };

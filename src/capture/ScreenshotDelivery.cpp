@@ -25,8 +25,9 @@ ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
     Services services;
     services.settings = &DeliverySettings::fromPreferences;
     services.playSound = [] { app::captureSound().play(); };
-    services.copyToClipboard = [](const QImage& image, double scale) {
-        app::copyImageToPasteboard(image, std::nullopt, scale);
+    services.copyToClipboard = [](const QImage& image, double scale,
+                                  const std::optional<QByteArray>& png) {
+        app::PasteboardWriter::shared().copy(image, std::nullopt, scale, png);
     };
     services.encode = [](const QImage& image, app::ImageFormat format, double scale) {
         return app::encodeImage(image, format, scale);
@@ -58,17 +59,32 @@ void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Deliv
     }
     if (mode == CaptureCoordinator::Delivery::copyOnly) {
         if (services_.copyToClipboard) {
-            services_.copyToClipboard(capture.image, capture.scale);
+            services_.copyToClipboard(capture.image, capture.scale, std::nullopt);
         }
         return;
     }
+
+    // The file's bytes; made before the copy when the clipboard can use them.
+    std::optional<QByteArray> bytes;
+    bool encoded = false;
+    const auto encode = [&] {
+        if (!encoded) {
+            encoded = true;
+            if (services_.encode) {
+                bytes = services_.encode(capture.image, settings.imageFormat, capture.scale);
+            }
+        }
+    };
     if (settings.copyToClipboard && services_.copyToClipboard) {
-        services_.copyToClipboard(capture.image, capture.scale);
+        const bool sharesPng = settings.saveToDisk && settings.imageFormat == app::ImageFormat::png;
+        if (sharesPng) {
+            encode();
+        }
+        services_.copyToClipboard(capture.image, capture.scale,
+                                  sharesPng ? bytes : std::optional<QByteArray>());
     }
     if (settings.saveToDisk) {
-        const std::optional<QByteArray> bytes =
-            services_.encode ? services_.encode(capture.image, settings.imageFormat, capture.scale)
-                             : std::nullopt;
+        encode();
         if (!bytes) {
             fail(failureOf(app::FileError::encodingFailed()));
         } else if (services_.save) {

@@ -32,14 +32,18 @@ struct DeliverySettings {
 // clipboard (all a copy-only action does), the file in the save folder, then
 // the editor or else a Quick Access card. A failure to encode or save is
 // reported and the delivery goes on, so the picture is never lost for it.
+// A picture that is both copied and saved as PNG is encoded once, before the
+// copy, and the clipboard and the file share the bytes.
 // Main thread only.
 class ScreenshotDelivery {
 public:
     struct Services {
         std::function<DeliverySettings()> settings;
         std::function<void()> playSound;
-        // Puts the image on the clipboard (without a file reference).
-        std::function<void(const QImage& image, double scale)> copyToClipboard;
+        // Puts the image on the clipboard (without a file reference); `png`,
+        // when given, is its PNG form already made.
+        std::function<void(const QImage& image, double scale, const std::optional<QByteArray>& png)>
+            copyToClipboard;
         // File bytes of the image, nothing when it cannot be encoded.
         std::function<std::optional<QByteArray>(const QImage& image, app::ImageFormat format,
                                                 double scale)>

@@ -88,9 +88,11 @@ void SingleInstance::acceptConnections() {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine();
                 if (line == kReopen) {
+                    // Answered once handled, so the second start ends after
+                    // the running program has come forward.
+                    Q_EMIT reopenRequested();
                     socket->write(kAcknowledged);
                     socket->flush();
-                    Q_EMIT reopenRequested();
                 } else {
                     socket->disconnectFromServer();
                     return;

@@ -12,7 +12,9 @@ using namespace annotation;
 
 namespace {
 
-RGBA n(int r, int g, int b) { return RGBA::fromBytes(r, g, b); }
+RGBA n(int r, int g, int b) {
+    return RGBA::fromBytes(r, g, b);
+}
 
 TEST(CustomColorList, AddNormalisesDeduplicatesAndKeepsTen) {
     CustomColorList list = CustomColors::add({}, 0.5, 0.2, 0.9);
@@ -37,7 +39,8 @@ TEST(CustomColorList, AddNormalisesDeduplicatesAndKeepsTen) {
 
 TEST(CustomColorList, RemovingMatchesWithinTheStep) {
     const CustomColorList list = CustomColorList::normalized({n(10, 20, 30), n(40, 50, 60)});
-    const CustomColorList removed = list.removing(RGBA{10 / 255.0 + 0.001, 20 / 255.0, 30 / 255.0, 0.3});
+    const CustomColorList removed =
+        list.removing(RGBA{10 / 255.0 + 0.001, 20 / 255.0, 30 / 255.0, 0.3});
     ASSERT_EQ(removed.colors.size(), 1u);
     EXPECT_EQ(removed.colors[0], n(40, 50, 60));
 }

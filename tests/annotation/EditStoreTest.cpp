@@ -103,15 +103,14 @@ TEST_F(Store, DefaultStateWritesNothing) {
 
 TEST_F(Store, ReSavingMovesTheRecordAndKeepsTheFirstOriginal) {
     const QString first = saveFile(QStringLiteral("a.png"), png(Qt::red), marked(1));
-    const QString second = saveFile(QStringLiteral("a.png"), png(Qt::yellow), marked(2), first,
-                                    png(Qt::black));
+    const QString second =
+        saveFile(QStringLiteral("a.png"), png(Qt::yellow), marked(2), first, png(Qt::black));
     EXPECT_NE(first, second);
     EXPECT_FALSE(QFileInfo::exists(store.recordFolder(first)));
     EXPECT_EQ(readAll(original(second)), png(Qt::green));
     EXPECT_EQ(store.load(second)->state.annotations[0].shape, Shape::line({2, 1}, {2, 3}));
     // Back to no edits: the record of the earlier content goes.
-    const QString third =
-        saveFile(QStringLiteral("a.png"), png(Qt::cyan), EditorState{}, second);
+    const QString third = saveFile(QStringLiteral("a.png"), png(Qt::cyan), EditorState{}, second);
     EXPECT_FALSE(QFileInfo::exists(store.recordFolder(second)));
     EXPECT_FALSE(QFileInfo::exists(store.recordFolder(third)));
 }
@@ -141,8 +140,8 @@ TEST_F(Store, BadRecordsLoadAsNothingAndDeleteNothing) {
         EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("a.png"))));
     }
     // Version 0 is read; a scale below 1 reads as 1, a huge one as the cap.
-    writeAll(edit(key), QByteArray(good).replace(R"("version":1,"scale":2)",
-                                                 R"("version":0,"scale":0.5)"));
+    writeAll(edit(key),
+             QByteArray(good).replace(R"("version":1,"scale":2)", R"("version":0,"scale":0.5)"));
     EXPECT_EQ(store.load(key)->capture.scale, 1);
     writeAll(edit(key), QByteArray(good).replace(R"("scale":2)", R"("scale":1e300)"));
     EXPECT_EQ(store.load(key)->capture.scale, EditStore::maxScale);
@@ -156,9 +155,9 @@ TEST_F(Store, BadRecordsLoadAsNothingAndDeleteNothing) {
 }
 
 TEST_F(Store, DatesAreSecondsSince2001) {
-    EXPECT_EQ(EditStore::referenceSeconds(
-                  QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC)),
-              1.5);
+    EXPECT_EQ(
+        EditStore::referenceSeconds(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC)),
+        1.5);
     EXPECT_EQ(EditStore::dateFromReferenceSeconds(-1.5),
               QDateTime(QDate(2000, 12, 31), QTime(23, 59, 58, 500), Qt::UTC));
     EXPECT_TRUE(EditStore::dateFromReferenceSeconds(1e300).isValid());
@@ -167,7 +166,8 @@ TEST_F(Store, DatesAreSecondsSince2001) {
 TEST_F(Store, PruneRemovesWhatTheRulesSayAndKeepsTheRest) {
     const qint64 day = 86400;
     auto recordAt = [&](const QString& name, qint64 ageDays, bool keepFile, bool changeFile) {
-        const QByteArray bytes = png(QColor::fromHsv(static_cast<int>(name.size() * 40 % 360), 255, 255), name.size() + 4);
+        const QByteArray bytes = png(
+            QColor::fromHsv(static_cast<int>(name.size() * 40 % 360), 255, 255), name.size() + 4);
         const QString key = saveFile(name, bytes, marked());
         // Rewrite "saved" as if the record were last written that long ago.
         QByteArray json = readAll(edit(key));

@@ -1,5 +1,5 @@
-#include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
+#include "annotation/CustomColors.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -183,8 +183,8 @@ TEST_F(Document, NewAnnotationsByTool) {
     doc.setTool(Tool::crop);
     EXPECT_FALSE(doc.newAnnotation({1, 1}));
     for (qint64 number : {1, 4, 2}) {
-        doc.addAnnotation(Annotation{QUuid::createUuid(), Shape::counter({0, 0}, number),
-                                     RGBA{}, 5, true, TextStyle::plain});
+        doc.addAnnotation(Annotation{QUuid::createUuid(), Shape::counter({0, 0}, number), RGBA{}, 5,
+                                     true, TextStyle::plain});
     }
     doc.setTool(Tool::counter);
     EXPECT_EQ(doc.newAnnotation({3, 4})->shape, Shape::counter({3, 4}, 5));

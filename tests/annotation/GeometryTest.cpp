@@ -21,9 +21,9 @@ Annotation area(ShapeKind kind, Rect r, double size = 4) {
 }
 
 TEST(Tool, ThirteenToolsInStripOrderWithUniqueKeysAndIcons) {
-    const char* raws[] = {"crop",     "rectangle", "filledRectangle", "ellipse", "line",
-                          "arrow",    "text",      "pixelate",        "blur",    "counter",
-                          "highlighter", "pencil", "spotlight"};
+    const char* raws[] = {"crop",        "rectangle", "filledRectangle", "ellipse", "line",
+                          "arrow",       "text",      "pixelate",        "blur",    "counter",
+                          "highlighter", "pencil",    "spotlight"};
     const char* keys = "crfolatxbnhps";
     ASSERT_EQ(tools::allCases().size(), 13u);
     for (std::size_t i = 0; i < 13; ++i) {
@@ -76,8 +76,8 @@ TEST(Bounds, TextFrameIsMeasuredInTheLabelFontPlusPadding) {
 TEST(Bounds, ByShape) {
     EXPECT_EQ(bounds(mark(Shape::counter({50, 50}, 1), 10)), Rect(28, 28, 44, 44));
     EXPECT_EQ(bounds(mark(Shape::arrow({10, 20}, {0, 0}), 2)), Rect(-3, -3, 16, 26));
-    EXPECT_TRUE(identical(bounds(area(ShapeKind::ellipse, Rect(10, 10, -5, -5))),
-                          Rect(5, 5, 5, 5)));
+    EXPECT_TRUE(
+        identical(bounds(area(ShapeKind::ellipse, Rect(10, 10, -5, -5))), Rect(5, 5, 5, 5)));
     EXPECT_TRUE(identical(bounds(mark(Shape::pencil({}), 4)), Rect(-2, -2, 4, 4)));
     EXPECT_TRUE(
         identical(bounds(mark(Shape::highlighter({{0, 0}, {10, 0}}), 1)), Rect(-5, -5, 20, 10)));

@@ -34,9 +34,7 @@ QByteArray stateJson(const QByteArray& annotations, const QByteArray& middle = Q
 
 struct Fixture {
     Fixture(const char* n, QByteArray in, QByteArray re = QByteArray())
-        : name(n)
-        , input(std::move(in))
-        , reencoded(std::move(re)) {}
+        : name(n), input(std::move(in)), reencoded(std::move(re)) {}
     const char* name;
     QByteArray input;
     // Empty: re-encodes to `input` exactly. Otherwise what it re-encodes to.
@@ -60,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, Valid,
     testing::Values(
         Fixture{"default", stateJson("")},
-        Fixture{"arrow", stateJson(annotationJson(R"({"arrow":{"start":[40,60],"end":[220,140]}})"))},
+        Fixture{"arrow",
+                stateJson(annotationJson(R"({"arrow":{"start":[40,60],"end":[220,140]}})"))},
         Fixture{"line", stateJson(annotationJson(R"({"line":{"start":[0.5,1.25],"end":[-3,4]}})"))},
         Fixture{"blur", stateJson(annotationJson(R"({"blur":{"_0":[[10,10],[200,50]]}})"))},
         Fixture{"negativeRect",
@@ -70,38 +69,49 @@ INSTANTIATE_TEST_SUITE_P(
                           annotationJson(R"({"ellipse":{"_0":[[1,2],[0,4]]}})") + "," +
                           annotationJson(R"({"pixelate":{"_0":[[1,2],[3,4]]}})") + "," +
                           annotationJson(R"({"spotlight":{"_0":[[1,2],[3,4]]}})"))},
-        Fixture{"counter", stateJson(annotationJson(R"({"counter":{"center":[64,64],"number":3}})"))},
-        Fixture{"text",
-                stateJson(annotationJson(
-                    R"({"text":{"origin":[12,8],"string":"Line \"one\"\nLine\ttwo \\ a\/b ü 😀"}})"))},
+        Fixture{"counter",
+                stateJson(annotationJson(R"({"counter":{"center":[64,64],"number":3}})"))},
+        Fixture{
+            "text",
+            stateJson(annotationJson(
+                R"({"text":{"origin":[12,8],"string":"Line \"one\"\nLine\ttwo \\ a\/b ü 😀"}})"))},
         Fixture{"emptyPencil", stateJson(annotationJson(R"({"pencil":{"_0":[]}})"))},
         Fixture{"highlighter",
                 stateJson(annotationJson(R"({"highlighter":{"_0":[[1,2],[3.5,4],[5,6]]}})"))},
-        Fixture{"filledText",
-                stateJson(QByteArray(R"({"id":")") + kId +
-                          R"(","shape":{"text":{"origin":[0,0],"string":""}},"color":{"red":0,"green":0,"blue":0,"alpha":0.5},"size":9,"shadow":false,"textStyle":"filled"})")},
+        Fixture{
+            "filledText",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                R"(","shape":{"text":{"origin":[0,0],"string":""}},"color":{"red":0,"green":0,"blue":0,"alpha":0.5},"size":9,"shadow":false,"textStyle":"filled"})")},
         Fixture{"crop", stateJson("", R"(,"crop":[[10,20],[101,51]])")},
-        Fixture{"solidBackground",
-                stateJson("", "",
-                          R"({"isEnabled":true,"fill":{"solid":{"_0":{"red":0.1,"green":0.2,"blue":0.3,"alpha":1}}},"padding":54,"cornerRadius":0,"shadow":false,"aspect":"sixteenNine"})")},
+        Fixture{
+            "solidBackground",
+            stateJson(
+                "", "",
+                R"({"isEnabled":true,"fill":{"solid":{"_0":{"red":0.1,"green":0.2,"blue":0.3,"alpha":1}}},"padding":54,"cornerRadius":0,"shadow":false,"aspect":"sixteenNine"})")},
         // Readers take any member order, ignore unknown keys and a null crop;
         // the writer puts members back in field order.
-        Fixture{"reordered",
-                R"({"background":{"aspect":"square","shadow":true,"cornerRadius":10,"padding":48,"fill":{"gradient":{"_0":3},"other":1},"isEnabled":true,"extra":0},"crop":null,"annotations":[{"textStyle":"plain","shadow":true,"size":5,"color":{"alpha":1,"blue":0,"green":0,"red":1},"shape":{"line":{"end":[3,4],"start":[1,2],"x":0},"unknown":{}},"id":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","note":"x"}],"version":7})",
-                stateJson(QByteArray(R"({"id":")") + kId +
-                              R"(","shape":{"line":{"start":[1,2],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":5,"shadow":true,"textStyle":"plain"})",
-                          "",
-                          R"({"isEnabled":true,"fill":{"gradient":{"_0":3}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"square"})")},
+        Fixture{
+            "reordered",
+            R"({"background":{"aspect":"square","shadow":true,"cornerRadius":10,"padding":48,"fill":{"gradient":{"_0":3},"other":1},"isEnabled":true,"extra":0},"crop":null,"annotations":[{"textStyle":"plain","shadow":true,"size":5,"color":{"alpha":1,"blue":0,"green":0,"red":1},"shape":{"line":{"end":[3,4],"start":[1,2],"x":0},"unknown":{}},"id":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","note":"x"}],"version":7})",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                    R"(","shape":{"line":{"start":[1,2],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":5,"shadow":true,"textStyle":"plain"})",
+                "",
+                R"({"isEnabled":true,"fill":{"gradient":{"_0":3}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"square"})")},
         // Absurd sizes are read within the ranges the editor offers.
-        Fixture{"clamped",
-                stateJson(QByteArray(R"({"id":")") + kId +
-                              R"(","shape":{"line":{"start":[1e300,-1e300],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":1e200,"shadow":true,"textStyle":"plain"})",
-                          R"(,"crop":[[-1e250,0],[1e250,5]])",
-                          R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":1e308,"cornerRadius":-5,"shadow":true,"aspect":"auto"})"),
-                stateJson(QByteArray(R"({"id":")") + kId +
-                              R"(","shape":{"line":{"start":[1000000,-1000000],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":9,"shadow":true,"textStyle":"plain"})",
-                          R"(,"crop":[[-1000000,0],[1000000,5]])",
-                          R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":240,"cornerRadius":0,"shadow":true,"aspect":"auto"})")}),
+        Fixture{
+            "clamped",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                    R"(","shape":{"line":{"start":[1e300,-1e300],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":1e200,"shadow":true,"textStyle":"plain"})",
+                R"(,"crop":[[-1e250,0],[1e250,5]])",
+                R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":1e308,"cornerRadius":-5,"shadow":true,"aspect":"auto"})"),
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                    R"(","shape":{"line":{"start":[1000000,-1000000],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":9,"shadow":true,"textStyle":"plain"})",
+                R"(,"crop":[[-1000000,0],[1000000,5]])",
+                R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":240,"cornerRadius":0,"shadow":true,"aspect":"auto"})")}),
     [](const testing::TestParamInfo<Fixture>& info) { return std::string(info.param.name); });
 
 struct Broken {
@@ -131,82 +141,113 @@ INSTANTIATE_TEST_SUITE_P(
                    R"({"line":{"start":[0,0],"end":[1,1]},"arrow":{"start":[0,0],"end":[1,1]}})")),
                kOneKey,
                {"annotations", "Index 0", "shape"}},
-        Broken{"emptyShape", stateJson(annotationJson("{}")), kOneKey,
-               {"annotations", "Index 0", "shape"}},
-        Broken{"onlyUnknownShape", stateJson(annotationJson(R"({"circle":{"_0":[[0,0],[1,1]]}})")),
+        Broken{"emptyShape",
+               stateJson(annotationJson("{}")),
                kOneKey,
                {"annotations", "Index 0", "shape"}},
-        Broken{"gradientAndSolid",
-               stateJson("", "",
-                         R"({"isEnabled":false,"fill":{"gradient":{"_0":0},"solid":{"_0":{"red":0,"green":0,"blue":0,"alpha":1}}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"auto"})"),
+        Broken{"onlyUnknownShape",
+               stateJson(annotationJson(R"({"circle":{"_0":[[0,0],[1,1]]}})")),
                kOneKey,
-               {"background", "fill"}},
-        Broken{"noFillCase",
-               stateJson("", "",
-                         R"({"isEnabled":false,"fill":{},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"auto"})"),
-               kOneKey,
-               {"background", "fill"}},
-        Broken{"counterWithoutNumber",
-               stateJson(annotationJson(R"({"counter":{"center":[1,2]}})")),
-               R"(No value associated with key CodingKeys(stringValue: "number", intValue: nil) ("number").)",
-               {"annotations", "Index 0", "shape", "counter"}},
+               {"annotations", "Index 0", "shape"}},
+        Broken{
+            "gradientAndSolid",
+            stateJson(
+                "", "",
+                R"({"isEnabled":false,"fill":{"gradient":{"_0":0},"solid":{"_0":{"red":0,"green":0,"blue":0,"alpha":1}}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"auto"})"),
+            kOneKey,
+            {"background", "fill"}},
+        Broken{
+            "noFillCase",
+            stateJson(
+                "", "",
+                R"({"isEnabled":false,"fill":{},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"auto"})"),
+            kOneKey,
+            {"background", "fill"}},
+        Broken{
+            "counterWithoutNumber",
+            stateJson(annotationJson(R"({"counter":{"center":[1,2]}})")),
+            R"(No value associated with key CodingKeys(stringValue: "number", intValue: nil) ("number").)",
+            {"annotations", "Index 0", "shape", "counter"}},
         Broken{"fractionalCounter",
                stateJson(annotationJson(R"({"counter":{"center":[1,2],"number":2.5}})")),
                "Parsed JSON number <2.5> does not fit in Int.",
                {"annotations", "Index 0", "shape", "counter", "number"}},
-        Broken{"withoutShadow",
-               stateJson(QByteArray(R"({"id":")") + kId +
-                         R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0,"alpha":1},"size":5,"textStyle":"plain"})"),
-               R"(No value associated with key CodingKeys(stringValue: "shadow", intValue: nil) ("shadow").)",
-               {"annotations", "Index 0"}},
-        Broken{"unknownTextStyle",
-               stateJson(QByteArray(R"({"id":")") + kId +
-                         R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0,"alpha":1},"size":5,"shadow":true,"textStyle":"bold"})"),
-               "Cannot initialize TextStyle from invalid String value bold",
-               {"annotations", "Index 0", "textStyle"}},
-        Broken{"colourWithoutAlpha",
-               stateJson(QByteArray(R"({"id":")") + kId +
-                         R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0},"size":5,"shadow":true,"textStyle":"plain"})"),
-               R"(No value associated with key "alpha".)",
-               {"annotations", "Index 0", "color", "alpha"}},
-        Broken{"badId", stateJson(annotationJson(R"({"line":{"start":[0,0],"end":[1,1]}})")).replace("E621E1F8-", "E621E1F8"),
+        Broken{
+            "withoutShadow",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0,"alpha":1},"size":5,"textStyle":"plain"})"),
+            R"(No value associated with key CodingKeys(stringValue: "shadow", intValue: nil) ("shadow").)",
+            {"annotations", "Index 0"}},
+        Broken{
+            "unknownTextStyle",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0,"alpha":1},"size":5,"shadow":true,"textStyle":"bold"})"),
+            "Cannot initialize TextStyle from invalid String value bold",
+            {"annotations", "Index 0", "textStyle"}},
+        Broken{
+            "colourWithoutAlpha",
+            stateJson(
+                QByteArray(R"({"id":")") + kId +
+                R"(","shape":{"line":{"start":[0,0],"end":[1,1]}},"color":{"red":0,"green":0,"blue":0},"size":5,"shadow":true,"textStyle":"plain"})"),
+            R"(No value associated with key "alpha".)",
+            {"annotations", "Index 0", "color", "alpha"}},
+        Broken{"badId",
+               stateJson(annotationJson(R"({"line":{"start":[0,0],"end":[1,1]}})"))
+                   .replace("E621E1F8-", "E621E1F8"),
                "Attempted to decode UUID from invalid UUID string.",
                {"annotations", "Index 0", "id"}},
-        Broken{"shortPoint", stateJson(annotationJson(R"({"line":{"start":[0],"end":[1,1]}})")),
+        Broken{"shortPoint",
+               stateJson(annotationJson(R"({"line":{"start":[0],"end":[1,1]}})")),
                "Unkeyed container is at end.",
                {"annotations", "Index 0", "shape", "line", "start", "Index 1"}},
         Broken{"stringCoordinate",
                stateJson(annotationJson(R"({"pencil":{"_0":[[0,0],[1,"2"]]}})")),
                "Expected to decode Double but found a string instead.",
                {"annotations", "Index 0", "shape", "pencil", "_0", "Index 1", "Index 1"}},
-        Broken{"noBackground", R"({"annotations":[]})",
-               R"(No value associated with key CodingKeys(stringValue: "background", intValue: nil) ("background").)",
-               {}},
-        Broken{"noAnnotations", "{\"background\":" + kBackground + "}",
-               R"(No value associated with key CodingKeys(stringValue: "annotations", intValue: nil) ("annotations").)",
-               {}},
-        Broken{"noAspect",
-               stateJson("", "",
-                         R"({"isEnabled":false,"fill":{"gradient":{"_0":0}},"padding":48,"cornerRadius":10,"shadow":true})"),
-               R"(No value associated with key CodingKeys(stringValue: "aspect", intValue: nil) ("aspect").)",
-               {"background"}},
-        Broken{"unknownAspect",
-               stateJson("", "",
-                         R"({"isEnabled":false,"fill":{"gradient":{"_0":0}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"wide"})"),
-               "Cannot initialize BackgroundAspect from invalid String value wide",
-               {"background", "aspect"}},
-        Broken{"cropNotPairs", stateJson("", R"(,"crop":[1,2,3,4])"),
+        Broken{
+            "noBackground",
+            R"({"annotations":[]})",
+            R"(No value associated with key CodingKeys(stringValue: "background", intValue: nil) ("background").)",
+            {}},
+        Broken{
+            "noAnnotations",
+            "{\"background\":" + kBackground + "}",
+            R"(No value associated with key CodingKeys(stringValue: "annotations", intValue: nil) ("annotations").)",
+            {}},
+        Broken{
+            "noAspect",
+            stateJson(
+                "", "",
+                R"({"isEnabled":false,"fill":{"gradient":{"_0":0}},"padding":48,"cornerRadius":10,"shadow":true})"),
+            R"(No value associated with key CodingKeys(stringValue: "aspect", intValue: nil) ("aspect").)",
+            {"background"}},
+        Broken{
+            "unknownAspect",
+            stateJson(
+                "", "",
+                R"({"isEnabled":false,"fill":{"gradient":{"_0":0}},"padding":48,"cornerRadius":10,"shadow":true,"aspect":"wide"})"),
+            "Cannot initialize BackgroundAspect from invalid String value wide",
+            {"background", "aspect"}},
+        Broken{"cropNotPairs",
+               stateJson("", R"(,"crop":[1,2,3,4])"),
                "Expected to decode Array<Any> but found number instead.",
                {"crop", "Index 0"}},
         Broken{"truncated", stateJson("").chopped(5), "The given data was not valid JSON.", {}},
         Broken{"notJson", "edit", "The given data was not valid JSON.", {}},
-        Broken{"topLevelArray", "[]",
-               "Expected to decode Dictionary<String, Any> but found an array instead.", {}}),
+        Broken{"topLevelArray",
+               "[]",
+               "Expected to decode Dictionary<String, Any> but found an array instead.",
+               {}}),
     [](const testing::TestParamInfo<Broken>& info) { return std::string(info.param.name); });
 
 TEST(AnnotationJson, WritesTheFieldsInOrderWithAnUppercaseId) {
     Annotation a{QUuid::fromString(QStringLiteral("{e621e1f8-c36c-495a-93fc-0c247a3e6e5f}")),
-                 Shape::arrow({40, 60}, {220, 140}), RGBA::palette()[0], 5, true,
+                 Shape::arrow({40, 60}, {220, 140}),
+                 RGBA::palette()[0],
+                 5,
+                 true,
                  TextStyle::plain};
     EXPECT_EQ(*annotationToJson(a),
               annotationJson(R"({"arrow":{"start":[40,60],"end":[220,140]}})"));
@@ -227,9 +268,9 @@ TEST(AnnotationJson, NotFiniteNumbersFailTheEncoding) {
 
 TEST(AnnotationJson, NumbersTooLargeForADoubleAreRejected) {
     json::DecodeError error;
-    EXPECT_EQ(annotationFromJson(annotationJson(R"({"line":{"start":[1e999,0],"end":[1,1]}})"),
-                                 &error),
-              std::nullopt);
+    EXPECT_EQ(
+        annotationFromJson(annotationJson(R"({"line":{"start":[1e999,0],"end":[1,1]}})"), &error),
+        std::nullopt);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "annotation/AnnotationGeometry.h"
 #include "annotation/Renderer.h"
+#include "annotation/AnnotationGeometry.h"
 
 #include <QColorSpace>
 #include <QPainter>
@@ -25,8 +25,7 @@ QImage edge(int w, int h) {
     return image;
 }
 
-Annotation mark(Shape shape, RGBA colour = RGBA{0, 0, 1, 1}, double size = 5,
-                bool shadow = false) {
+Annotation mark(Shape shape, RGBA colour = RGBA{0, 0, 1, 1}, double size = 5, bool shadow = false) {
     return Annotation{QUuid::createUuid(), std::move(shape), colour, size, shadow,
                       TextStyle::plain};
 }
@@ -176,8 +175,7 @@ TEST(Renderer, HighlighterMultipliesAtReducedOpacityWithoutShadow) {
 
 TEST(Renderer, MarkShadowFallsBelow) {
     EditorState state;
-    state.annotations.push_back(mark(Shape::area(ShapeKind::filledRectangle,
-                                                 Rect(50, 30, 100, 40)),
+    state.annotations.push_back(mark(Shape::area(ShapeKind::filledRectangle, Rect(50, 30, 100, 40)),
                                      RGBA{1, 0, 0, 1}, 5, true));
     const QImage out = render(solid(200, 100, Qt::white), state);
     EXPECT_LT(out.pixelColor(100, 70).red(), 250);

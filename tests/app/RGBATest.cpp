@@ -1,5 +1,5 @@
-#include "app/JsonNumber.h"
 #include "app/RGBA.h"
+#include "app/JsonNumber.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,7 +12,9 @@ using app::RGBA;
 
 namespace {
 
-QJsonValue parse(const char* json) { return QJsonDocument::fromJson(json).object(); }
+QJsonValue parse(const char* json) {
+    return QJsonDocument::fromJson(json).object();
+}
 
 TEST(JsonNumber, WritesTheShortestFormThatReadsBack) {
     struct Case {

@@ -56,9 +56,11 @@ struct Outputs {
         ScreenshotDelivery::Services s;
         s.settings = [settings] { return settings; };
         s.playSound = [this] { log.push_back("sound"); };
-        s.copyToClipboard = [this](const QImage& image, double scale) {
+        s.copyToClipboard = [this](const QImage& image, double scale,
+                                   const std::optional<QByteArray>& png) {
             log.push_back("copy " + std::to_string(image.width()) + "x" +
-                          std::to_string(image.height()) + " @" + std::to_string(int(scale)));
+                          std::to_string(image.height()) + " @" + std::to_string(int(scale)) +
+                          (png ? " with " + png->toStdString() : std::string()));
         };
         s.encode = [this](const QImage&, app::ImageFormat format,
                           double) -> std::optional<QByteArray> {
@@ -137,7 +139,14 @@ TEST(ScreenshotDeliveryTest, RunsItsStepsInOrderAsTheSettingsSay) {
         {"the editor ends the delivery",
          with(all),
          D::standard,
-         {"sound", "copy 40x20 @2", "encode png", "save", "editor"}},
+         {"sound", "encode png", "copy 40x20 @2 with bytes", "save", "editor"}},
+        {"a JPEG file shares nothing with the clipboard",
+         with([](DeliverySettings& s) {
+             s.saveToDisk = true;
+             s.imageFormat = app::ImageFormat::jpeg;
+         }),
+         D::standard,
+         {"sound", "copy 40x20 @2", "encode jpeg", "save", "quick access"}},
         {"jpeg is saved as jpeg",
          with([](DeliverySettings& s) {
              s.saveToDisk = true;
@@ -194,9 +203,15 @@ TEST(ScreenshotDeliveryTest, ASaveFailureIsToldAndDeliveryGoesOn) {
         bool encodes;
         std::optional<app::FileError> saveError;
         Log expected;
+        bool copies = false;
     };
     const Case cases[] = {
         {"encoding fails", false, std::nullopt, {"sound", "encode png", "alert", "quick access"}},
+        {"encoding fails, the clipboard makes its own",
+         false,
+         std::nullopt,
+         {"sound", "encode png", "copy 40x20 @2", "alert", "quick access"},
+         true},
         {"folder choice cancelled",
          true,
          app::FileError::userCancelled(),
@@ -211,8 +226,8 @@ TEST(ScreenshotDeliveryTest, ASaveFailureIsToldAndDeliveryGoesOn) {
         Outputs outputs;
         outputs.encodes = c.encodes;
         outputs.saveError = c.saveError;
-        const DeliverySettings settings = with([](DeliverySettings& s) {
-            s.copyToClipboard = false;
+        const DeliverySettings settings = with([&c](DeliverySettings& s) {
+            s.copyToClipboard = c.copies;
             s.saveToDisk = true;
         });
         ScreenshotDelivery(outputs.services(settings))

@@ -3,10 +3,10 @@
 
 #include <QFile>
 #include <QLocalServer>
-#include <QSignalSpy>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -23,8 +23,9 @@ public:
         instance_->moveToThread(&thread_);
         QMetaObject::invokeMethod(
             instance_.get(), [this] { role_ = instance_->claim(); }, Qt::BlockingQueuedConnection);
-        spy_ = std::make_unique<QSignalSpy>(instance_.get(),
-                                            &platform::SingleInstance::reopenRequested);
+        QObject::connect(
+            instance_.get(), &platform::SingleInstance::reopenRequested, instance_.get(),
+            [this] { ++reopens_; }, Qt::DirectConnection);
     }
     ~RunningProgram() {
         QMetaObject::invokeMethod(
@@ -33,12 +34,12 @@ public:
         thread_.wait();
     }
     Role role() const { return role_; }
-    qsizetype reopens() const { return spy_->count(); }
+    int reopens() const { return reopens_.load(); }
 
 private:
     QThread thread_;
     std::unique_ptr<platform::SingleInstance> instance_;
-    std::unique_ptr<QSignalSpy> spy_;
+    std::atomic<int> reopens_{0};
     Role role_ = Role::Secondary;
 };
 
