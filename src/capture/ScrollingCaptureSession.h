@@ -3,11 +3,11 @@
 #include "app/Capture.h"
 #include "capture/AutoScrollPolicy.h"
 #include "capture/CaptureDisplay.h"
+#include "capture/RegionFrameWindow.h"
 #include "capture/Scheduler.h"
 #include "capture/Scroller.h"
 #include "capture/ScrollingFlows.h"
 #include "capture/ScrollingFrameReceiver.h"
-#include "capture/RegionFrameWindow.h"
 #include "capture/ScrollingHud.h"
 #include "capture/ScrollingStatus.h"
 

@@ -130,7 +130,6 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     if (translucent_) {
         setAttribute(Qt::WA_TranslucentBackground);
     }
-    //: Window title of the scrolling capture's floating panel (not shown on most desktops)
     setWindowTitle(tr("Scrolling Capture"));
 
     auto* column = new QVBoxLayout(this);

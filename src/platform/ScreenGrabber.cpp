@@ -107,17 +107,17 @@ struct ScreenGrabber::State {
             }
             const std::size_t length = reply->size;
             std::free(reply);
-            return convertServerPixels(static_cast<const std::uint8_t*>(address), length, w, h, layout,
-                           msbFirst);
+            return convertServerPixels(static_cast<const std::uint8_t*>(address), length, w, h,
+                                       layout, msbFirst);
         }
         auto* reply = fetch(c, xcb_get_image_reply,
                             xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, w, h, ~0u));
         if (reply == nullptr) {
             return {};
         }
-        QImage image = convertServerPixels(xcb_get_image_data(reply),
-                               static_cast<std::size_t>(xcb_get_image_data_length(reply)), w, h,
-                               layout, msbFirst);
+        QImage image = convertServerPixels(
+            xcb_get_image_data(reply), static_cast<std::size_t>(xcb_get_image_data_length(reply)),
+            w, h, layout, msbFirst);
         std::free(reply);
         return image;
     }
@@ -165,7 +165,8 @@ ScreenGrabber::ScreenGrabber() : d(std::make_unique<State>()) {
         std::free(version);
     }
     xcb_screen_t* screen = d->x11->screen();
-    d->rootLayout = serverPixelLayout(d->x11->get(), d->x11->screen(), screen->root_depth, screen->root_visual);
+    d->rootLayout =
+        serverPixelLayout(d->x11->get(), d->x11->screen(), screen->root_depth, screen->root_visual);
 }
 
 // At exit the connection may already be closed; the server lets go of the
@@ -228,8 +229,9 @@ std::optional<QImage> ScreenGrabber::grabRedirectedWindow(std::uint32_t topLevel
                               geometry->height + 2 * border);
             const QRect area = rect.intersected(whole).translated(-whole.topLeft());
             if (!area.isEmpty()) {
-                QImage image =
-                    d->read(pixmap, area, serverPixelLayout(d->x11->get(), d->x11->screen(), geometry->depth, attributes->visual));
+                QImage image = d->read(pixmap, area,
+                                       serverPixelLayout(d->x11->get(), d->x11->screen(),
+                                                         geometry->depth, attributes->visual));
                 if (!image.isNull()) {
                     result = std::move(image);
                 }

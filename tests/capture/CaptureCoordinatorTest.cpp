@@ -379,7 +379,8 @@ TEST(DefaultCaptureFlows, WithoutAScreenEveryActionFailsCleanly) {
         const std::string name = app::rawValue(action).toStdString();
         EXPECT_FALSE(coordinator.isBusy()) << name;
         ASSERT_EQ(details.size(), 1U) << name;
-        const bool readsTheScreen = action != CaptureAction::text && action != CaptureAction::record;
+        const bool readsTheScreen =
+            action != CaptureAction::text && action != CaptureAction::record;
         EXPECT_EQ(details[0] == capture::errorDescription(capture::CaptureError::noDisplays),
                   readsTheScreen)
             << name;

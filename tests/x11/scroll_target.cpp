@@ -87,13 +87,13 @@ int main(int argc, char** argv) {
         xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, page, gc, kWidth,
                       static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top), 0,
                       screen->root_depth, static_cast<std::uint32_t>(rows) * kWidth * 4,
-                      reinterpret_cast<const std::uint8_t*>(pixels.data() +
-                                                            static_cast<std::size_t>(top) * kWidth));
+                      reinterpret_cast<const std::uint8_t*>(
+                          pixels.data() + static_cast<std::size_t>(top) * kWidth));
     }
 
     const xcb_window_t window = xcb_generate_id(c);
-    const std::uint32_t values[] = {
-        1, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const std::uint32_t values[] = {1, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
+                                           XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, screen->root_depth, window, screen->root, static_cast<std::int16_t>(x),
                       static_cast<std::int16_t>(y), kWidth, kViewHeight, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
