@@ -4,6 +4,7 @@
 #include "app/Preferences.h"
 #include "capture/ScreenCapturer.h"
 #include "capture/ScreenGeometry.h"
+#include "capture/ScrollingFlows.h"
 #include "capture/SelectionSession.h"
 #include "capture/UnbuiltCaptureFlows.h"
 #include "capture/WindowList.h"
@@ -83,7 +84,7 @@ ScreenshotFlows::Services ScreenshotFlows::defaultServices() {
     services.addWindowShadow = &ScreenCapturer::addWindowShadow;
     services.now = [] { return QDateTime::currentDateTime(); };
     services.delivery = ScreenshotDelivery::defaultServices();
-    services.others = std::make_shared<UnbuiltCaptureFlows>();
+    services.others = std::make_shared<ScrollingFlows>(ScrollingFlows::defaultServices());
     return services;
 }
 

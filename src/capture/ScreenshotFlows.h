@@ -45,7 +45,7 @@ public:
     };
 
     // The real screen, overlay, settings and image output; the other
-    // purposes go to UnbuiltCaptureFlows.
+    // purposes go to ScrollingFlows (and from there on).
     static Services defaultServices();
 
     explicit ScreenshotFlows(Services services);

@@ -14,6 +14,7 @@
 #include "capture/ScreenCapturer.h"
 #include "capture/ScreenPermission.h"
 #include "capture/ScreenshotFlows.h"
+#include "capture/ScrollingFlows.h"
 #include "capture/SelfTimer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
@@ -51,6 +52,11 @@ capture::CaptureCoordinator::Services coordinatorServices() {
     flows.delivery.showQuickAccess = [](const app::Capture& capture) {
         delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
     };
+    // A scrolling capture is delivered like any screenshot.
+    capture::ScrollingFlows::Services scrolling = capture::ScrollingFlows::defaultServices();
+    scrolling.delivery = flows.delivery;
+    scrolling.escapeKey = &escape;
+    flows.others = std::make_shared<capture::ScrollingFlows>(std::move(scrolling));
     services.flows = std::make_shared<capture::ScreenshotFlows>(std::move(flows));
     return services;
 }
