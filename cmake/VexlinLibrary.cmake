@@ -32,4 +32,5 @@ function(vexlin_library name)
     target_link_libraries(vexlin_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
     target_compile_definitions(vexlin_${name} PUBLIC
         VEXLIN_VERSION="${PROJECT_VERSION}" QT_NO_KEYWORDS)
+    target_precompile_headers(vexlin_${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/Precompiled.h)
 endfunction()

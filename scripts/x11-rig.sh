@@ -91,9 +91,11 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 if [ "$wm" = 1 ]; then
     openbox --sm-disable >"$home/openbox.log" 2>&1 &
     pids+=($!)
-    # openbox is ready once it has claimed _NET_SUPPORTING_WM_CHECK on the root.
-    for _ in $(seq 1 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    # openbox claims _NET_SUPPORTING_WM_CHECK early in its start; a window
+    # mapped before it has taken stock of the existing ones (and published its
+    # client list) may never be managed, so wait for the list as well.
+    for _ in $(seq 1 200); do
+        xprop -root 2>/dev/null | grep -q '^_NET_CLIENT_LIST_STACKING(' && break
         sleep 0.05
     done
 fi

@@ -16,7 +16,7 @@
 namespace app {
 
 PasteboardItem PasteboardItem::make(const QImage& image, const std::optional<QString>& filePath,
-                                    double scale) {
+                                    double scale, std::optional<QByteArray> png) {
     PasteboardItem item;
     item.filePath = filePath;
     if (image.isNull()) {
@@ -32,7 +32,7 @@ PasteboardItem PasteboardItem::make(const QImage& image, const std::optional<QSt
             tiffThread = std::jthread(
                 [&] { tiff = platform::TiffEncoder::encode(image, dotsPerInch(scale)); });
         }
-        item.png = encodeImage(image, ImageFormat::png, scale);
+        item.png = png ? std::move(png) : encodeImage(image, ImageFormat::png, scale);
     }
     item.tiff = std::move(tiff);
     return item;
@@ -59,11 +59,12 @@ PasteboardWriter& PasteboardWriter::shared() {
 }
 
 void PasteboardWriter::copy(const QImage& image, const std::optional<QString>& filePath,
-                            double scale) {
+                            double scale, std::optional<QByteArray> png) {
     Q_ASSERT(platform::onMainThread());
     const quint64 generation = ++generation_;
-    QThreadPool::globalInstance()->start([this, image, filePath, scale, generation] {
-        auto item = std::make_shared<PasteboardItem>(PasteboardItem::make(image, filePath, scale));
+    QThreadPool::globalInstance()->start([this, image, filePath, scale, generation, png] {
+        auto item =
+            std::make_shared<PasteboardItem>(PasteboardItem::make(image, filePath, scale, png));
         QMetaObject::invokeMethod(
             this,
             [this, item, generation] {

@@ -28,8 +28,9 @@ struct PasteboardItem {
     std::optional<QByteArray> png;
     std::optional<QByteArray> tiff;
 
+    // `png`, when given, is the PNG form already made of the same image.
     static PasteboardItem make(const QImage& image, const std::optional<QString>& filePath,
-                               double scale);
+                               double scale, std::optional<QByteArray> png = std::nullopt);
     // "text/uri-list" first, then "image/png", then "image/tiff".
     std::unique_ptr<QMimeData> mimeData() const;
 };
@@ -44,7 +45,10 @@ class PasteboardWriter : public QObject {
 public:
     static PasteboardWriter& shared();
 
-    void copy(const QImage& image, const std::optional<QString>& filePath, double scale);
+    // `png`, when given, is the PNG form already made of the same image (a
+    // screenshot that is also saved as PNG is encoded once).
+    void copy(const QImage& image, const std::optional<QString>& filePath, double scale,
+              std::optional<QByteArray> png = std::nullopt);
 
 Q_SIGNALS:
     // The clipboard holds the newest copy.

@@ -5,8 +5,8 @@
 #include "capture/CoordinatorTrace.h"
 #include "capture/EscapeKey.h"
 #include "capture/ScreenPermission.h"
+#include "capture/ScreenshotFlows.h"
 #include "capture/SelfTimerCountdown.h"
-#include "capture/TextAndRecordingFlows.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -69,8 +69,7 @@ CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
     services.preflightScreenCapture = [] { return ScreenPermission::preflight(); };
     services.requestScreenCapture = [] { ScreenPermission::request(); };
     services.alert = showFailureAlert;
-    services.flows =
-        std::make_shared<TextAndRecordingFlows>(TextAndRecordingFlows::defaultServices());
+    services.flows = std::make_shared<ScreenshotFlows>(ScreenshotFlows::defaultServices());
     services.scheduler = &mainScheduler();
     services.escapeKey = &globalEscapeKey();
     return services;

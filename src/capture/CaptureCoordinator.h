@@ -71,8 +71,8 @@ public:
     };
     // The self-timer delay of the settings, the screen permission of this
     // session, no welcome window (the application shell sets it), a warning
-    // box for failures, the flows that are not built yet, the event loop and
-    // the global Escape key.
+    // box for failures, the screenshot flows (the other purposes are not
+    // built yet), the event loop and the global Escape key.
     static Services defaultServices();
 
     explicit CaptureCoordinator(Services services = defaultServices(), QObject* parent = nullptr);

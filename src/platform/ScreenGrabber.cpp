@@ -1,5 +1,6 @@
 #include "platform/ScreenGrabber.h"
 
+#include "platform/ServerPixels.h"
 #include "platform/X11Connection.h"
 
 #include <xcb/composite.h>
@@ -15,95 +16,6 @@
 namespace platform {
 
 namespace {
-
-// How the server lays out the pixels of one drawable.
-struct PixelLayout {
-    std::uint8_t depth = 0;
-    std::uint8_t bitsPerPixel = 0;
-    std::uint32_t red = 0, green = 0, blue = 0;
-};
-
-std::uint8_t bitsPerPixel(xcb_connection_t* c, std::uint8_t depth) {
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
-        if (it.data->depth == depth) {
-            return it.data->bits_per_pixel;
-        }
-    }
-    return 0;
-}
-
-const xcb_visualtype_t* findVisual(xcb_screen_t* screen, xcb_visualid_t visual) {
-    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem > 0; xcb_depth_next(&d)) {
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
-            if (v.data->visual_id == visual) {
-                return v.data;
-            }
-        }
-    }
-    return nullptr;
-}
-
-PixelLayout layoutOf(X11Connection& x11, std::uint8_t depth, xcb_visualid_t visual) {
-    PixelLayout layout;
-    layout.depth = depth;
-    layout.bitsPerPixel = bitsPerPixel(x11.get(), depth);
-    if (const xcb_visualtype_t* type = findVisual(x11.screen(), visual)) {
-        layout.red = type->red_mask;
-        layout.green = type->green_mask;
-        layout.blue = type->blue_mask;
-    }
-    return layout;
-}
-
-// Copies server pixels (ZPixmap, rows padded to 32 bits) into a QImage of our
-// own. Colour screens are 32 bits per pixel with 8-bit channels in the usual
-// places nearly everywhere; 16-bit RGB565 is read too. The padding byte of a
-// depth-24 pixel is undefined, so it is set to opaque on the way.
-QImage convert(const std::uint8_t* data, std::size_t length, int width, int height,
-               const PixelLayout& layout, bool msbFirst) {
-    if (width <= 0 || height <= 0) {
-        return {};
-    }
-    if (layout.bitsPerPixel == 32 && layout.red == 0xff0000 && layout.green == 0xff00 &&
-        layout.blue == 0xff) {
-        const std::size_t stride = static_cast<std::size_t>(width) * 4;
-        if (length < stride * static_cast<std::size_t>(height)) {
-            return {};
-        }
-        const bool hasAlpha = layout.depth == 32;
-        QImage image(width, height,
-                     hasAlpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-        if (image.isNull()) {
-            return {};
-        }
-        const std::uint32_t opaque = hasAlpha ? 0u : 0xff000000u;
-        for (int y = 0; y < height; ++y) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(data + stride * y);
-            auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-            if (msbFirst) {
-                for (int x = 0; x < width; ++x) {
-                    out[x] = __builtin_bswap32(in[x]) | opaque;
-                }
-            } else {
-                for (int x = 0; x < width; ++x) {
-                    out[x] = in[x] | opaque;
-                }
-            }
-        }
-        return image;
-    }
-    if (layout.bitsPerPixel == 16 && layout.red == 0xf800 && layout.green == 0x07e0 &&
-        layout.blue == 0x001f && !msbFirst) {
-        const std::size_t stride = (static_cast<std::size_t>(width) * 2 + 3) & ~std::size_t{3};
-        if (length < stride * static_cast<std::size_t>(height)) {
-            return {};
-        }
-        return QImage(data, width, height, static_cast<qsizetype>(stride), QImage::Format_RGB16)
-            .convertToFormat(QImage::Format_RGB32);
-    }
-    return {};
-}
 
 template <typename Fn, typename Cookie> auto fetch(xcb_connection_t* c, Fn fn, Cookie cookie) {
     xcb_generic_error_t* error = nullptr;
@@ -195,17 +107,17 @@ struct ScreenGrabber::State {
             }
             const std::size_t length = reply->size;
             std::free(reply);
-            return convert(static_cast<const std::uint8_t*>(address), length, w, h, layout,
-                           msbFirst);
+            return convertServerPixels(static_cast<const std::uint8_t*>(address), length, w, h,
+                                       layout, msbFirst);
         }
         auto* reply = fetch(c, xcb_get_image_reply,
                             xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, w, h, ~0u));
         if (reply == nullptr) {
             return {};
         }
-        QImage image = convert(xcb_get_image_data(reply),
-                               static_cast<std::size_t>(xcb_get_image_data_length(reply)), w, h,
-                               layout, msbFirst);
+        QImage image = convertServerPixels(
+            xcb_get_image_data(reply), static_cast<std::size_t>(xcb_get_image_data_length(reply)),
+            w, h, layout, msbFirst);
         std::free(reply);
         return image;
     }
@@ -253,7 +165,8 @@ ScreenGrabber::ScreenGrabber() : d(std::make_unique<State>()) {
         std::free(version);
     }
     xcb_screen_t* screen = d->x11->screen();
-    d->rootLayout = layoutOf(*d->x11, screen->root_depth, screen->root_visual);
+    d->rootLayout =
+        serverPixelLayout(d->x11->get(), d->x11->screen(), screen->root_depth, screen->root_visual);
 }
 
 // At exit the connection may already be closed; the server lets go of the
@@ -316,8 +229,9 @@ std::optional<QImage> ScreenGrabber::grabRedirectedWindow(std::uint32_t topLevel
                               geometry->height + 2 * border);
             const QRect area = rect.intersected(whole).translated(-whole.topLeft());
             if (!area.isEmpty()) {
-                QImage image =
-                    d->read(pixmap, area, layoutOf(*d->x11, geometry->depth, attributes->visual));
+                QImage image = d->read(pixmap, area,
+                                       serverPixelLayout(d->x11->get(), d->x11->screen(),
+                                                         geometry->depth, attributes->visual));
                 if (!image.isNull()) {
                     result = std::move(image);
                 }

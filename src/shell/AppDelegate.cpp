@@ -11,8 +11,12 @@
 #include "app/SaveLocation.h"
 #include "app/StatusBarController.h"
 #include "capture/CoordinatorTrace.h"
+#include "capture/ScreenCapturer.h"
 #include "capture/ScreenPermission.h"
+#include "capture/ScreenshotFlows.h"
+#include "capture/ScrollingFlows.h"
 #include "capture/SelfTimer.h"
+#include "capture/TextAndRecordingFlows.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
 #include "editor/EditorWindowController.h"
@@ -42,6 +46,31 @@ capture::CaptureCoordinator::Services coordinatorServices() {
     services.showWelcome = [] { settings::WelcomeWindowController::show(); };
     static HotKeyEscape escape;
     services.escapeKey = &escape;
+
+    // A finished screenshot goes on to the editor or a Quick Access card.
+    capture::ScreenshotFlows::Services flows = capture::ScreenshotFlows::defaultServices();
+    flows.delivery.openEditor = &AppDelegate::openInEditor;
+    flows.delivery.showQuickAccess = [](const app::Capture& capture) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
+    };
+    // A scrolling capture is delivered like any screenshot.
+    capture::ScrollingFlows::Services scrolling = capture::ScrollingFlows::defaultServices();
+    scrolling.delivery = flows.delivery;
+    scrolling.escapeKey = &escape;
+    // Text capture and recording come after; a finished recording goes to the
+    // video editor or a Quick Access card.
+    capture::TextAndRecordingFlows::Services textAndRecording =
+        capture::TextAndRecordingFlows::defaultServices();
+    textAndRecording.recording.openVideoEditor = [](const app::Recording& recording) {
+        overlays::VideoEditorWindowController::open(recording);
+    };
+    textAndRecording.recording.showQuickAccess = [](const app::Recording& recording) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(recording));
+    };
+    scrolling.others =
+        std::make_shared<capture::TextAndRecordingFlows>(std::move(textAndRecording));
+    flows.others = std::make_shared<capture::ScrollingFlows>(std::move(scrolling));
+    services.flows = std::make_shared<capture::ScreenshotFlows>(std::move(flows));
     return services;
 }
 
@@ -121,6 +150,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     recording::removeExpiredRecordings();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+    // Pinned screenshots stay in the pictures of the screen.
+    capture::ScreenCapturer::setPinnedWindowNumbers([] {
+        QSet<std::uint32_t> numbers;
+        for (const std::uint32_t number : delivery::PinManager::shared().windowNumbers()) {
+            numbers.insert(number);
+        }
+        return numbers;
+    });
 
     // The text-recognition warm-up belongs here, skipped when the environment
     // holds XCTestConfigurationFilePath; text recognition is not built yet.

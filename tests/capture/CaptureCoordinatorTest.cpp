@@ -1,4 +1,6 @@
 #include "capture/CaptureCoordinator.h"
+#include "capture/CaptureError.h"
+#include "capture/UnbuiltCaptureFlows.h"
 
 #include "FakeEscapeKey.h"
 #include "ManualScheduler.h"
@@ -344,6 +346,7 @@ TEST(UnbuiltCaptureFlows, FailInsteadOfPretendingToCapture) {
     CaptureCoordinator::Services services = CaptureCoordinator::defaultServices();
     services.preflightScreenCapture = [] { return true; };
     services.alert = [&](const QString&, const QString& detail) { details.push_back(detail); };
+    services.flows = std::make_shared<capture::UnbuiltCaptureFlows>();
     services.scheduler = &clock;
     services.escapeKey = &escape;
     CaptureCoordinator coordinator(services);
@@ -354,6 +357,34 @@ TEST(UnbuiltCaptureFlows, FailInsteadOfPretendingToCapture) {
     }
     ASSERT_EQ(details.size(), 9U);
     EXPECT_TRUE(details[0].contains(QStringLiteral("Nothing was captured")));
+}
+
+// The program's own flows without an X server to read: every screenshot
+// action and the scrolling capture end with the capture error, and the others
+// say they are not built.
+TEST(DefaultCaptureFlows, WithoutAScreenEveryActionFailsCleanly) {
+    testsupport::ManualScheduler clock;
+    testsupport::FakeEscapeKey escape;
+    std::vector<QString> details;
+    CaptureCoordinator::Services services = CaptureCoordinator::defaultServices();
+    services.preflightScreenCapture = [] { return true; };
+    services.alert = [&](const QString&, const QString& detail) { details.push_back(detail); };
+    services.scheduler = &clock;
+    services.escapeKey = &escape;
+    CaptureCoordinator coordinator(services);
+    for (CaptureAction action : app::captureActions::allCases()) {
+        details.clear();
+        coordinator.perform(action, false);
+        clock.advance(0ms);
+        const std::string name = app::rawValue(action).toStdString();
+        EXPECT_FALSE(coordinator.isBusy()) << name;
+        ASSERT_EQ(details.size(), 1U) << name;
+        const bool readsTheScreen =
+            action != CaptureAction::text && action != CaptureAction::record;
+        EXPECT_EQ(details[0] == capture::errorDescription(capture::CaptureError::noDisplays),
+                  readsTheScreen)
+            << name;
+    }
 }
 
 } // namespace

@@ -1,0 +1,111 @@
+#include "capture/ScreenshotDelivery.h"
+
+#include "app/CaptureSound.h"
+#include "app/ImageEncoding.h"
+#include "app/ImageFiles.h"
+#include "app/PasteboardCopy.h"
+#include "app/Preferences.h"
+#include "app/SaveLocation.h"
+
+namespace capture {
+
+DeliverySettings DeliverySettings::fromPreferences() {
+    const app::Preferences& preferences = app::Preferences::shared();
+    DeliverySettings settings;
+    settings.playSounds = preferences.playSounds();
+    settings.copyToClipboard = preferences.copyToClipboard();
+    settings.saveToDisk = preferences.saveToDisk();
+    settings.openEditor = preferences.openEditor();
+    settings.showQuickAccess = preferences.showQuickAccess();
+    settings.imageFormat = preferences.imageFormat();
+    return settings;
+}
+
+ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
+    Services services;
+    services.settings = &DeliverySettings::fromPreferences;
+    services.playSound = [] { app::captureSound().play(); };
+    services.copyToClipboard = [](const QImage& image, double scale,
+                                  const std::optional<QByteArray>& png) {
+        app::PasteboardWriter::shared().copy(image, std::nullopt, scale, png);
+    };
+    services.encode = [](const QImage& image, app::ImageFormat format, double scale) {
+        return app::encodeImage(image, format, scale);
+    };
+    services.save = [](const QByteArray& bytes, const QDateTime& date, app::ImageFormat format) {
+        return app::SaveLocation::withFolder([&](const QString& folder) {
+            return app::writeUniqueFile(bytes, folder, date, format);
+        });
+    };
+    return services;
+}
+
+CaptureFailure ScreenshotDelivery::failureOf(const app::FileError& error) {
+    return {error.description(), app::SaveLocation::isUserCancellation(error)};
+}
+
+void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Delivery mode,
+                                 const FailureAlert& alert) const {
+    const DeliverySettings settings =
+        services_.settings ? services_.settings() : DeliverySettings();
+    const auto fail = [&alert](const CaptureFailure& failure) {
+        if (alert) {
+            alert(failure);
+        }
+    };
+
+    if (settings.playSounds && services_.playSound) {
+        services_.playSound();
+    }
+    if (mode == CaptureCoordinator::Delivery::copyOnly) {
+        if (services_.copyToClipboard) {
+            services_.copyToClipboard(capture.image, capture.scale, std::nullopt);
+        }
+        return;
+    }
+
+    // The file's bytes; made before the copy when the clipboard can use them.
+    std::optional<QByteArray> bytes;
+    bool encoded = false;
+    const auto encode = [&] {
+        if (!encoded) {
+            encoded = true;
+            if (services_.encode) {
+                bytes = services_.encode(capture.image, settings.imageFormat, capture.scale);
+            }
+        }
+    };
+    if (settings.copyToClipboard && services_.copyToClipboard) {
+        const bool sharesPng = settings.saveToDisk && settings.imageFormat == app::ImageFormat::png;
+        if (sharesPng) {
+            encode();
+        }
+        services_.copyToClipboard(capture.image, capture.scale,
+                                  sharesPng ? bytes : std::optional<QByteArray>());
+    }
+    if (settings.saveToDisk) {
+        encode();
+        if (!bytes) {
+            fail(failureOf(app::FileError::encodingFailed()));
+        } else if (services_.save) {
+            const app::Result<QString> saved =
+                services_.save(*bytes, capture.date, settings.imageFormat);
+            if (saved) {
+                capture.filePath = saved.value();
+            } else {
+                fail(failureOf(saved.error()));
+            }
+        }
+    }
+    if (settings.openEditor) {
+        if (services_.openEditor) {
+            services_.openEditor(capture);
+        }
+        return;
+    }
+    if (settings.showQuickAccess && services_.showQuickAccess) {
+        services_.showQuickAccess(capture);
+    }
+}
+
+} // namespace capture

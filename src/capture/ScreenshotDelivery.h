@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/Capture.h"
+#include "app/FileError.h"
+#include "app/SettingsEnums.h"
+#include "capture/CaptureCoordinator.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace capture {
+
+// The settings a delivery reads, once, when it starts.
+struct DeliverySettings {
+    bool playSounds = true;
+    bool copyToClipboard = true;
+    bool saveToDisk = false;
+    bool openEditor = false;
+    bool showQuickAccess = true;
+    app::ImageFormat imageFormat = app::ImageFormat::png;
+
+    // The shared settings store as it is now.
+    static DeliverySettings fromPreferences();
+};
+
+// Hands a finished screenshot on, in a fixed order: the capture sound, the
+// clipboard (all a copy-only action does), the file in the save folder, then
+// the editor or else a Quick Access card. A failure to encode or save is
+// reported and the delivery goes on, so the picture is never lost for it.
+// A picture that is both copied and saved as PNG is encoded once, before the
+// copy, and the clipboard and the file share the bytes.
+// Main thread only.
+class ScreenshotDelivery {
+public:
+    struct Services {
+        std::function<DeliverySettings()> settings;
+        std::function<void()> playSound;
+        // Puts the image on the clipboard (without a file reference); `png`,
+        // when given, is its PNG form already made.
+        std::function<void(const QImage& image, double scale, const std::optional<QByteArray>& png)>
+            copyToClipboard;
+        // File bytes of the image, nothing when it cannot be encoded.
+        std::function<std::optional<QByteArray>(const QImage& image, app::ImageFormat format,
+                                                double scale)>
+            encode;
+        // Writes the bytes under a new capture name into the save folder
+        // (asking for the folder while none is set); the new file's path.
+        std::function<app::Result<QString>(const QByteArray& bytes, const QDateTime& date,
+                                           app::ImageFormat format)>
+            save;
+        // Shows the capture in an editor; set by the application shell.
+        std::function<void(const app::Capture& capture)> openEditor;
+        // Shows a Quick Access card for the capture; set by the application shell.
+        std::function<void(const app::Capture& capture)> showQuickAccess;
+    };
+    // The one failure alert (silent for the user's cancellation).
+    using FailureAlert = std::function<void(const CaptureFailure& failure)>;
+
+    // The shared settings, the capture sound, the clipboard, the image
+    // encoders and the save folder; no editor and no Quick Access (the
+    // application shell sets those).
+    static Services defaultServices();
+
+    explicit ScreenshotDelivery(Services services) : services_(std::move(services)) {}
+
+    // Delivers the capture as `mode` says; failures go to `fail`.
+    void deliver(app::Capture capture, CaptureCoordinator::Delivery mode,
+                 const FailureAlert& fail) const;
+
+    // The failure a file error becomes: its text, silent for a cancellation.
+    static CaptureFailure failureOf(const app::FileError& error);
+
+    const Services& services() const { return services_; }
+
+private:
+    Services services_;
+};
+
+} // namespace capture

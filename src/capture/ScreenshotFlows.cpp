@@ -1,0 +1,201 @@
+#include "capture/ScreenshotFlows.h"
+
+#include "app/HotKeyCenter.h"
+#include "app/Preferences.h"
+#include "capture/ScreenCapturer.h"
+#include "capture/ScreenGeometry.h"
+#include "capture/ScrollingFlows.h"
+#include "capture/SelectionSession.h"
+#include "capture/UnbuiltCaptureFlows.h"
+#include "capture/WindowList.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QUuid>
+
+#include <algorithm>
+
+namespace capture {
+
+namespace {
+
+std::variant<SelectionPicture, CaptureError> shootDisplayUnderPointer() {
+    QScreen* screen = ScreenGeometry::screenUnderPointer();
+    if (screen == nullptr) {
+        return CaptureError::noDisplays;
+    }
+    auto taken = ScreenCapturer::displaySnapshots({screen}, app::Preferences::shared().showCursor(),
+                                                  ScreenCapturer::keepSet());
+    if (const auto* error = std::get_if<CaptureError>(&taken)) {
+        return *error;
+    }
+    const auto& snapshots = std::get<std::vector<DisplaySnapshot>>(taken);
+    if (snapshots.empty()) {
+        return CaptureError::noDisplays;
+    }
+    return SelectionPicture{snapshots.front().image, snapshots.front().scale, false};
+}
+
+std::variant<ScreenshotFlows::SelectionHandle, CaptureError>
+openSelection(SelectionMode mode, ScreenshotFlows::SelectionCompletion completion) {
+    if (ScreenGeometry::captureDisplays().isEmpty()) {
+        return CaptureError::noDisplays;
+    }
+    // The displays as they are before the overlay covers them: the overlay
+    // shows these pictures, and areas are cut from them.
+    auto taken = ScreenCapturer::displaySnapshots(QGuiApplication::screens(), false,
+                                                  ScreenCapturer::keepSet());
+    if (const auto* error = std::get_if<CaptureError>(&taken)) {
+        return *error;
+    }
+    std::vector<DisplaySnapshot> snapshots =
+        std::move(std::get<std::vector<DisplaySnapshot>>(taken));
+
+    SelectionSession::Sources sources;
+    sources.windows = [] { return WindowList::copyWindowInfo(); };
+    sources.windowPicture = [snapshots](std::uint32_t id) -> std::optional<SelectionPicture> {
+        auto picture = ScreenCapturer::windowImage(id, snapshots);
+        if (auto* alone = std::get_if<WindowPicture>(&picture)) {
+            return SelectionPicture{alone->image, alone->scale, true};
+        }
+        return std::nullopt;
+    };
+    const app::Preferences& preferences = app::Preferences::shared();
+    SelectionSession::Options options;
+    options.mode = mode;
+    options.showsMagnifier = preferences.showMagnifier();
+    options.showsCrosshair = preferences.showCrosshair();
+    options.takesPictures = true;
+
+    auto session =
+        std::make_unique<SelectionSession>(snapshots, WindowList::copyWindowInfo(), options,
+                                           std::move(sources), app::HotKeyCenter::shared());
+    session->begin(std::move(completion));
+    return ScreenshotFlows::SelectionHandle(session.release());
+}
+
+} // namespace
+
+ScreenshotFlows::Services ScreenshotFlows::defaultServices() {
+    Services services;
+    services.shootDisplayUnderPointer = &shootDisplayUnderPointer;
+    services.openSelection = &openSelection;
+    services.windowShadow = [] { return app::Preferences::shared().windowShadow(); };
+    services.addWindowShadow = &ScreenCapturer::addWindowShadow;
+    services.now = [] { return QDateTime::currentDateTime(); };
+    services.delivery = ScreenshotDelivery::defaultServices();
+    services.others = std::make_shared<ScrollingFlows>(ScrollingFlows::defaultServices());
+    return services;
+}
+
+ScreenshotFlows::ScreenshotFlows(Services services)
+    : services_(std::move(services)), delivery_(services_.delivery) {}
+
+ScreenshotFlows::~ScreenshotFlows() {
+    alive_.reset();
+    if (selection_) {
+        // Its outcome can no longer be taken; the overlay goes with it.
+        selection_.release()->deleteLater();
+    }
+}
+
+CaptureFailure ScreenshotFlows::failureOf(CaptureError error) {
+    return {errorDescription(error), false};
+}
+
+std::optional<CaptureFailure> ScreenshotFlows::captureFullScreen(CaptureCoordinator& coordinator) {
+    auto shot = services_.shootDisplayUnderPointer();
+    if (const auto* error = std::get_if<CaptureError>(&shot)) {
+        return failureOf(*error);
+    }
+    coordinator.clearBusy();
+    deliver(coordinator, std::get<SelectionPicture>(shot));
+    return std::nullopt;
+}
+
+std::optional<CaptureFailure> ScreenshotFlows::select(CaptureCoordinator& coordinator,
+                                                      CaptureCoordinator::SelectionMode mode,
+                                                      CaptureCoordinator::Purpose purpose) {
+    if (purpose != CaptureCoordinator::Purpose::screenshot) {
+        if (services_.others) {
+            return services_.others->select(coordinator, mode, purpose);
+        }
+        return UnbuiltCaptureFlows::unavailable();
+    }
+    const std::weak_ptr<bool> alive = alive_;
+    const QPointer<CaptureCoordinator> owner(&coordinator);
+    auto opened = services_.openSelection(mode == CaptureCoordinator::SelectionMode::window
+                                              ? SelectionMode::window
+                                              : SelectionMode::area,
+                                          [this, alive, owner](const SelectionOutcome& outcome) {
+                                              if (alive.expired()) {
+                                                  return;
+                                              }
+                                              if (selection_) {
+                                                  // Called from the event loop, never from inside
+                                                  // the session.
+                                                  selection_.release()->deleteLater();
+                                              }
+                                              if (owner) {
+                                                  selectionEnded(*owner, outcome);
+                                              }
+                                          });
+    if (const auto* error = std::get_if<CaptureError>(&opened)) {
+        return failureOf(*error);
+    }
+    selection_ = std::move(std::get<SelectionHandle>(opened));
+    return std::nullopt;
+}
+
+void ScreenshotFlows::selectionEnded(CaptureCoordinator& coordinator,
+                                     const SelectionOutcome& outcome) {
+    takeScreenshot(coordinator, outcome);
+}
+
+void ScreenshotFlows::takeScreenshot(CaptureCoordinator& coordinator,
+                                     const SelectionOutcome& outcome) {
+    coordinator.clearBusy();
+    switch (outcome.kind) {
+    case SelectionOutcome::Kind::area:
+    case SelectionOutcome::Kind::display:
+        if (outcome.picture) {
+            deliver(coordinator, *outcome.picture);
+        }
+        return;
+    case SelectionOutcome::Kind::window:
+        if (outcome.picture) {
+            SelectionPicture picture = *outcome.picture;
+            // Only a window by itself gets the shadow: a cut from the screen
+            // would get one around whatever else it shows.
+            if (picture.isWindowAlone && services_.windowShadow && services_.windowShadow() &&
+                services_.addWindowShadow) {
+                picture.image = services_.addWindowShadow(picture.image, picture.scale);
+            }
+            deliver(coordinator, picture);
+        }
+        return;
+    case SelectionOutcome::Kind::failed:
+        coordinator.presentCaptureError(
+            failureOf(outcome.error.value_or(CaptureError::noDisplays)));
+        return;
+    case SelectionOutcome::Kind::cancelled:
+        return;
+    }
+}
+
+void ScreenshotFlows::deliver(CaptureCoordinator& coordinator, const SelectionPicture& picture) {
+    app::Capture capture;
+    capture.id = QUuid::createUuid();
+    capture.image = picture.image;
+    capture.scale = std::max<double>(picture.scale, 1.0);
+    capture.date = services_.now ? services_.now() : QDateTime::currentDateTime();
+    const QPointer<CaptureCoordinator> owner(&coordinator);
+    delivery_.deliver(std::move(capture), coordinator.delivery(),
+                      [owner](const CaptureFailure& failure) {
+                          if (owner) {
+                              owner->presentCaptureError(failure);
+                          }
+                      });
+}
+
+} // namespace capture

@@ -1,0 +1,317 @@
+#!/usr/bin/env bash
+# Screenshots end to end: the running program on the rig's X server, its hot
+# keys pressed with xdotool, the pictures checked in the save folder and on the
+# clipboard against what another program (ImageMagick's import) reads of the
+# screen. A target program shows known pixels.
+#
+#   flows.sh CASE CAPTURE_TARGET HOTKEY_PROBE
+#
+# The rig is seeded with flows.conf (onboarding complete, saving on); the save
+# folder, in the rig's scratch space, and each case's own settings are added
+# here.
+set -euo pipefail
+app=${VEXLIN_APP:?}
+case_name=$1
+target_program=${2:?}
+probe=${3:?}
+scratch=${VEXLIN_RIG_HOME:?}
+conf="$XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf"
+shots="$scratch/shots"
+log="$scratch/app.log"
+work="$scratch/work"
+mkdir -p "$shots" "$work"
+echo "saveFolderBookmark=$shots" >>"$conf"
+
+fail() {
+    echo "FAIL: $*"
+    [ -f "$log" ] && sed 's/^/  app: /' "$log"
+    exit 1
+}
+
+pid=""
+targets=()
+cleanup() {
+    [ -z "$pid" ] || kill -TERM "$pid" 2>/dev/null || true
+    [ -z "$pid" ] || wait "$pid" 2>/dev/null || true
+    for t in "${targets[@]}"; do kill "$t" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+setting() { echo "$1=$2" >>"$conf"; }
+
+start_app() {
+    VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
+    pid=$!
+    for _ in $(seq 1 200); do
+        grep -q "hotkeys conflicts=" "$log" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
+        sleep 0.05
+    done
+    fail "the program did not register its hot keys"
+}
+
+# start_target X Y W H: a window whose client area shows the pattern at X,Y.
+# A window manager that is still starting may drop the first map request, so
+# a target that is not mapped soon is started again.
+target_id=""
+start_target() {
+    local attempt out
+    for attempt in 1 2 3 4 5; do
+        out="$work/target.$attempt.$RANDOM"
+        "$target_program" "$1" "$2" "$3" "$4" Pattern VexlinTarget >"$out" &
+        targets+=($!)
+        for _ in $(seq 1 60); do
+            target_id=$(head -n1 "$out" 2>/dev/null || true)
+            [ -n "$target_id" ] && break
+            sleep 0.05
+        done
+        [ -n "$target_id" ] && break
+        kill "${targets[-1]}" 2>/dev/null || true
+        unset 'targets[-1]'
+    done
+    [ -n "$target_id" ] || fail "the target window did not appear"
+    sleep 0.5 # placed and drawn by the window manager
+}
+
+wait_for() { # tenths of a second, command…
+    local tries=$1
+    shift
+    for _ in $(seq 1 "$tries"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Everything in the save folder, hidden files too: a temporary file left
+# behind counts.
+files() { find "$shots" -mindepth 1 -maxdepth 1 | sort; }
+# Exactly one entry, and a finished one (not a hidden temporary file).
+one_file() {
+    local all
+    all=$(files)
+    [ -n "$all" ] && [ "$(wc -l <<<"$all")" = 1 ] && [[ "$(basename "$all")" != .* ]]
+}
+size_of() { identify -format '%wx%h' "$1"; }
+# Pixels that differ between two pictures (alpha left out).
+differing() {
+    convert "$1" -alpha off "$work/a.png"
+    convert "$2" -alpha off "$work/b.png"
+    compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
+}
+expect_same() { # picture reference what
+    local d
+    d=$(differing "$1" "$2")
+    [ "$d" = 0 ] || fail "$3: $d pixels differ from the screen"
+}
+# The part W×H+X+Y of the screen as another program reads it now.
+screen_part() { import -window root -crop "$1" +repage "$2"; }
+
+no_failure_traced() {
+    if grep -q "step-failed" "$log"; then fail "a capture step failed"; fi
+    kill -0 "$pid" 2>/dev/null || fail "the program ended"
+}
+
+# The windows of the program that are mapped now.
+our_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true; }
+
+# A drag as a hand makes it.
+drag() { # x1 y1 x2 y2
+    xdotool mousemove "$1" "$2"
+    sleep 0.15
+    xdotool mousedown 1
+    sleep 0.05
+    xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
+    sleep 0.05
+    xdotool mousemove "$3" "$4"
+    sleep 0.05
+    xdotool mouseup 1
+}
+
+# Waits until the selection overlay is up (one override-redirect window per display).
+overlay_up() { [ -n "$(our_windows)" ]; }
+wait_for_overlay() {
+    wait_for 30 overlay_up || fail "no selection overlay after the hot key"
+    sleep 0.3
+}
+
+clipboard_png() { # → file; true once the clipboard holds a PNG
+    xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [ -s "$1" ] &&
+        identify "$1" >/dev/null 2>&1
+}
+
+file=""
+check_full_screen() { # extension; sets file
+    start_target 40 60 400 300
+    start_app
+    xdotool mousemove 600 500
+    sleep 0.2
+    xdotool key shift+alt+super+3
+    wait_for 20 one_file || fail "no single file within 2 s: $(files)"
+    file=$(files)
+    [[ "$(basename "$file")" =~ ^Vexlin\ Capture\ [0-9]{4}-[0-9]{2}-[0-9]{2}\ at\ [0-9]{2}\.[0-9]{2}\.[0-9]{2}\.$1$ ]] ||
+        fail "unexpected file name: $(basename "$file")"
+    [ "$(size_of "$file")" = 1920x1080 ] || fail "the picture is $(size_of "$file")"
+    no_failure_traced
+}
+
+case "$case_name" in
+fullscreen_png)
+    check_full_screen png
+    screen_part 1920x1080+0+0 "$work/screen.png"
+    expect_same "$file" "$work/screen.png" "the full-screen picture"
+    [ "$(file -b --mime-type "$file")" = image/png ] || fail "not a PNG"
+    ;;
+fullscreen_jpeg)
+    setting imageFormat jpeg
+    check_full_screen jpg
+    [ "$(file -b --mime-type "$file")" = image/jpeg ] || fail "not a JPEG"
+    screen_part 1920x1080+0+0 "$work/screen.png"
+    # JPEG at quality 90: close to the screen, not equal.
+    rmse=$(compare -metric RMSE "$file" "$work/screen.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
+    awk -v e="$rmse" 'BEGIN { exit !(e < 0.05) }' || fail "the JPEG is far from the screen: $rmse"
+    ;;
+area_copy)
+    start_target 40 60 400 300
+    start_app
+    xdotool key control+shift+alt+super+4
+    wait_for_overlay
+    drag 100 100 300 250
+    wait_for 30 clipboard_png "$work/clip.png" || fail "no PNG on the clipboard"
+    [ "$(size_of "$work/clip.png")" = 200x150 ] || fail "the clipboard holds $(size_of "$work/clip.png")"
+    wait_for 20 bash -c '[ -z "$(xdotool search --onlyvisible --pid '"$pid"' 2>/dev/null)" ]' ||
+        fail "the overlay is still shown"
+    screen_part 200x150+100+100 "$work/screen.png"
+    expect_same "$work/clip.png" "$work/screen.png" "the copied area"
+    sleep 0.5
+    [ -z "$(files)" ] || fail "a copy-only capture wrote a file: $(files)"
+    no_failure_traced
+    ;;
+window_alone | window_shadow)
+    if [ "$case_name" = window_alone ]; then setting windowShadow false; else setting windowShadow true; fi
+    start_target 700 300 400 300
+    start_app
+    xdotool mousemove 900 450
+    sleep 0.2
+    xdotool key shift+alt+super+5
+    wait_for_overlay
+    xdotool click 1
+    wait_for 20 one_file || fail "no single file within 2 s: $(files)"
+    file=$(files)
+    # The window with its manager's frame: the client area plus the extents.
+    read -r left right top bottom < <(xprop -id "$target_id" _NET_FRAME_EXTENTS |
+        sed 's/.*= //; s/,/ /g')
+    width=$((400 + left + right))
+    height=$((300 + top + bottom))
+    screen_part "${width}x${height}+$((700 - left))+$((300 - top))" "$work/screen.png"
+    if [ "$case_name" = window_alone ]; then
+        [ "$(size_of "$file")" = "${width}x${height}" ] ||
+            fail "the picture is $(size_of "$file"), the window ${width}x${height}"
+        expect_same "$file" "$work/screen.png" "the window picture"
+    else
+        # 40 points left and right, 26 above and 54 below.
+        [ "$(size_of "$file")" = "$((width + 80))x$((height + 80))" ] ||
+            fail "the shadowed picture is $(size_of "$file"), the window ${width}x${height}"
+        convert "$file" -crop "${width}x${height}+40+26" +repage "$work/inside.png"
+        expect_same "$work/inside.png" "$work/screen.png" "the window inside its shadow"
+    fi
+    no_failure_traced
+    ;;
+escape)
+    echo -n before | xclip -selection clipboard
+    start_app
+    xdotool key shift+alt+super+4
+    wait_for_overlay
+    overlays=$(our_windows)
+    tree=$(xwininfo -root -tree)
+    for w in $overlays; do
+        grep -qi "$(printf '0x%x' "$w") " <<<"$tree" || fail "overlay $w not in the window tree"
+    done
+    "$probe" none Escape >/dev/null && fail "Escape is not held while the overlay is open"
+    xdotool key Escape
+    gone() {
+        local tree
+        tree=$(xwininfo -root -tree)
+        for w in $overlays; do
+            grep -qi "$(printf '0x%x' "$w") " <<<"$tree" && return 1
+        done
+        return 0
+    }
+    wait_for 10 gone || fail "an overlay window is left after Escape"
+    sleep 0.5
+    [ -z "$(files)" ] || fail "Escape wrote a file: $(files)"
+    [ "$(xclip -selection clipboard -o 2>/dev/null)" = before ] || fail "Escape changed the clipboard"
+    "$probe" none Escape >/dev/null || fail "Escape is still held after the selection"
+    no_failure_traced
+    ;;
+window_closes)
+    # The window under the pointer closes while the overlay is open; the
+    # click then falls on the desktop and takes the display.
+    start_target 700 300 400 300
+    start_app
+    xdotool mousemove 900 450
+    sleep 0.2
+    xdotool key shift+alt+super+5
+    wait_for_overlay
+    kill "${targets[0]}"
+    sleep 0.5
+    xdotool click 1
+    wait_for 20 one_file || fail "no single file after the click: $(files)"
+    size=$(size_of "$(files)")
+    [ "$size" = 1920x1080 ] || fail "the picture is $size, not the display"
+    no_failure_traced
+    ;;
+two_displays_fullscreen)
+    start_target 2000 50 400 300
+    start_app
+    xdotool mousemove 2500 600
+    sleep 0.2
+    xdotool key shift+alt+super+3
+    wait_for 20 one_file || fail "no single file within 2 s: $(files)"
+    file=$(files)
+    [ "$(size_of "$file")" = 1280x1024 ] || fail "the picture is $(size_of "$file"), not the second display"
+    screen_part 1280x1024+1920+0 "$work/screen.png"
+    expect_same "$file" "$work/screen.png" "the second display"
+    no_failure_traced
+    ;;
+two_displays_area)
+    start_target 2000 50 400 300
+    start_app
+    xdotool mousemove 2500 600
+    xdotool key shift+alt+super+4
+    wait_for_overlay
+    drag 2020 100 2220 250
+    wait_for 20 one_file || fail "no single file within 2 s: $(files)"
+    file=$(files)
+    [ "$(size_of "$file")" = 200x150 ] || fail "the area is $(size_of "$file")"
+    screen_part 200x150+2020+100 "$work/screen.png"
+    expect_same "$file" "$work/screen.png" "the area on the second display"
+    no_failure_traced
+    ;;
+display_removed)
+    # A display goes away while the overlay covers it: the selection ends
+    # quietly and the program goes on.
+    start_app
+    xdotool mousemove 500 500
+    xdotool key shift+alt+super+4
+    wait_for_overlay
+    overlays=$(our_windows)
+    xrandr --delmonitor vexlin-1 >/dev/null
+    gone() { [ -z "$(our_windows)" ]; }
+    wait_for 30 gone || fail "the overlay stayed after its display went away"
+    sleep 0.5
+    [ -z "$(files)" ] || fail "a file was written: $(files)"
+    grep -q "Vexlin Capture couldn" "$log" && fail "an alert was shown"
+    "$probe" none Escape >/dev/null || fail "Escape is still held"
+    no_failure_traced
+    # And the next capture works on the display that is left.
+    xdotool key shift+alt+super+3
+    wait_for 20 one_file || fail "no file from the next capture: $(files)"
+    [ "$(size_of "$(files)")" = 1920x1080 ] || fail "the next picture is $(size_of "$(files)")"
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+echo "1 passed, 0 failed"
