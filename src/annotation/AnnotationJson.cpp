@@ -73,11 +73,7 @@ void encodeAnnotation(Writer& w, const Annotation& a) {
     w.key("shape");
     encodeShape(w, a.shape);
     w.key("color");
-    if (const std::optional<QByteArray> colour = a.color.toJson()) {
-        w.raw(*colour);
-    } else {
-        w.fail();
-    }
+    w.color(a.color);
     w.key("size");
     w.number(a.size);
     w.key("shadow");
@@ -92,13 +88,11 @@ std::optional<Shape> decodeShape(Decoder& d, const QJsonValue& value) {
     if (!object) {
         return std::nullopt;
     }
-    const QStringList present = d.presentKeys(*object, caseNames());
-    if (present.size() != 1) {
-        d.fail(DecodeError::Kind::typeMismatch,
-               QStringLiteral("Invalid number of keys found, expected one."));
+    const std::optional<QString> caseName = d.caseName(*object, caseNames());
+    if (!caseName) {
         return std::nullopt;
     }
-    const QString name = present.first();
+    const QString name = *caseName;
     const ShapeKind kind = *shapeKindFromCaseName(name);
     PathScope caseScope(d, name);
     const std::optional<QJsonObject> payload = d.object(object->value(name));
@@ -223,18 +217,9 @@ std::optional<Annotation> decodeAnnotation(Decoder& d, const QJsonValue& value) 
               }) &&
         field("color",
               [&](const QJsonValue& v) {
-                  QString key;
-                  QString problem;
-                  const std::optional<RGBA> colour = RGBA::fromJson(v, &key, &problem);
-                  if (!colour) {
-                      d.fail(problem.startsWith(QLatin1String("No value"))
-                                 ? DecodeError::Kind::keyNotFound
-                                 : DecodeError::Kind::typeMismatch,
-                             problem, key);
-                      return false;
-                  }
-                  a.color = *colour;
-                  return true;
+                  const std::optional<RGBA> colour = d.color(v);
+                  a.color = colour.value_or(RGBA{});
+                  return colour.has_value();
               }) &&
         field("size",
               [&](const QJsonValue& v) {

@@ -146,11 +146,7 @@ void encodeBackground(Writer& w, const BackgroundSettings& b) {
         w.key("solid");
         w.beginObject();
         w.key("_0");
-        if (const std::optional<QByteArray> colour = b.fill.asSolid()->toJson()) {
-            w.raw(*colour);
-        } else {
-            w.fail();
-        }
+        w.color(*b.fill.asSolid());
         w.endObject();
     }
     w.endObject();
@@ -170,14 +166,12 @@ std::optional<BackgroundFill> decodeBackgroundFill(Decoder& d, const QJsonValue&
     if (!object) {
         return std::nullopt;
     }
-    const QStringList present =
-        d.presentKeys(*object, {QStringLiteral("gradient"), QStringLiteral("solid")});
-    if (present.size() != 1) {
-        d.fail(DecodeError::Kind::typeMismatch,
-               QStringLiteral("Invalid number of keys found, expected one."));
+    const std::optional<QString> caseName =
+        d.caseName(*object, {QStringLiteral("gradient"), QStringLiteral("solid")});
+    if (!caseName) {
         return std::nullopt;
     }
-    const QString name = present.first();
+    const QString name = *caseName;
     PathScope caseScope(d, name);
     const std::optional<QJsonObject> payload = d.object(object->value(name));
     const std::optional<QJsonValue> member =
@@ -193,13 +187,8 @@ std::optional<BackgroundFill> decodeBackgroundFill(Decoder& d, const QJsonValue&
         }
         return BackgroundFill::gradient(*index);
     }
-    QString key;
-    QString problem;
-    const std::optional<RGBA> colour = RGBA::fromJson(*member, &key, &problem);
+    const std::optional<RGBA> colour = d.color(*member);
     if (!colour) {
-        d.fail(problem.startsWith(QLatin1String("No value")) ? DecodeError::Kind::keyNotFound
-                                                             : DecodeError::Kind::typeMismatch,
-               problem, key);
         return std::nullopt;
     }
     return BackgroundFill::solid(*colour);

@@ -1,6 +1,7 @@
 #include "annotation/ImageSources.h"
 
 #include "annotation/ImageFilters.h"
+#include "platform/ImageAlpha.h"
 
 #include <cmath>
 
@@ -15,25 +16,7 @@ Size ImageSources::imageSize() const {
 
 bool ImageSources::isOpaque() {
     if (!opaque_) {
-        bool opaque = true;
-        if (base_.hasAlphaChannel()) {
-            // Alpha sits in the same place premultiplied or not.
-            const QImage argb = base_.format() == QImage::Format_ARGB32_Premultiplied
-                                    ? base_
-                                    : base_.convertToFormat(QImage::Format_ARGB32);
-            const int width = argb.width();
-            const int height = argb.height();
-            for (int y = 0; opaque && y < height; ++y) {
-                const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-                for (int x = 0; x < width; ++x) {
-                    if (qAlpha(row[x]) != 255) {
-                        opaque = false;
-                        break;
-                    }
-                }
-            }
-        }
-        opaque_ = opaque;
+        opaque_ = !platform::hasTranslucentPixels(base_);
     }
     return *opaque_;
 }

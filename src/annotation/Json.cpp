@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace annotation::json {
 
@@ -141,6 +142,14 @@ void Writer::rect(const Rect& r) {
     endArray();
 }
 
+void Writer::color(const app::RGBA& colour) {
+    if (const std::optional<QByteArray> encoded = colour.toJson()) {
+        raw(*encoded);
+    } else {
+        fail();
+    }
+}
+
 std::optional<QByteArray> Writer::result() const {
     if (!ok_) {
         return std::nullopt;
@@ -172,6 +181,60 @@ QString typeName(const QJsonValue& value) {
     return QStringLiteral("nothing");
 }
 
+// Whether `value` can be read as `type`; otherwise the decoder's error says
+// what was expected (`nullName` when the value is null, `decodedName` when it
+// has another type).
+bool readable(Decoder& decoder, const QJsonValue& value, QJsonValue::Type type,
+              const char* nullName, const char* decodedName) {
+    if (decoder.failed()) {
+        return false;
+    }
+    if (value.isNull()) {
+        decoder.fail(DecodeError::Kind::valueNotFound,
+                     QStringLiteral("Expected %1 but found null instead.")
+                         .arg(QString::fromLatin1(nullName)));
+        return false;
+    }
+    if (value.type() != type) {
+        decoder.fail(DecodeError::Kind::typeMismatch,
+                     QStringLiteral("Expected to decode %1 but found %2 instead.")
+                         .arg(QString::fromLatin1(decodedName), typeName(value)));
+        return false;
+    }
+    return true;
+}
+
+// A two-element array (further elements are ignored) whose elements are read
+// by `element`.
+template <typename T>
+std::optional<std::pair<T, T>> pair(Decoder& decoder, const QJsonValue& value,
+                                    std::optional<T> (Decoder::*element)(const QJsonValue&)) {
+    const std::optional<QJsonArray> elements = decoder.array(value);
+    if (!elements) {
+        return std::nullopt;
+    }
+    if (elements->size() < 2) {
+        decoder.fail(DecodeError::Kind::valueNotFound,
+                     QStringLiteral("Unkeyed container is at end."),
+                     indexComponent(elements->size()));
+        return std::nullopt;
+    }
+    std::optional<T> first;
+    std::optional<T> second;
+    {
+        PathScope scope(decoder, indexComponent(0));
+        first = (decoder.*element)(elements->at(0));
+    }
+    {
+        PathScope scope(decoder, indexComponent(1));
+        second = (decoder.*element)(elements->at(1));
+    }
+    if (!first || !second) {
+        return std::nullopt;
+    }
+    return std::pair<T, T>(*first, *second);
+}
+
 } // namespace
 
 QString indexComponent(qsizetype index) {
@@ -198,36 +261,15 @@ void Decoder::fail(DecodeError::Kind kind, const QString& description,
 }
 
 std::optional<QJsonObject> Decoder::object(const QJsonValue& value) {
-    if (failed()) {
-        return std::nullopt;
-    }
-    if (value.isNull()) {
-        fail(DecodeError::Kind::valueNotFound,
-             QStringLiteral("Expected a keyed container but found null instead."));
-        return std::nullopt;
-    }
-    if (!value.isObject()) {
-        fail(DecodeError::Kind::typeMismatch,
-             QStringLiteral("Expected to decode Dictionary<String, Any> but found %1 instead.")
-                 .arg(typeName(value)));
+    if (!readable(*this, value, QJsonValue::Object, "a keyed container",
+                  "Dictionary<String, Any>")) {
         return std::nullopt;
     }
     return value.toObject();
 }
 
 std::optional<QJsonArray> Decoder::array(const QJsonValue& value) {
-    if (failed()) {
-        return std::nullopt;
-    }
-    if (value.isNull()) {
-        fail(DecodeError::Kind::valueNotFound,
-             QStringLiteral("Expected an unkeyed container but found null instead."));
-        return std::nullopt;
-    }
-    if (!value.isArray()) {
-        fail(DecodeError::Kind::typeMismatch,
-             QStringLiteral("Expected to decode Array<Any> but found %1 instead.")
-                 .arg(typeName(value)));
+    if (!readable(*this, value, QJsonValue::Array, "an unkeyed container", "Array<Any>")) {
         return std::nullopt;
     }
     return value.toArray();
@@ -249,18 +291,7 @@ std::optional<QJsonValue> Decoder::member(const QJsonObject& object, const QStri
 }
 
 std::optional<double> Decoder::number(const QJsonValue& value) {
-    if (failed()) {
-        return std::nullopt;
-    }
-    if (value.isNull()) {
-        fail(DecodeError::Kind::valueNotFound,
-             QStringLiteral("Expected Double value but found null instead."));
-        return std::nullopt;
-    }
-    if (!value.isDouble()) {
-        fail(
-            DecodeError::Kind::typeMismatch,
-            QStringLiteral("Expected to decode Double but found %1 instead.").arg(typeName(value)));
+    if (!readable(*this, value, QJsonValue::Double, "Double value", "Double")) {
         return std::nullopt;
     }
     const double number = value.toDouble();
@@ -289,35 +320,14 @@ std::optional<qint64> Decoder::integer(const QJsonValue& value) {
 }
 
 std::optional<bool> Decoder::boolean(const QJsonValue& value) {
-    if (failed()) {
-        return std::nullopt;
-    }
-    if (value.isNull()) {
-        fail(DecodeError::Kind::valueNotFound,
-             QStringLiteral("Expected Bool value but found null instead."));
-        return std::nullopt;
-    }
-    if (!value.isBool()) {
-        fail(DecodeError::Kind::typeMismatch,
-             QStringLiteral("Expected to decode Bool but found %1 instead.").arg(typeName(value)));
+    if (!readable(*this, value, QJsonValue::Bool, "Bool value", "Bool")) {
         return std::nullopt;
     }
     return value.toBool();
 }
 
 std::optional<QString> Decoder::string(const QJsonValue& value) {
-    if (failed()) {
-        return std::nullopt;
-    }
-    if (value.isNull()) {
-        fail(DecodeError::Kind::valueNotFound,
-             QStringLiteral("Expected String value but found null instead."));
-        return std::nullopt;
-    }
-    if (!value.isString()) {
-        fail(
-            DecodeError::Kind::typeMismatch,
-            QStringLiteral("Expected to decode String but found %1 instead.").arg(typeName(value)));
+    if (!readable(*this, value, QJsonValue::String, "String value", "String")) {
         return std::nullopt;
     }
     return value.toString();
@@ -349,58 +359,51 @@ std::optional<QUuid> Decoder::uuid(const QJsonValue& value) {
 }
 
 std::optional<Point> Decoder::point(const QJsonValue& value) {
-    const std::optional<QJsonArray> pair = array(value);
-    if (!pair) {
-        return std::nullopt;
-    }
-    if (pair->size() < 2) {
-        fail(DecodeError::Kind::valueNotFound, QStringLiteral("Unkeyed container is at end."),
-             indexComponent(pair->size()));
-        return std::nullopt;
-    }
-    std::optional<double> x;
-    std::optional<double> y;
-    {
-        PathScope scope(*this, indexComponent(0));
-        x = number(pair->at(0));
-    }
-    {
-        PathScope scope(*this, indexComponent(1));
-        y = number(pair->at(1));
-    }
-    if (!x || !y) {
+    const auto xy = pair(*this, value, &Decoder::number);
+    if (!xy) {
         return std::nullopt;
     }
     // Nothing the editor makes lies a million points away; bounding such
     // numbers keeps every later sum and product finite.
-    return Point{std::clamp(*x, -coordinateLimit, coordinateLimit),
-                 std::clamp(*y, -coordinateLimit, coordinateLimit)};
+    return Point{std::clamp(xy->first, -coordinateLimit, coordinateLimit),
+                 std::clamp(xy->second, -coordinateLimit, coordinateLimit)};
 }
 
 std::optional<Rect> Decoder::rect(const QJsonValue& value) {
-    const std::optional<QJsonArray> pair = array(value);
-    if (!pair) {
+    const auto originAndSize = pair(*this, value, &Decoder::point);
+    if (!originAndSize) {
         return std::nullopt;
     }
-    if (pair->size() < 2) {
-        fail(DecodeError::Kind::valueNotFound, QStringLiteral("Unkeyed container is at end."),
-             indexComponent(pair->size()));
+    const auto& [origin, size] = *originAndSize;
+    return Rect(origin, Size{size.x, size.y});
+}
+
+std::optional<app::RGBA> Decoder::color(const QJsonValue& value) {
+    if (failed()) {
         return std::nullopt;
     }
-    std::optional<Point> origin;
-    std::optional<Point> size;
-    {
-        PathScope scope(*this, indexComponent(0));
-        origin = point(pair->at(0));
+    QString key;
+    QString problem;
+    const std::optional<app::RGBA> colour = app::RGBA::fromJson(value, &key, &problem);
+    if (!colour) {
+        fail(problem.startsWith(QLatin1String("No value")) ? DecodeError::Kind::keyNotFound
+                                                           : DecodeError::Kind::typeMismatch,
+             problem, key);
     }
-    {
-        PathScope scope(*this, indexComponent(1));
-        size = point(pair->at(1));
-    }
-    if (!origin || !size) {
+    return colour;
+}
+
+std::optional<QString> Decoder::caseName(const QJsonObject& object, const QStringList& names) {
+    if (failed()) {
         return std::nullopt;
     }
-    return Rect(*origin, Size{size->x, size->y});
+    const QStringList present = presentKeys(object, names);
+    if (present.size() != 1) {
+        fail(DecodeError::Kind::typeMismatch,
+             QStringLiteral("Invalid number of keys found, expected one."));
+        return std::nullopt;
+    }
+    return present.first();
 }
 
 QStringList Decoder::presentKeys(const QJsonObject& object, const QStringList& names) const {

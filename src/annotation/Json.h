@@ -1,6 +1,7 @@
 #pragma once
 
 #include "annotation/Geometry.h"
+#include "app/RGBA.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -32,6 +33,8 @@ public:
     void string(const QString& value);
     // An already encoded value (a colour record).
     void raw(const QByteArray& encoded);
+    // A colour record; a colour with no JSON form makes the writer fail.
+    void color(const app::RGBA& colour);
     void fail() { ok_ = false; }
 
     void point(Point p);
@@ -86,6 +89,11 @@ public:
     std::optional<Point> point(const QJsonValue& value);
     // [[x, y], [width, height]]
     std::optional<Rect> rect(const QJsonValue& value);
+    std::optional<app::RGBA> color(const QJsonValue& value);
+
+    // The one member of `object` that is a key of `names` (an enum case and
+    // its payload); a type mismatch when there is none or more than one.
+    std::optional<QString> caseName(const QJsonObject& object, const QStringList& names);
 
     // Members of `object` that are keys of the given list, in list order.
     QStringList presentKeys(const QJsonObject& object, const QStringList& names) const;

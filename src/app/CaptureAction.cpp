@@ -80,4 +80,26 @@ QString title(CaptureAction action) {
     return QCoreApplication::translate("CaptureAction", info(action).title);
 }
 
+QString symbolName(CaptureAction action) {
+    switch (action) {
+    case CaptureAction::area:
+        return QStringLiteral("rectangle.dashed");
+    case CaptureAction::window:
+        return QStringLiteral("macwindow");
+    case CaptureAction::fullscreen:
+        return QStringLiteral("display");
+    case CaptureAction::scrolling:
+        return QStringLiteral("arrow.down");
+    case CaptureAction::text:
+        return QStringLiteral("textformat");
+    case CaptureAction::record:
+        return QStringLiteral("video");
+    case CaptureAction::areaCopy:
+    case CaptureAction::windowCopy:
+    case CaptureAction::fullscreenCopy:
+        break;
+    }
+    return QStringLiteral("doc.on.clipboard");
+}
+
 } // namespace app

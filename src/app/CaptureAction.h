@@ -41,5 +41,7 @@ std::optional<CaptureAction> captureActionFromIndex(int index);
 bool copiesOnly(CaptureAction action);
 // The localized menu and settings title.
 QString title(CaptureAction action);
+// The name of the action's menu picture; the copy actions share one.
+QString symbolName(CaptureAction action);
 
 } // namespace app

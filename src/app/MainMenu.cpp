@@ -17,28 +17,6 @@ namespace {
 
 MainMenu* sharedMenu = nullptr;
 
-QString symbolName(CaptureAction action) {
-    switch (action) {
-    case CaptureAction::area:
-        return QStringLiteral("rectangle.dashed");
-    case CaptureAction::window:
-        return QStringLiteral("macwindow");
-    case CaptureAction::fullscreen:
-        return QStringLiteral("display");
-    case CaptureAction::scrolling:
-        return QStringLiteral("arrow.down");
-    case CaptureAction::text:
-        return QStringLiteral("textformat");
-    case CaptureAction::record:
-        return QStringLiteral("video");
-    case CaptureAction::areaCopy:
-    case CaptureAction::windowCopy:
-    case CaptureAction::fullscreenCopy:
-        break;
-    }
-    return QStringLiteral("doc.on.clipboard");
-}
-
 // The windows the user sees as the program's: normal windows and dialogs that
 // are shown, not menus, tool tips or floating panels.
 QList<QWidget*> programWindows() {

@@ -12,25 +12,19 @@ namespace app {
 
 namespace {
 
-QString symbolName(CaptureAction action) {
+// The copy items have a submenu of their own and show the pictures of their
+// plain counterparts.
+QString itemSymbolName(CaptureAction action) {
     switch (action) {
-    case CaptureAction::area:
     case CaptureAction::areaCopy:
-        return QStringLiteral("rectangle.dashed");
-    case CaptureAction::window:
+        return symbolName(CaptureAction::area);
     case CaptureAction::windowCopy:
-        return QStringLiteral("macwindow");
-    case CaptureAction::fullscreen:
+        return symbolName(CaptureAction::window);
     case CaptureAction::fullscreenCopy:
-        return QStringLiteral("display");
-    case CaptureAction::scrolling:
-        return QStringLiteral("arrow.down");
-    case CaptureAction::text:
-        return QStringLiteral("textformat");
-    case CaptureAction::record:
-        return QStringLiteral("video");
+        return symbolName(CaptureAction::fullscreen);
+    default:
+        return symbolName(action);
     }
-    return {};
 }
 
 QAction* addCommand(QMenu* menu, const QString& name, const QString& title,
@@ -52,7 +46,7 @@ void addCaptureItem(QMenu* menu, CaptureAction action, const StatusMenuState& st
         shortcut == state.shortcutTexts.end() ? QString() : shortcut->second;
     // Copy actions show the picture of their plain counterpart.
     QAction* item =
-        menu->addAction(menuSymbol(symbolName(action)), menuTitle(title(action), shortcutText));
+        menu->addAction(menuSymbol(itemSymbolName(action)), menuTitle(title(action), shortcutText));
     item->setObjectName(QStringLiteral("performAction:") + rawValue(action));
     item->setData(rawValue(action));
     if (!commands.performAction) {

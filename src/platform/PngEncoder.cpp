@@ -1,6 +1,7 @@
 #include "platform/PngEncoder.h"
 
 #include "platform/DeflateJoin.h"
+#include "platform/ImageAlpha.h"
 #include "platform/ParallelFor.h"
 
 #include <libdeflate.h>
@@ -40,19 +41,6 @@ void appendChunk(QByteArray& png, const char* type, const std::uint8_t* data, st
     std::uint8_t tail[4];
     putBigEndian32(tail, crc);
     png.append(reinterpret_cast<const char*>(tail), 4);
-}
-
-bool usesAlpha(const QImage& image) {
-    if (!image.hasAlphaChannel()) {
-        return false;
-    }
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 255; })) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Pixels as the file stores them: R, G, B (and A) bytes from Qt's 0xAARRGGBB.
@@ -210,7 +198,7 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
                 return std::nullopt;
             }
         }
-        const int bytesPerPixel = usesAlpha(image) ? 4 : 3;
+        const int bytesPerPixel = hasTranslucentPixels(image) ? 4 : 3;
         const std::size_t filteredRow =
             1 + static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(bytesPerPixel);
         const int rowsPerStrip = static_cast<int>(std::clamp<std::size_t>(

@@ -1,14 +1,12 @@
 #include "platform/ScreenGrabber.h"
 
 #include "platform/ServerPixels.h"
+#include "platform/SharedSegment.h"
 #include "platform/X11Connection.h"
 
 #include <xcb/composite.h>
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
-
-#include <sys/ipc.h>
-#include <sys/shm.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -34,92 +32,12 @@ struct ScreenGrabber::State {
     bool xfixesPresent = false;
     PixelLayout rootLayout;
 
-    // The reused shared segment.
-    xcb_shm_seg_t segment = 0;
-    void* address = nullptr;
-    std::size_t size = 0;
-
-    void dropSegment(bool detachOnServer) {
-        if (address != nullptr) {
-            if (detachOnServer) {
-                xcb_shm_detach(x11->get(), segment);
-                xcb_flush(x11->get());
-            }
-            shmdt(address);
-        }
-        address = nullptr;
-        size = 0;
-        segment = 0;
-    }
-
-    // A segment of at least `bytes`; false when the server cannot share one
-    // with us (then GetImage takes over for good).
-    bool ensureSegment(std::size_t bytes) {
-        if (address != nullptr && size >= bytes) {
-            return true;
-        }
-        dropSegment(true);
-        // Grow in whole mebibytes so that a slightly larger area reuses it.
-        const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
-        const int id = shmget(IPC_PRIVATE, rounded, IPC_CREAT | 0600);
-        if (id < 0) {
-            return false;
-        }
-        void* attached = shmat(id, nullptr, 0);
-        if (attached == reinterpret_cast<void*>(-1)) {
-            shmctl(id, IPC_RMID, nullptr);
-            return false;
-        }
-        xcb_connection_t* c = x11->get();
-        const xcb_shm_seg_t seg = xcb_generate_id(c);
-        xcb_generic_error_t* error =
-            xcb_request_check(c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(id), 0));
-        // Marked for removal now: it goes away once both sides detach, even
-        // if the program dies.
-        shmctl(id, IPC_RMID, nullptr);
-        if (error != nullptr) {
-            std::free(error);
-            shmdt(attached);
-            shmPresent = false;
-            return false;
-        }
-        segment = seg;
-        address = attached;
-        size = rounded;
-        return true;
-    }
+    SharedSegment segment;
 
     // Pixels of a drawable through the segment, else through GetImage.
     QImage read(xcb_drawable_t drawable, const QRect& rect, const PixelLayout& layout) {
-        xcb_connection_t* c = x11->get();
-        const bool msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
-        const auto x = static_cast<std::int16_t>(rect.x());
-        const auto y = static_cast<std::int16_t>(rect.y());
-        const auto w = static_cast<std::uint16_t>(rect.width());
-        const auto h = static_cast<std::uint16_t>(rect.height());
-        const std::size_t bytes = static_cast<std::size_t>(w) * h * 4;
-        if (shmPresent && shmEnabled && ensureSegment(bytes)) {
-            auto* reply = fetch(c, xcb_shm_get_image_reply,
-                                xcb_shm_get_image(c, drawable, x, y, w, h, ~0u,
-                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0));
-            if (reply == nullptr) {
-                return {};
-            }
-            const std::size_t length = reply->size;
-            std::free(reply);
-            return convertServerPixels(static_cast<const std::uint8_t*>(address), length, w, h,
-                                       layout, msbFirst);
-        }
-        auto* reply = fetch(c, xcb_get_image_reply,
-                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, w, h, ~0u));
-        if (reply == nullptr) {
-            return {};
-        }
-        QImage image = convertServerPixels(
-            xcb_get_image_data(reply), static_cast<std::size_t>(xcb_get_image_data_length(reply)),
-            w, h, layout, msbFirst);
-        std::free(reply);
-        return image;
+        return readServerImage(x11->get(), drawable, rect, layout,
+                               shmPresent && shmEnabled ? &segment : nullptr);
     }
 };
 
@@ -131,8 +49,8 @@ ScreenGrabber* ScreenGrabber::shared() {
         return nullptr;
     }
     if (grabber && grabber->d->x11 != x11) {
-        // The connection was reopened: the old segment belongs to a dead one.
-        grabber->d->dropSegment(false);
+        // The connection was reopened: the old grabber and its segment belong
+        // to a dead one.
         grabber.reset();
     }
     if (!grabber) {
@@ -171,9 +89,7 @@ ScreenGrabber::ScreenGrabber() : d(std::make_unique<State>()) {
 
 // At exit the connection may already be closed; the server lets go of the
 // segment when the connection ends, and it was marked for removal at birth.
-ScreenGrabber::~ScreenGrabber() {
-    d->dropSegment(false);
-}
+ScreenGrabber::~ScreenGrabber() = default;
 
 QSize ScreenGrabber::rootSize() const {
     const xcb_screen_t* screen = d->x11->screen();
@@ -274,7 +190,7 @@ void ScreenGrabber::setSharedMemoryEnabled(bool enabled) {
 }
 
 bool ScreenGrabber::sharedMemoryEnabled() const {
-    return d->shmEnabled && d->shmPresent;
+    return d->shmEnabled && d->shmPresent && !d->segment.refused();
 }
 
 } // namespace platform

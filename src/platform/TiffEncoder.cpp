@@ -1,5 +1,7 @@
 #include "platform/TiffEncoder.h"
 
+#include "platform/ImageAlpha.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -71,19 +73,6 @@ int quiet(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
 
-bool usesAlpha(const QImage& image) {
-    if (!image.hasAlphaChannel()) {
-        return false;
-    }
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 255; })) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dotsPerInch) {
@@ -91,7 +80,7 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dotsP
         return std::nullopt;
     }
     try {
-        const bool alpha = usesAlpha(source);
+        const bool alpha = hasTranslucentPixels(source);
         // RGB888 and RGBA8888 hold exactly the bytes of a TIFF scanline.
         const QImage image =
             source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);

@@ -97,6 +97,18 @@ QImage colourful(int width, int height, bool alpha) {
     return image;
 }
 
+// Opaque on the left, translucent on the right, in a format of 64 bits a pixel.
+QImage translucentRightHalf() {
+    QImage image(4, 2, QImage::Format_RGBA64);
+    image.fill(Qt::white);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 2; x < image.width(); ++x) {
+            image.setPixelColor(x, y, QColor(10, 20, 30, 128));
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 TEST(TiffEncoder, WritesPixelsAndTheResolutionOfTheScale) {
@@ -111,6 +123,7 @@ TEST(TiffEncoder, WritesPixelsAndTheResolutionOfTheScale) {
         {"alpha at scale 1", colourful(5, 9, true), 72, 4},
         {"alpha format, all opaque", colourful(5, 9, false).convertToFormat(QImage::Format_ARGB32),
          72, 3},
+        {"alpha in a 64-bit format", translucentRightHalf(), 72, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

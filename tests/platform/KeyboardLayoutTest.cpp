@@ -74,6 +74,17 @@ TEST_F(KeyboardLayoutTest, WithoutAnXServerUsesTheSystemDefaultLayout) {
     EXPECT_EQ(KeyboardLayout::character(kKeyA), "a");
 }
 
+// The character of the A key once it is `expected`, or after 5 s what it is
+// then: the layout follows the server's change when its event arrives.
+QString waitForKeyA(const QString& expected) {
+    QElapsedTimer timer;
+    timer.start();
+    while (KeyboardLayout::character(kKeyA) != expected && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return KeyboardLayout::character(kKeyA);
+}
+
 // Runs only on a real X server (the x11 rig): follows the server's keymap as
 // setxkbmap changes it.
 TEST(KeyboardLayoutOnX11, FollowsTheServerLayout) {
@@ -83,18 +94,10 @@ TEST(KeyboardLayoutOnX11, FollowsTheServerLayout) {
     const auto setLayout = [](const char* layout) {
         ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", layout}), 0);
     };
-    const auto waitFor = [](const QString& expected) {
-        QElapsedTimer timer;
-        timer.start();
-        while (KeyboardLayout::character(kKeyA) != expected && timer.elapsed() < 5000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return KeyboardLayout::character(kKeyA);
-    };
     setLayout("us");
-    EXPECT_EQ(waitFor("a"), "a");
+    EXPECT_EQ(waitForKeyA("a"), "a");
     setLayout("fr");
-    EXPECT_EQ(waitFor("q"), "q");
+    EXPECT_EQ(waitForKeyA("q"), "q");
     EXPECT_EQ(KeyboardLayout::character(kKey2), "é");
 
     // A fixed layout wins over the server's until it is cleared.
@@ -103,7 +106,7 @@ TEST(KeyboardLayoutOnX11, FollowsTheServerLayout) {
     KeyboardLayout::useLayoutForTesting({});
     EXPECT_EQ(KeyboardLayout::character(kKeyA), "q");
     setLayout("us");
-    EXPECT_EQ(waitFor("a"), "a");
+    EXPECT_EQ(waitForKeyA("a"), "a");
 }
 
 // Locks the core keyboard to a group, as a layout switcher would.
@@ -127,15 +130,7 @@ TEST(KeyboardLayoutOnX11, FollowsTheActiveGroup) {
         GTEST_SKIP() << "needs an X server";
     }
     ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", "fr,us"}), 0);
-    const auto waitFor = [](const QString& expected) {
-        QElapsedTimer timer;
-        timer.start();
-        while (KeyboardLayout::character(kKeyA) != expected && timer.elapsed() < 5000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return KeyboardLayout::character(kKeyA);
-    };
-    EXPECT_EQ(waitFor("q"), "q");
+    EXPECT_EQ(waitForKeyA("q"), "q");
     ASSERT_TRUE(lockGroup(1));
     EXPECT_EQ(KeyboardLayout::character(kKeyA), "a");
     EXPECT_EQ(KeyboardLayout::character(kKey2), "2");

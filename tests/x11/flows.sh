@@ -10,45 +10,19 @@
 # folder, in the rig's scratch space, and each case's own settings are added
 # here.
 set -euo pipefail
-app=${VEXLIN_APP:?}
+# shellcheck source=tests/x11/lib.sh
+source "$(dirname "$0")/lib.sh"
 case_name=$1
 target_program=${2:?}
 probe=${3:?}
-scratch=${VEXLIN_RIG_HOME:?}
-conf="$XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf"
-shots="$scratch/shots"
-log="$scratch/app.log"
-work="$scratch/work"
-mkdir -p "$shots" "$work"
-echo "saveFolderBookmark=$shots" >>"$conf"
+save_to_shots
 
-fail() {
-    echo "FAIL: $*"
-    [ -f "$log" ] && sed 's/^/  app: /' "$log"
-    exit 1
-}
-
-pid=""
 targets=()
 cleanup() {
-    [ -z "$pid" ] || kill -TERM "$pid" 2>/dev/null || true
-    [ -z "$pid" ] || wait "$pid" 2>/dev/null || true
+    stop_app
     for t in "${targets[@]}"; do kill "$t" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-
-setting() { echo "$1=$2" >>"$conf"; }
-
-start_app() {
-    VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
-    pid=$!
-    for _ in $(seq 1 200); do
-        grep -q "hotkeys conflicts=" "$log" 2>/dev/null && return 0
-        kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
-        sleep 0.05
-    done
-    fail "the program did not register its hot keys"
-}
 
 # start_target X Y W H: a window whose client area shows the pattern at X,Y.
 # A window manager that is still starting may drop the first map request, so
@@ -73,32 +47,6 @@ start_target() {
     sleep 0.5 # placed and drawn by the window manager
 }
 
-wait_for() { # tenths of a second, command…
-    local tries=$1
-    shift
-    for _ in $(seq 1 "$tries"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Everything in the save folder, hidden files too: a temporary file left
-# behind counts.
-files() { find "$shots" -mindepth 1 -maxdepth 1 | sort; }
-# Exactly one entry, and a finished one (not a hidden temporary file).
-one_file() {
-    local all
-    all=$(files)
-    [ -n "$all" ] && [ "$(wc -l <<<"$all")" = 1 ] && [[ "$(basename "$all")" != .* ]]
-}
-size_of() { identify -format '%wx%h' "$1"; }
-# Pixels that differ between two pictures (alpha left out).
-differing() {
-    convert "$1" -alpha off "$work/a.png"
-    convert "$2" -alpha off "$work/b.png"
-    compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
-}
 expect_same() { # picture reference what
     local d
     d=$(differing "$1" "$2")
@@ -106,34 +54,6 @@ expect_same() { # picture reference what
 }
 # The part W×H+X+Y of the screen as another program reads it now.
 screen_part() { import -window root -crop "$1" +repage "$2"; }
-
-no_failure_traced() {
-    if grep -q "step-failed" "$log"; then fail "a capture step failed"; fi
-    kill -0 "$pid" 2>/dev/null || fail "the program ended"
-}
-
-# The windows of the program that are mapped now.
-our_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true; }
-
-# A drag as a hand makes it.
-drag() { # x1 y1 x2 y2
-    xdotool mousemove "$1" "$2"
-    sleep 0.15
-    xdotool mousedown 1
-    sleep 0.05
-    xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
-    sleep 0.05
-    xdotool mousemove "$3" "$4"
-    sleep 0.05
-    xdotool mouseup 1
-}
-
-# Waits until the selection overlay is up (one override-redirect window per display).
-overlay_up() { [ -n "$(our_windows)" ]; }
-wait_for_overlay() {
-    wait_for 30 overlay_up || fail "no selection overlay after the hot key"
-    sleep 0.3
-}
 
 clipboard_png() { # → file; true once the clipboard holds a PNG
     xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [ -s "$1" ] &&
@@ -179,8 +99,7 @@ area_copy)
     drag 100 100 300 250
     wait_for 30 clipboard_png "$work/clip.png" || fail "no PNG on the clipboard"
     [ "$(size_of "$work/clip.png")" = 200x150 ] || fail "the clipboard holds $(size_of "$work/clip.png")"
-    wait_for 20 bash -c '[ -z "$(xdotool search --onlyvisible --pid '"$pid"' 2>/dev/null)" ]' ||
-        fail "the overlay is still shown"
+    wait_for 20 no_window_shown || fail "the overlay is still shown"
     screen_part 200x150+100+100 "$work/screen.png"
     expect_same "$work/clip.png" "$work/screen.png" "the copied area"
     sleep 0.5
@@ -297,8 +216,7 @@ display_removed)
     wait_for_overlay
     overlays=$(our_windows)
     xrandr --delmonitor vexlin-1 >/dev/null
-    gone() { [ -z "$(our_windows)" ]; }
-    wait_for 30 gone || fail "the overlay stayed after its display went away"
+    wait_for 30 no_window_shown || fail "the overlay stayed after its display went away"
     sleep 0.5
     [ -z "$(files)" ] || fail "a file was written: $(files)"
     grep -q "Vexlin Capture couldn" "$log" && fail "an alert was shown"

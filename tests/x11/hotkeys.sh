@@ -3,6 +3,8 @@
 # same keys and against key presses from xdotool.
 #   hotkeys.sh CASE DRIVER PROBE
 set -euo pipefail
+# shellcheck source=tests/x11/lib.sh
+source "$(dirname "$0")/lib.sh"
 case_name=$1 driver=$2 probe=$3
 
 # With nothing stored the shortcuts are the defaults: Shift+Option+Command
@@ -10,17 +12,14 @@ case_name=$1 driver=$2 probe=$3
 # with Control added on 4, 5, 3 for the three copies.
 defaults='{}'
 
-fail() { echo "FAIL: $*"; exit 1; }
-
 # The rest relies on xdotool's super and alt being Mod4 and Mod1, as the
 # program's modifier mapping has it.
 xmodmap -pm | grep -E '^mod1 ' | grep -q 'Alt_L' || fail "Alt_L is not on Mod1"
 xmodmap -pm | grep -E '^mod4 ' | grep -q 'Super_L' || fail "Super_L is not on Mod4"
 
 driver_pid=""
-holder_pid=""
 cleanup() {
-    for pid in $driver_pid $holder_pid; do kill "$pid" 2>/dev/null || true; done
+    for p in $driver_pid $holder; do kill "$p" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
@@ -47,14 +46,6 @@ stop_driver() {
     send quit
     wait "$driver_pid" || fail "the driver did not end cleanly"
     driver_pid=""
-}
-
-# probe_says STATUS MODIFIERS KEY: the probe's exit status must be STATUS.
-probe_says() {
-    local want=$1 status=0 out
-    shift
-    out=$("$probe" "$@") || status=$?
-    [ "$status" = "$want" ] || fail "probe $*: status $status, not $want; it said: $(tr '\n' ' ' <<<"$out")"
 }
 
 case "$case_name" in
@@ -93,14 +84,7 @@ held_keys_refuse_others)
     ;;
 
 taken_key_is_a_conflict)
-    held="$VEXLIN_RIG_HOME/holder.out"
-    "$probe" --hold shift+alt+super 4 >"$held" &
-    holder_pid=$!
-    for _ in $(seq 50); do
-        grep -q holding "$held" && break
-        sleep 0.1
-    done
-    [ "$(grep -c granted "$held")" = 4 ] || fail "the probe could not grab: $(cat "$held")"
+    hold_with_probe shift+alt+super 4
 
     start_driver
     send follow
@@ -128,9 +112,9 @@ taken_key_is_a_conflict)
     expect_quiet
 
     # Once the probe is gone, the next registration gets area too.
-    kill "$holder_pid"
-    wait "$holder_pid" || true
-    holder_pid=""
+    kill "$holder"
+    wait "$holder" || true
+    holder=""
     send "register $defaults"
     expect "registered conflicts=-"
     xdotool key shift+alt+super+4

@@ -7,67 +7,23 @@
 #
 #   shell.sh CASE HOTKEY_PROBE
 set -euo pipefail
-app=${VEXLIN_APP:?}
+# shellcheck source=tests/x11/lib.sh
+source "$(dirname "$0")/lib.sh"
 case_name=$1
 probe=${2:?}
-scratch=${VEXLIN_RIG_HOME:?}
-log="$scratch/app.log"
 
-fail() { echo "FAIL: $*"; [ -f "$log" ] && sed 's/^/  app: /' "$log"; exit 1; }
-
-pid=""
-holder=""
-stop_app() {
-    [ -n "$pid" ] || return 0
-    kill -TERM "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    pid=""
-}
 cleanup() {
     stop_app
     [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
 }
 trap cleanup EXIT
 
-# probe_says STATUS MODIFIERS KEY: another client's grab of the key, in every
-# lock variant, ends with STATUS (0 all granted, 3 all refused with BadAccess).
-probe_says() {
-    local want=$1 status=0 out
-    shift
-    out=$("$probe" "$@") || status=$?
-    [ "$status" = "$want" ] || fail "probe $*: status $status, not $want: $(tr '\n' ' ' <<<"$out")"
-}
-
-start_app() {
-    VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
-    pid=$!
-    # Ready once the hot keys are registered (the trace's first line).
-    for _ in $(seq 1 100); do
-        grep -q "hotkeys conflicts=" "$log" 2>/dev/null && return 0
-        kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
-        sleep 0.05
-    done
-    fail "the program did not register its hot keys"
-}
-
-# Mapped top-level windows of the process.
-visible_windows() { xdotool search --onlyvisible --pid "$1" 2>/dev/null || true; }
-
-wait_for() { # seconds, command…
-    local deadline=$(($(date +%s%N) + ${1/./} * 100000000))
-    shift
-    while ! "$@"; do
-        [ "$(date +%s%N)" -lt "$deadline" ] || return 1
-        sleep 0.05
-    done
-}
-
 case "$case_name" in
 starts_hidden)
     start_app
     sleep 1
     kill -0 "$pid" || fail "the program did not keep running"
-    [ -z "$(visible_windows "$pid")" ] || fail "a window is shown at start: $(visible_windows "$pid")"
+    [ -z "$(our_windows)" ] || fail "a window is shown at start: $(our_windows)"
     # Nothing else on the screen belongs to us either: no mapped top-level
     # window carries our class.
     [ -z "$(xdotool search --onlyvisible --class vexlin-capture 2>/dev/null || true)" ] ||
@@ -77,19 +33,19 @@ starts_hidden)
     ;;
 reopen)
     start_app
-    [ -z "$(visible_windows "$pid")" ] || fail "a window is shown at start"
+    [ -z "$(our_windows)" ] || fail "a window is shown at start"
     status=0
     timeout 10 "$app" >"$scratch/second.log" 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "the second start exited with $status"
     [ ! -s "$scratch/second.log" ] || fail "the second start printed: $(cat "$scratch/second.log")"
     settings_shown() { xdotool search --onlyvisible --pid "$pid" --name "Settings" >/dev/null 2>&1; }
-    wait_for 3 settings_shown || fail "the first program did not open its settings"
+    wait_for 30 settings_shown || fail "the first program did not open its settings"
     kill -0 "$pid" || fail "the first program ended"
     # With a window shown, another start changes nothing.
-    before=$(visible_windows "$pid" | wc -l)
+    before=$(our_windows | wc -l)
     timeout 10 "$app" || fail "the third start failed"
     sleep 0.5
-    [ "$(visible_windows "$pid" | wc -l)" -eq "$before" ] || fail "a third start opened another window"
+    [ "$(our_windows | wc -l)" -eq "$before" ] || fail "a third start opened another window"
     ;;
 holds_hot_keys)
     start_app
@@ -99,19 +55,12 @@ holds_hot_keys)
     probe_says 0 shift+alt+super 4
     ;;
 taken_hot_key)
-    held="$scratch/holder.out"
-    "$probe" --hold shift+alt+super 4 >"$held" &
-    holder=$!
-    for _ in $(seq 50); do
-        grep -q holding "$held" && break
-        sleep 0.1
-    done
-    [ "$(grep -c granted "$held")" = 4 ] || fail "the probe could not grab: $(cat "$held")"
+    hold_with_probe shift+alt+super 4
     start_app
     grep -q "coordinator: hotkeys conflicts=area$" "$log" || fail "area is not reported as a conflict"
     xdotool key shift+alt+super+5
     reached() { grep -q "coordinator: window fromMenu=false start" "$log"; }
-    wait_for 2 reached || fail "Shift+Alt+Super+5 did not reach the coordinator as window"
+    wait_for 20 reached || fail "Shift+Alt+Super+5 did not reach the coordinator as window"
     # The held key stays the other client's.
     xdotool key shift+alt+super+4
     sleep 0.3
@@ -123,7 +72,7 @@ self_timer)
     xdotool key shift+alt+super+4
     panel=""
     find_panel() {
-        for w in $(visible_windows "$pid"); do
+        for w in $(our_windows); do
             geometry=$(xwininfo -id "$w")
             width=$(awk '/Width:/ {print $2}' <<<"$geometry")
             height=$(awk '/Height:/ {print $2}' <<<"$geometry")
@@ -136,7 +85,7 @@ self_timer)
         done
         return 1
     }
-    wait_for 2 find_panel || fail "no 96x96 self-timer panel after the area hot key"
+    wait_for 20 find_panel || fail "no 96x96 self-timer panel after the area hot key"
     # Centred on the 1920x1080 screen: (960 - 48, 540 - 48).
     [ "$x" = 912 ] && [ "$y" = 492 ] || fail "the panel is at $x,$y, not centred"
     grep -q "coordinator: area fromMenu=false self-timer-start seconds=3" "$log" ||
@@ -145,7 +94,7 @@ self_timer)
 
     xdotool key Escape
     panel_gone() { ! xwininfo -id "$panel" 2>/dev/null | grep -q IsViewable; }
-    wait_for 0.5 panel_gone || fail "the panel is still shown 0.5 s after Escape"
+    wait_for 5 panel_gone || fail "the panel is still shown 0.5 s after Escape"
     sleep 3.5 # past the end of the countdown
     grep -q "coordinator: area self-timer-cancelled" "$log" || fail "the countdown was not cancelled"
     if grep -qE "coordinator: area (fromMenu=false start|self-timer-fired|step )" "$log"; then

@@ -1,0 +1,124 @@
+# shellcheck shell=bash
+# Shared by the end-to-end scripts in this folder, sourced after
+# `set -euo pipefail`: where things are, how the program is started and
+# stopped, waiting, and the xdotool and picture helpers. The probe helpers
+# call the hot-key probe the script names in $probe.
+app=${VEXLIN_APP:?}
+scratch=${VEXLIN_RIG_HOME:?}
+conf="$XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf"
+log="$scratch/app.log" # the program's output
+shots="$scratch/shots" # the save folder, once save_to_shots has set it
+work="$scratch/work"
+
+# Ends the test; the program's output, if it ran, helps to tell why.
+fail() {
+    echo "FAIL: $*"
+    [ -f "$log" ] && sed 's/^/  app: /' "$log"
+    exit 1
+}
+
+setting() { echo "$1=$2" >>"$conf"; }
+
+# The program saves to $shots; $work holds the test's own files.
+save_to_shots() {
+    mkdir -p "$shots" "$work"
+    setting saveFolderBookmark "$shots"
+}
+
+wait_for() { # tenths of a second, command…
+    local deadline=$(($(date +%s%N) + $1 * 100000000))
+    shift
+    while ! "$@"; do
+        [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# The program, tracing its coordinator to $log; ready once its hot keys are
+# registered (the trace's first line).
+pid=""
+start_app() {
+    VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
+    pid=$!
+    for _ in $(seq 1 200); do
+        grep -q "hotkeys conflicts=" "$log" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
+        sleep 0.05
+    done
+    fail "the program did not register its hot keys"
+}
+stop_app() {
+    [ -n "$pid" ] || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    pid=""
+}
+
+no_failure_traced() {
+    if grep -q "step-failed" "$log"; then fail "a capture step failed"; fi
+    kill -0 "$pid" 2>/dev/null || fail "the program ended"
+}
+
+# The windows of the program that are mapped now.
+our_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true; }
+no_window_shown() { [ -z "$(our_windows)" ]; }
+
+# Waits until the selection overlay is up (one override-redirect window per display).
+overlay_up() { [ -n "$(our_windows)" ]; }
+wait_for_overlay() {
+    wait_for 30 overlay_up || fail "no selection overlay after the hot key"
+    sleep 0.3
+}
+
+# A drag as a hand makes it.
+drag() { # x1 y1 x2 y2
+    xdotool mousemove "$1" "$2"
+    sleep 0.15
+    xdotool mousedown 1
+    sleep 0.05
+    xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
+    sleep 0.05
+    xdotool mousemove "$3" "$4"
+    sleep 0.05
+    xdotool mouseup 1
+}
+
+# probe_says STATUS MODIFIERS KEY: another client's grab of the key, in every
+# lock variant, ends with STATUS (0 all granted, 3 all refused with BadAccess).
+probe_says() {
+    local want=$1 status=0 out
+    shift
+    out=$("$probe" "$@") || status=$?
+    [ "$status" = "$want" ] || fail "probe $*: status $status, not $want; it said: $(tr '\n' ' ' <<<"$out")"
+}
+
+# hold_with_probe MODIFIERS KEY: another client grabs the key and keeps it
+# until $holder is ended.
+holder=""
+hold_with_probe() {
+    local held="$scratch/holder.out"
+    "$probe" --hold "$1" "$2" >"$held" &
+    holder=$!
+    for _ in $(seq 50); do
+        grep -q holding "$held" && break
+        sleep 0.1
+    done
+    [ "$(grep -c granted "$held")" = 4 ] || fail "the probe could not grab: $(cat "$held")"
+}
+
+# Everything in the save folder, hidden files too: a temporary file left
+# behind counts.
+files() { find "$shots" -mindepth 1 -maxdepth 1 | sort; }
+# Exactly one entry, and a finished one (not a hidden temporary file).
+one_file() {
+    local all
+    all=$(files)
+    [ -n "$all" ] && [ "$(wc -l <<<"$all")" = 1 ] && [[ "$(basename "$all")" != .* ]]
+}
+size_of() { identify -format '%wx%h' "$1"; }
+# Pixels that differ between two pictures (alpha left out).
+differing() {
+    convert "$1" -alpha off "$work/a.png"
+    convert "$2" -alpha off "$work/b.png"
+    compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
+}
