@@ -3,9 +3,9 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+// libtesseract runs its OpenMP teams on GCC's runtime (libgomp): the limit is
+// set there, whichever compiler builds this file.
+extern "C" void omp_set_max_active_levels(int levels);
 
 namespace platform {
 
@@ -57,12 +57,10 @@ std::optional<std::vector<TextLine>> TesseractEngine::readLines(const QImage& gr
         }
         return std::nullopt;
     }
-#ifdef _OPENMP
     // The engine's own OpenMP teams spin while they wait; on a busy machine
     // that made one page take minutes instead of seconds. We run several
     // engines side by side instead, each on one thread.
     omp_set_max_active_levels(0);
-#endif
     api_->SetImage(grey.constBits(), grey.width(), grey.height(), 1,
                    static_cast<int>(grey.bytesPerLine()));
     api_->SetSourceResolution(sourceResolution);
