@@ -20,12 +20,12 @@ constexpr std::array<ActionInfo, 9> kActions{{
     {CaptureAction::window, "window", QT_TRANSLATE_NOOP("CaptureAction", "Capture Window"), false},
     {CaptureAction::fullscreen, "fullscreen",
      QT_TRANSLATE_NOOP("CaptureAction", "Capture Fullscreen"), false},
-    {CaptureAction::scrolling, "scrolling",
-     QT_TRANSLATE_NOOP("CaptureAction", "Scrolling Capture"), false},
+    {CaptureAction::scrolling, "scrolling", QT_TRANSLATE_NOOP("CaptureAction", "Scrolling Capture"),
+     false},
     {CaptureAction::text, "text", QT_TRANSLATE_NOOP("CaptureAction", "Capture Text (OCR)"), false},
     {CaptureAction::record, "record", QT_TRANSLATE_NOOP("CaptureAction", "Record Screen"), false},
-    {CaptureAction::areaCopy, "areaCopy",
-     QT_TRANSLATE_NOOP("CaptureAction", "Capture Area & Copy"), true},
+    {CaptureAction::areaCopy, "areaCopy", QT_TRANSLATE_NOOP("CaptureAction", "Capture Area & Copy"),
+     true},
     {CaptureAction::windowCopy, "windowCopy",
      QT_TRANSLATE_NOOP("CaptureAction", "Capture Window & Copy"), true},
     {CaptureAction::fullscreenCopy, "fullscreenCopy",
@@ -33,28 +33,38 @@ constexpr std::array<ActionInfo, 9> kActions{{
 }};
 
 constexpr std::array<CaptureAction, 9> kAll{
-    CaptureAction::area,     CaptureAction::window,     CaptureAction::fullscreen,
-    CaptureAction::scrolling, CaptureAction::text,      CaptureAction::record,
-    CaptureAction::areaCopy, CaptureAction::windowCopy, CaptureAction::fullscreenCopy};
+    CaptureAction::area,      CaptureAction::window,     CaptureAction::fullscreen,
+    CaptureAction::scrolling, CaptureAction::text,       CaptureAction::record,
+    CaptureAction::areaCopy,  CaptureAction::windowCopy, CaptureAction::fullscreenCopy};
 
-constexpr std::array<CaptureAction, 6> kMenuOrder{
-    CaptureAction::area,      CaptureAction::fullscreen, CaptureAction::window,
-    CaptureAction::scrolling, CaptureAction::text,       CaptureAction::record};
+constexpr std::array<CaptureAction, 6> kMenuOrder{CaptureAction::area,   CaptureAction::fullscreen,
+                                                  CaptureAction::window, CaptureAction::scrolling,
+                                                  CaptureAction::text,   CaptureAction::record};
 
 constexpr std::array<CaptureAction, 3> kCopyActions{
     CaptureAction::areaCopy, CaptureAction::windowCopy, CaptureAction::fullscreenCopy};
 
-const ActionInfo& info(CaptureAction action) { return kActions.at(static_cast<size_t>(action)); }
+const ActionInfo& info(CaptureAction action) {
+    return kActions.at(static_cast<size_t>(action));
+}
 
 } // namespace
 
 namespace captureActions {
-std::span<const CaptureAction> allCases() { return kAll; }
-std::span<const CaptureAction> menuOrder() { return kMenuOrder; }
-std::span<const CaptureAction> copyActions() { return kCopyActions; }
+std::span<const CaptureAction> allCases() {
+    return kAll;
+}
+std::span<const CaptureAction> menuOrder() {
+    return kMenuOrder;
+}
+std::span<const CaptureAction> copyActions() {
+    return kCopyActions;
+}
 } // namespace captureActions
 
-QString rawValue(CaptureAction action) { return QString::fromLatin1(info(action).raw); }
+QString rawValue(CaptureAction action) {
+    return QString::fromLatin1(info(action).raw);
+}
 
 std::optional<CaptureAction> captureActionFromRawValue(const QString& raw) {
     for (const ActionInfo& entry : kActions) {
@@ -65,7 +75,9 @@ std::optional<CaptureAction> captureActionFromRawValue(const QString& raw) {
     return std::nullopt;
 }
 
-int index(CaptureAction action) { return static_cast<int>(action); }
+int index(CaptureAction action) {
+    return static_cast<int>(action);
+}
 
 std::optional<CaptureAction> captureActionFromIndex(int index) {
     if (index < 0 || index >= static_cast<int>(kAll.size())) {
@@ -74,7 +86,9 @@ std::optional<CaptureAction> captureActionFromIndex(int index) {
     return kAll[static_cast<size_t>(index)];
 }
 
-bool copiesOnly(CaptureAction action) { return info(action).copiesOnly; }
+bool copiesOnly(CaptureAction action) {
+    return info(action).copiesOnly;
+}
 
 QString title(CaptureAction action) {
     return QCoreApplication::translate("CaptureAction", info(action).title);

@@ -1,8 +1,8 @@
+#include "shell/AppDelegate.h"
 #include "app/Capture.h"
 #include "app/FilePanels.h"
 #include "editor/EditorWindowController.h"
 #include "settings/SettingsWindowController.h"
-#include "shell/AppDelegate.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
