@@ -6,7 +6,7 @@
 #include "capture/ScreenCapturer.h"
 #include "capture/ScreenGeometry.h"
 #include "capture/ScrollingCaptureSession.h"
-#include "capture/SelectionSession.h"
+#include "capture/SelectionOpening.h"
 #include "capture/TextAndRecordingFlows.h"
 #include "capture/UnbuiltCaptureFlows.h"
 #include "capture/WindowList.h"
@@ -20,31 +20,8 @@ namespace {
 
 std::variant<ScrollingFlows::SelectionHandle, CaptureError>
 openSelection(SelectionMode mode, ScrollingFlows::SelectionCompletion completion) {
-    if (ScreenGeometry::captureDisplays().isEmpty()) {
-        return CaptureError::noDisplays;
-    }
-    auto taken = ScreenCapturer::displaySnapshots(QGuiApplication::screens(), false,
-                                                  ScreenCapturer::keepSet());
-    if (const auto* error = std::get_if<CaptureError>(&taken)) {
-        return *error;
-    }
-    std::vector<DisplaySnapshot> snapshots =
-        std::move(std::get<std::vector<DisplaySnapshot>>(taken));
-    SelectionSession::Sources sources;
-    sources.windows = [] { return WindowList::copyWindowInfo(); };
-    sources.windowPicture = [](std::uint32_t) { return std::optional<SelectionPicture>(); };
-    const app::Preferences& preferences = app::Preferences::shared();
-    SelectionSession::Options options;
-    options.mode = mode;
-    options.showsMagnifier = preferences.showMagnifier();
-    options.showsCrosshair = preferences.showCrosshair();
     // The capture reads the screen itself once the overlay is gone.
-    options.takesPictures = false;
-    auto session = std::make_unique<SelectionSession>(
-        std::move(snapshots), WindowList::copyWindowInfo(), options, std::move(sources),
-        app::HotKeyCenter::shared());
-    session->begin(std::move(completion));
-    return ScrollingFlows::SelectionHandle(session.release());
+    return openCaptureSelection(mode, false, QString(), std::move(completion));
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "capture/CoordinatorTrace.h"
 #include "capture/ScreenCapturer.h"
 #include "capture/ScreenGeometry.h"
-#include "capture/SelectionSession.h"
+#include "capture/SelectionOpening.h"
 #include "capture/UnbuiltCaptureFlows.h"
 #include "capture/WindowList.h"
 
@@ -22,41 +22,9 @@ using Purpose = CaptureCoordinator::Purpose;
 std::variant<TextAndRecordingFlows::SelectionHandle, CaptureError>
 openSelection(SelectionMode mode, Purpose purpose,
               TextAndRecordingFlows::SelectionCompletion completion) {
-    if (ScreenGeometry::captureDisplays().isEmpty()) {
-        return CaptureError::noDisplays;
-    }
-    // The displays as they are before the overlay covers them: the overlay
-    // shows these pictures, and areas are cut from them.
-    auto taken = ScreenCapturer::displaySnapshots(QGuiApplication::screens(), false,
-                                                  ScreenCapturer::keepSet());
-    if (const auto* error = std::get_if<CaptureError>(&taken)) {
-        return *error;
-    }
-    std::vector<DisplaySnapshot> snapshots =
-        std::move(std::get<std::vector<DisplaySnapshot>>(taken));
-
-    SelectionSession::Sources sources;
-    sources.windows = [] { return WindowList::copyWindowInfo(); };
-    sources.windowPicture = [snapshots](std::uint32_t id) -> std::optional<SelectionPicture> {
-        auto picture = ScreenCapturer::windowImage(id, snapshots);
-        if (auto* alone = std::get_if<WindowPicture>(&picture)) {
-            return SelectionPicture{alone->image, alone->scale, true};
-        }
-        return std::nullopt;
-    };
-    const app::Preferences& preferences = app::Preferences::shared();
-    SelectionSession::Options options;
-    options.mode = mode;
-    options.showsMagnifier = preferences.showMagnifier();
-    options.showsCrosshair = preferences.showCrosshair();
-    options.takesPictures = TextAndRecordingFlows::takesPictures(purpose);
-    options.hint = TextAndRecordingFlows::selectionHint(purpose);
-
-    auto session = std::make_unique<SelectionSession>(
-        std::move(snapshots), WindowList::copyWindowInfo(), options, std::move(sources),
-        app::HotKeyCenter::shared());
-    session->begin(std::move(completion));
-    return TextAndRecordingFlows::SelectionHandle(session.release());
+    return openCaptureSelection(mode, TextAndRecordingFlows::takesPictures(purpose),
+                                TextAndRecordingFlows::selectionHint(purpose),
+                                std::move(completion));
 }
 
 } // namespace
