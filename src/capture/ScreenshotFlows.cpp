@@ -58,13 +58,7 @@ ScreenshotFlows::Services ScreenshotFlows::defaultServices() {
 ScreenshotFlows::ScreenshotFlows(Services services)
     : services_(std::move(services)), delivery_(services_.delivery) {}
 
-ScreenshotFlows::~ScreenshotFlows() {
-    alive_.reset();
-    if (selection_) {
-        // Its outcome can no longer be taken; the overlay goes with it.
-        selection_.release()->deleteLater();
-    }
-}
+ScreenshotFlows::~ScreenshotFlows() = default;
 
 CaptureFailure ScreenshotFlows::failureOf(CaptureError error) {
     return {errorDescription(error), false};
@@ -89,28 +83,20 @@ std::optional<CaptureFailure> ScreenshotFlows::select(CaptureCoordinator& coordi
         }
         return UnbuiltCaptureFlows::unavailable();
     }
-    const std::weak_ptr<bool> alive = alive_;
-    const QPointer<CaptureCoordinator> owner(&coordinator);
-    auto opened = services_.openSelection(mode == CaptureCoordinator::SelectionMode::window
-                                              ? SelectionMode::window
-                                              : SelectionMode::area,
-                                          [this, alive, owner](const SelectionOutcome& outcome) {
-                                              if (alive.expired()) {
-                                                  return;
-                                              }
-                                              if (selection_) {
-                                                  // Called from the event loop, never from inside
-                                                  // the session.
-                                                  selection_.release()->deleteLater();
-                                              }
-                                              if (owner) {
-                                                  selectionEnded(*owner, outcome);
-                                              }
-                                          });
-    if (const auto* error = std::get_if<CaptureError>(&opened)) {
+    const SelectionMode selectionMode = mode == CaptureCoordinator::SelectionMode::window
+                                            ? SelectionMode::window
+                                            : SelectionMode::area;
+    const auto error = selection_.open(
+        [this, selectionMode](HeldSelection::Completion completion) {
+            return services_.openSelection(selectionMode, std::move(completion));
+        },
+        coordinator,
+        [this](CaptureCoordinator& owner, const SelectionOutcome& outcome) {
+            selectionEnded(owner, outcome);
+        });
+    if (error) {
         return failureOf(*error);
     }
-    selection_ = std::move(std::get<SelectionHandle>(opened));
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include "capture/CaptureCoordinator.h"
 #include "capture/CaptureError.h"
 #include "capture/ScreenshotDelivery.h"
+#include "capture/SelectionOpening.h"
 #include "capture/SelectionTypes.h"
 
 #include <QDateTime>
@@ -57,7 +58,7 @@ public:
                                          CaptureCoordinator::Purpose purpose) override;
 
     // Whether a selection overlay is open.
-    bool isSelecting() const { return selection_ != nullptr; }
+    bool isSelecting() const { return selection_.isOpen(); }
 
     static CaptureFailure failureOf(CaptureError error);
 
@@ -68,9 +69,7 @@ private:
 
     Services services_;
     ScreenshotDelivery delivery_;
-    SelectionHandle selection_;
-    // Completions check it: an overlay may outlive us by a queued call.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    HeldSelection selection_;
 };
 
 } // namespace capture

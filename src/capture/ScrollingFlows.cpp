@@ -48,9 +48,6 @@ ScrollingFlows::ScrollingFlows(Services services)
 
 ScrollingFlows::~ScrollingFlows() {
     alive_.reset();
-    if (selection_) {
-        selection_.release()->deleteLater();
-    }
 }
 
 std::optional<CaptureFailure> ScrollingFlows::captureFullScreen(CaptureCoordinator& coordinator) {
@@ -69,26 +66,20 @@ std::optional<CaptureFailure> ScrollingFlows::select(CaptureCoordinator& coordin
         }
         return UnbuiltCaptureFlows::unavailable();
     }
-    const std::weak_ptr<bool> alive = alive_;
-    const QPointer<CaptureCoordinator> owner(&coordinator);
-    auto opened = services_.openSelection(mode == CaptureCoordinator::SelectionMode::window
-                                              ? SelectionMode::window
-                                              : SelectionMode::area,
-                                          [this, alive, owner](const SelectionOutcome& outcome) {
-                                              if (alive.expired()) {
-                                                  return;
-                                              }
-                                              if (selection_) {
-                                                  selection_.release()->deleteLater();
-                                              }
-                                              if (owner) {
-                                                  startScrolling(*owner, outcome);
-                                              }
-                                          });
-    if (const auto* error = std::get_if<CaptureError>(&opened)) {
+    const SelectionMode selectionMode = mode == CaptureCoordinator::SelectionMode::window
+                                            ? SelectionMode::window
+                                            : SelectionMode::area;
+    const auto error = selection_.open(
+        [this, selectionMode](HeldSelection::Completion completion) {
+            return services_.openSelection(selectionMode, std::move(completion));
+        },
+        coordinator,
+        [this](CaptureCoordinator& owner, const SelectionOutcome& outcome) {
+            startScrolling(owner, outcome);
+        });
+    if (error) {
         return CaptureFailure{errorDescription(*error), false};
     }
-    selection_ = std::move(std::get<SelectionHandle>(opened));
     return std::nullopt;
 }
 

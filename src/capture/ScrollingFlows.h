@@ -4,6 +4,7 @@
 #include "capture/CaptureCoordinator.h"
 #include "capture/CaptureError.h"
 #include "capture/ScreenshotDelivery.h"
+#include "capture/SelectionOpening.h"
 #include "capture/SelectionTypes.h"
 
 #include <QObject>
@@ -87,7 +88,7 @@ public:
 private:
     Services services_;
     ScreenshotDelivery delivery_;
-    SelectionHandle selection_;
+    HeldSelection selection_;
     ScheduledCallPtr pendingStart_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

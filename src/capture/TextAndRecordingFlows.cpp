@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QPointer>
 
 namespace capture {
 
@@ -41,13 +40,7 @@ TextAndRecordingFlows::Services TextAndRecordingFlows::defaultServices() {
 TextAndRecordingFlows::TextAndRecordingFlows(Services services)
     : services_(std::move(services)), text_(services_.text), recording_(services_.recording) {}
 
-TextAndRecordingFlows::~TextAndRecordingFlows() {
-    alive_.reset();
-    if (selection_) {
-        // Its outcome can no longer be taken; the overlay goes with it.
-        selection_.release()->deleteLater();
-    }
-}
+TextAndRecordingFlows::~TextAndRecordingFlows() = default;
 
 QString TextAndRecordingFlows::selectionHint(Purpose purpose) {
     switch (purpose) {
@@ -91,27 +84,20 @@ std::optional<CaptureFailure> TextAndRecordingFlows::select(CaptureCoordinator& 
     if (purpose == Purpose::recording && !recording_.isAvailable()) {
         return RecordingFlow::unavailable();
     }
-    const std::weak_ptr<bool> alive = alive_;
-    const QPointer<CaptureCoordinator> owner(&coordinator);
-    auto opened = services_.openSelection(
-        mode == CaptureCoordinator::SelectionMode::window ? SelectionMode::window
-                                                          : SelectionMode::area,
-        purpose, [this, alive, owner, purpose](const SelectionOutcome& outcome) {
-            if (alive.expired()) {
-                return;
-            }
-            if (selection_) {
-                // Called from the event loop, never from inside the session.
-                selection_.release()->deleteLater();
-            }
-            if (owner) {
-                selectionEnded(*owner, purpose, outcome);
-            }
+    const SelectionMode selectionMode = mode == CaptureCoordinator::SelectionMode::window
+                                            ? SelectionMode::window
+                                            : SelectionMode::area;
+    const auto error = selection_.open(
+        [this, selectionMode, purpose](HeldSelection::Completion completion) {
+            return services_.openSelection(selectionMode, purpose, std::move(completion));
+        },
+        coordinator,
+        [this, purpose](CaptureCoordinator& owner, const SelectionOutcome& outcome) {
+            selectionEnded(owner, purpose, outcome);
         });
-    if (const auto* error = std::get_if<CaptureError>(&opened)) {
+    if (error) {
         return CaptureFailure{errorDescription(*error), false};
     }
-    selection_ = std::move(std::get<SelectionHandle>(opened));
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include "capture/CaptureCoordinator.h"
 #include "capture/CaptureError.h"
 #include "capture/RecordingFlow.h"
+#include "capture/SelectionOpening.h"
 #include "capture/SelectionTypes.h"
 #include "capture/TextCaptureFlow.h"
 
@@ -55,7 +56,7 @@ public:
     // Whether the overlay takes a picture of what is picked.
     static bool takesPictures(CaptureCoordinator::Purpose purpose);
 
-    bool isSelecting() const { return selection_ != nullptr; }
+    bool isSelecting() const { return selection_.isOpen(); }
     TextCaptureFlow& textFlow() { return text_; }
     RecordingFlow& recordingFlow() { return recording_; }
 
@@ -66,9 +67,7 @@ private:
     Services services_;
     TextCaptureFlow text_;
     RecordingFlow recording_;
-    SelectionHandle selection_;
-    // Completions check it: an overlay may outlive us by a queued call.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    HeldSelection selection_;
 };
 
 } // namespace capture
