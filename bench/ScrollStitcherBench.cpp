@@ -2,7 +2,7 @@
 // toolbar and status bar, fed one by one as the capture thread would. Reports
 // the time per frame and frames per second; the capture runs at up to 20
 // frames a second.
-#include "capture/ScrollStitcher.h"
+#include "capture/scrolling/ScrollStitcher.h"
 
 #include <benchmark/benchmark.h>
 

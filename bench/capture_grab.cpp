@@ -2,8 +2,8 @@
 // and through plain GetImage, an area, and the drawn window shadow. Needs an X
 // server (bench/grab.sh starts one at 1920×1080 and 3840×2160).
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenGeometry.h"
 #include "capture/WindowShadow.h"
+#include "desktop/ScreenGeometry.h"
 
 #include "platform/ScreenGrabber.h"
 
@@ -22,7 +22,7 @@ void displaySnapshot(benchmark::State& state, bool sharedMemory) {
     const QSet<std::uint32_t> keep = capture::ScreenCapturer::keepSet();
     for (auto _ : state) {
         auto result = capture::ScreenCapturer::displaySnapshots({screen}, false, keep);
-        if (!std::holds_alternative<std::vector<capture::DisplaySnapshot>>(result)) {
+        if (!std::holds_alternative<std::vector<desktop::DisplaySnapshot>>(result)) {
             state.SkipWithError("the display could not be read");
             break;
         }
@@ -42,7 +42,7 @@ void BM_DisplayGetImage(benchmark::State& state) {
 }
 
 void BM_Area800x600(benchmark::State& state) {
-    const auto display = capture::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
+    const auto display = desktop::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
     for (auto _ : state) {
         auto result = capture::ScreenCapturer::shot(*display, QRectF(100, 100, 800, 600), {});
         benchmark::DoNotOptimize(result);

@@ -2,8 +2,8 @@
 // its warm engines against the `tesseract` command on the same picture, with
 // the character accuracy of both. Prints the time ratio at the end.
 
-#include "capture/TextRecognitionEngines.h"
-#include "capture/TextRecognizer.h"
+#include "capture/text/TextRecognitionEngines.h"
+#include "capture/text/TextRecognizer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

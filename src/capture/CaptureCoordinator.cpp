@@ -3,10 +3,10 @@
 #include "app/Bundle.h"
 #include "app/Preferences.h"
 #include "capture/CoordinatorTrace.h"
-#include "capture/EscapeKey.h"
-#include "capture/ScreenPermission.h"
 #include "capture/ScreenshotFlows.h"
 #include "capture/SelfTimerCountdown.h"
+#include "desktop/EscapeKey.h"
+#include "desktop/ScreenPermission.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -66,12 +66,12 @@ CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
         const qint64 seconds = app::Preferences::shared().captureTimer();
         return static_cast<int>(std::min<qint64>(seconds, std::numeric_limits<int>::max()));
     };
-    services.preflightScreenCapture = [] { return ScreenPermission::preflight(); };
-    services.requestScreenCapture = [] { ScreenPermission::request(); };
+    services.preflightScreenCapture = [] { return desktop::ScreenPermission::preflight(); };
+    services.requestScreenCapture = [] { desktop::ScreenPermission::request(); };
     services.alert = showFailureAlert;
     services.flows = std::make_shared<ScreenshotFlows>(ScreenshotFlows::defaultServices());
-    services.scheduler = &mainScheduler();
-    services.escapeKey = &globalEscapeKey();
+    services.scheduler = &desktop::mainScheduler();
+    services.escapeKey = &desktop::globalEscapeKey();
     return services;
 }
 

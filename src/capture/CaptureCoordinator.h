@@ -2,8 +2,8 @@
 
 #include "app/CaptureAction.h"
 #include "capture/RunningSessions.h"
-#include "capture/Scheduler.h"
 #include "capture/SelfTimerCountdown.h"
+#include "desktop/Scheduler.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 
-namespace capture {
-
+namespace desktop {
 class EscapeKey;
+} // namespace desktop
+
+namespace capture {
 
 // Why a capture step stopped, with the text the user reads.
 struct CaptureFailure {
@@ -66,8 +68,8 @@ public:
         // The failure alert: its message and the failure's text.
         std::function<void(const QString& message, const QString& detail)> alert;
         std::shared_ptr<Flows> flows;
-        Scheduler* scheduler = nullptr;
-        EscapeKey* escapeKey = nullptr;
+        desktop::Scheduler* scheduler = nullptr;
+        desktop::EscapeKey* escapeKey = nullptr;
     };
     // The self-timer delay of the settings, the screen permission of this
     // session, no welcome window (the application shell sets it), a warning
@@ -124,8 +126,8 @@ private:
     QPointer<SelfTimerCountdown> selfTimer_;
     bool isBusy_ = false;
     Delivery delivery_ = Delivery::standard;
-    ScheduledCallPtr pendingStep_;
-    ScheduledCallPtr pendingScrollingFinish_;
+    desktop::ScheduledCallPtr pendingStep_;
+    desktop::ScheduledCallPtr pendingScrollingFinish_;
 };
 
 } // namespace capture

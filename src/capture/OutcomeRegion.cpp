@@ -6,7 +6,7 @@ std::optional<OutcomeRegion> regionOf(const SelectionOutcome& outcome) {
     if (!outcome.display) {
         return std::nullopt;
     }
-    const CaptureDisplay& display = *outcome.display;
+    const desktop::CaptureDisplay& display = *outcome.display;
     const QRectF whole(QPointF(0, 0), display.frame.size());
     switch (outcome.kind) {
     case SelectionOutcome::Kind::area:

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/CaptureDisplay.h"
-#include "capture/SelectionTypes.h"
+#include "capture/selection/SelectionTypes.h"
+#include "desktop/CaptureDisplay.h"
 
 #include <QRectF>
 
@@ -12,7 +12,7 @@ namespace capture {
 // A display and a region of it in points, origin at the display's top-left
 // corner: what a scrolling capture or a recording is aimed at.
 struct OutcomeRegion {
-    CaptureDisplay display;
+    desktop::CaptureDisplay display;
     QRectF region;
 };
 

@@ -71,7 +71,8 @@ void RecordingFlow::startRecording(CaptureCoordinator& coordinator,
     switch (outcome.kind) {
     case SelectionOutcome::Kind::failed:
         coordinator.presentCaptureError(
-            {errorDescription(outcome.error.value_or(CaptureError::noDisplays)), false});
+            {desktop::errorDescription(outcome.error.value_or(desktop::CaptureError::noDisplays)),
+             false});
         return;
     case SelectionOutcome::Kind::cancelled:
         return;

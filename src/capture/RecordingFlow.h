@@ -2,9 +2,9 @@
 
 #include "app/Recording.h"
 #include "capture/CaptureCoordinator.h"
-#include "capture/CaptureDisplay.h"
 #include "capture/RunningSessions.h"
-#include "capture/SelectionTypes.h"
+#include "capture/selection/SelectionTypes.h"
+#include "desktop/CaptureDisplay.h"
 
 #include <QRect>
 #include <QString>
@@ -48,7 +48,7 @@ public:
     // What the session is to record: the display, the region in whole points
     // relative to its top-left corner, and the window recorded alone, if any.
     struct Request {
-        CaptureDisplay display;
+        desktop::CaptureDisplay display;
         QRect region;
         std::optional<std::uint32_t> windowID;
     };

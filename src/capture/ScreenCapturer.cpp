@@ -1,9 +1,9 @@
 #include "capture/ScreenCapturer.h"
 
-#include "capture/OwnPanelsAway.h"
-#include "capture/ScreenGeometry.h"
-#include "capture/WindowList.h"
 #include "capture/WindowShadow.h"
+#include "desktop/OwnPanelsAway.h"
+#include "desktop/ScreenGeometry.h"
+#include "desktop/WindowList.h"
 
 #include "platform/ClientWindows.h"
 #include "platform/ScreenGrabber.h"
@@ -40,9 +40,11 @@ void drawCursor(QImage& image, const QPoint& imageOrigin) {
     image.setDevicePixelRatio(ratio);
 }
 
-const CaptureDisplay* displayHolding(const QPointF& pixel, const QList<CaptureDisplay>& displays) {
-    for (const CaptureDisplay& display : displays) {
-        if (ScreenGeometry::frameContains(QRectF(ScreenGeometry::pixelRect(display)), pixel)) {
+const desktop::CaptureDisplay* displayHolding(const QPointF& pixel,
+                                              const QList<desktop::CaptureDisplay>& displays) {
+    for (const desktop::CaptureDisplay& display : displays) {
+        if (desktop::ScreenGeometry::frameContains(
+                QRectF(desktop::ScreenGeometry::pixelRect(display)), pixel)) {
             return &display;
         }
     }
@@ -56,86 +58,89 @@ void setPinnedWindowNumbers(std::function<QSet<std::uint32_t>()> source) {
 }
 
 QSet<std::uint32_t> keepSet() {
-    QSet<std::uint32_t> keep = WindowList::ownCapturableWindowIDs();
+    QSet<std::uint32_t> keep = desktop::WindowList::ownCapturableWindowIDs();
     if (pinnedSource()) {
         keep.unite(pinnedSource()());
     }
     return keep;
 }
 
-std::variant<std::vector<DisplaySnapshot>, CaptureError>
+std::variant<std::vector<desktop::DisplaySnapshot>, desktop::CaptureError>
 displaySnapshots(const QList<QScreen*>& screens, bool showsCursor,
                  const QSet<std::uint32_t>& keeping) {
     platform::ScreenGrabber* grabber = platform::ScreenGrabber::shared();
     if (grabber == nullptr) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
-    std::vector<CaptureDisplay> displays;
+    std::vector<desktop::CaptureDisplay> displays;
     QRectF everything;
     for (QScreen* screen : screens) {
-        if (auto display = ScreenGeometry::captureDisplay(screen)) {
+        if (auto display = desktop::ScreenGeometry::captureDisplay(screen)) {
             everything = everything.united(display->frame);
             displays.push_back(*display);
         }
     }
     if (displays.empty()) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
-    std::vector<DisplaySnapshot> snapshots;
+    std::vector<desktop::DisplaySnapshot> snapshots;
     snapshots.reserve(displays.size());
     {
-        const OwnPanelsAway away(everything, keeping);
-        for (const CaptureDisplay& display : displays) {
-            const QRect pixels = ScreenGeometry::pixelRect(display);
+        const desktop::OwnPanelsAway away(everything, keeping);
+        for (const desktop::CaptureDisplay& display : displays) {
+            const QRect pixels = desktop::ScreenGeometry::pixelRect(display);
             QImage image = grabber->grabRoot(pixels);
             if (image.isNull()) {
-                return CaptureError::noDisplays;
+                return desktop::CaptureError::noDisplays;
             }
             image.setDevicePixelRatio(display.scale);
-            snapshots.push_back(DisplaySnapshot{display.screen, display.displayID, image,
-                                                display.scale, display.frame});
+            snapshots.push_back(desktop::DisplaySnapshot{display.screen, display.displayID, image,
+                                                         display.scale, display.frame});
         }
     }
     if (showsCursor) {
-        for (DisplaySnapshot& snapshot : snapshots) {
-            drawCursor(snapshot.image, ScreenGeometry::pixelRect(snapshot.display()).topLeft());
+        for (desktop::DisplaySnapshot& snapshot : snapshots) {
+            drawCursor(snapshot.image,
+                       desktop::ScreenGeometry::pixelRect(snapshot.display()).topLeft());
         }
     }
     return snapshots;
 }
 
-std::variant<QImage, CaptureError> shot(const CaptureDisplay& display, const QRectF& rect,
-                                        const QSet<std::uint32_t>& keeping) {
+std::variant<QImage, desktop::CaptureError> shot(const desktop::CaptureDisplay& display,
+                                                 const QRectF& rect,
+                                                 const QSet<std::uint32_t>& keeping) {
     platform::ScreenGrabber* grabber = platform::ScreenGrabber::shared();
-    const QRect full = ScreenGeometry::pixelRect(display);
-    const QRect crop = ScreenGeometry::localPixels(rect, display.scale)
+    const QRect full = desktop::ScreenGeometry::pixelRect(display);
+    const QRect crop = desktop::ScreenGeometry::localPixels(rect, display.scale)
                            .intersected(QRect(QPoint(0, 0), full.size()));
     if (grabber == nullptr || crop.isEmpty()) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
     QImage image;
     {
-        const OwnPanelsAway away(ScreenGeometry::toGlobal(display, rect), keeping);
+        const desktop::OwnPanelsAway away(desktop::ScreenGeometry::toGlobal(display, rect),
+                                          keeping);
         image = grabber->grabRoot(crop.translated(full.topLeft()));
     }
     if (image.isNull()) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
     image.setDevicePixelRatio(display.scale);
     return image;
 }
 
-std::variant<WindowPicture, CaptureError> windowImage(std::uint32_t id,
-                                                      const std::vector<DisplaySnapshot>& frozen) {
+std::variant<WindowPicture, desktop::CaptureError>
+windowImage(std::uint32_t id, const std::vector<desktop::DisplaySnapshot>& frozen) {
     const auto window = platform::clientWindow(id);
     platform::ScreenGrabber* grabber = platform::ScreenGrabber::shared();
     if (!window || grabber == nullptr || !window->viewable ||
         window->states.contains(QStringLiteral("_NET_WM_STATE_HIDDEN"))) {
-        return CaptureError::windowNotFound;
+        return desktop::CaptureError::windowNotFound;
     }
     const QRect frame = window->frame;
-    const QList<CaptureDisplay> displays = ScreenGeometry::captureDisplays();
-    const CaptureDisplay* home = displayHolding(QRectF(frame).center(), displays);
+    const QList<desktop::CaptureDisplay> displays = desktop::ScreenGeometry::captureDisplays();
+    const desktop::CaptureDisplay* home = displayHolding(QRectF(frame).center(), displays);
     const double scale = home ? home->scale : 1.0;
     const auto picture = [scale](QImage image) {
         image.setDevicePixelRatio(scale);
@@ -147,20 +152,21 @@ std::variant<WindowPicture, CaptureError> windowImage(std::uint32_t id,
             return picture(std::move(*image));
         }
     }
-    for (const DisplaySnapshot& snapshot : frozen) {
-        const QRect pixels = ScreenGeometry::pixelRect(snapshot.display());
+    for (const desktop::DisplaySnapshot& snapshot : frozen) {
+        const QRect pixels = desktop::ScreenGeometry::pixelRect(snapshot.display());
         if (pixels.contains(frame) && !snapshot.image.isNull()) {
             return picture(snapshot.image.copy(frame.translated(-pixels.topLeft())));
         }
     }
     QImage image;
     {
-        const OwnPanelsAway away(ScreenGeometry::pixelsToPoints(frame, displays), keepSet());
+        const desktop::OwnPanelsAway away(desktop::ScreenGeometry::pixelsToPoints(frame, displays),
+                                          keepSet());
         image = grabber->grabRoot(frame);
     }
     if (image.isNull()) {
         // Wholly off the screen, or gone while we read it.
-        return CaptureError::windowNotFound;
+        return desktop::CaptureError::windowNotFound;
     }
     return picture(std::move(image));
 }

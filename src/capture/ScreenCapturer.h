@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/CaptureDisplay.h"
-#include "capture/CaptureError.h"
+#include "desktop/CaptureDisplay.h"
+#include "desktop/CaptureError.h"
 
 #include <QImage>
 #include <QList>
@@ -43,14 +43,15 @@ QSet<std::uint32_t> keepSet();
 // One picture per screen, in the screens' order; a screen without a display
 // identifier is skipped. `showsCursor` draws the pointer in. None at all, or
 // a display the server cannot read: noDisplays.
-std::variant<std::vector<DisplaySnapshot>, CaptureError>
+std::variant<std::vector<desktop::DisplaySnapshot>, desktop::CaptureError>
 displaySnapshots(const QList<QScreen*>& screens, bool showsCursor,
                  const QSet<std::uint32_t>& keeping);
 
 // The part `rect` (the display's own points) of a display as it is now, in
 // whole pixels. Nothing of it on the display: noDisplays.
-std::variant<QImage, CaptureError> shot(const CaptureDisplay& display, const QRectF& rect,
-                                        const QSet<std::uint32_t>& keeping);
+std::variant<QImage, desktop::CaptureError> shot(const desktop::CaptureDisplay& display,
+                                                 const QRectF& rect,
+                                                 const QSet<std::uint32_t>& keeping);
 
 // A window alone, with its frame, at the scale of the display that holds its
 // centre. Read from its own pixmap when a compositing manager redirects
@@ -58,8 +59,8 @@ std::variant<QImage, CaptureError> shot(const CaptureDisplay& display, const QRe
 // from `frozen` (pictures of the displays taken before our overlay appeared)
 // when one of them holds the whole window, else from the screen now with our
 // panels away. A window that is gone, unmapped or minimised: windowNotFound.
-std::variant<WindowPicture, CaptureError>
-windowImage(std::uint32_t id, const std::vector<DisplaySnapshot>& frozen = {});
+std::variant<WindowPicture, desktop::CaptureError>
+windowImage(std::uint32_t id, const std::vector<desktop::DisplaySnapshot>& frozen = {});
 
 // The window picture with its drawn shadow (see WindowShadow).
 QImage addWindowShadow(const QImage& image, double scale);

@@ -3,11 +3,11 @@
 #include "app/HotKeyCenter.h"
 #include "app/Preferences.h"
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenGeometry.h"
 #include "capture/ScrollingFlows.h"
-#include "capture/SelectionOpening.h"
 #include "capture/UnbuiltCaptureFlows.h"
-#include "capture/WindowList.h"
+#include "capture/selection/SelectionOpening.h"
+#include "desktop/ScreenGeometry.h"
+#include "desktop/WindowList.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -19,24 +19,24 @@ namespace capture {
 
 namespace {
 
-std::variant<SelectionPicture, CaptureError> shootDisplayUnderPointer() {
-    QScreen* screen = ScreenGeometry::screenUnderPointer();
+std::variant<SelectionPicture, desktop::CaptureError> shootDisplayUnderPointer() {
+    QScreen* screen = desktop::ScreenGeometry::screenUnderPointer();
     if (screen == nullptr) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
     auto taken = ScreenCapturer::displaySnapshots({screen}, app::Preferences::shared().showCursor(),
                                                   ScreenCapturer::keepSet());
-    if (const auto* error = std::get_if<CaptureError>(&taken)) {
+    if (const auto* error = std::get_if<desktop::CaptureError>(&taken)) {
         return *error;
     }
-    const auto& snapshots = std::get<std::vector<DisplaySnapshot>>(taken);
+    const auto& snapshots = std::get<std::vector<desktop::DisplaySnapshot>>(taken);
     if (snapshots.empty()) {
-        return CaptureError::noDisplays;
+        return desktop::CaptureError::noDisplays;
     }
     return SelectionPicture{snapshots.front().image, snapshots.front().scale, false};
 }
 
-std::variant<ScreenshotFlows::SelectionHandle, CaptureError>
+std::variant<ScreenshotFlows::SelectionHandle, desktop::CaptureError>
 openSelection(SelectionMode mode, ScreenshotFlows::SelectionCompletion completion) {
     return openCaptureSelection(mode, true, QString(), std::move(completion));
 }
@@ -60,13 +60,13 @@ ScreenshotFlows::ScreenshotFlows(Services services)
 
 ScreenshotFlows::~ScreenshotFlows() = default;
 
-CaptureFailure ScreenshotFlows::failureOf(CaptureError error) {
-    return {errorDescription(error), false};
+CaptureFailure ScreenshotFlows::failureOf(desktop::CaptureError error) {
+    return {desktop::errorDescription(error), false};
 }
 
 std::optional<CaptureFailure> ScreenshotFlows::captureFullScreen(CaptureCoordinator& coordinator) {
     auto shot = services_.shootDisplayUnderPointer();
-    if (const auto* error = std::get_if<CaptureError>(&shot)) {
+    if (const auto* error = std::get_if<desktop::CaptureError>(&shot)) {
         return failureOf(*error);
     }
     coordinator.clearBusy();
@@ -129,7 +129,7 @@ void ScreenshotFlows::takeScreenshot(CaptureCoordinator& coordinator,
         return;
     case SelectionOutcome::Kind::failed:
         coordinator.presentCaptureError(
-            failureOf(outcome.error.value_or(CaptureError::noDisplays)));
+            failureOf(outcome.error.value_or(desktop::CaptureError::noDisplays)));
         return;
     case SelectionOutcome::Kind::cancelled:
         return;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "capture/CaptureCoordinator.h"
-#include "capture/CaptureError.h"
 #include "capture/ScreenshotDelivery.h"
-#include "capture/SelectionOpening.h"
-#include "capture/SelectionTypes.h"
+#include "capture/selection/SelectionOpening.h"
+#include "capture/selection/SelectionTypes.h"
+#include "desktop/CaptureError.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -30,11 +30,12 @@ public:
     struct Services {
         // A picture of the whole display under the pointer, with the pointer
         // drawn in when the settings say so.
-        std::function<std::variant<SelectionPicture, CaptureError>()> shootDisplayUnderPointer;
+        std::function<std::variant<SelectionPicture, desktop::CaptureError>()>
+            shootDisplayUnderPointer;
         // Opens the selection overlay for a screenshot in `mode` on every
         // display; `completion` later receives its one outcome.
-        std::function<std::variant<SelectionHandle, CaptureError>(SelectionMode mode,
-                                                                  SelectionCompletion completion)>
+        std::function<std::variant<SelectionHandle, desktop::CaptureError>(
+            SelectionMode mode, SelectionCompletion completion)>
             openSelection;
         // Whether a window picked alone gets its drawn shadow.
         std::function<bool()> windowShadow;
@@ -60,7 +61,7 @@ public:
     // Whether a selection overlay is open.
     bool isSelecting() const { return selection_.isOpen(); }
 
-    static CaptureFailure failureOf(CaptureError error);
+    static CaptureFailure failureOf(desktop::CaptureError error);
 
 private:
     void selectionEnded(CaptureCoordinator& coordinator, const SelectionOutcome& outcome);

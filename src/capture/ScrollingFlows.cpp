@@ -2,14 +2,14 @@
 
 #include "app/HotKeyCenter.h"
 #include "app/Preferences.h"
-#include "capture/EscapeKey.h"
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenGeometry.h"
-#include "capture/ScrollingCaptureSession.h"
-#include "capture/SelectionOpening.h"
 #include "capture/TextAndRecordingFlows.h"
 #include "capture/UnbuiltCaptureFlows.h"
-#include "capture/WindowList.h"
+#include "capture/scrolling/ScrollingCaptureSession.h"
+#include "capture/selection/SelectionOpening.h"
+#include "desktop/EscapeKey.h"
+#include "desktop/ScreenGeometry.h"
+#include "desktop/WindowList.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -18,7 +18,7 @@ namespace capture {
 
 namespace {
 
-std::variant<ScrollingFlows::SelectionHandle, CaptureError>
+std::variant<ScrollingFlows::SelectionHandle, desktop::CaptureError>
 openSelection(SelectionMode mode, ScrollingFlows::SelectionCompletion completion) {
     // The capture reads the screen itself once the overlay is gone.
     return openCaptureSelection(mode, false, QString(), std::move(completion));
@@ -29,12 +29,12 @@ openSelection(SelectionMode mode, ScrollingFlows::SelectionCompletion completion
 ScrollingFlows::Services ScrollingFlows::defaultServices() {
     Services services;
     services.openSelection = &openSelection;
-    services.makeSession = [](const CaptureDisplay& display, const QRectF& region,
+    services.makeSession = [](const desktop::CaptureDisplay& display, const QRectF& region,
                               SessionCompletion completion) {
         return std::make_shared<ScrollingCaptureSession>(region, display, std::move(completion));
     };
-    services.escapeKey = &globalEscapeKey();
-    services.scheduler = &mainScheduler();
+    services.escapeKey = &desktop::globalEscapeKey();
+    services.scheduler = &desktop::mainScheduler();
     services.delivery = ScreenshotDelivery::defaultServices();
     services.others =
         std::make_shared<TextAndRecordingFlows>(TextAndRecordingFlows::defaultServices());
@@ -78,17 +78,17 @@ std::optional<CaptureFailure> ScrollingFlows::select(CaptureCoordinator& coordin
             startScrolling(owner, outcome);
         });
     if (error) {
-        return CaptureFailure{errorDescription(*error), false};
+        return CaptureFailure{desktop::errorDescription(*error), false};
     }
     return std::nullopt;
 }
 
-std::optional<std::pair<CaptureDisplay, QRectF>>
+std::optional<std::pair<desktop::CaptureDisplay, QRectF>>
 ScrollingFlows::regionOf(const SelectionOutcome& outcome) {
     if (!outcome.display) {
         return std::nullopt;
     }
-    const CaptureDisplay& display = *outcome.display;
+    const desktop::CaptureDisplay& display = *outcome.display;
     const QRectF whole(QPointF(0, 0), display.frame.size());
     switch (outcome.kind) {
     case SelectionOutcome::Kind::area:
@@ -118,7 +118,8 @@ void ScrollingFlows::startScrolling(CaptureCoordinator& coordinator,
     if (outcome.kind == SelectionOutcome::Kind::failed) {
         coordinator.clearBusy();
         coordinator.presentCaptureError(
-            {errorDescription(outcome.error.value_or(CaptureError::noDisplays)), false});
+            {desktop::errorDescription(outcome.error.value_or(desktop::CaptureError::noDisplays)),
+             false});
         return;
     }
     const auto region = regionOf(outcome);

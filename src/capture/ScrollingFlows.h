@@ -2,10 +2,10 @@
 
 #include "app/Capture.h"
 #include "capture/CaptureCoordinator.h"
-#include "capture/CaptureError.h"
 #include "capture/ScreenshotDelivery.h"
-#include "capture/SelectionOpening.h"
-#include "capture/SelectionTypes.h"
+#include "capture/selection/SelectionOpening.h"
+#include "capture/selection/SelectionTypes.h"
+#include "desktop/CaptureError.h"
 
 #include <QObject>
 #include <QRectF>
@@ -15,9 +15,11 @@
 #include <optional>
 #include <variant>
 
-namespace capture {
-
+namespace desktop {
 class EscapeKey;
+} // namespace desktop
+
+namespace capture {
 
 // A scrolling capture as its flow opens it, beyond what the coordinator needs.
 class ScrollingSessionHandle : public ScrollingSessionControl {
@@ -48,15 +50,16 @@ public:
 
     struct Services {
         // Opens the selection overlay in `mode` (no pictures are taken).
-        std::function<std::variant<SelectionHandle, CaptureError>(SelectionMode mode,
-                                                                  SelectionCompletion completion)>
+        std::function<std::variant<SelectionHandle, desktop::CaptureError>(
+            SelectionMode mode, SelectionCompletion completion)>
             openSelection;
         // Makes the session for a region in points of `display`.
         std::function<std::shared_ptr<ScrollingSessionHandle>(
-            const CaptureDisplay& display, const QRectF& region, SessionCompletion completion)>
+            const desktop::CaptureDisplay& display, const QRectF& region,
+            SessionCompletion completion)>
             makeSession;
-        EscapeKey* escapeKey = nullptr;
-        Scheduler* scheduler = nullptr;
+        desktop::EscapeKey* escapeKey = nullptr;
+        desktop::Scheduler* scheduler = nullptr;
         // How a finished scrolling capture is delivered: as any screenshot.
         ScreenshotDelivery::Services delivery;
         std::shared_ptr<CaptureCoordinator::Flows> others;
@@ -82,14 +85,14 @@ public:
     // The display and region (points of that display, origin at its
     // top-left) an outcome stands for; nothing for a window wholly off its
     // display, a failure or a cancellation.
-    static std::optional<std::pair<CaptureDisplay, QRectF>>
+    static std::optional<std::pair<desktop::CaptureDisplay, QRectF>>
     regionOf(const SelectionOutcome& outcome);
 
 private:
     Services services_;
     ScreenshotDelivery delivery_;
     HeldSelection selection_;
-    ScheduledCallPtr pendingStart_;
+    desktop::ScheduledCallPtr pendingStart_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -1,9 +1,9 @@
 #include "capture/SelfTimerCountdown.h"
 
-#include "capture/EscapeKey.h"
-#include "capture/PointerScreen.h"
 #include "capture/SelfTimerPanel.h"
-#include "capture/WindowFade.h"
+#include "desktop/EscapeKey.h"
+#include "desktop/PointerScreen.h"
+#include "desktop/WindowFade.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -23,8 +23,9 @@ void SelfTimerModel::setRemaining(int remaining) {
     Q_EMIT remainingChanged(remaining);
 }
 
-SelfTimerCountdown::SelfTimerCountdown(int seconds, app::CaptureAction action, Scheduler& scheduler,
-                                       EscapeKey& escapeKey, QObject* parent)
+SelfTimerCountdown::SelfTimerCountdown(int seconds, app::CaptureAction action,
+                                       desktop::Scheduler& scheduler, desktop::EscapeKey& escapeKey,
+                                       QObject* parent)
     : QObject(parent)
     , action_(action)
     , scheduler_(scheduler)
@@ -46,7 +47,7 @@ void SelfTimerCountdown::start() {
     if (ended_ || panel_) {
         return;
     }
-    QScreen* screen = screenUnderPointerOrFirst();
+    QScreen* screen = desktop::screenUnderPointerOrFirst();
     if (screen == nullptr) {
         end(false);
         return;
@@ -68,7 +69,7 @@ void SelfTimerCountdown::start() {
                        panelSide, panelSide);
     panel->setWindowOpacity(0);
     panel->show();
-    fadeWindow(panel, 1.0, 150ms, {});
+    desktop::fadeWindow(panel, 1.0, 150ms, {});
     panel_ = panel;
 
     timer_ = scheduler_.every(1s, [weak] {

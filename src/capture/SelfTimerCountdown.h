@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/CaptureAction.h"
-#include "capture/Scheduler.h"
 #include "capture/SelfTimerPanel.h"
+#include "desktop/Scheduler.h"
 
 #include <QObject>
 #include <QPointer>
@@ -10,9 +10,11 @@
 #include <functional>
 #include <optional>
 
-namespace capture {
-
+namespace desktop {
 class EscapeKey;
+} // namespace desktop
+
+namespace capture {
 
 // The number the self-timer shows.
 class SelfTimerModel : public QObject {
@@ -41,8 +43,8 @@ public:
     // The panel's side, in points.
     static constexpr int panelSide = 96;
 
-    SelfTimerCountdown(int seconds, app::CaptureAction action, Scheduler& scheduler,
-                       EscapeKey& escapeKey, QObject* parent = nullptr);
+    SelfTimerCountdown(int seconds, app::CaptureAction action, desktop::Scheduler& scheduler,
+                       desktop::EscapeKey& escapeKey, QObject* parent = nullptr);
     ~SelfTimerCountdown() override;
 
     app::CaptureAction action() const { return action_; }
@@ -68,12 +70,12 @@ private:
     void tick();
 
     app::CaptureAction action_;
-    Scheduler& scheduler_;
-    EscapeKey& escapeKey_;
+    desktop::Scheduler& scheduler_;
+    desktop::EscapeKey& escapeKey_;
     Model model_;
     QPointer<SelfTimerPanel> panel_;
-    ScheduledCallPtr timer_;
-    ScheduledCallPtr firedCall_;
+    desktop::ScheduledCallPtr timer_;
+    desktop::ScheduledCallPtr firedCall_;
     bool ended_ = false;
     std::optional<int> escape_;
 };

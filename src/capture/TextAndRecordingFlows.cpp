@@ -4,10 +4,10 @@
 #include "app/Preferences.h"
 #include "capture/CoordinatorTrace.h"
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenGeometry.h"
-#include "capture/SelectionOpening.h"
 #include "capture/UnbuiltCaptureFlows.h"
-#include "capture/WindowList.h"
+#include "capture/selection/SelectionOpening.h"
+#include "desktop/ScreenGeometry.h"
+#include "desktop/WindowList.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,7 +18,7 @@ namespace {
 
 using Purpose = CaptureCoordinator::Purpose;
 
-std::variant<TextAndRecordingFlows::SelectionHandle, CaptureError>
+std::variant<TextAndRecordingFlows::SelectionHandle, desktop::CaptureError>
 openSelection(SelectionMode mode, Purpose purpose,
               TextAndRecordingFlows::SelectionCompletion completion) {
     return openCaptureSelection(mode, TextAndRecordingFlows::takesPictures(purpose),
@@ -96,7 +96,7 @@ std::optional<CaptureFailure> TextAndRecordingFlows::select(CaptureCoordinator& 
             selectionEnded(owner, purpose, outcome);
         });
     if (error) {
-        return CaptureFailure{errorDescription(*error), false};
+        return CaptureFailure{desktop::errorDescription(*error), false};
     }
     return std::nullopt;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "capture/CaptureCoordinator.h"
-#include "capture/CaptureError.h"
 #include "capture/RecordingFlow.h"
-#include "capture/SelectionOpening.h"
-#include "capture/SelectionTypes.h"
 #include "capture/TextCaptureFlow.h"
+#include "capture/selection/SelectionOpening.h"
+#include "capture/selection/SelectionTypes.h"
+#include "desktop/CaptureError.h"
 
 #include <QObject>
 #include <QString>
@@ -29,7 +29,7 @@ public:
     struct Services {
         // Opens the selection overlay on every display for the purpose, in
         // `mode`; `completion` later receives its one outcome.
-        std::function<std::variant<SelectionHandle, CaptureError>(
+        std::function<std::variant<SelectionHandle, desktop::CaptureError>(
             SelectionMode mode, CaptureCoordinator::Purpose purpose,
             SelectionCompletion completion)>
             openSelection;

@@ -46,7 +46,7 @@ TextCaptureFlow::Services TextCaptureFlow::defaultServices() {
     services.keepLineBreaks = [] { return app::Preferences::shared().ocrKeepLineBreaks(); };
     services.copy = &copyTextCaptureOutput;
     services.notify = [](const TextCaptureNotice& notice) { notice.show(); };
-    services.scheduler = &mainScheduler();
+    services.scheduler = &desktop::mainScheduler();
     return services;
 }
 
@@ -61,7 +61,8 @@ void TextCaptureFlow::recognizeText(CaptureCoordinator& coordinator,
     switch (outcome.kind) {
     case SelectionOutcome::Kind::failed:
         coordinator.presentCaptureError(
-            {errorDescription(outcome.error.value_or(CaptureError::noDisplays)), false});
+            {desktop::errorDescription(outcome.error.value_or(desktop::CaptureError::noDisplays)),
+             false});
         coordinator.clearBusy();
         return;
     case SelectionOutcome::Kind::cancelled:

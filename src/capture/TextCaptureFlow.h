@@ -1,10 +1,10 @@
 #pragma once
 
 #include "capture/CaptureCoordinator.h"
-#include "capture/Scheduler.h"
-#include "capture/SelectionTypes.h"
-#include "capture/TextCaptureNotice.h"
-#include "capture/TextRecognizer.h"
+#include "capture/selection/SelectionTypes.h"
+#include "capture/text/TextCaptureNotice.h"
+#include "capture/text/TextRecognizer.h"
+#include "desktop/Scheduler.h"
 
 #include <QFuture>
 #include <QImage>
@@ -32,7 +32,7 @@ public:
         // Puts the output on the clipboard (nothing leaves it alone).
         std::function<void(const TextRecognizer::Output& output)> copy;
         std::function<void(const TextCaptureNotice& notice)> notify;
-        Scheduler* scheduler = nullptr;
+        desktop::Scheduler* scheduler = nullptr;
     };
 
     // The shared recognition engines, the settings, the clipboard, toasts and
@@ -58,7 +58,7 @@ private:
 
     Services services_;
     QPointer<CaptureCoordinator> coordinator_;
-    ScheduledCallPtr recognizingNotice_;
+    desktop::ScheduledCallPtr recognizingNotice_;
     // Watches the running recognition; dropping it drops the result.
     std::unique_ptr<QObject> pending_;
 };

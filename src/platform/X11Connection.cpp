@@ -120,6 +120,8 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
 
 namespace platform {
 
+bool x11ServerReachable() { return X11Connection::shared() != nullptr; }
+
 void syncQtWindowSystem() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/X11Server.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -57,10 +59,5 @@ private:
 } // namespace platform
 
 namespace platform {
-
-// Waits until the X server has handled every request Qt's own connection has
-// sent (a map or unmap of one of our windows, say). Does nothing on another Qt
-// platform.
-void syncQtWindowSystem();
 
 } // namespace platform

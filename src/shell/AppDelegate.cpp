@@ -12,16 +12,15 @@
 #include "app/StatusBarController.h"
 #include "capture/CoordinatorTrace.h"
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenPermission.h"
 #include "capture/ScreenshotFlows.h"
 #include "capture/ScrollingFlows.h"
-#include "capture/SelfTimer.h"
 #include "capture/TextAndRecordingFlows.h"
-#include "capture/TextRecognizer.h"
+#include "capture/text/TextRecognizer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
+#include "desktop/ScreenPermission.h"
+#include "desktop/SelfTimer.h"
 #include "editor/EditorWindowController.h"
-#include "overlays/VideoEditorWindowController.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
 #include "service/Reviews.h"
@@ -30,6 +29,7 @@
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
 #include "shell/HotKeyEscape.h"
+#include "videoeditor/VideoEditorWindowController.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -172,7 +172,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Screen access is asked only once onboarding is complete, and never by
     // raising a request here.
     if (!app::Preferences::shared().hasCompletedOnboarding() ||
-        !capture::ScreenPermission::preflight()) {
+        !desktop::ScreenPermission::preflight()) {
         settings::WelcomeWindowController::show();
     }
 }
@@ -265,8 +265,8 @@ void AppDelegate::createStatusBar() {
 
 app::StatusMenuState AppDelegate::statusMenuState() const {
     app::StatusMenuState state = app::statusMenuStateFromSettings(app::Preferences::shared());
-    for (int delay : capture::SelfTimer::delays()) {
-        state.selfTimerChoices.emplace_back(delay, capture::SelfTimer::title(delay));
+    for (int delay : desktop::SelfTimer::delays()) {
+        state.selfTimerChoices.emplace_back(delay, desktop::SelfTimer::title(delay));
     }
     if (const auto& update = service::Updates::shared().available()) {
         state.availableUpdateVersion = update->version;

@@ -1,4 +1,4 @@
-#include "capture/AutoScrollPolicy.h"
+#include "capture/scrolling/AutoScrollPolicy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "capture/CaptureCoordinator.h"
-#include "capture/CaptureError.h"
 #include "capture/UnbuiltCaptureFlows.h"
+#include "desktop/CaptureError.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -380,7 +380,7 @@ TEST(DefaultCaptureFlows, WithoutAScreenEveryActionFailsCleanly) {
         EXPECT_FALSE(coordinator.isBusy()) << name;
         ASSERT_EQ(details.size(), 1U) << name;
         const bool readsTheScreen = action != CaptureAction::record;
-        EXPECT_EQ(details[0] == capture::errorDescription(capture::CaptureError::noDisplays),
+        EXPECT_EQ(details[0] == desktop::errorDescription(desktop::CaptureError::noDisplays),
                   readsTheScreen)
             << name;
     }

@@ -2,8 +2,8 @@
 
 #include "capture/OutcomeRegion.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -14,12 +14,12 @@
 
 using app::CaptureAction;
 using capture::CaptureCoordinator;
-using capture::CaptureDisplay;
 using capture::CaptureFailure;
 using capture::RecordingFlow;
 using capture::SelectionOutcome;
 using capture::SelectionPick;
-using capture::WindowInfo;
+using desktop::CaptureDisplay;
+using desktop::WindowInfo;
 using namespace std::chrono_literals;
 using Phase = capture::RecordingSessionControl::Phase;
 
@@ -87,15 +87,15 @@ public:
     std::shared_ptr<int> destroyed = std::make_shared<int>(0);
 };
 
-CaptureDisplay display() {
-    CaptureDisplay display;
+desktop::CaptureDisplay display() {
+    desktop::CaptureDisplay display;
     display.displayID = 7;
     display.frame = QRectF(1920, 0, 1280, 800);
     return display;
 }
 
-WindowInfo window(QRectF frame) {
-    WindowInfo info;
+desktop::WindowInfo window(QRectF frame) {
+    desktop::WindowInfo info;
     info.id = 0x2a00007;
     info.frame = frame;
     return info;
@@ -192,7 +192,7 @@ struct RegionCase {
 };
 
 TEST_F(RecordingFlowTest, TheRegionIsWholePointsOfTheDisplayAndTinyOnesAreDropped) {
-    const CaptureDisplay d = display();
+    const desktop::CaptureDisplay d = display();
     const RegionCase cases[] = {
         {"area", SelectionOutcome::of(SelectionPick::area(d, QRectF(100, 50, 400, 300))),
          QRect(100, 50, 400, 300)},
@@ -244,7 +244,7 @@ TEST_F(RecordingFlowTest, TheRegionIsWholePointsOfTheDisplayAndTinyOnesAreDroppe
 }
 
 TEST_F(RecordingFlowTest, AWindowIsRecordedAloneOnlyWhenTheSettingSaysSo) {
-    const CaptureDisplay d = display();
+    const desktop::CaptureDisplay d = display();
     struct WindowCase {
         const char* name;
         SelectionOutcome outcome;
@@ -280,7 +280,7 @@ TEST_F(RecordingFlowTest, FailedAndCancelledSelectionsStartNothing) {
 
     beginRecordAction();
     flow->startRecording(*coordinator,
-                         SelectionOutcome::failed(capture::CaptureError::permissionMissing));
+                         SelectionOutcome::failed(desktop::CaptureError::permissionMissing));
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_EQ(alerts.size(), 1u);
     EXPECT_TRUE(sessions.empty());

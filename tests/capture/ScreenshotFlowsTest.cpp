@@ -9,8 +9,8 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
@@ -25,13 +25,13 @@
 
 using app::CaptureAction;
 using capture::CaptureCoordinator;
-using capture::CaptureError;
 using capture::CaptureFailure;
 using capture::DeliverySettings;
 using capture::ScreenshotDelivery;
 using capture::ScreenshotFlows;
 using capture::SelectionOutcome;
 using capture::SelectionPicture;
+using desktop::CaptureError;
 using namespace std::chrono_literals;
 
 namespace {
@@ -379,7 +379,7 @@ protected:
     void build() {
         ScreenshotFlows::Services services;
         services.shootDisplayUnderPointer =
-            [this]() -> std::variant<SelectionPicture, CaptureError> {
+            [this]() -> std::variant<SelectionPicture, desktop::CaptureError> {
             ++shots;
             if (shotError) {
                 return *shotError;
@@ -388,7 +388,7 @@ protected:
         };
         services.openSelection = [this](capture::SelectionMode mode,
                                         ScreenshotFlows::SelectionCompletion completion)
-            -> std::variant<ScreenshotFlows::SelectionHandle, CaptureError> {
+            -> std::variant<ScreenshotFlows::SelectionHandle, desktop::CaptureError> {
             opened.push_back(mode);
             if (openError) {
                 return *openError;
@@ -450,8 +450,8 @@ protected:
     DeliverySettings settings;
     Outputs outputs;
     SelectionPicture shot{picture({1920, 1080}), 1, false};
-    std::optional<CaptureError> shotError;
-    std::optional<CaptureError> openError;
+    std::optional<desktop::CaptureError> shotError;
+    std::optional<desktop::CaptureError> openError;
     int shots = 0;
     std::vector<capture::SelectionMode> opened;
     ScreenshotFlows::SelectionCompletion pending;
@@ -485,14 +485,14 @@ TEST_F(ScreenshotFlowsTest, FullScreenShootsAndDeliversAtOnce) {
 }
 
 TEST_F(ScreenshotFlowsTest, FailuresShowTheAlertWithTheErrorsText) {
-    shotError = CaptureError::noDisplays;
+    shotError = desktop::CaptureError::noDisplays;
     perform(CaptureAction::fullscreen);
-    openError = CaptureError::noDisplays;
+    openError = desktop::CaptureError::noDisplays;
     perform(CaptureAction::area);
     ASSERT_EQ(alerts.size(), 2u);
     for (const auto& [message, detail] : alerts) {
         EXPECT_EQ(message, QString("Vexlin Capture couldn’t take the screenshot"));
-        EXPECT_EQ(detail, capture::errorDescription(CaptureError::noDisplays));
+        EXPECT_EQ(detail, desktop::errorDescription(desktop::CaptureError::noDisplays));
     }
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_TRUE(outputs.log.empty());
@@ -551,10 +551,10 @@ TEST_F(ScreenshotFlowsTest, ACancelledOrFailedSelectionEndsTheAction) {
     EXPECT_TRUE(outputs.log.empty());
 
     perform(CaptureAction::window);
-    end(SelectionOutcome::failed(CaptureError::windowNotFound));
+    end(SelectionOutcome::failed(desktop::CaptureError::windowNotFound));
     EXPECT_FALSE(coordinator->isBusy());
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].second, capture::errorDescription(CaptureError::windowNotFound));
+    EXPECT_EQ(alerts[0].second, desktop::errorDescription(desktop::CaptureError::windowNotFound));
     EXPECT_TRUE(outputs.log.empty());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/ScrollStitcher.h"
+#include "capture/scrolling/ScrollStitcher.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

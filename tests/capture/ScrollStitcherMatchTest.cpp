@@ -1,5 +1,5 @@
-#include "capture/ScrollStitcherMatch.h"
-#include "capture/ScrollStitcherFingerprint.h"
+#include "capture/scrolling/ScrollStitcherMatch.h"
+#include "capture/scrolling/ScrollStitcherFingerprint.h"
 
 #include "ScrollStitcherFrames.h"
 

@@ -1,4 +1,4 @@
-#include "capture/ScrollStitcher.h"
+#include "capture/scrolling/ScrollStitcher.h"
 
 #include "ScrollStitcherFrames.h"
 

@@ -1,11 +1,11 @@
-#include "capture/ScrollingCaptureSession.h"
+#include "capture/scrolling/ScrollingCaptureSession.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
 #include "ScrollStitcherFrames.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
-#include "capture/RegionFrameWindow.h"
-#include "capture/ScrollingHud.h"
+#include "capture/scrolling/ScrollingHud.h"
+#include "desktop/RegionFrameWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -117,12 +117,12 @@ protected:
         s.now = [this] { return scheduler.now(); };
         s.autoScrollImmediately = [this] { return autoScrollImmediately; };
         s.scroller = scroller;
-        s.displayAvailable = [this](const capture::CaptureDisplay&) { return displayAvailable; };
+        s.displayAvailable = [this](const desktop::CaptureDisplay&) { return displayAvailable; };
         s.makeStream = [this](ScrollingFrameReceiver& receiver,
                               const QRect& pixels) -> std::unique_ptr<ScrollingStream> {
             return std::make_unique<FakeStream>(log, receiver, pixels);
         };
-        s.visibleFrame = [this](const capture::CaptureDisplay&) { return display.frame; };
+        s.visibleFrame = [this](const desktop::CaptureDisplay&) { return display.frame; };
         s.relaunch = [this] { ++relaunches; };
         return s;
     }
@@ -171,7 +171,7 @@ protected:
     testsupport::FakeEscapeKey escape;
     std::shared_ptr<FakeScroller> scroller = std::make_shared<FakeScroller>();
     StreamLog log;
-    capture::CaptureDisplay display;
+    desktop::CaptureDisplay display;
     bool autoScrollImmediately = false;
     bool displayAvailable = true;
     int relaunches = 0;

@@ -1,7 +1,7 @@
 #include "capture/ScrollingFlows.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include "app/CaptureAction.h"
 
@@ -45,10 +45,10 @@ protected:
             ++selections;
             selectionMode = mode;
             selectionEnded = std::move(completion);
-            return std::variant<ScrollingFlows::SelectionHandle, capture::CaptureError>(
+            return std::variant<ScrollingFlows::SelectionHandle, desktop::CaptureError>(
                 std::make_unique<QObject>());
         };
-        s.makeSession = [this](const capture::CaptureDisplay& d, const QRectF& region,
+        s.makeSession = [this](const desktop::CaptureDisplay& d, const QRectF& region,
                                ScrollingFlows::SessionCompletion completion) {
             sessionDisplay = d;
             sessionRegion = region;
@@ -105,14 +105,14 @@ protected:
 
     testsupport::ManualScheduler clock;
     testsupport::FakeEscapeKey escape;
-    capture::CaptureDisplay display;
+    desktop::CaptureDisplay display;
     std::shared_ptr<ScrollingFlows> flows;
     std::unique_ptr<CaptureCoordinator> coordinator;
     int selections = 0;
     std::optional<capture::SelectionMode> selectionMode;
     ScrollingFlows::SelectionCompletion selectionEnded;
     std::shared_ptr<FakeSession> session;
-    std::optional<capture::CaptureDisplay> sessionDisplay;
+    std::optional<desktop::CaptureDisplay> sessionDisplay;
     QRectF sessionRegion;
     ScrollingFlows::SessionCompletion sessionEnded;
     std::vector<QString> alerts;
@@ -122,9 +122,9 @@ protected:
 };
 
 TEST_F(ScrollingFlowsTest, RegionOfEachOutcome) {
-    capture::WindowInfo window;
+    desktop::WindowInfo window;
     window.frame = QRectF(3100, 900, 300, 300); // partly off the display's right and bottom
-    capture::WindowInfo away;
+    desktop::WindowInfo away;
     away.frame = QRectF(100, 100, 300, 300); // on another display altogether
     const struct {
         const char* name;
@@ -139,7 +139,7 @@ TEST_F(ScrollingFlowsTest, RegionOfEachOutcome) {
         {"display", SelectionOutcome::of(capture::SelectionPick::ofDisplay(display)),
          QRectF(0, 0, 1280, 1024)},
         {"cancelled", SelectionOutcome::cancelled(), std::nullopt},
-        {"failed", SelectionOutcome::failed(capture::CaptureError::noDisplays), std::nullopt},
+        {"failed", SelectionOutcome::failed(desktop::CaptureError::noDisplays), std::nullopt},
     };
     for (const auto& c : cases) {
         const auto region = ScrollingFlows::regionOf(c.outcome);
@@ -224,7 +224,7 @@ TEST_F(ScrollingFlowsTest, AFailedSelectionAlertsAndACancelledOneIsQuiet) {
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_TRUE(alerts.empty());
     select();
-    selectionEnded(SelectionOutcome::failed(capture::CaptureError::noDisplays));
+    selectionEnded(SelectionOutcome::failed(desktop::CaptureError::noDisplays));
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_EQ(alerts, std::vector<QString>{"No display could be captured."});
     EXPECT_FALSE(session);

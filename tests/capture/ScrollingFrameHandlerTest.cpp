@@ -1,4 +1,4 @@
-#include "capture/ScrollingFrameHandler.h"
+#include "capture/scrolling/ScrollingFrameHandler.h"
 
 #include "ScrollStitcherFrames.h"
 

@@ -1,7 +1,7 @@
-#include "capture/ScrollingHud.h"
-#include "capture/ScrollingHudPlacement.h"
+#include "capture/scrolling/ScrollingHud.h"
+#include "capture/scrolling/ScrollingHudPlacement.h"
 
-#include "app/PillButtonStyle.h"
+#include "desktop/PillButtonStyle.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -162,10 +162,10 @@ TEST_F(ScrollingHudTest, CannotBeDraggedIntoTheRegion) {
 
 TEST(PillButtonStyle, ACapsuleTwentySixHighTwelveBesideTheLabel) {
     QPushButton button(QStringLiteral("Done"));
-    const app::PillButtonStyle* style = app::PillButtonStyle::apply(&button, Qt::blue);
+    const desktop::PillButtonStyle* style = desktop::PillButtonStyle::apply(&button, Qt::blue);
     EXPECT_EQ(style->color(), QColor(Qt::blue));
     EXPECT_EQ(button.style(), style);
-    const QFont font = app::PillButtonStyle::labelFont(&button);
+    const QFont font = desktop::PillButtonStyle::labelFont(&button);
     EXPECT_EQ(font.pixelSize(), 13);
     EXPECT_EQ(font.weight(), QFont::DemiBold);
     QStyleOptionButton option;

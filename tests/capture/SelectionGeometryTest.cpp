@@ -1,4 +1,4 @@
-#include "capture/SelectionGeometry.h"
+#include "capture/selection/SelectionGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +102,7 @@ TEST(SelectionGeometryTest, SizeLabelGoesInsideNearTheBottom) {
 }
 
 TEST(SelectionGeometryTest, WindowLabelNamesTheProgramAndCutsTheSize) {
-    WindowInfo window{7, QRectF(0, 0, 161.9, 81.2), 1, QStringLiteral("Gedit"), {}};
+    desktop::WindowInfo window{7, QRectF(0, 0, 161.9, 81.2), 1, QStringLiteral("Gedit"), {}};
     EXPECT_EQ(windowLabelText(window), QStringLiteral("Gedit  ·  161 × 81"));
     window.ownerName.clear();
     EXPECT_EQ(windowLabelText(window), QStringLiteral("Window  ·  161 × 81"));

@@ -1,4 +1,4 @@
-#include "capture/SelectionMachine.h"
+#include "capture/selection/SelectionMachine.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,15 @@ using Kind = SelectionMachine::Command::Kind;
 using Key = SelectionMachine::Key;
 
 // Two displays side by side: 1920 × 1080 at 1× and 1280 × 1024 at 2×.
-const CaptureDisplay kLeft{nullptr, 11, 1.0, QRectF(0, 0, 1920, 1080)};
-const CaptureDisplay kRight{nullptr, 22, 2.0, QRectF(1920, 0, 1280, 1024)};
+const desktop::CaptureDisplay kLeft{nullptr, 11, 1.0, QRectF(0, 0, 1920, 1080)};
+const desktop::CaptureDisplay kRight{nullptr, 22, 2.0, QRectF(1920, 0, 1280, 1024)};
 
-const WindowInfo kEditor{0x100, QRectF(200, 150, 800, 600), 10, QStringLiteral("Gedit"),
-                         QStringLiteral("notes")};
-const WindowInfo kTerminal{0x200, QRectF(600, 400, 500, 400), 11, QStringLiteral("XTerm"), {}};
-const WindowInfo kOnRight{0x300, QRectF(2100, 100, 400, 300), 12, QStringLiteral("Viewer"), {}};
+const desktop::WindowInfo kEditor{0x100, QRectF(200, 150, 800, 600), 10, QStringLiteral("Gedit"),
+                                  QStringLiteral("notes")};
+const desktop::WindowInfo kTerminal{
+    0x200, QRectF(600, 400, 500, 400), 11, QStringLiteral("XTerm"), {}};
+const desktop::WindowInfo kOnRight{
+    0x300, QRectF(2100, 100, 400, 300), 12, QStringLiteral("Viewer"), {}};
 
 class SelectionMachineTest : public testing::Test {
 protected:
@@ -39,7 +41,7 @@ protected:
         return m.released(view);
     }
 
-    std::vector<WindowInfo> windows{kTerminal, kEditor, kOnRight}; // front to back
+    std::vector<desktop::WindowInfo> windows{kTerminal, kEditor, kOnRight}; // front to back
     int windowReads = 0;
 };
 
@@ -217,7 +219,8 @@ TEST_F(SelectionMachineTest, TheClickSeesTheWindowsOfThatMoment) {
     SelectionMachine third = make(SelectionMode::window);
     third.begin(QPointF(1500, 1000));
     EXPECT_FALSE(third.hoveredWindow());
-    const WindowInfo late{0x999, QRectF(1400, 900, 300, 150), 13, QStringLiteral("Late"), {}};
+    const desktop::WindowInfo late{
+        0x999, QRectF(1400, 900, 300, 150), 13, QStringLiteral("Late"), {}};
     windows.insert(windows.begin(), late);
     command = third.pressed(0, QPointF(1500, 1000), QPointF(1500, 1000));
     EXPECT_EQ(command.pick->window, late);

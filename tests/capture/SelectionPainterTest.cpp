@@ -1,4 +1,4 @@
-#include "capture/SelectionPainter.h"
+#include "capture/selection/SelectionPainter.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -8,14 +8,16 @@ namespace {
 
 constexpr QRgb kFrozen = 0xff'c8'b4'64; // the display as it was
 
-const WindowInfo kEditor{0x100, QRectF(100, 100, 300, 200), 10, QStringLiteral("Gedit"), {}};
+const desktop::WindowInfo kEditor{
+    0x100, QRectF(100, 100, 300, 200), 10, QStringLiteral("Gedit"), {}};
 // In front of the editor's right half.
-const WindowInfo kTerminal{0x200, QRectF(300, 50, 250, 300), 11, QStringLiteral("XTerm"), {}};
+const desktop::WindowInfo kTerminal{
+    0x200, QRectF(300, 50, 250, 300), 11, QStringLiteral("XTerm"), {}};
 
 class SelectionPainterTest : public testing::Test {
 protected:
-    SelectionMachine make(std::vector<CaptureDisplay> displays, SelectionMode mode,
-                          std::vector<WindowInfo> windows = {}) {
+    SelectionMachine make(std::vector<desktop::CaptureDisplay> displays, SelectionMode mode,
+                          std::vector<desktop::WindowInfo> windows = {}) {
         return SelectionMachine(std::move(displays), windows, {mode, false, true, {}},
                                 [windows] { return windows; });
     }
@@ -23,7 +25,7 @@ protected:
     // The view painted into an image of the display's pixels.
     QImage paint(const SelectionMachine& machine, int view,
                  std::optional<double> lightElapsed = std::nullopt) {
-        const CaptureDisplay& display = machine.view(view).display;
+        const desktop::CaptureDisplay& display = machine.view(view).display;
         const QSize pixels = (display.frame.size() * display.scale).toSize();
         QImage frozen(pixels, QImage::Format_RGB32);
         frozen.fill(kFrozen);
@@ -52,7 +54,7 @@ protected:
         return one.pixel(0, 0);
     }
 
-    CaptureDisplay oneX{nullptr, 1, 1.0, QRectF(0, 0, 640, 480)};
+    desktop::CaptureDisplay oneX{nullptr, 1, 1.0, QRectF(0, 0, 640, 480)};
 };
 
 TEST_F(SelectionPainterTest, ADragLeavesTheSelectionClearAndDimsTheRest) {
@@ -73,7 +75,7 @@ TEST_F(SelectionPainterTest, ADragLeavesTheSelectionClearAndDimsTheRest) {
 
 TEST_F(SelectionPainterTest, CrosshairLinesAreWholePixelsAtEveryScale) {
     for (const double scale : {1.0, 2.0}) {
-        const CaptureDisplay display{nullptr, 1, scale, QRectF(0, 0, 640, 480)};
+        const desktop::CaptureDisplay display{nullptr, 1, scale, QRectF(0, 0, 640, 480)};
         SelectionMachine m = make({display}, SelectionMode::area);
         m.begin(QPointF(200.3, 300.6));
         const QImage image = paint(m, 0);
@@ -124,7 +126,7 @@ TEST_F(SelectionPainterTest, AWindowHalfHiddenIsHighlightedOnlyWhereVisible) {
 }
 
 TEST_F(SelectionPainterTest, WithTwoDisplaysTheOneWithoutTheWindowIsDimmed) {
-    const CaptureDisplay right{nullptr, 2, 1.0, QRectF(640, 0, 640, 480)};
+    const desktop::CaptureDisplay right{nullptr, 2, 1.0, QRectF(640, 0, 640, 480)};
     SelectionMachine m = make({oneX, right}, SelectionMode::window, {kEditor});
     m.begin(QPointF(150, 200));
     const QImage other = paint(m, 1);

@@ -1,4 +1,4 @@
-#include "capture/SelectionPictures.h"
+#include "capture/selection/SelectionPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ QImage positionImage(int width, int height) {
     return image;
 }
 
-DisplaySnapshot snapshot(std::uint32_t id, QRectF frame, double scale) {
+desktop::DisplaySnapshot snapshot(std::uint32_t id, QRectF frame, double scale) {
     QImage image = positionImage(qRound(frame.width() * scale), qRound(frame.height() * scale));
     image.setDevicePixelRatio(scale);
     return {nullptr, id, image, scale, frame};
@@ -24,10 +24,10 @@ DisplaySnapshot snapshot(std::uint32_t id, QRectF frame, double scale) {
 
 class SelectionPicturesTest : public testing::Test {
 protected:
-    std::vector<DisplaySnapshot> snapshots{snapshot(1, QRectF(0, 0, 400, 300), 1.0),
-                                           snapshot(2, QRectF(400, 0, 200, 150), 2.0)};
-    CaptureDisplay left = snapshots[0].display();
-    CaptureDisplay right = snapshots[1].display();
+    std::vector<desktop::DisplaySnapshot> snapshots{snapshot(1, QRectF(0, 0, 400, 300), 1.0),
+                                                    snapshot(2, QRectF(400, 0, 200, 150), 2.0)};
+    desktop::CaptureDisplay left = snapshots[0].display();
+    desktop::CaptureDisplay right = snapshots[1].display();
     WindowPictureSource failing = [](std::uint32_t) { return std::nullopt; };
 };
 
@@ -52,14 +52,14 @@ TEST_F(SelectionPicturesTest, ADisplayIsItsWholePicture) {
 TEST_F(SelectionPicturesTest, NothingOfTheAreaOnItsDisplayIsNoDisplays) {
     auto outside = takeSelectionPicture(SelectionPick::area(left, QRectF(500, 10, 20, 20)),
                                         snapshots, failing);
-    EXPECT_EQ(std::get<CaptureError>(outside), CaptureError::noDisplays);
-    const CaptureDisplay unknown{nullptr, 99, 1.0, QRectF(0, 0, 100, 100)};
+    EXPECT_EQ(std::get<desktop::CaptureError>(outside), desktop::CaptureError::noDisplays);
+    const desktop::CaptureDisplay unknown{nullptr, 99, 1.0, QRectF(0, 0, 100, 100)};
     auto gone = takeSelectionPicture(SelectionPick::ofDisplay(unknown), snapshots, failing);
-    EXPECT_EQ(std::get<CaptureError>(gone), CaptureError::noDisplays);
+    EXPECT_EQ(std::get<desktop::CaptureError>(gone), desktop::CaptureError::noDisplays);
 }
 
 TEST_F(SelectionPicturesTest, AWindowIsTakenAlone) {
-    const WindowInfo window{0x42, QRectF(50, 60, 100, 80), 1, {}, {}};
+    const desktop::WindowInfo window{0x42, QRectF(50, 60, 100, 80), 1, {}, {}};
     std::uint32_t asked = 0;
     const WindowPictureSource source = [&](std::uint32_t id) {
         asked = id;
@@ -73,7 +73,7 @@ TEST_F(SelectionPicturesTest, AWindowIsTakenAlone) {
 
 TEST_F(SelectionPicturesTest, AWindowWhosePictureFailsFallsBackToItsVisiblePart) {
     // Half of it hangs off the left display's bottom edge.
-    const WindowInfo window{0x42, QRectF(50, 250, 100, 100), 1, {}, {}};
+    const desktop::WindowInfo window{0x42, QRectF(50, 250, 100, 100), 1, {}, {}};
     auto taken = takeSelectionPicture(SelectionPick::ofWindow(window, left), snapshots, failing);
     ASSERT_TRUE(std::holds_alternative<SelectionPicture>(taken));
     const SelectionPicture& picture = std::get<SelectionPicture>(taken);
@@ -82,15 +82,15 @@ TEST_F(SelectionPicturesTest, AWindowWhosePictureFailsFallsBackToItsVisiblePart)
     EXPECT_EQ(picture.image.pixel(0, 0), snapshots[0].image.pixel(50, 250));
 
     // On the second display, in its own points.
-    const WindowInfo onRight{0x43, QRectF(450, 10, 20, 20), 1, {}, {}};
+    const desktop::WindowInfo onRight{0x43, QRectF(450, 10, 20, 20), 1, {}, {}};
     taken = takeSelectionPicture(SelectionPick::ofWindow(onRight, right), snapshots, failing);
     EXPECT_EQ(std::get<SelectionPicture>(taken).image.size(), QSize(40, 40));
 }
 
 TEST_F(SelectionPicturesTest, AFailedWindowOffTheClickedDisplayIsNotFound) {
-    const WindowInfo window{0x42, QRectF(450, 10, 20, 20), 1, {}, {}};
+    const desktop::WindowInfo window{0x42, QRectF(450, 10, 20, 20), 1, {}, {}};
     auto taken = takeSelectionPicture(SelectionPick::ofWindow(window, left), snapshots, failing);
-    EXPECT_EQ(std::get<CaptureError>(taken), CaptureError::windowNotFound);
+    EXPECT_EQ(std::get<desktop::CaptureError>(taken), desktop::CaptureError::windowNotFound);
 }
 
 } // namespace

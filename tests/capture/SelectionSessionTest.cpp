@@ -1,5 +1,5 @@
-#include "capture/SelectionSession.h"
-#include "capture/SelectionView.h"
+#include "capture/selection/SelectionSession.h"
+#include "capture/selection/SelectionView.h"
 
 #include "app/HotKeyCenter.h"
 #include "platform/GlobalKeyGrabber.h"
@@ -32,7 +32,7 @@ private:
     std::map<quint32, platform::XKeyCombo>& held_;
 };
 
-DisplaySnapshot snapshot(std::uint32_t id, QRectF frame) {
+desktop::DisplaySnapshot snapshot(std::uint32_t id, QRectF frame) {
     QImage image(frame.size().toSize(), QImage::Format_RGB32);
     image.fill(QColor(20 + static_cast<int>(id), 120, 200));
     return {QGuiApplication::primaryScreen(), id, image, 1.0, frame};
@@ -78,8 +78,8 @@ protected:
 
     std::map<quint32, platform::XKeyCombo> held;
     app::HotKeyCenter hotKeys{std::make_unique<FakeGrabber>(held)};
-    std::vector<DisplaySnapshot> snapshots{snapshot(1, QRectF(0, 0, 640, 480))};
-    std::vector<WindowInfo> windows{
+    std::vector<desktop::DisplaySnapshot> snapshots{snapshot(1, QRectF(0, 0, 640, 480))};
+    std::vector<desktop::WindowInfo> windows{
         {0x10, QRectF(100, 100, 200, 150), 5, QStringLiteral("Gedit"), {}}};
     QPoint pointer{50, 50};
     bool windowPictureFails = false;
@@ -261,7 +261,7 @@ TEST_F(SelectionSessionTest, NoDisplaysFailsAtOnce) {
     settle();
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].kind, Outcome::Kind::failed);
-    EXPECT_EQ(outcomes[0].error, CaptureError::noDisplays);
+    EXPECT_EQ(outcomes[0].error, desktop::CaptureError::noDisplays);
 }
 
 TEST_F(SelectionSessionTest, ASessionDroppedByItsOwnerTakesItsOverlayDown) {

@@ -1,8 +1,8 @@
-#include "capture/SelfTimer.h"
+#include "desktop/SelfTimer.h"
 #include "capture/SelfTimerCountdown.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,20 +14,21 @@
 #include <cmath>
 
 using app::CaptureAction;
-using capture::SelfTimer;
 using capture::SelfTimerCountdown;
+using desktop::SelfTimer;
 using namespace std::chrono_literals;
 
 namespace {
 
 TEST(SelfTimer, OffersOffAndThreeDelays) {
-    const std::vector<int> delays(SelfTimer::delays().begin(), SelfTimer::delays().end());
+    const std::vector<int> delays(desktop::SelfTimer::delays().begin(),
+                                  desktop::SelfTimer::delays().end());
     EXPECT_EQ(delays, (std::vector<int>{0, 3, 5, 10}));
-    EXPECT_EQ(SelfTimer::title(3), QStringLiteral("3 seconds"));
-    EXPECT_EQ(SelfTimer::title(5), QStringLiteral("5 seconds"));
-    EXPECT_EQ(SelfTimer::title(10), QStringLiteral("10 seconds"));
-    EXPECT_EQ(SelfTimer::title(0), QStringLiteral("Off"));
-    EXPECT_EQ(SelfTimer::title(7), QStringLiteral("Off"));
+    EXPECT_EQ(desktop::SelfTimer::title(3), QStringLiteral("3 seconds"));
+    EXPECT_EQ(desktop::SelfTimer::title(5), QStringLiteral("5 seconds"));
+    EXPECT_EQ(desktop::SelfTimer::title(10), QStringLiteral("10 seconds"));
+    EXPECT_EQ(desktop::SelfTimer::title(0), QStringLiteral("Off"));
+    EXPECT_EQ(desktop::SelfTimer::title(7), QStringLiteral("Off"));
 }
 
 class SelfTimerCountdownTest : public ::testing::Test {

@@ -1,7 +1,7 @@
 #include "capture/TextAndRecordingFlows.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include <QCoreApplication>
 #include <QPromise>
@@ -67,7 +67,7 @@ protected:
         TextAndRecordingFlows::Services services;
         services.openSelection = [this](capture::SelectionMode mode, Purpose purpose,
                                         TextAndRecordingFlows::SelectionCompletion completion)
-            -> std::variant<TextAndRecordingFlows::SelectionHandle, capture::CaptureError> {
+            -> std::variant<TextAndRecordingFlows::SelectionHandle, desktop::CaptureError> {
             opened.emplace_back(mode, purpose);
             if (openError) {
                 return *openError;
@@ -104,7 +104,7 @@ protected:
     std::shared_ptr<OtherFlows> others = std::make_shared<OtherFlows>();
     std::unique_ptr<TextAndRecordingFlows> flows;
     std::vector<std::pair<capture::SelectionMode, Purpose>> opened;
-    std::optional<capture::CaptureError> openError;
+    std::optional<desktop::CaptureError> openError;
     TextAndRecordingFlows::SelectionCompletion completion;
     QPointer<QObject> overlay;
     int recognitions = 0;
@@ -130,7 +130,7 @@ TEST_F(TextAndRecordingFlowsTest, TheOutcomeGoesToTheFlowOfItsPurposeAndTheOverl
     make();
     QImage picture(40, 20, QImage::Format_RGB32);
     picture.fill(Qt::white);
-    const capture::CaptureDisplay display{nullptr, 1, 1.0, QRectF(0, 0, 800, 600)};
+    const desktop::CaptureDisplay display{nullptr, 1, 1.0, QRectF(0, 0, 800, 600)};
 
     ASSERT_EQ(flows->select(*coordinator, Mode::area, Purpose::text), std::nullopt);
     completion(SelectionOutcome::of(SelectionPick::area(display, QRectF(0, 0, 40, 20)),
@@ -157,10 +157,10 @@ TEST_F(TextAndRecordingFlowsTest, RecordingWithoutASessionFailsBeforeAnyOverlay)
 
 TEST_F(TextAndRecordingFlowsTest, AnOverlayThatCannotOpenIsAFailure) {
     make();
-    openError = capture::CaptureError::noDisplays;
+    openError = desktop::CaptureError::noDisplays;
     const auto failure = flows->select(*coordinator, Mode::area, Purpose::text);
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->description, capture::errorDescription(capture::CaptureError::noDisplays));
+    EXPECT_EQ(failure->description, desktop::errorDescription(desktop::CaptureError::noDisplays));
     EXPECT_FALSE(flows->isSelecting());
 }
 

@@ -1,7 +1,7 @@
 #include "capture/TextCaptureFlow.h"
 
-#include "FakeEscapeKey.h"
-#include "ManualScheduler.h"
+#include "support/FakeEscapeKey.h"
+#include "support/ManualScheduler.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -48,7 +48,7 @@ void drainEvents() {
 
 SelectionOutcome areaWithPicture() {
     capture::SelectionPick pick =
-        capture::SelectionPick::area(capture::CaptureDisplay{}, QRectF(10, 10, 200, 60));
+        capture::SelectionPick::area(desktop::CaptureDisplay{}, QRectF(10, 10, 200, 60));
     QImage image(200, 60, QImage::Format_RGB32);
     image.fill(Qt::white);
     return SelectionOutcome::of(pick, capture::SelectionPicture{image, 1.0, false});
@@ -280,7 +280,7 @@ TEST_F(TextCaptureFlowTest, OutcomesWithoutAPictureEndWithoutRecognition) {
     };
     const OutcomeCase cases[] = {
         {"cancelled", SelectionOutcome::cancelled(), 0},
-        {"failed", SelectionOutcome::failed(capture::CaptureError::windowNotFound), 1},
+        {"failed", SelectionOutcome::failed(desktop::CaptureError::windowNotFound), 1},
         {"area without picture",
          SelectionOutcome::of(capture::SelectionPick::area({}, QRectF(0, 0, 50, 50))), 0},
     };

@@ -1,7 +1,7 @@
 // Recognition through the real engines (Tesseract, ZXing) on drawn pictures.
 
-#include "capture/TextRecognitionEngines.h"
-#include "capture/TextRecognizer.h"
+#include "capture/text/TextRecognitionEngines.h"
+#include "capture/text/TextRecognizer.h"
 
 #include "TextRecognitionFixtures.h"
 

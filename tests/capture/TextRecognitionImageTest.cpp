@@ -1,4 +1,4 @@
-#include "capture/TextRecognitionImage.h"
+#include "capture/text/TextRecognitionImage.h"
 
 #include "TextRecognitionFixtures.h"
 

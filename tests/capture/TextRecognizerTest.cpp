@@ -1,5 +1,5 @@
-#include "capture/TextRecognizer.h"
-#include "capture/TextCaptureNotice.h"
+#include "capture/text/TextRecognizer.h"
+#include "capture/text/TextCaptureNotice.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

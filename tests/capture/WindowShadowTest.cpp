@@ -1,5 +1,5 @@
 #include "capture/WindowShadow.h"
-#include "capture/CaptureError.h"
+#include "desktop/CaptureError.h"
 
 #include <gtest/gtest.h>
 
@@ -96,11 +96,11 @@ TEST(WindowShadowTest, TheBlurKeepsTheAmountAndSpreadsIt) {
 }
 
 TEST(CaptureErrorTest, EachErrorHasItsSentence) {
-    EXPECT_EQ(errorDescription(CaptureError::noDisplays),
+    EXPECT_EQ(desktop::errorDescription(desktop::CaptureError::noDisplays),
               QStringLiteral("No display could be captured."));
-    EXPECT_EQ(errorDescription(CaptureError::windowNotFound),
+    EXPECT_EQ(desktop::errorDescription(desktop::CaptureError::windowNotFound),
               QStringLiteral("That window is no longer on screen."));
-    EXPECT_EQ(errorDescription(CaptureError::permissionMissing),
+    EXPECT_EQ(desktop::errorDescription(desktop::CaptureError::permissionMissing),
               QStringLiteral("Vexlin Capture needs the Screen Recording permission."));
 }
 

@@ -4,9 +4,9 @@
 #include "CapturePattern.h"
 
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenGeometry.h"
-#include "capture/WindowList.h"
 #include "capture/WindowShadow.h"
+#include "desktop/ScreenGeometry.h"
+#include "desktop/WindowList.h"
 
 #include "platform/ScreenGrabber.h"
 
@@ -118,8 +118,8 @@ public:
     std::uint32_t id() const { return id_; }
     qint64 pid() const { return process_.processId(); }
     QRect client() const { return client_; }
-    std::optional<WindowInfo> info() const {
-        for (const WindowInfo& window : WindowList::copyWindowInfo()) {
+    std::optional<desktop::WindowInfo> info() const {
+        for (const desktop::WindowInfo& window : desktop::WindowList::copyWindowInfo()) {
             if (window.id == id_) {
                 return window;
             }
@@ -166,15 +166,15 @@ TEST_F(CaptureOnX11, ListsTheTargetWithItsTitleOwnerPidAndFrame) {
     // Front to back: a second window over it comes first; the window list
     // says what is under a point.
     Target front(QRect(300, 250, 200, 150), QStringLiteral("Front"));
-    const std::vector<WindowInfo> windows = WindowList::copyWindowInfo();
+    const std::vector<desktop::WindowInfo> windows = desktop::WindowList::copyWindowInfo();
     ASSERT_GE(windows.size(), 2u);
     EXPECT_EQ(windows[0].id, front.id());
-    EXPECT_EQ(WindowList::window(QPointF(350, 300), windows)->id, front.id());
-    EXPECT_EQ(WindowList::window(QPointF(210, 160), windows)->id, target_->id());
-    EXPECT_EQ(WindowList::bounds(front.id()), front.info()->frame);
+    EXPECT_EQ(desktop::WindowList::window(QPointF(350, 300), windows)->id, front.id());
+    EXPECT_EQ(desktop::WindowList::window(QPointF(210, 160), windows)->id, target_->id());
+    EXPECT_EQ(desktop::WindowList::bounds(front.id()), front.info()->frame);
     front.close();
     pump(200);
-    EXPECT_EQ(WindowList::bounds(front.id()), std::nullopt);
+    EXPECT_EQ(desktop::WindowList::bounds(front.id()), std::nullopt);
 }
 
 TEST_F(CaptureOnX11, ADisplayPictureIsTheScreensPixels) {
@@ -184,10 +184,10 @@ TEST_F(CaptureOnX11, ADisplayPictureIsTheScreensPixels) {
         const auto result =
             ScreenCapturer::displaySnapshots({screen}, false, ScreenCapturer::keepSet());
         const QImage screenNow = screenByImport();
-        ASSERT_TRUE(holds_alternative<std::vector<DisplaySnapshot>>(result));
-        const auto& snapshots = get<std::vector<DisplaySnapshot>>(result);
+        ASSERT_TRUE(holds_alternative<std::vector<desktop::DisplaySnapshot>>(result));
+        const auto& snapshots = get<std::vector<desktop::DisplaySnapshot>>(result);
         ASSERT_EQ(snapshots.size(), 1u);
-        const DisplaySnapshot& snapshot = snapshots[0];
+        const desktop::DisplaySnapshot& snapshot = snapshots[0];
         EXPECT_EQ(snapshot.screen, screen);
         EXPECT_EQ(snapshot.frame, QRectF(0, 0, 1920, 1080));
         EXPECT_EQ(snapshot.image.size(), QSize(1920, 1080));
@@ -201,7 +201,7 @@ TEST_F(CaptureOnX11, ADisplayPictureIsTheScreensPixels) {
 }
 
 TEST_F(CaptureOnX11, AnAreaPictureIsExactlyThatRectangle) {
-    const auto display = ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
+    const auto display = desktop::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
     ASSERT_TRUE(display);
     const auto result = ScreenCapturer::shot(*display, QRectF(100, 100, 200, 150), {});
     ASSERT_TRUE(holds_alternative<QImage>(result));
@@ -215,7 +215,7 @@ TEST_F(CaptureOnX11, AnAreaPictureIsExactlyThatRectangle) {
     const auto edge = ScreenCapturer::shot(*display, QRectF(1900, 1000, 100, 100), {});
     EXPECT_EQ(get<QImage>(edge).size(), QSize(20, 80));
     const auto outside = ScreenCapturer::shot(*display, QRectF(2000, 0, 100, 100), {});
-    EXPECT_EQ(get<CaptureError>(outside), CaptureError::noDisplays);
+    EXPECT_EQ(get<desktop::CaptureError>(outside), desktop::CaptureError::noDisplays);
 }
 
 TEST_F(CaptureOnX11, AWindowPictureIsTheWindowAloneAtItsSize) {
@@ -240,8 +240,8 @@ TEST_F(CaptureOnX11, AWindowPictureIsTheWindowAloneAtItsSize) {
     cover.setStyleSheet(QStringLiteral("background: red"));
     cover.show();
     pump(200);
-    const auto fromFrozen =
-        ScreenCapturer::windowImage(target_->id(), get<std::vector<DisplaySnapshot>>(frozen));
+    const auto fromFrozen = ScreenCapturer::windowImage(
+        target_->id(), get<std::vector<desktop::DisplaySnapshot>>(frozen));
     EXPECT_EQ(difference(get<WindowPicture>(fromFrozen).image, picture.image), "");
 
     const QImage shadowed = ScreenCapturer::addWindowShadow(picture.image, picture.scale);
@@ -255,8 +255,8 @@ TEST_F(CaptureOnX11, AWindowThatClosedIsNotFound) {
     doomed.close();
     pump(200);
     const auto result = ScreenCapturer::windowImage(id);
-    ASSERT_TRUE(holds_alternative<CaptureError>(result));
-    EXPECT_EQ(get<CaptureError>(result), CaptureError::windowNotFound);
+    ASSERT_TRUE(holds_alternative<desktop::CaptureError>(result));
+    EXPECT_EQ(get<desktop::CaptureError>(result), desktop::CaptureError::windowNotFound);
 }
 
 TEST_F(CaptureOnX11, OurPanelsStayOutOfPicturesAndTitledWindowsStayIn) {
@@ -275,7 +275,7 @@ TEST_F(CaptureOnX11, OurPanelsStayOutOfPicturesAndTitledWindowsStayIn) {
 
     const auto result = ScreenCapturer::displaySnapshots({QGuiApplication::primaryScreen()}, false,
                                                          ScreenCapturer::keepSet());
-    const QImage& image = get<std::vector<DisplaySnapshot>>(result)[0].image;
+    const QImage& image = get<std::vector<desktop::DisplaySnapshot>>(result)[0].image;
     EXPECT_EQ(patternDifference(image, target_->client().topLeft(), target_->client().size()), "");
     EXPECT_EQ(image.pixel(1150, 600) & 0xffffff, 0x00ff00u);
     // The panel is back where it was.
@@ -285,22 +285,23 @@ TEST_F(CaptureOnX11, OurPanelsStayOutOfPicturesAndTitledWindowsStayIn) {
 }
 
 TEST(CaptureOnTwoDisplaysX11, DisplaysSitSideBySideAndPicturesComeFromTheirOwnDisplay) {
-    const QList<CaptureDisplay> displays = ScreenGeometry::captureDisplays();
+    const QList<desktop::CaptureDisplay> displays = desktop::ScreenGeometry::captureDisplays();
     ASSERT_EQ(displays.size(), 2);
     EXPECT_EQ(displays[0].frame, QRectF(0, 0, 1920, 1080));
     EXPECT_EQ(displays[1].frame, QRectF(1920, 0, 1280, 1024));
     EXPECT_NE(displays[0].displayID, displays[1].displayID);
 
     run(QStringLiteral("xdotool"), {"mousemove", "2500", "600"});
-    EXPECT_EQ(ScreenGeometry::screenUnderPointer(), displays[1].screen.data());
+    EXPECT_EQ(desktop::ScreenGeometry::screenUnderPointer(), displays[1].screen.data());
     run(QStringLiteral("xdotool"), {"mousemove", "100", "100"});
-    EXPECT_EQ(ScreenGeometry::screenUnderPointer(), displays[0].screen.data());
+    EXPECT_EQ(desktop::ScreenGeometry::screenUnderPointer(), displays[0].screen.data());
 
     Target target(QRect(2100, 300, 400, 300), QStringLiteral("Second display"));
     const QImage screenNow = screenByImport();
     const auto snapshots = ScreenCapturer::displaySnapshots({displays[1].screen}, false, {});
-    ASSERT_TRUE(holds_alternative<std::vector<DisplaySnapshot>>(snapshots));
-    const DisplaySnapshot& second = get<std::vector<DisplaySnapshot>>(snapshots)[0];
+    ASSERT_TRUE(holds_alternative<std::vector<desktop::DisplaySnapshot>>(snapshots));
+    const desktop::DisplaySnapshot& second =
+        get<std::vector<desktop::DisplaySnapshot>>(snapshots)[0];
     EXPECT_EQ(second.displayID, displays[1].displayID);
     EXPECT_EQ(difference(second.image, screenNow.copy(1920, 0, 1280, 1024)), "");
 

@@ -3,9 +3,9 @@
 #include "CapturePattern.h"
 
 #include "capture/ScreenCapturer.h"
-#include "capture/SelectionSession.h"
-#include "capture/SelectionView.h"
-#include "capture/WindowList.h"
+#include "capture/selection/SelectionSession.h"
+#include "capture/selection/SelectionView.h"
+#include "desktop/WindowList.h"
 
 #include "app/HotKeyCenter.h"
 
@@ -127,7 +127,7 @@ public:
 
     std::uint32_t id() const { return id_; }
     bool listed() const {
-        for (const WindowInfo& window : WindowList::copyWindowInfo()) {
+        for (const desktop::WindowInfo& window : desktop::WindowList::copyWindowInfo()) {
             if (window.id == id_) {
                 return true;
             }
@@ -160,9 +160,9 @@ public:
     explicit Selection(SelectionSession::Options options = {}) {
         auto taken = ScreenCapturer::displaySnapshots(QGuiApplication::screens(), false,
                                                       ScreenCapturer::keepSet());
-        snapshots_ = std::get<std::vector<DisplaySnapshot>>(taken);
+        snapshots_ = std::get<std::vector<desktop::DisplaySnapshot>>(taken);
         SelectionSession::Sources sources;
-        sources.windows = [] { return WindowList::copyWindowInfo(); };
+        sources.windows = [] { return desktop::WindowList::copyWindowInfo(); };
         sources.windowPicture = [this](std::uint32_t id) -> std::optional<SelectionPicture> {
             auto picture = ScreenCapturer::windowImage(id, snapshots_);
             if (auto* alone = std::get_if<WindowPicture>(&picture)) {
@@ -171,8 +171,8 @@ public:
             return std::nullopt;
         };
         session_ =
-            std::make_unique<SelectionSession>(snapshots_, WindowList::copyWindowInfo(), options,
-                                               sources, app::HotKeyCenter::shared());
+            std::make_unique<SelectionSession>(snapshots_, desktop::WindowList::copyWindowInfo(),
+                                               options, sources, app::HotKeyCenter::shared());
         session_->begin([this](const Outcome& outcome) { outcomes_.push_back(outcome); });
         // Until the overlay is mapped and has the focus.
         pump(400);
@@ -198,7 +198,7 @@ public:
     }
 
 private:
-    std::vector<DisplaySnapshot> snapshots_;
+    std::vector<desktop::DisplaySnapshot> snapshots_;
     std::unique_ptr<SelectionSession> session_;
     std::vector<Outcome> outcomes_;
 };

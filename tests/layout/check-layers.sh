@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Checks the library graph: every folder of src/ includes only its own headers
+# and those of the libraries its CMakeLists names (directly or through them),
+# and no xcb header reaches a header that code outside src/platform includes.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/../../src" && pwd)
+fail=0
+
+declare -A deps
+for lists in "$src"/*/CMakeLists.txt; do
+    dir=$(basename "$(dirname "$lists")")
+    deps[$dir]=$( (grep -o "vexlin::[a-z]*" "$lists" || true) | sed "s/vexlin:://" | sort -u | tr "\n" " ")
+done
+
+closure() { # closure NAME: the library and everything below it
+    local seen=" $1 " todo=("$1")
+    while [ ${#todo[@]} -gt 0 ]; do
+        local next=${todo[0]}
+        todo=("${todo[@]:1}")
+        for d in ${deps[$next]:-}; do
+            case "$seen" in *" $d "*) ;; *) seen+="$d " todo+=("$d") ;; esac
+        done
+    done
+    echo "$seen"
+}
+
+for dir in "${!deps[@]}"; do
+    allowed=$(closure "$dir")
+    while IFS=: read -r file line used; do
+        case "$allowed" in
+            *" $used "*) ;;
+            *)
+                echo "$file:$line: $dir includes $used/, which is not below it"
+                fail=1
+                ;;
+        esac
+    done < <(grep -rnoE '^#include "[a-z]+/' "$src/$dir" | sed -E 's/#include "([a-z]+)\//\1/')
+done
+
+# xcb stays inside src/platform: outside it, and in any platform header that
+# code outside includes, no xcb header may appear.
+if grep -rlE '#include <xcb/' "$src" | grep -v "^$src/platform/"; then
+    echo "xcb headers included outside src/platform"
+    fail=1
+fi
+for header in $(grep -rhoE '#include "platform/[A-Za-z0-9]+\.h"' "$src" --exclude-dir=platform |
+    sed -E 's/#include "(.*)"/\1/' | sort -u); do
+    seen=" " todo=("$header")
+    while [ ${#todo[@]} -gt 0 ]; do
+        h=${todo[0]}
+        todo=("${todo[@]:1}")
+        case "$seen" in *" $h "*) continue ;; esac
+        seen+="$h "
+        if grep -q '#include <xcb/' "$src/$h"; then
+            echo "$header, included outside src/platform, brings in xcb through $h"
+            fail=1
+        fi
+        for inner in $(grep -oE '#include "platform/[A-Za-z0-9]+\.h"' "$src/$h" |
+            sed -E 's/#include "(.*)"/\1/'); do
+            todo+=("$inner")
+        done
+    done
+done
+exit $fail
