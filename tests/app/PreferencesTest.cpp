@@ -411,6 +411,36 @@ TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMaps) {
     EXPECT_EQ(cameraPositionsFromJson(R"({"b": [4.25, -5]})").value("b"), QPointF(4.25, -5));
 }
 
+// Files written by an earlier build of the store: one with every key away
+// from its default (bookmark bytes that are not UTF-8, lists and names that
+// need INI quoting, positions, a changed shortcut map), one with the edge forms
+// (one-element list, empty string and bytes, empty map, every shortcut off,
+// the largest integer).
+TEST_F(PreferencesTest, FilesOfEarlierBuildsLoadAndAreWrittenBackByteForByte) {
+    const QString fixtures = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/fixtures/";
+    for (const char* name : {"preferences-every-key.conf", "preferences-edge-forms.conf"}) {
+        const QByteArray original = testsupport::readAll(fixtures + name);
+        ASSERT_FALSE(original.isEmpty()) << name;
+        const QString loaded = dir_.file(QStringLiteral("loaded-%1").arg(name));
+        const QString fresh = dir_.file(QStringLiteral("fresh-%1").arg(name));
+        testsupport::writeAll(loaded, original);
+
+        Preferences p(loaded);
+        Preferences empty(fresh);
+        const QMetaObject* meta = p.metaObject();
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+            const char* property = meta->property(i).name();
+            const QVariant value = p.property(property);
+            ASSERT_TRUE(p.setProperty(property, value)) << property;
+            ASSERT_TRUE(empty.setProperty(property, value)) << property;
+        }
+        // Written back over itself, and written from nothing: both give the
+        // bytes the earlier build wrote.
+        EXPECT_EQ(testsupport::readAll(loaded), original) << name;
+        EXPECT_EQ(testsupport::readAll(fresh), original) << name;
+    }
+}
+
 TEST_F(PreferencesTest, SharedStoreLivesInTheUserConfigFolder) {
     const QString expected =
         qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + "/.config") +
