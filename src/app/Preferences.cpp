@@ -4,10 +4,10 @@
 #include "app/SettingsValue.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QSettings>
 #include <QThread>
 
+#include <concepts>
 #include <type_traits>
 
 namespace app {
@@ -47,55 +47,121 @@ QVariant stored(const ShortcutMap& value) {
     return value.toJson();
 }
 
-// Reads of the stored values; whatever does not read as the expected type
-// counts as absent and gives the registered default.
-class Loader {
-public:
-    explicit Loader(const QSettings& settings) : settings_(settings) {
-        for (const auto& [key, value] : Preferences::registeredDefaults()) {
-            defaults_.insert(key, value);
+// Reads of a stored value in the setting's own type. The file may hold
+// anything: what does not read as the type gives the fallback, the setting's
+// declared default.
+bool readStored(const QVariant& raw, bool fallback) {
+    return settingsValue::toBool(raw).value_or(fallback);
+}
+qint64 readStored(const QVariant& raw, qint64 fallback) {
+    return settingsValue::toInt(raw).value_or(fallback);
+}
+template <typename E>
+requires std::is_enum_v<E> E readStored(const QVariant& raw, E fallback) {
+    const auto text = settingsValue::toString(raw);
+    return text ? fromRawValue<E>(*text).value_or(fallback) : fallback;
+}
+std::optional<QByteArray> readStored(const QVariant& raw,
+                                     const std::optional<QByteArray>& fallback) {
+    const auto bytes = settingsValue::toBytes(raw);
+    return bytes ? bytes : fallback;
+}
+std::optional<QString> readStored(const QVariant& raw, const std::optional<QString>& fallback) {
+    const auto text = settingsValue::toString(raw);
+    return text ? text : fallback;
+}
+QStringList readStored(const QVariant& raw, const QStringList& fallback) {
+    return settingsValue::toStringList(raw).value_or(fallback);
+}
+CameraPositions readStored(const QVariant& raw, const CameraPositions& fallback) {
+    const auto json = settingsValue::toBytes(raw);
+    return json ? cameraPositionsFromJson(*json) : fallback;
+}
+ShortcutMap readStored(const QVariant& raw, const ShortcutMap& fallback) {
+    const auto json = settingsValue::toBytes(raw);
+    return json ? ShortcutMap::fromJson(*json) : fallback;
+}
+
+// The words of the declaration list (Preferences.h).
+struct Registered {};
+struct Unregistered {};
+constexpr Registered registered;
+constexpr Unregistered unregistered;
+
+struct Keep {};
+constexpr Keep keep;
+IntegerRule oneOf(std::same_as<int> auto... allowed) {
+    return IntegerRule{{allowed...}, std::nullopt};
+}
+IntegerRule atLeast(qint64 minimum) {
+    return IntegerRule{{}, minimum};
+}
+
+template <typename T> T repaired(const T& value, const T& /*fallback*/, Keep) {
+    return value;
+}
+qint64 repaired(qint64 value, qint64 fallback, const IntegerRule& rule) {
+    return rule.repaired(value, fallback);
+}
+
+template <typename T, typename Rule>
+T loadSetting(const QSettings& settings, const QString& key, const T& fallback, const Rule& rule) {
+    return repaired(readStored(settings.value(key), fallback), fallback, rule);
+}
+
+template <typename T> constexpr SettingKind kindOf() {
+    if constexpr (std::is_same_v<T, bool>) {
+        return SettingKind::boolean;
+    } else if constexpr (std::is_same_v<T, qint64>) {
+        return SettingKind::integer;
+    } else if constexpr (std::is_enum_v<T>) {
+        return SettingKind::choice;
+    } else if constexpr (std::is_same_v<T, std::optional<QByteArray>>) {
+        return SettingKind::data;
+    } else if constexpr (std::is_same_v<T, std::optional<QString>>) {
+        return SettingKind::text;
+    } else if constexpr (std::is_same_v<T, QStringList>) {
+        return SettingKind::textList;
+    } else if constexpr (std::is_same_v<T, CameraPositions>) {
+        return SettingKind::cameraPositions;
+    } else {
+        static_assert(std::is_same_v<T, ShortcutMap>, "a setting of a type the store cannot keep");
+        return SettingKind::shortcuts;
+    }
+}
+
+template <typename T, typename Registration, typename Rule>
+SettingDescriptor describe(const char* key, const T& fallback, Registration, const Rule& rule) {
+    constexpr bool isRegistered = std::is_same_v<Registration, Registered>;
+    // A registered default lives in the file's own terms, which only the
+    // plain values have.
+    static_assert(!isRegistered || std::is_scalar_v<T>,
+                  "only plain values have a registered default");
+    SettingDescriptor descriptor;
+    descriptor.key = QString::fromLatin1(key);
+    descriptor.kind = kindOf<T>();
+    descriptor.defaultValue = QVariant::fromValue(fallback);
+    descriptor.registered = isRegistered;
+    if constexpr (std::is_enum_v<T>) {
+        for (const T option : allCases<T>()) {
+            descriptor.choices.append(rawValue(option));
         }
     }
-
-    bool boolean(const QString& key) const {
-        return settingsValue::toBool(settings_.value(key)).value_or(registered(key).toBool());
+    if constexpr (std::is_same_v<Rule, IntegerRule>) {
+        static_assert(std::is_same_v<T, qint64>, "only integers have a load rule");
+        descriptor.rule = rule;
     }
-
-    qint64 integer(const QString& key) const {
-        return settingsValue::toInt(settings_.value(key)).value_or(registered(key).toLongLong());
-    }
-
-    template <typename E> E choice(const QString& key) const {
-        const QString raw =
-            settingsValue::toString(settings_.value(key)).value_or(registered(key).toString());
-        return fromRawValueOrDefault<E>(raw);
-    }
-
-    std::optional<QByteArray> bytes(const QString& key) const {
-        return settingsValue::toBytes(settings_.value(key));
-    }
-
-    std::optional<QString> string(const QString& key) const {
-        return settingsValue::toString(settings_.value(key));
-    }
-
-    QStringList stringList(const QString& key) const {
-        return settingsValue::toStringList(settings_.value(key)).value_or(QStringList());
-    }
-
-private:
-    QVariant registered(const QString& key) const {
-        Q_ASSERT(defaults_.contains(key));
-        return defaults_.value(key);
-    }
-
-    const QSettings& settings_;
-    QHash<QString, QVariant> defaults_;
-};
-
-qint64 oneOf(qint64 value, std::initializer_list<qint64> allowed, qint64 fallback) {
-    return std::find(allowed.begin(), allowed.end(), value) != allowed.end() ? value : fallback;
+    return descriptor;
 }
+
+// A registered default is the value in the file's own form.
+template <typename T>
+void registerDefault(QList<QPair<QString, QVariant>>& defaults, const char* key, const T& fallback,
+                     Registered) {
+    defaults.append({QString::fromLatin1(key), stored(fallback)});
+}
+template <typename T>
+void registerDefault(QList<QPair<QString, QVariant>>&, const char*, const T&, Unregistered) {}
 
 } // namespace
 
@@ -117,108 +183,35 @@ QString Preferences::filePath() const {
     return settings_->fileName();
 }
 
+const QList<SettingDescriptor>& Preferences::declarations() {
+#define VEXLIN_DESCRIBE(Type, name, Name, fallback, registration, rule)                            \
+    describe<Type>(#name, fallback, registration, rule),
+    static const QList<SettingDescriptor> list{VEXLIN_PREFERENCES(VEXLIN_DESCRIBE)};
+#undef VEXLIN_DESCRIBE
+    return list;
+}
+
 QList<QPair<QString, QVariant>> Preferences::registeredDefaults() {
-    return {
-        {QStringLiteral("showQuickAccess"), true},
-        {QStringLiteral("copyToClipboard"), true},
-        {QStringLiteral("saveToDisk"), false},
-        {QStringLiteral("openEditor"), false},
-        {QStringLiteral("playSounds"), true},
-        {QStringLiteral("imageFormat"), QStringLiteral("png")},
-        {QStringLiteral("windowShadow"), true},
-        {QStringLiteral("showCursor"), false},
-        {QStringLiteral("showMagnifier"), true},
-        {QStringLiteral("showCrosshair"), true},
-        {QStringLiteral("ocrKeepLineBreaks"), true},
-        {QStringLiteral("captureTimer"), 0LL},
-        {QStringLiteral("autoScrollImmediately"), false},
-        {QStringLiteral("recordingFormat"), QStringLiteral("video")},
-        {QStringLiteral("recordSystemAudio"), false},
-        {QStringLiteral("recordMicrophone"), false},
-        {QStringLiteral("recordShowCursor"), true},
-        {QStringLiteral("recordWindowsAlone"), true},
-        {QStringLiteral("recordHighlightClicks"), false},
-        {QStringLiteral("recordShowKeystrokes"), false},
-        {QStringLiteral("keystrokeMode"), QStringLiteral("shortcutsOnly")},
-        {QStringLiteral("keystrokePosition"), QStringLiteral("bottom")},
-        {QStringLiteral("recordingHideNotifications"), false},
-        {QStringLiteral("recordShowCamera"), false},
-        {QStringLiteral("cameraShape"), QStringLiteral("circle")},
-        {QStringLiteral("cameraSize"), QStringLiteral("medium")},
-        {QStringLiteral("cameraMirrored"), true},
-        {QStringLiteral("recordingFPS"), 30LL},
-        {QStringLiteral("recordingQuality"), QStringLiteral("high")},
-        {QStringLiteral("recordingRetina"), true},
-        {QStringLiteral("recordingCountdown"), 0LL},
-        {QStringLiteral("gifFPS"), 15LL},
-        {QStringLiteral("gifMaxWidth"), 1000LL},
-        {QStringLiteral("quickAccessCorner"), QStringLiteral("bottomLeft")},
-        {QStringLiteral("quickAccessAutoClose"), false},
-        {QStringLiteral("quickAccessCloseAfter"), 10LL},
-        {QStringLiteral("closeEditorAfterExport"), false},
-        {QStringLiteral("keepAnnotationsEditable"), true},
-        {QStringLiteral("editorShowsRecent"), true},
-        {QStringLiteral("hasCompletedOnboarding"), false},
-    };
+    QList<QPair<QString, QVariant>> defaults;
+#define VEXLIN_REGISTER(Type, name, Name, fallback, registration, rule)                            \
+    registerDefault<Type>(defaults, #name, fallback, registration);
+    VEXLIN_PREFERENCES(VEXLIN_REGISTER)
+#undef VEXLIN_REGISTER
+    return defaults;
 }
 
 void Preferences::load() {
     // Repairs stay in memory: the file keeps what it holds until the setting
     // is next set.
-    const Loader in(*settings_);
-    showQuickAccess_ = in.boolean(QStringLiteral("showQuickAccess"));
-    copyToClipboard_ = in.boolean(QStringLiteral("copyToClipboard"));
-    saveToDisk_ = in.boolean(QStringLiteral("saveToDisk"));
-    openEditor_ = in.boolean(QStringLiteral("openEditor"));
-    playSounds_ = in.boolean(QStringLiteral("playSounds"));
-    imageFormat_ = in.choice<ImageFormat>(QStringLiteral("imageFormat"));
-    saveFolderBookmark_ = in.bytes(QStringLiteral("saveFolderBookmark"));
-    windowShadow_ = in.boolean(QStringLiteral("windowShadow"));
-    showCursor_ = in.boolean(QStringLiteral("showCursor"));
-    showMagnifier_ = in.boolean(QStringLiteral("showMagnifier"));
-    showCrosshair_ = in.boolean(QStringLiteral("showCrosshair"));
-    ocrKeepLineBreaks_ = in.boolean(QStringLiteral("ocrKeepLineBreaks"));
-    captureTimer_ = oneOf(in.integer(QStringLiteral("captureTimer")), {0, 3, 5, 10}, 0);
-    autoScrollImmediately_ = in.boolean(QStringLiteral("autoScrollImmediately"));
-    recordingFormat_ = in.choice<Recording::Format>(QStringLiteral("recordingFormat"));
-    recordSystemAudio_ = in.boolean(QStringLiteral("recordSystemAudio"));
-    recordMicrophone_ = in.boolean(QStringLiteral("recordMicrophone"));
-    recordShowCursor_ = in.boolean(QStringLiteral("recordShowCursor"));
-    recordWindowsAlone_ = in.boolean(QStringLiteral("recordWindowsAlone"));
-    recordHighlightClicks_ = in.boolean(QStringLiteral("recordHighlightClicks"));
-    recordShowKeystrokes_ = in.boolean(QStringLiteral("recordShowKeystrokes"));
-    keystrokeMode_ = in.choice<KeystrokeMode>(QStringLiteral("keystrokeMode"));
-    keystrokePosition_ = in.choice<KeystrokePosition>(QStringLiteral("keystrokePosition"));
-    recordingHiddenApps_ = in.stringList(QStringLiteral("recordingHiddenApps"));
-    recordingHideNotifications_ = in.boolean(QStringLiteral("recordingHideNotifications"));
-    recordShowCamera_ = in.boolean(QStringLiteral("recordShowCamera"));
-    cameraDeviceID_ = in.string(QStringLiteral("cameraDeviceID"));
-    cameraShape_ = in.choice<CameraShape>(QStringLiteral("cameraShape"));
-    cameraSize_ = in.choice<CameraSize>(QStringLiteral("cameraSize"));
-    cameraMirrored_ = in.boolean(QStringLiteral("cameraMirrored"));
-    cameraPositions_ =
-        cameraPositionsFromJson(in.bytes(QStringLiteral("cameraPositions")).value_or(QByteArray()));
-    recordingFPS_ = oneOf(in.integer(QStringLiteral("recordingFPS")), {0, 30, 60}, 30);
-    recordingQuality_ = in.choice<RecordingQuality>(QStringLiteral("recordingQuality"));
-    recordingRetina_ = in.boolean(QStringLiteral("recordingRetina"));
-    recordingCountdown_ = std::max<qint64>(in.integer(QStringLiteral("recordingCountdown")), 0);
-    gifFPS_ = std::max<qint64>(in.integer(QStringLiteral("gifFPS")), 5);
-    gifMaxWidth_ = std::max<qint64>(in.integer(QStringLiteral("gifMaxWidth")), 200);
-    quickAccessCorner_ = in.choice<ScreenCorner>(QStringLiteral("quickAccessCorner"));
-    quickAccessAutoClose_ = in.boolean(QStringLiteral("quickAccessAutoClose"));
-    quickAccessCloseAfter_ =
-        std::max<qint64>(in.integer(QStringLiteral("quickAccessCloseAfter")), 3);
-    closeEditorAfterExport_ = in.boolean(QStringLiteral("closeEditorAfterExport"));
-    keepAnnotationsEditable_ = in.boolean(QStringLiteral("keepAnnotationsEditable"));
-    editorShowsRecent_ = in.boolean(QStringLiteral("editorShowsRecent"));
-    hasCompletedOnboarding_ = in.boolean(QStringLiteral("hasCompletedOnboarding"));
-    const auto storedShortcuts = in.bytes(QStringLiteral("shortcuts"));
-    shortcuts_ =
-        storedShortcuts ? ShortcutMap::fromJson(*storedShortcuts) : ShortcutMap::defaults();
+#define VEXLIN_LOAD(Type, name, Name, fallback, registration, rule)                                \
+    name##_ = loadSetting<Type>(*settings_, QStringLiteral(#name), fallback, rule);
+    VEXLIN_PREFERENCES(VEXLIN_LOAD)
+#undef VEXLIN_LOAD
 }
 
-template <typename T, typename Signal>
-void Preferences::assign(T& field, const T& value, const QString& key, Signal changed) {
+template <typename T>
+void Preferences::assign(T& field, const T& value, const QString& key,
+                         void (Preferences::*changed)(const T&)) {
     assertMainThread();
     const bool differs = !(field == value);
     field = value;
@@ -241,6 +234,13 @@ void Preferences::write(const QString& key, const QVariant& value) {
     settings_->sync();
 }
 
+#define VEXLIN_DEFINE_SETTER(Type, name, Name, ...)                                                \
+    void Preferences::set##Name(const Type& value) {                                               \
+        assign(name##_, value, QStringLiteral(#name), &Preferences::name##Changed);                \
+    }
+VEXLIN_PREFERENCES(VEXLIN_DEFINE_SETTER)
+#undef VEXLIN_DEFINE_SETTER
+
 void Preferences::resetShortcuts() {
     setShortcuts(ShortcutMap::defaults());
 }
@@ -259,174 +259,6 @@ void Preferences::setCameraPosition(const QString& displayKey, std::optional<QPo
         positions.remove(displayKey);
     }
     setCameraPositions(positions);
-}
-
-void Preferences::setShowQuickAccess(bool value) {
-    assign(showQuickAccess_, value, QStringLiteral("showQuickAccess"),
-           &Preferences::showQuickAccessChanged);
-}
-void Preferences::setCopyToClipboard(bool value) {
-    assign(copyToClipboard_, value, QStringLiteral("copyToClipboard"),
-           &Preferences::copyToClipboardChanged);
-}
-void Preferences::setSaveToDisk(bool value) {
-    assign(saveToDisk_, value, QStringLiteral("saveToDisk"), &Preferences::saveToDiskChanged);
-}
-void Preferences::setOpenEditor(bool value) {
-    assign(openEditor_, value, QStringLiteral("openEditor"), &Preferences::openEditorChanged);
-}
-void Preferences::setPlaySounds(bool value) {
-    assign(playSounds_, value, QStringLiteral("playSounds"), &Preferences::playSoundsChanged);
-}
-void Preferences::setImageFormat(ImageFormat value) {
-    assign(imageFormat_, value, QStringLiteral("imageFormat"), &Preferences::imageFormatChanged);
-}
-void Preferences::setSaveFolderBookmark(const std::optional<QByteArray>& value) {
-    assign(saveFolderBookmark_, value, QStringLiteral("saveFolderBookmark"),
-           &Preferences::saveFolderBookmarkChanged);
-}
-void Preferences::setWindowShadow(bool value) {
-    assign(windowShadow_, value, QStringLiteral("windowShadow"), &Preferences::windowShadowChanged);
-}
-void Preferences::setShowCursor(bool value) {
-    assign(showCursor_, value, QStringLiteral("showCursor"), &Preferences::showCursorChanged);
-}
-void Preferences::setShowMagnifier(bool value) {
-    assign(showMagnifier_, value, QStringLiteral("showMagnifier"),
-           &Preferences::showMagnifierChanged);
-}
-void Preferences::setShowCrosshair(bool value) {
-    assign(showCrosshair_, value, QStringLiteral("showCrosshair"),
-           &Preferences::showCrosshairChanged);
-}
-void Preferences::setOcrKeepLineBreaks(bool value) {
-    assign(ocrKeepLineBreaks_, value, QStringLiteral("ocrKeepLineBreaks"),
-           &Preferences::ocrKeepLineBreaksChanged);
-}
-void Preferences::setCaptureTimer(qint64 value) {
-    assign(captureTimer_, value, QStringLiteral("captureTimer"), &Preferences::captureTimerChanged);
-}
-void Preferences::setAutoScrollImmediately(bool value) {
-    assign(autoScrollImmediately_, value, QStringLiteral("autoScrollImmediately"),
-           &Preferences::autoScrollImmediatelyChanged);
-}
-void Preferences::setRecordingFormat(Recording::Format value) {
-    assign(recordingFormat_, value, QStringLiteral("recordingFormat"),
-           &Preferences::recordingFormatChanged);
-}
-void Preferences::setRecordSystemAudio(bool value) {
-    assign(recordSystemAudio_, value, QStringLiteral("recordSystemAudio"),
-           &Preferences::recordSystemAudioChanged);
-}
-void Preferences::setRecordMicrophone(bool value) {
-    assign(recordMicrophone_, value, QStringLiteral("recordMicrophone"),
-           &Preferences::recordMicrophoneChanged);
-}
-void Preferences::setRecordShowCursor(bool value) {
-    assign(recordShowCursor_, value, QStringLiteral("recordShowCursor"),
-           &Preferences::recordShowCursorChanged);
-}
-void Preferences::setRecordWindowsAlone(bool value) {
-    assign(recordWindowsAlone_, value, QStringLiteral("recordWindowsAlone"),
-           &Preferences::recordWindowsAloneChanged);
-}
-void Preferences::setRecordHighlightClicks(bool value) {
-    assign(recordHighlightClicks_, value, QStringLiteral("recordHighlightClicks"),
-           &Preferences::recordHighlightClicksChanged);
-}
-void Preferences::setRecordShowKeystrokes(bool value) {
-    assign(recordShowKeystrokes_, value, QStringLiteral("recordShowKeystrokes"),
-           &Preferences::recordShowKeystrokesChanged);
-}
-void Preferences::setKeystrokeMode(KeystrokeMode value) {
-    assign(keystrokeMode_, value, QStringLiteral("keystrokeMode"),
-           &Preferences::keystrokeModeChanged);
-}
-void Preferences::setKeystrokePosition(KeystrokePosition value) {
-    assign(keystrokePosition_, value, QStringLiteral("keystrokePosition"),
-           &Preferences::keystrokePositionChanged);
-}
-void Preferences::setRecordingHiddenApps(const QStringList& value) {
-    assign(recordingHiddenApps_, value, QStringLiteral("recordingHiddenApps"),
-           &Preferences::recordingHiddenAppsChanged);
-}
-void Preferences::setRecordingHideNotifications(bool value) {
-    assign(recordingHideNotifications_, value, QStringLiteral("recordingHideNotifications"),
-           &Preferences::recordingHideNotificationsChanged);
-}
-void Preferences::setRecordShowCamera(bool value) {
-    assign(recordShowCamera_, value, QStringLiteral("recordShowCamera"),
-           &Preferences::recordShowCameraChanged);
-}
-void Preferences::setCameraDeviceID(const std::optional<QString>& value) {
-    assign(cameraDeviceID_, value, QStringLiteral("cameraDeviceID"),
-           &Preferences::cameraDeviceIDChanged);
-}
-void Preferences::setCameraShape(CameraShape value) {
-    assign(cameraShape_, value, QStringLiteral("cameraShape"), &Preferences::cameraShapeChanged);
-}
-void Preferences::setCameraSize(CameraSize value) {
-    assign(cameraSize_, value, QStringLiteral("cameraSize"), &Preferences::cameraSizeChanged);
-}
-void Preferences::setCameraMirrored(bool value) {
-    assign(cameraMirrored_, value, QStringLiteral("cameraMirrored"),
-           &Preferences::cameraMirroredChanged);
-}
-void Preferences::setCameraPositions(const CameraPositions& value) {
-    assign(cameraPositions_, value, QStringLiteral("cameraPositions"),
-           &Preferences::cameraPositionsChanged);
-}
-void Preferences::setRecordingFPS(qint64 value) {
-    assign(recordingFPS_, value, QStringLiteral("recordingFPS"), &Preferences::recordingFPSChanged);
-}
-void Preferences::setRecordingQuality(RecordingQuality value) {
-    assign(recordingQuality_, value, QStringLiteral("recordingQuality"),
-           &Preferences::recordingQualityChanged);
-}
-void Preferences::setRecordingRetina(bool value) {
-    assign(recordingRetina_, value, QStringLiteral("recordingRetina"),
-           &Preferences::recordingRetinaChanged);
-}
-void Preferences::setRecordingCountdown(qint64 value) {
-    assign(recordingCountdown_, value, QStringLiteral("recordingCountdown"),
-           &Preferences::recordingCountdownChanged);
-}
-void Preferences::setGifFPS(qint64 value) {
-    assign(gifFPS_, value, QStringLiteral("gifFPS"), &Preferences::gifFPSChanged);
-}
-void Preferences::setGifMaxWidth(qint64 value) {
-    assign(gifMaxWidth_, value, QStringLiteral("gifMaxWidth"), &Preferences::gifMaxWidthChanged);
-}
-void Preferences::setQuickAccessCorner(ScreenCorner value) {
-    assign(quickAccessCorner_, value, QStringLiteral("quickAccessCorner"),
-           &Preferences::quickAccessCornerChanged);
-}
-void Preferences::setQuickAccessAutoClose(bool value) {
-    assign(quickAccessAutoClose_, value, QStringLiteral("quickAccessAutoClose"),
-           &Preferences::quickAccessAutoCloseChanged);
-}
-void Preferences::setQuickAccessCloseAfter(qint64 value) {
-    assign(quickAccessCloseAfter_, value, QStringLiteral("quickAccessCloseAfter"),
-           &Preferences::quickAccessCloseAfterChanged);
-}
-void Preferences::setCloseEditorAfterExport(bool value) {
-    assign(closeEditorAfterExport_, value, QStringLiteral("closeEditorAfterExport"),
-           &Preferences::closeEditorAfterExportChanged);
-}
-void Preferences::setKeepAnnotationsEditable(bool value) {
-    assign(keepAnnotationsEditable_, value, QStringLiteral("keepAnnotationsEditable"),
-           &Preferences::keepAnnotationsEditableChanged);
-}
-void Preferences::setEditorShowsRecent(bool value) {
-    assign(editorShowsRecent_, value, QStringLiteral("editorShowsRecent"),
-           &Preferences::editorShowsRecentChanged);
-}
-void Preferences::setHasCompletedOnboarding(bool value) {
-    assign(hasCompletedOnboarding_, value, QStringLiteral("hasCompletedOnboarding"),
-           &Preferences::hasCompletedOnboardingChanged);
-}
-void Preferences::setShortcuts(const ShortcutMap& value) {
-    assign(shortcuts_, value, QStringLiteral("shortcuts"), &Preferences::shortcutsChanged);
 }
 
 } // namespace app

@@ -40,6 +40,14 @@ protected:
     int copies_ = 0;
 };
 
+QStringList declaredKeys() {
+    QStringList keys;
+    for (const SettingDescriptor& setting : Preferences::declarations()) {
+        keys << setting.key;
+    }
+    return keys;
+}
+
 ShortcutMap withEntry(CaptureAction action, std::optional<KeyShortcut> shortcut) {
     ShortcutMap map = ShortcutMap::defaults();
     map.set(action, shortcut);
@@ -115,6 +123,125 @@ TEST_F(PreferencesTest, FortyRegisteredDefaultsInOrderAndFortyFiveProperties) {
 
     const QMetaObject& meta = Preferences::staticMetaObject;
     EXPECT_EQ(meta.propertyCount() - meta.propertyOffset(), 45);
+}
+
+TEST_F(PreferencesTest, DeclarationsAreTheQtPropertiesAndGiveTheirDefaultsOnFirstStart) {
+    const QList<SettingDescriptor>& declared = Preferences::declarations();
+    const Preferences p(path());
+    const QMetaObject& meta = Preferences::staticMetaObject;
+    ASSERT_EQ(meta.propertyCount() - meta.propertyOffset(), declared.size());
+    for (int i = 0; i < declared.size(); ++i) {
+        const SettingDescriptor& setting = declared[i];
+        const QMetaProperty property = meta.property(meta.propertyOffset() + i);
+        EXPECT_EQ(property.name(), setting.key);
+        EXPECT_TRUE(property.isWritable()) << setting.key.toStdString();
+        EXPECT_EQ(property.metaType(), setting.defaultValue.metaType())
+            << setting.key.toStdString();
+        EXPECT_EQ(property.notifySignal().name(), setting.key + "Changed");
+        EXPECT_EQ(property.read(&p), setting.defaultValue) << setting.key.toStdString();
+        EXPECT_EQ(setting.choices.isEmpty(), setting.kind != SettingKind::choice)
+            << setting.key.toStdString();
+        EXPECT_TRUE(setting.kind == SettingKind::integer || setting.rule == IntegerRule{})
+            << setting.key.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(PreferencesTest, RegisteredDefaultsAreTheDeclaredDefaultsInTheFilesForm) {
+    QStringList registered;
+    for (const SettingDescriptor& setting : Preferences::declarations()) {
+        if (setting.registered) {
+            registered << setting.key;
+        }
+    }
+    QStringList keys;
+    for (const auto& [key, value] : Preferences::registeredDefaults()) {
+        keys << key;
+        // Stored under its key, the registered default loads as the default.
+        const QString file = dir_.file(QStringLiteral("registered-%1.conf").arg(key));
+        QSettings(file, QSettings::IniFormat).setValue(key, value);
+        const Preferences p(file);
+        const auto setting =
+            std::find_if(Preferences::declarations().begin(), Preferences::declarations().end(),
+                         [&key = key](const SettingDescriptor& s) { return s.key == key; });
+        ASSERT_NE(setting, Preferences::declarations().end()) << key.toStdString();
+        // A choice is registered as its raw string, the rest as themselves.
+        if (setting->kind == SettingKind::choice) {
+            EXPECT_EQ(value.typeId(), QMetaType::QString) << key.toStdString();
+            EXPECT_TRUE(setting->choices.contains(value.toString())) << key.toStdString();
+        } else {
+            EXPECT_EQ(value, setting->defaultValue) << key.toStdString();
+        }
+        EXPECT_EQ(p.property(key.toLatin1()), setting->defaultValue) << key.toStdString();
+        EXPECT_TRUE(testsupport::readAll(file).contains(key.toLatin1() + '=')) << key.toStdString();
+    }
+    EXPECT_EQ(keys, registered);
+}
+
+// Each declared repair acts on its own setting, and every stored value that
+// reads as its type and passes the repair loads unchanged.
+TEST_F(PreferencesTest, EveryDeclaredSettingLoadsWhatItsRuleKeepsAndRepairsTheRest) {
+    struct Probe {
+        QString stored;
+        QVariant expected; // none: the loaded value writes `stored` again
+    };
+    for (const SettingDescriptor& setting : Preferences::declarations()) {
+        QList<Probe> probes;
+        switch (setting.kind) {
+        case SettingKind::boolean:
+            probes = {{"true", true}, {"false", false}, {"maybe", setting.defaultValue}};
+            break;
+        case SettingKind::integer:
+            probes = {{"abc", setting.defaultValue}};
+            for (qint64 allowed : setting.rule.allowed) {
+                probes.append({QString::number(allowed), allowed});
+            }
+            if (!setting.rule.allowed.isEmpty()) {
+                const qint64 outside =
+                    *std::max_element(setting.rule.allowed.begin(), setting.rule.allowed.end()) + 1;
+                probes.append({QString::number(outside), setting.defaultValue});
+                probes.append({"-1", setting.defaultValue});
+            }
+            if (setting.rule.minimum) {
+                const qint64 minimum = *setting.rule.minimum;
+                probes.append({QString::number(minimum - 1), minimum});
+                probes.append({QString::number(minimum), minimum});
+                probes.append({QString::number(minimum + 1000), minimum + 1000});
+            }
+            ASSERT_GE(probes.size(), 4) << "no load rule: " << setting.key.toStdString();
+            break;
+        case SettingKind::choice:
+            for (const QString& raw : setting.choices) {
+                probes.append({raw, QVariant()});
+                probes.append({raw.toUpper(), setting.defaultValue});
+            }
+            probes.append({"", setting.defaultValue});
+            break;
+        default:
+            // The stored forms of the other kinds are pinned by the files of
+            // earlier builds and their own tests.
+            continue;
+        }
+        for (const Probe& probe : probes) {
+            const QString file = dir_.file(QStringLiteral("probe-%1.conf").arg(++copies_));
+            testsupport::writeAll(file, "[General]\n" + setting.key.toLatin1() + '=' +
+                                            probe.stored.toUtf8() + '\n');
+            Preferences p(file);
+            const QByteArray name = setting.key.toLatin1();
+            const std::string where = (setting.key + '=' + probe.stored).toStdString();
+            if (probe.expected.isValid()) {
+                EXPECT_EQ(p.property(name), probe.expected) << where;
+            } else {
+                // The case whose raw value was stored is the one that writes
+                // that raw value again.
+                const QString copy = dir_.file(QStringLiteral("probe-%1.conf").arg(++copies_));
+                Preferences(copy).setProperty(name, p.property(name));
+                EXPECT_TRUE(testsupport::readAll(copy).contains('\n' + name + '=' +
+                                                                probe.stored.toUtf8() + '\n'))
+                    << where;
+            }
+        }
+    }
 }
 
 struct LoadCase {
@@ -308,7 +435,12 @@ TEST_F(PreferencesTest, EveryPropertyWritesThroughSignalsOnceAndReadsBack) {
         {"hasCompletedOnboarding", true},
         {"shortcuts", QVariant::fromValue(withEntry(CaptureAction::window, std::nullopt))},
     };
-    ASSERT_EQ(std::size(changes), 45u);
+    // A row for every declared setting, in declaration order.
+    QStringList rows;
+    for (const Change& c : changes) {
+        rows << c.property;
+    }
+    ASSERT_EQ(rows, declaredKeys());
 
     {
         Preferences p(path());
@@ -409,6 +541,41 @@ TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMaps) {
         EXPECT_EQ(positions.keys(), keys) << json;
     }
     EXPECT_EQ(cameraPositionsFromJson(R"({"b": [4.25, -5]})").value("b"), QPointF(4.25, -5));
+}
+
+// Files written by an earlier build of the store: one with every key away
+// from its default (bookmark bytes that are not UTF-8, lists and names that
+// need INI quoting, positions, a changed shortcut map), one with the edge forms
+// (one-element list, empty string and bytes, empty map, every shortcut off,
+// the largest integer).
+TEST_F(PreferencesTest, FilesOfEarlierBuildsLoadAndAreWrittenBackByteForByte) {
+    const QString fixtures = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/fixtures/";
+    for (const char* name : {"preferences-every-key.conf", "preferences-edge-forms.conf"}) {
+        const QByteArray original = testsupport::readAll(fixtures + name);
+        ASSERT_FALSE(original.isEmpty()) << name;
+        const QString loaded = dir_.file(QStringLiteral("loaded-%1").arg(name));
+        const QString fresh = dir_.file(QStringLiteral("fresh-%1").arg(name));
+        testsupport::writeAll(loaded, original);
+
+        // The keys the file holds: a setting added later is not in it and
+        // must not be written here.
+        const QStringList keys = QSettings(fixtures + name, QSettings::IniFormat).childKeys();
+        ASSERT_EQ(keys.size(), 45) << name;
+
+        Preferences p(loaded);
+        Preferences empty(fresh);
+        for (const QString& key : keys) {
+            const QByteArray property = key.toLatin1();
+            const QVariant value = p.property(property);
+            ASSERT_TRUE(value.isValid()) << property.constData();
+            ASSERT_TRUE(p.setProperty(property, value)) << property.constData();
+            ASSERT_TRUE(empty.setProperty(property, value)) << property.constData();
+        }
+        // Written back over itself, and written from nothing: both give the
+        // bytes the earlier build wrote.
+        EXPECT_EQ(testsupport::readAll(loaded), original) << name;
+        EXPECT_EQ(testsupport::readAll(fresh), original) << name;
+    }
 }
 
 TEST_F(PreferencesTest, SharedStoreLivesInTheUserConfigFolder) {
