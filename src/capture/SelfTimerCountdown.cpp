@@ -4,10 +4,9 @@
 #include "capture/PointerScreen.h"
 #include "capture/SelfTimerPanel.h"
 #include "capture/WindowFade.h"
+#include "platform/MainThread.h"
 
-#include <QCoreApplication>
 #include <QScreen>
-#include <QThread>
 
 #include <cmath>
 
@@ -42,7 +41,7 @@ SelfTimerCountdown::~SelfTimerCountdown() {
 }
 
 void SelfTimerCountdown::start() {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    platform::assertMainThread();
     if (ended_ || panel_) {
         return;
     }
