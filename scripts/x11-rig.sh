@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command against a private X server: Xvfb with openbox, its own
-# XDG_CONFIG_HOME / XDG_CACHE_HOME / XDG_DATA_HOME, all torn down afterwards.
+# XDG_CONFIG_HOME / XDG_CACHE_HOME / XDG_DATA_HOME and TMPDIR, all torn down
+# afterwards.
 #
 #   x11-rig.sh [--screens WxH[,WxH…]] [--settings FILE] [--no-wm] -- COMMAND…
 #
@@ -82,8 +83,10 @@ if [ "${#monitors[@]}" -gt 1 ]; then
     done
 fi
 
-mkdir -p "$home/config/Vexlin" "$home/cache" "$home/data" "$home/scratch"
+mkdir -p "$home/config/Vexlin" "$home/cache" "$home/data" "$home/scratch" "$home/tmp"
 export XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data"
+# Drag files and whatever else goes to the temporary folder go with the rig.
+export TMPDIR="$home/tmp"
 export XDG_RUNTIME_DIR="$home/runtime" VEXLIN_RIG_HOME="$home/scratch" HOME="$home/scratch"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 [ -n "$settings" ] && cp "$settings" "$home/config/Vexlin/VexlinCapture.conf"

@@ -1,8 +1,8 @@
 #include "annotation/CustomColors.h"
 
 #include "annotation/Json.h"
-#include "annotation/MainThread.h"
 #include "app/SettingsFile.h"
+#include "platform/MainThread.h"
 
 #include <QJsonArray>
 #include <QSettings>
@@ -54,14 +54,14 @@ CustomColors::CustomColors(QSettings* settings, QObject* parent)
 CustomColors::~CustomColors() = default;
 
 CustomColors& CustomColors::shared() {
-    assertMainThread();
+    platform::assertMainThread();
     static std::unique_ptr<QSettings> settings = app::openSettingsFile();
     static CustomColors* instance = new CustomColors(settings.get());
     return *instance;
 }
 
 void CustomColors::setList(const CustomColorList& list) {
-    assertMainThread();
+    platform::assertMainThread();
     if (list == list_) {
         return;
     }
@@ -74,13 +74,13 @@ void CustomColors::setList(const CustomColorList& list) {
 }
 
 void CustomColors::colorDidChange(const RGBA& colour) {
-    assertMainThread();
+    platform::assertMainThread();
     settling_ = colour;
     pending_.start();
 }
 
 void CustomColors::commitPendingColor() {
-    assertMainThread();
+    platform::assertMainThread();
     pending_.stop();
     if (!settling_) {
         return;

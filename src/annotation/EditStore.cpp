@@ -1,7 +1,7 @@
 #include "annotation/EditStore.h"
 
-#include "annotation/MainThread.h"
 #include "app/ContentKey.h"
+#include "platform/MainThread.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -229,7 +229,7 @@ std::optional<EditStore::Record> EditStore::decodeRecord(const QByteArray& bytes
 // ---- operations -----------------------------------------------------------
 
 std::optional<EditStore::Edit> EditStore::load(const QString& key) const {
-    assertMainThread();
+    platform::assertMainThread();
     const QString folder = recordFolder(key);
     const std::optional<QByteArray> json = readFile(folder + QLatin1Char('/') + kEditFile);
     if (!json) {
@@ -254,7 +254,7 @@ std::optional<EditStore::Edit> EditStore::load(const QString& key) const {
 }
 
 void EditStore::save(const Save& request) const {
-    assertMainThread();
+    platform::assertMainThread();
     const QString key = app::contentKey(request.fileData);
     const QString target = recordFolder(key);
     std::optional<QString> previous;
@@ -303,7 +303,7 @@ void EditStore::save(const Save& request) const {
 }
 
 void EditStore::removeAll() const {
-    assertMainThread();
+    platform::assertMainThread();
     QDir(folder_).removeRecursively();
 }
 
@@ -341,7 +341,7 @@ void EditStore::prune(const QDateTime& now) const {
 
 void EditStore::scheduleCleanup(std::chrono::milliseconds delay,
                                 std::function<void()> finished) const {
-    assertMainThread();
+    platform::assertMainThread();
     if (!QFileInfo(folder_).isDir()) {
         return;
     }

@@ -2,7 +2,7 @@
 
 #include "annotation/AnnotationGeometry.h"
 #include "annotation/CustomColors.h"
-#include "annotation/MainThread.h"
+#include "platform/MainThread.h"
 
 #include <algorithm>
 #include <limits>
@@ -34,7 +34,7 @@ EditorDocument::EditorDocument(app::Capture capture, EditorState state, CustomCo
     , color_(RGBA::palette().front())
     , exportedState_(std::move(state))
     , colours_(colours) {
-    assertMainThread();
+    platform::assertMainThread();
 }
 
 EditorDocument::~EditorDocument() = default;
@@ -46,7 +46,7 @@ CustomColors& EditorDocument::colours() const {
 // ---- plain observed stores ----------------------------------------------
 
 void EditorDocument::setState(const EditorState& state) {
-    assertMainThread();
+    platform::assertMainThread();
     if (state == state_) {
         return;
     }
@@ -55,7 +55,7 @@ void EditorDocument::setState(const EditorState& state) {
 }
 
 void EditorDocument::setSelectedID(const std::optional<QUuid>& id) {
-    assertMainThread();
+    platform::assertMainThread();
     if (id == selectedID_) {
         return;
     }
@@ -64,7 +64,7 @@ void EditorDocument::setSelectedID(const std::optional<QUuid>& id) {
 }
 
 void EditorDocument::setEditingTextID(const std::optional<QUuid>& id) {
-    assertMainThread();
+    platform::assertMainThread();
     if (id == editingTextID_) {
         return;
     }
@@ -73,7 +73,7 @@ void EditorDocument::setEditingTextID(const std::optional<QUuid>& id) {
 }
 
 void EditorDocument::setCropDraft(const std::optional<Rect>& draft) {
-    assertMainThread();
+    platform::assertMainThread();
     if (sameDraft(draft, cropDraft_)) {
         return;
     }
@@ -82,7 +82,7 @@ void EditorDocument::setCropDraft(const std::optional<Rect>& draft) {
 }
 
 void EditorDocument::setShowsBackgroundPanel(bool shown) {
-    assertMainThread();
+    platform::assertMainThread();
     if (shown == showsBackgroundPanel_) {
         return;
     }
@@ -107,7 +107,7 @@ void EditorDocument::setRedoStack(std::vector<EditorState> stack) {
 }
 
 void EditorDocument::markExported(const EditorState& state) {
-    assertMainThread();
+    platform::assertMainThread();
     if (state == exportedState_) {
         return;
     }
@@ -122,7 +122,7 @@ bool EditorDocument::hasUnsavedChanges() const {
 // ---- tool and style -------------------------------------------------------
 
 void EditorDocument::setTool(Tool tool) {
-    assertMainThread();
+    platform::assertMainThread();
     if (tool == tool_) {
         return;
     }
@@ -140,7 +140,7 @@ void EditorDocument::setTool(Tool tool) {
 }
 
 void EditorDocument::setColor(const RGBA& colour) {
-    assertMainThread();
+    platform::assertMainThread();
     if (colour != color_) {
         color_ = colour;
         Q_EMIT colorChanged();
@@ -155,7 +155,7 @@ void EditorDocument::setColor(const RGBA& colour) {
 }
 
 void EditorDocument::setSize(double size) {
-    assertMainThread();
+    platform::assertMainThread();
     if (size != size_) {
         size_ = size;
         Q_EMIT sizeChanged();
@@ -166,7 +166,7 @@ void EditorDocument::setSize(double size) {
 }
 
 void EditorDocument::setShadow(bool shadow) {
-    assertMainThread();
+    platform::assertMainThread();
     if (shadow != shadow_) {
         shadow_ = shadow;
         Q_EMIT shadowChanged();
@@ -177,7 +177,7 @@ void EditorDocument::setShadow(bool shadow) {
 }
 
 void EditorDocument::setTextStyle(TextStyle style) {
-    assertMainThread();
+    platform::assertMainThread();
     if (style != textStyle_) {
         textStyle_ = style;
         Q_EMIT textStyleChanged();
@@ -292,14 +292,14 @@ std::optional<Annotation> EditorDocument::newAnnotation(Point p) const {
 // ---- changes --------------------------------------------------------------
 
 void EditorDocument::beginChange() {
-    assertMainThread();
+    platform::assertMainThread();
     if (!changeBase_) {
         changeBase_ = state_;
     }
 }
 
 void EditorDocument::endChange() {
-    assertMainThread();
+    platform::assertMainThread();
     if (!changeBase_) {
         return;
     }
@@ -346,7 +346,7 @@ void EditorDocument::redo() {
 }
 
 void EditorDocument::step(bool backwards) {
-    assertMainThread();
+    platform::assertMainThread();
     endChange();
     std::vector<EditorState> source = backwards ? undoStack_ : redoStack_;
     if (source.empty()) {
@@ -373,7 +373,7 @@ void EditorDocument::step(bool backwards) {
 // ---- edits ----------------------------------------------------------------
 
 void EditorDocument::select(const std::optional<QUuid>& id) {
-    assertMainThread();
+    platform::assertMainThread();
     setSelectedID(id);
     if (!id) {
         return;
@@ -386,7 +386,7 @@ void EditorDocument::select(const std::optional<QUuid>& id) {
 }
 
 void EditorDocument::addAnnotation(const Annotation& a) {
-    assertMainThread();
+    platform::assertMainThread();
     grouped([&](EditorState& s) { s.annotations.push_back(a); });
     if (!leavesStyleAlone(a.shape.kind())) {
         CustomColors& list = colours();
@@ -396,17 +396,17 @@ void EditorDocument::addAnnotation(const Annotation& a) {
 }
 
 void EditorDocument::resizeAnnotation(const QUuid& id, Handle handle, Point to) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a = resizing(a, handle, to); });
 }
 
 void EditorDocument::moveAnnotation(const QUuid& id, double dx, double dy) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a = offset(a, dx, dy); });
 }
 
 void EditorDocument::setText(const QString& text, const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) {
         if (const TextLabel* label = a.shape.textLabel()) {
             a.shape = Shape::text(label->origin, text);
@@ -415,27 +415,27 @@ void EditorDocument::setText(const QString& text, const QUuid& id) {
 }
 
 void EditorDocument::setColor(const RGBA& colour, const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a.color = colour; });
 }
 
 void EditorDocument::setSize(double size, const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a.size = size; });
 }
 
 void EditorDocument::setShadow(bool shadow, const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a.shadow = shadow; });
 }
 
 void EditorDocument::setTextStyle(TextStyle style, const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     editAnnotation(id, [&](Annotation& a) { a.textStyle = style; });
 }
 
 void EditorDocument::removeAnnotation(const QUuid& id) {
-    assertMainThread();
+    platform::assertMainThread();
     grouped([&](EditorState& s) {
         std::erase_if(s.annotations, [&](const Annotation& a) { return a.id == id; });
     });
@@ -448,7 +448,7 @@ void EditorDocument::removeAnnotation(const QUuid& id) {
 }
 
 void EditorDocument::applyCrop() {
-    assertMainThread();
+    platform::assertMainThread();
     if (cropDraft_) {
         const Size image = imageSize();
         const Rect bounds(0, 0, image.width, image.height);
@@ -468,7 +468,7 @@ void EditorDocument::applyCrop() {
 }
 
 void EditorDocument::setBackgroundEnabled(bool enabled) {
-    assertMainThread();
+    platform::assertMainThread();
     grouped([&](EditorState& s) {
         if (enabled && !s.background.isEnabled) {
             const Size image = imageSize();

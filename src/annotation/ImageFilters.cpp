@@ -1,6 +1,6 @@
 #include "annotation/ImageFilters.h"
 
-#include "annotation/ParallelFor.h"
+#include "platform/ParallelFor.h"
 
 #include <QColorSpace>
 
@@ -143,7 +143,7 @@ QImage gaussianBlur(const QImage& source, double sigma) {
     // Rows, sixteen at a time: gathered so that the sixteen pixels of one
     // column sit side by side, blurred along x, scattered back.
     const int rowBlocks = (height + kBlockPixels - 1) / kBlockPixels;
-    parallelFor(
+    platform::parallelFor(
         rowBlocks,
         [&](int begin, int end) {
             std::vector<std::uint8_t> a(static_cast<std::size_t>(width) * kLanes);
@@ -170,11 +170,11 @@ QImage gaussianBlur(const QImage& source, double sigma) {
                 }
             }
         },
-        chunk);
+        {.minimumChunk = chunk});
 
     // Columns, sixteen at a time: one 64-byte piece of each row.
     const int columnBlocks = (width + kBlockPixels - 1) / kBlockPixels;
-    parallelFor(
+    platform::parallelFor(
         columnBlocks,
         [&](int begin, int end) {
             std::vector<std::uint8_t> a(static_cast<std::size_t>(height) * kLanes);
@@ -194,7 +194,7 @@ QImage gaussianBlur(const QImage& source, double sigma) {
                 }
             }
         },
-        chunk);
+        {.minimumChunk = chunk});
     return image;
 }
 
@@ -224,7 +224,7 @@ QImage pixellate(const QImage& source, double cell) {
     result.setColorSpace(image.colorSpace());
     result.setDotsPerMeterX(image.dotsPerMeterX());
     result.setDotsPerMeterY(image.dotsPerMeterY());
-    parallelFor(height, [&](int begin, int end) {
+    platform::parallelFor(height, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(
                 image.constScanLine(sampleY[static_cast<std::size_t>(y)]));

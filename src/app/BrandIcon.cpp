@@ -26,9 +26,11 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // QIcon asks in device pixels already: `size` is the logical size times
+    // `scale`.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                          qreal scale) override {
-        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         {
             QPainter painter(&image);
@@ -48,15 +50,6 @@ private:
 };
 
 } // namespace
-
-QIcon BrandIcon::image() {
-    static const QIcon icon = [] {
-        QIcon made(new BrandIconEngine(Qt::black));
-        made.setIsMask(true);
-        return made;
-    }();
-    return icon;
-}
 
 QIcon BrandIcon::image(const QColor& tint) {
     return QIcon(new BrandIconEngine(tint));

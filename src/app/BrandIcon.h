@@ -16,10 +16,8 @@ public:
     // The design box, in points.
     static constexpr qreal side = 18.0;
 
-    // The mark in black, marked as a mask so that a tray that tints masks can
-    // recolour it; made on first use and kept for the life of the process.
-    static QIcon image();
-    // The same mark in the given colour, for trays that show icons as they are.
+    // The mark in the given colour. Trays on X11 show icons as they are and
+    // never recolour a mask, so the caller picks the colour that stands out.
     static QIcon image(const QColor& tint);
 
     // Draws the mark into the 18 x 18 box at the painter's origin.

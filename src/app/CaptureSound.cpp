@@ -3,7 +3,6 @@
 #include "platform/MainThread.h"
 
 #include <QSoundEffect>
-#include <QThread>
 
 // The sound lives in this static library's resources; without a reference
 // the linker would leave them out of the program.
@@ -14,7 +13,7 @@ static void loadSoundResources() {
 namespace app {
 
 CaptureSound::CaptureSound(const QUrl& source) : effect_(std::make_unique<QSoundEffect>()) {
-    Q_ASSERT(platform::onMainThread());
+    platform::assertMainThread();
     loadSoundResources();
     effect_->setSource(source);
 }

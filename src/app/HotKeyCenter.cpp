@@ -3,20 +3,13 @@
 #include "app/Preferences.h"
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/KeyCodeMap.h"
-
-#include <QCoreApplication>
-#include <QThread>
+#include "platform/MainThread.h"
 
 #include <optional>
 
 namespace app {
 
 namespace {
-
-void assertMainThread() {
-    Q_ASSERT(QCoreApplication::instance() == nullptr ||
-             QThread::currentThread() == QCoreApplication::instance()->thread());
-}
 
 // The X combination of a stored shortcut; none for a key this keyboard lacks.
 std::optional<platform::XKeyCombo> toX(const KeyShortcut& shortcut) {
@@ -39,7 +32,7 @@ HotKeyCenter::~HotKeyCenter() {
 }
 
 HotKeyCenter& HotKeyCenter::shared() {
-    assertMainThread();
+    platform::assertMainThread();
     // Never deleted: at exit Qt's X connection goes first, and the server
     // drops a client's grabs with it.
     static HotKeyCenter* instance = new HotKeyCenter(platform::createGlobalKeyGrabber());
@@ -47,7 +40,7 @@ HotKeyCenter& HotKeyCenter::shared() {
 }
 
 void HotKeyCenter::registerAll(const ShortcutMap& shortcuts) {
-    assertMainThread();
+    platform::assertMainThread();
     shortcuts_ = shortcuts;
     if (suspendCount_ > 0) {
         return;
@@ -74,7 +67,7 @@ void HotKeyCenter::registerAll(const ShortcutMap& shortcuts) {
 }
 
 void HotKeyCenter::follow(Preferences& preferences) {
-    assertMainThread();
+    platform::assertMainThread();
     disconnect(following_);
     following_ = connect(&preferences, &Preferences::shortcutsChanged, this,
                          [this](const ShortcutMap& shortcuts) { registerAll(shortcuts); });
@@ -82,7 +75,7 @@ void HotKeyCenter::follow(Preferences& preferences) {
 }
 
 void HotKeyCenter::unregisterAll() {
-    assertMainThread();
+    platform::assertMainThread();
     for (CaptureAction action : registered_) {
         grabber_->ungrab(static_cast<quint32>(index(action)));
     }
@@ -90,14 +83,14 @@ void HotKeyCenter::unregisterAll() {
 }
 
 void HotKeyCenter::suspend() {
-    assertMainThread();
+    platform::assertMainThread();
     if (++suspendCount_ == 1) {
         unregisterAll();
     }
 }
 
 void HotKeyCenter::resume() {
-    assertMainThread();
+    platform::assertMainThread();
     if (suspendCount_ < 1) {
         return;
     }
@@ -107,7 +100,7 @@ void HotKeyCenter::resume() {
 }
 
 int HotKeyCenter::holdEscape(std::function<void()> handler) {
-    assertMainThread();
+    platform::assertMainThread();
     const int token = ++nextEscapeToken_;
     escapeHolds_.emplace_back(token, std::move(handler));
     if (!escapeRegistered_) {
@@ -120,7 +113,7 @@ int HotKeyCenter::holdEscape(std::function<void()> handler) {
 }
 
 void HotKeyCenter::releaseEscape(int token) {
-    assertMainThread();
+    platform::assertMainThread();
     std::erase_if(escapeHolds_, [token](const auto& hold) { return hold.first == token; });
     if (escapeHolds_.empty() && escapeRegistered_) {
         grabber_->ungrab(escapeHotKeyID);
@@ -129,7 +122,7 @@ void HotKeyCenter::releaseEscape(int token) {
 }
 
 void HotKeyCenter::dispatch(quint32 hotKeyID) {
-    assertMainThread();
+    platform::assertMainThread();
     if (hotKeyID == escapeHotKeyID) {
         if (!escapeHolds_.empty()) {
             // A copy: the handler usually releases its own hold.

@@ -14,17 +14,19 @@
 namespace app {
 
 std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date, double scale) {
+    const std::optional<QByteArray> png = encodeImage(image, ImageFormat::png, scale);
+    if (!png) {
+        return std::nullopt;
+    }
     const QString folder = QDir::tempPath() + QStringLiteral("/Drag-") +
                            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     if (platform::SafeFile::createFolder(folder)) {
         return std::nullopt;
     }
-    const std::optional<QByteArray> png = encodeImage(image, ImageFormat::png, scale);
-    if (!png) {
-        return std::nullopt;
-    }
     const QString path = folder + QLatin1Char('/') + captureFileName(date) + QStringLiteral(".png");
     if (platform::SafeFile().replace(path, *png)) {
+        // The folder was made for this one file.
+        QDir(folder).removeRecursively();
         return std::nullopt;
     }
     return path;

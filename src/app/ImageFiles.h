@@ -15,8 +15,8 @@ namespace app {
 // A PNG of the image in a folder of its own ("Drag-" and a new UUID) in the
 // temporary directory, named after the capture date, for dragging into other
 // programs or sharing. Every call makes a new folder, so the same capture can
-// be dragged any number of times. Nothing when the folder, the encoding or
-// the write fails.
+// be dragged any number of times. Nothing, and no folder left behind, when the
+// encoding, the folder or the write fails.
 std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date, double scale);
 
 // Writes encoded bytes into folder as "<capture name>.<ext>", or, when that is

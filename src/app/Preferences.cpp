@@ -2,10 +2,10 @@
 
 #include "app/SettingsFile.h"
 #include "app/SettingsValue.h"
+#include "platform/MainThread.h"
 
 #include <QCoreApplication>
 #include <QSettings>
-#include <QThread>
 
 #include <concepts>
 #include <type_traits>
@@ -13,11 +13,6 @@
 namespace app {
 
 namespace {
-
-void assertMainThread() {
-    Q_ASSERT(!QCoreApplication::instance() ||
-             QThread::currentThread() == QCoreApplication::instance()->thread());
-}
 
 // The form each kind of value takes in the settings file. No value means the
 // key is removed.
@@ -173,7 +168,7 @@ Preferences::Preferences(const QString& filePath, QObject* parent)
 Preferences::~Preferences() = default;
 
 Preferences& Preferences::shared() {
-    assertMainThread();
+    platform::assertMainThread();
     // Never released: readers may hold on to it until the program ends.
     static Preferences* const instance = new Preferences(settingsFilePath());
     return *instance;
@@ -212,7 +207,7 @@ void Preferences::load() {
 template <typename T>
 void Preferences::assign(T& field, const T& value, const QString& key,
                          void (Preferences::*changed)(const T&)) {
-    assertMainThread();
+    platform::assertMainThread();
     const bool differs = !(field == value);
     field = value;
     // Written on every set, also when nothing changed; only a real change is

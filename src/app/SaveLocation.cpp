@@ -33,7 +33,7 @@ Preferences& SaveLocation::preferences() {
 }
 
 std::optional<SaveLocation::Resolved> SaveLocation::resolvedFolder() {
-    Q_ASSERT(platform::onMainThread());
+    platform::assertMainThread();
     const std::optional<QByteArray> bookmark = preferences().saveFolderBookmark();
     if (!bookmark) {
         return std::nullopt;
@@ -82,7 +82,7 @@ Result<bool> SaveLocation::openFolder() {
 }
 
 bool SaveLocation::chooseFolder() {
-    Q_ASSERT(platform::onMainThread());
+    platform::assertMainThread();
     std::optional<QString> start;
     if (const std::optional<Resolved> resolved = resolvedFolder()) {
         start = resolved->folder;

@@ -1,11 +1,14 @@
 #include "app/StatusBarController.h"
 
+#include "app/BrandIcon.h"
 #include "app/Bundle.h"
 
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
+#include <QPalette>
 #include <QSystemTrayIcon>
 
 namespace app {
@@ -18,6 +21,10 @@ QString stopRecordingText() {
 }
 
 } // namespace
+
+QIcon statusIcon() {
+    return BrandIcon::image(QGuiApplication::palette().color(QPalette::WindowText));
+}
 
 QIcon stopRecordingIcon() {
     // A white square on a red disc, drawn at the sizes trays ask for.
@@ -41,12 +48,10 @@ QIcon stopRecordingIcon() {
     return icon;
 }
 
-StatusBarController::StatusBarController(QIcon brandIcon,
-                                         std::function<void(CaptureAction)> onAction,
+StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAction,
                                          QObject* parent)
     : QObject(parent)
     , onAction_(std::move(onAction))
-    , brandIcon_(std::move(brandIcon))
     , menu_(std::make_unique<QMenu>())
     , tray_(new QSystemTrayIcon(this)) {
     commands_.performAction = onAction_;
@@ -59,6 +64,9 @@ StatusBarController::StatusBarController(QIcon brandIcon,
                     click();
                 }
             });
+    // A new colour scheme reaches the application object as a change of its
+    // palette, whether the desktop or the program made it.
+    QCoreApplication::instance()->installEventFilter(this);
     configureNormal();
     rebuildMenu();
     tray_->show();
@@ -66,6 +74,14 @@ StatusBarController::StatusBarController(QIcon brandIcon,
 
 StatusBarController::~StatusBarController() {
     tray_->setContextMenu(nullptr);
+}
+
+bool StatusBarController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() &&
+        event->type() == QEvent::ApplicationPaletteChange && !isShowingRecording_) {
+        tray_->setIcon(statusIcon());
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void StatusBarController::setStateProvider(std::function<StatusMenuState()> provider) {
@@ -88,7 +104,7 @@ void StatusBarController::rebuildMenu() {
 }
 
 void StatusBarController::configureNormal() {
-    tray_->setIcon(brandIcon_);
+    tray_->setIcon(statusIcon());
     tray_->setToolTip(Bundle::main().appDisplayName());
     tray_->setContextMenu(menu_.get());
 }

@@ -22,13 +22,17 @@ namespace app {
 // recording, and the tool tip shows the elapsed time (trays show no text
 // beside an icon).
 //
+// The mark is drawn in the colour of window text, which contrasts with the
+// panel it sits on, and is drawn again whenever the application's palette
+// changes (a switch between light and dark colour schemes).
+//
 // Without a tray on the X server the icon simply does not appear; the rest of
 // the program, hot keys included, works the same.
 class StatusBarController : public QObject {
     Q_OBJECT
 public:
-    StatusBarController(QIcon brandIcon, std::function<void(CaptureAction)> onAction,
-                        QObject* parent = nullptr);
+    explicit StatusBarController(std::function<void(CaptureAction)> onAction,
+                                 QObject* parent = nullptr);
     ~StatusBarController() override;
 
     // Where the menu's state comes from and what its other items run; set once
@@ -50,6 +54,9 @@ public:
     void click();
     void stopRecording();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void configureNormal();
 
@@ -57,11 +64,13 @@ private:
     std::function<void()> onStopRecording_;
     std::function<StatusMenuState()> stateProvider_;
     StatusMenuCommands commands_;
-    QIcon brandIcon_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon* tray_;
     bool isShowingRecording_ = false;
 };
+
+// The mark in the current palette's window-text colour.
+QIcon statusIcon();
 
 // The red stop button shown while recording.
 QIcon stopRecordingIcon();

@@ -7,10 +7,10 @@
 #include "capture/SelfTimerCountdown.h"
 #include "desktop/EscapeKey.h"
 #include "desktop/ScreenPermission.h"
+#include "platform/MainThread.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <QThread>
 
 #include <algorithm>
 #include <limits>
@@ -41,10 +41,7 @@ QString phaseName(RecordingSessionControl::Phase phase) {
     return QStringLiteral("finishing");
 }
 
-void assertMainThread() {
-    Q_ASSERT(QCoreApplication::instance() == nullptr ||
-             QThread::currentThread() == QCoreApplication::instance()->thread());
-}
+using platform::assertMainThread;
 
 void showFailureAlert(const QString& message, const QString& detail) {
     auto* box = new QMessageBox(QMessageBox::Warning, app::Bundle::main().appDisplayName(), message,

@@ -4,10 +4,9 @@
 #include "desktop/EscapeKey.h"
 #include "desktop/PointerScreen.h"
 #include "desktop/WindowFade.h"
+#include "platform/MainThread.h"
 
-#include <QCoreApplication>
 #include <QScreen>
-#include <QThread>
 
 #include <cmath>
 
@@ -43,7 +42,7 @@ SelfTimerCountdown::~SelfTimerCountdown() {
 }
 
 void SelfTimerCountdown::start() {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    platform::assertMainThread();
     if (ended_ || panel_) {
         return;
     }

@@ -2,10 +2,9 @@
 
 #include "desktop/PointerScreen.h"
 #include "desktop/ToastView.h"
+#include "platform/MainThread.h"
 
-#include <QCoreApplication>
 #include <QScreen>
-#include <QThread>
 
 #include <cmath>
 
@@ -42,7 +41,7 @@ ToastCenter& ToastCenter::shared() {
 
 void ToastCenter::show(const QString& title, const std::optional<QString>& detail,
                        const QString& symbol, const QColor& tint) {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    platform::assertMainThread();
     pendingDismissal_.reset();
     if (current_) {
         // Replaced at once, without fading.

@@ -1,11 +1,11 @@
 #include "platform/KeyboardLayout.h"
 
+#include "platform/MainThread.h"
+
 #include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QGuiApplication>
-#include <QThread>
 
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-names.h>
@@ -86,8 +86,7 @@ public:
     }
 
     QString character(std::uint8_t xKeyCode) {
-        Q_ASSERT(!QCoreApplication::instance() ||
-                 QThread::currentThread() == QCoreApplication::instance()->thread());
+        assertMainThread();
         xkb_keymap* keymap = currentKeymap();
         if (!keymap) {
             return {};
@@ -117,8 +116,7 @@ public:
     }
 
     bool useFixedLayout(const QString& layout, const QString& variant) {
-        Q_ASSERT(!QCoreApplication::instance() ||
-                 QThread::currentThread() == QCoreApplication::instance()->thread());
+        assertMainThread();
         keymap_.reset();
         fixed_ = false;
         if (layout.isEmpty()) {

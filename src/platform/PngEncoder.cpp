@@ -211,18 +211,20 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
         }
         const StripCoder coder(image, bytesPerPixel, options);
         std::atomic<bool> failed{false};
-        parallelFor(
-            strips.size(),
-            [&](std::size_t i) {
+        const auto codeStrips = [&](int begin, int end) {
+            for (int i = begin; i < end; ++i) {
+                const auto index = static_cast<std::size_t>(i);
                 try {
-                    if (!failed && !coder.code(strips[i], i + 1 == strips.size())) {
+                    if (!failed && !coder.code(strips[index], index + 1 == strips.size())) {
                         failed = true;
                     }
                 } catch (const std::bad_alloc&) {
                     failed = true;
                 }
-            },
-            options.maxThreads);
+            }
+        };
+        parallelFor(static_cast<int>(strips.size()), codeStrips,
+                    {.maxThreads = options.maxThreads});
         if (failed) {
             return std::nullopt;
         }

@@ -30,7 +30,7 @@ public:
         Deflater deflater = Deflater::libdeflate;
         // Unset: the adaptive per-row choice.
         std::optional<png::Filter> filter;
-        // 0: one thread per core.
+        // 0: as many as the global thread pool allows.
         unsigned maxThreads = 0;
         // Filtered bytes per strip; the strip height follows. Larger strips
         // compress a little better, smaller ones spread over more cores.

@@ -2,7 +2,6 @@
 
 #include "annotation/EditStore.h"
 #include "app/AppPresence.h"
-#include "app/BrandIcon.h"
 #include "app/FilePanels.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
@@ -211,12 +210,11 @@ void AppDelegate::buildMainMenu() {
 
 void AppDelegate::createStatusBar() {
     QPointer<AppDelegate> self(this);
-    statusBar_ = std::make_unique<app::StatusBarController>(app::BrandIcon::image(),
-                                                            [self](app::CaptureAction action) {
-                                                                if (self) {
-                                                                    self->perform(action, true);
-                                                                }
-                                                            });
+    statusBar_ = std::make_unique<app::StatusBarController>([self](app::CaptureAction action) {
+        if (self) {
+            self->perform(action, true);
+        }
+    });
     statusBar_->setStateProvider(
         [self] { return self ? self->statusMenuState() : app::StatusMenuState{}; });
     statusBar_->setCommands(app::StatusMenuCommands{

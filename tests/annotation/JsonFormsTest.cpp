@@ -4,6 +4,8 @@
 #include "annotation/AnnotationJson.h"
 #include "annotation/EditorState.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -109,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":1e308,"cornerRadius":-5,"shadow":true,"aspect":"auto"})"),
             stateJson(
                 QByteArray(R"({"id":")") + kId +
-                    R"(","shape":{"line":{"start":[1000000,-1000000],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":9,"shadow":true,"textStyle":"plain"})",
+                    R"(","shape":{"line":{"start":[1000000,-1000000],"end":[3,4]}},"color":{"red":1,"green":0,"blue":0,"alpha":1},"size":100,"shadow":true,"textStyle":"plain"})",
                 R"(,"crop":[[-1000000,0],[1000000,5]])",
                 R"({"isEnabled":true,"fill":{"gradient":{"_0":-3}},"padding":240,"cornerRadius":0,"shadow":true,"aspect":"auto"})")}),
     [](const testing::TestParamInfo<Fixture>& info) { return std::string(info.param.name); });
@@ -264,6 +266,52 @@ TEST(AnnotationJson, NotFiniteNumbersFailTheEncoding) {
     EditorState state;
     state.background.padding = inf;
     EXPECT_EQ(editorStateToJson(state), std::nullopt);
+}
+
+// Sizes beyond the style controls' steps are kept as written; only runaway
+// values are bounded, and a size that is no number at all fails the record.
+TEST(AnnotationJson, StoredSizesAreKeptUpToARunawayBound) {
+    struct Case {
+        QByteArray stored;
+        std::optional<double> read;
+    };
+    const Case cases[] = {
+        {"0", 0},
+        {"2", 2},
+        {"9", 9},
+        {"9.5", 9.5},
+        {"20", 20},
+        {"100", 100},
+        {"100.5", 100},
+        {"1e9", 100},
+        {"1e300", 100},
+        {"-3", 0},
+        {"-1e300", 0},
+        {"1e999", std::nullopt},
+        {"\"20\"", std::nullopt},
+        {"null", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        QByteArray json = annotationJson(R"({"line":{"start":[0,0],"end":[1,1]}})");
+        json.replace(R"("size":5)", "\"size\":" + c.stored);
+        json::DecodeError error;
+        const std::optional<Annotation> a = annotationFromJson(json, &error);
+        ASSERT_EQ(a.has_value(), c.read.has_value()) << c.stored.constData();
+        if (a) {
+            EXPECT_EQ(a->size, *c.read) << c.stored.constData();
+        } else {
+            EXPECT_FALSE(error.description.isEmpty()) << c.stored.constData();
+        }
+    }
+
+    // JSON text has no NaN, but a value built in memory may.
+    QJsonObject object =
+        QJsonDocument::fromJson(annotationJson(R"({"line":{"start":[0,0],"end":[1,1]}})")).object();
+    object[QStringLiteral("size")] = std::nan("");
+    json::Decoder decoder;
+    EXPECT_EQ(decodeAnnotation(decoder, object), std::nullopt);
+    ASSERT_TRUE(decoder.error());
+    EXPECT_EQ(decoder.error()->codingPath, QStringList({"size"}));
 }
 
 TEST(AnnotationJson, NumbersTooLargeForADoubleAreRejected) {

@@ -39,13 +39,16 @@ TEST(BrandIcon, ScalesWithThePixelSizeAndTakesTheTint) {
     EXPECT_EQ(qAlpha(image.pixel(18, 4)), 0);
 }
 
-TEST(BrandIcon, TemplateIconIsABlackMask) {
-    const QIcon icon = app::BrandIcon::image();
-    EXPECT_TRUE(icon.isMask());
-    const QImage image = icon.pixmap(QSize(18, 18)).toImage();
-    ASSERT_EQ(image.size(), QSize(18, 18));
-    EXPECT_EQ(image.pixelColor(9, 9), QColor(Qt::black));
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+// Trays on X11 never recolour a mask, so the icon carries its colour itself.
+TEST(BrandIcon, IconIsDrawnInItsTintAtEveryScale) {
+    const QIcon icon = app::BrandIcon::image(QColor(240, 240, 240));
+    EXPECT_FALSE(icon.isMask());
+    for (const qreal scale : {1.0, 2.0}) {
+        const QImage image = icon.pixmap(QSize(18, 18), scale).toImage();
+        ASSERT_EQ(image.size(), QSize(18, 18) * scale);
+        EXPECT_EQ(image.pixelColor(QPoint(9, 9) * scale), QColor(240, 240, 240)) << scale;
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << scale;
+    }
 }
 
 } // namespace

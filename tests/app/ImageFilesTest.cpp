@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 using namespace app;
 using testsupport::readAll;
 using testsupport::TempDir;
+using testsupport::TempPathOverride;
 using testsupport::writeAll;
 
 namespace {
@@ -33,6 +35,10 @@ QImage sample() {
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList entriesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -128,6 +134,8 @@ TEST(WriteUniqueFile, AReadOnlyFolderFailsClearlyAndKeepsTheFilesThere) {
 }
 
 TEST(WriteDragFile, EachCallMakesItsOwnFolderWithTheCaptureName) {
+    const TempDir temp;
+    const TempPathOverride tempPath(temp.path());
     const std::optional<QString> first = writeDragFile(sample(), captureDate, 2.0);
     const std::optional<QString> second = writeDragFile(sample(), captureDate, 2.0);
     ASSERT_TRUE(first && second);
@@ -136,14 +144,37 @@ TEST(WriteDragFile, EachCallMakesItsOwnFolderWithTheCaptureName) {
         "^Drag-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
     for (const QString& path : {*first, *second}) {
         const QFileInfo file(path);
-        EXPECT_EQ(QDir::tempPath(), QFileInfo(file.path()).path());
+        EXPECT_EQ(temp.path(), QFileInfo(file.path()).path());
         EXPECT_TRUE(folderName.match(file.dir().dirName()).hasMatch()) << path.toStdString();
         EXPECT_EQ("Vexlin Capture 2026-12-08 at 14.05.09.png", file.fileName());
         EXPECT_EQ(QStringList({file.fileName()}), filesIn(file.path()));
         EXPECT_EQ(144, qRound(QImage(path).dotsPerMeterX() * 0.0254));
-        QDir(file.path()).removeRecursively();
     }
-    EXPECT_FALSE(writeDragFile(QImage(), captureDate, 1.0).has_value());
+}
+
+TEST(WriteDragFile, AFailureLeavesNoFolderBehind) {
+    const TempDir temp;
+    {
+        const TempPathOverride tempPath(temp.path());
+        EXPECT_FALSE(writeDragFile(QImage(), captureDate, 1.0).has_value());
+        EXPECT_EQ(QStringList(), entriesIn(temp.path()));
+    }
+
+    // A disk too small for the file: the folder is made, the write fails.
+    auto mount = testsupport::ScratchMount::make(temp.file("disk"), 16);
+    if (!mount) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const TempPathOverride tempPath(mount->path());
+    QImage noise(256, 256, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x) {
+            noise.setPixel(x, y, random.generate() | 0xff000000u);
+        }
+    }
+    EXPECT_FALSE(writeDragFile(noise, captureDate, 1.0).has_value());
+    EXPECT_EQ(QStringList(), entriesIn(mount->path()));
 }
 
 TEST(WriteDataAtomicallyOrDirect, ReplacesTheFileOrLeavesItAlone) {

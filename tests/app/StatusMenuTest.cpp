@@ -231,8 +231,7 @@ TEST_F(StatusMenuTest, CaptureItemsRunTheActionTheirDataNames) {
 
 TEST(StatusBarController, RecordingTurnsTheIconIntoAStopButtonAndBack) {
     int performed = 0;
-    app::StatusBarController controller(app::stopRecordingIcon(),
-                                        [&](CaptureAction) { ++performed; });
+    app::StatusBarController controller([&](CaptureAction) { ++performed; });
     QSystemTrayIcon* tray = controller.trayIcon();
     EXPECT_EQ(tray->contextMenu(), controller.menu());
 

@@ -5,6 +5,21 @@
 
 namespace testsupport {
 
+TempPathOverride::TempPathOverride(const QString& path) {
+    if (qEnvironmentVariableIsSet("TMPDIR")) {
+        old_ = qgetenv("TMPDIR");
+    }
+    qputenv("TMPDIR", QFile::encodeName(path));
+}
+
+TempPathOverride::~TempPathOverride() {
+    if (old_) {
+        qputenv("TMPDIR", *old_);
+    } else {
+        qunsetenv("TMPDIR");
+    }
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace testsupport {
 
 // A temporary folder that lives as long as the test that made it.
@@ -15,6 +17,20 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// Points the temporary folder (TMPDIR, and so QDir::tempPath()) at `path` for
+// the life of the object, so that what code writes there can be inspected and
+// goes away with the test's own folder.
+class TempPathOverride {
+public:
+    explicit TempPathOverride(const QString& path);
+    ~TempPathOverride();
+    TempPathOverride(const TempPathOverride&) = delete;
+    TempPathOverride& operator=(const TempPathOverride&) = delete;
+
+private:
+    std::optional<QByteArray> old_;
 };
 
 QByteArray readAll(const QString& path);

@@ -1,11 +1,25 @@
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gmock/gmock.h>
+
+#include <optional>
 
 // Widgets and clipboards need an application object; unit tests run it on the
 // offscreen platform (set by ctest), the X11 tests on the rig's Xvfb.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Without a runtime folder Qt makes one in the temporary folder and leaves
+    // it there (ctest lists the tests this way, and so does a run by hand);
+    // this one goes away with the program.
+    std::optional<QTemporaryDir> runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        runtime.emplace();
+        if (runtime->isValid()) {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
+        }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexlin Capture"));

@@ -2,6 +2,7 @@
 
 #include "capture/text/TextRecognitionEngines.h"
 #include "capture/text/TextRecognitionImage.h"
+#include "platform/MainThread.h"
 #include "platform/ThreadPriority.h"
 #include "platform/ZxingCodeReader.h"
 
@@ -253,7 +254,7 @@ QFuture<Result> recognize(const QImage& picture, bool keepLineBreaks) {
 
 QFuture<Result> recognize(const QImage& picture, bool keepLineBreaks,
                           TextRecognitionEngines& engines) {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    platform::assertMainThread();
     return QtConcurrent::task([picture, &engines] { return perform(picture, engines); })
         .onThreadPool(*QThreadPool::globalInstance())
         .withPriority(userInitiatedPriority)
