@@ -6,50 +6,138 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMimeData>
-#include <QThread>
 #include <QThreadPool>
 #include <QUrl>
 
-#include <thread>
+#include <exception>
+#include <mutex>
 
 namespace app {
 
-PasteboardItem PasteboardItem::make(const QImage& image, const std::optional<QString>& filePath,
-                                    double scale, std::optional<QByteArray> png) {
-    PasteboardItem item;
-    item.filePath = filePath;
+namespace {
+
+QString pngType() {
+    return QStringLiteral("image/png");
+}
+QString tiffType() {
+    return QStringLiteral("image/tiff");
+}
+
+// The copies have workers of their own, so that work queued on the global
+// pool cannot hold an encoding back: room for two copies' PNG and TIFF side
+// by side.
+QThreadPool& encodingWorkers() {
+    static QThreadPool* const pool = [] {
+        auto* workers = new QThreadPool;
+        workers->setMaxThreadCount(4);
+        return workers;
+    }();
+    return *pool;
+}
+
+} // namespace
+
+PasteboardEncoders PasteboardEncoders::standard() {
+    PasteboardEncoders encoders;
+    encoders.png = [](const QImage& image, double scale) {
+        return encodeImage(image, ImageFormat::png, scale);
+    };
+    encoders.tiff = [](const QImage& image, double scale) {
+        return platform::TiffEncoder::encode(image, dotsPerInch(scale));
+    };
+    return encoders;
+}
+
+// One form's bytes, made by whoever asks first: the worker started with the
+// copy, or a paste that comes before the worker got its turn. Whoever asks
+// while it is being made waits for it.
+class PasteboardMimeData::Form {
+public:
+    using Make = std::function<std::optional<QByteArray>()>;
+
+    explicit Form(Make make) : make_(std::move(make)) {}
+    explicit Form(QByteArray bytes) : bytes_(std::move(bytes)) {}
+
+    std::optional<QByteArray> bytes() {
+        const std::lock_guard lock(mutex_);
+        if (make_) {
+            try {
+                bytes_ = make_();
+            } catch (const std::exception&) {
+                bytes_.reset(); // out of memory: the form stays empty
+            }
+            make_ = nullptr; // lets go of the image
+        }
+        return bytes_;
+    }
+
+    // A form whose copy has been replaced before its worker began is not made.
+    static std::shared_ptr<Form> started(Make make) {
+        auto form = std::make_shared<Form>(std::move(make));
+        encodingWorkers().start([weak = std::weak_ptr<Form>(form)] {
+            if (const auto alive = weak.lock()) {
+                alive->bytes();
+            }
+        });
+        return form;
+    }
+
+private:
+    std::mutex mutex_;
+    Make make_;
+    std::optional<QByteArray> bytes_;
+};
+
+PasteboardMimeData::PasteboardMimeData(const QImage& image, const std::optional<QString>& filePath,
+                                       double scale, std::optional<QByteArray> png,
+                                       PasteboardEncoders encoders) {
+    if (filePath) {
+        setUrls({QUrl::fromLocalFile(*filePath)});
+    }
     if (image.isNull()) {
-        return item;
+        return;
     }
     // TIFF is little more than a copy of the pixels; it runs beside the PNG
     // encoder, which itself spreads over the cores.
-    const bool withTiff = copiesAsTiff(image.size());
-    std::optional<QByteArray> tiff;
-    {
-        std::jthread tiffThread;
-        if (withTiff) {
-            tiffThread = std::jthread(
-                [&] { tiff = platform::TiffEncoder::encode(image, dotsPerInch(scale)); });
-        }
-        item.png = png ? std::move(png) : encodeImage(image, ImageFormat::png, scale);
+    if (png) {
+        png_ = std::make_shared<Form>(std::move(*png));
+    } else {
+        png_ = Form::started(
+            [image, scale, encode = std::move(encoders.png)] { return encode(image, scale); });
     }
-    item.tiff = std::move(tiff);
-    return item;
+    if (copiesAsTiff(image.size())) {
+        tiff_ = Form::started(
+            [image, scale, encode = std::move(encoders.tiff)] { return encode(image, scale); });
+    }
 }
 
-std::unique_ptr<QMimeData> PasteboardItem::mimeData() const {
-    auto data = std::make_unique<QMimeData>();
-    if (filePath) {
-        data->setUrls({QUrl::fromLocalFile(*filePath)});
+PasteboardMimeData::~PasteboardMimeData() = default;
+
+QStringList PasteboardMimeData::formats() const {
+    QStringList formats = QMimeData::formats();
+    if (png_) {
+        formats << pngType();
     }
-    if (png) {
-        data->setData(QStringLiteral("image/png"), *png);
+    if (tiff_) {
+        formats << tiffType();
     }
-    if (tiff) {
-        data->setData(QStringLiteral("image/tiff"), *tiff);
+    return formats;
+}
+
+QVariant PasteboardMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
+    const std::shared_ptr<Form>* form = nullptr;
+    if (mimeType == pngType()) {
+        form = &png_;
+    } else if (mimeType == tiffType()) {
+        form = &tiff_;
+    } else {
+        return QMimeData::retrieveData(mimeType, type);
     }
-    return data;
+    if (!*form) {
+        return {};
+    }
+    const std::optional<QByteArray> bytes = (*form)->bytes();
+    return bytes ? QVariant(*bytes) : QVariant();
 }
 
 PasteboardWriter& PasteboardWriter::shared() {
@@ -61,21 +149,11 @@ PasteboardWriter& PasteboardWriter::shared() {
 void PasteboardWriter::copy(const QImage& image, const std::optional<QString>& filePath,
                             double scale, std::optional<QByteArray> png) {
     Q_ASSERT(platform::onMainThread());
-    const quint64 generation = ++generation_;
-    QThreadPool::globalInstance()->start([this, image, filePath, scale, generation, png] {
-        auto item =
-            std::make_shared<PasteboardItem>(PasteboardItem::make(image, filePath, scale, png));
-        QMetaObject::invokeMethod(
-            this,
-            [this, item, generation] {
-                if (generation != generation_) {
-                    return; // a newer copy replaces this one
-                }
-                QGuiApplication::clipboard()->setMimeData(item->mimeData().release());
-                Q_EMIT copied();
-            },
-            Qt::QueuedConnection);
-    });
+    // The clipboard owns the data from here on and deletes it when a newer
+    // copy replaces it.
+    QGuiApplication::clipboard()->setMimeData(
+        new PasteboardMimeData(image, filePath, scale, std::move(png)));
+    Q_EMIT copied();
 }
 
 void copyImageToPasteboard(const QImage& image, const std::optional<QString>& filePath,

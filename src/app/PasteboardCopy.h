@@ -2,14 +2,14 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QMimeData>
 #include <QObject>
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
-
-class QMimeData;
 
 namespace app {
 
@@ -20,25 +20,48 @@ inline bool copiesAsTiff(QSize pixels) {
     return qint64(pixels.width()) * pixels.height() <= maxTiffPixels;
 }
 
-// What one copy puts on the clipboard, encoded once: the file URL when there
-// is a file, PNG always, TIFF for images of at most maxTiffPixels, each
-// present only when it could be made.
-struct PasteboardItem {
-    std::optional<QString> filePath;
-    std::optional<QByteArray> png;
-    std::optional<QByteArray> tiff;
+// How the image forms of a copy are made; tests count and hold them.
+struct PasteboardEncoders {
+    using Encode = std::function<std::optional<QByteArray>(const QImage& image, double scale)>;
+    Encode png;
+    Encode tiff;
 
-    // `png`, when given, is the PNG form already made of the same image.
-    static PasteboardItem make(const QImage& image, const std::optional<QString>& filePath,
-                               double scale, std::optional<QByteArray> png = std::nullopt);
-    // "text/uri-list" first, then "image/png", then "image/tiff".
-    std::unique_ptr<QMimeData> mimeData() const;
+    // PNG on every core, uncompressed TIFF; both with the scale's resolution.
+    static PasteboardEncoders standard();
 };
 
-// Puts images on the clipboard. The encoding runs off the main thread (PNG on
-// every core, TIFF beside it), so that a large capture does not freeze the
-// program; the clipboard is then set on the main thread, unless a newer copy
-// was asked for meanwhile.
+// What one copy puts on the clipboard: the file URL when there is a file, PNG
+// always, TIFF for images of at most maxTiffPixels, in that order. The forms
+// are listed at once; their bytes are made off the main thread, starting as
+// soon as the object exists, and a request for one waits for its encoding (or
+// does it, if no worker has begun it yet). Each form is encoded at most once,
+// however often and from however many threads it is asked for, and never
+// needs the main thread, so a request made there (the X11 clipboard answers
+// other programs from the event loop) cannot deadlock. A form that cannot be
+// made comes back empty.
+class PasteboardMimeData final : public QMimeData {
+public:
+    // `png`, when given, is the PNG form already made of the same image.
+    PasteboardMimeData(const QImage& image, const std::optional<QString>& filePath, double scale,
+                       std::optional<QByteArray> png = std::nullopt,
+                       PasteboardEncoders encoders = PasteboardEncoders::standard());
+    ~PasteboardMimeData() override;
+
+    QStringList formats() const override;
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
+
+private:
+    class Form;
+    std::shared_ptr<Form> png_;
+    std::shared_ptr<Form> tiff_;
+};
+
+// Puts images on the clipboard. The clipboard is taken at once, on the main
+// thread, so a paste right after a copy gets this copy; the bytes are encoded
+// meanwhile (see PasteboardMimeData) and only a paste that needs them before
+// they are ready waits.
 class PasteboardWriter : public QObject {
     Q_OBJECT
 
@@ -56,11 +79,10 @@ Q_SIGNALS:
 
 private:
     PasteboardWriter() = default;
-    quint64 generation_ = 0;
 };
 
 // Replaces the clipboard's contents with the image (see PasteboardWriter).
-// Never fails visibly: a form that cannot be made is left out.
+// Never fails visibly: a form that cannot be made is left empty.
 void copyImageToPasteboard(const QImage& image, const std::optional<QString>& filePath,
                            double scale);
 

@@ -35,10 +35,11 @@ wait_for() { # tenths of a second, command…
 }
 
 # The program, tracing its coordinator to $log; ready once its hot keys are
-# registered (the trace's first line).
+# registered (the trace's first line). Arguments are a command that runs it
+# and execs it in the end (so $pid stays the program's), such as taskset.
 pid=""
 start_app() {
-    VEXLIN_TRACE_COORDINATOR=1 "$app" >"$log" 2>&1 &
+    VEXLIN_TRACE_COORDINATOR=1 "$@" "$app" >"$log" 2>&1 &
     pid=$!
     for _ in $(seq 1 200); do
         grep -q "hotkeys conflicts=" "$log" 2>/dev/null && return 0
