@@ -141,14 +141,14 @@ QVariant PasteboardMimeData::retrieveData(const QString& mimeType, QMetaType typ
 }
 
 PasteboardWriter& PasteboardWriter::shared() {
-    Q_ASSERT(platform::onMainThread());
+    platform::assertMainThread();
     static PasteboardWriter* const writer = new PasteboardWriter;
     return *writer;
 }
 
 void PasteboardWriter::copy(const QImage& image, const std::optional<QString>& filePath,
                             double scale, std::optional<QByteArray> png) {
-    Q_ASSERT(platform::onMainThread());
+    platform::assertMainThread();
     // The clipboard owns the data from here on and deletes it when a newer
     // copy replaces it.
     QGuiApplication::clipboard()->setMimeData(
