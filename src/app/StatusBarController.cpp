@@ -11,6 +11,8 @@
 #include <QPalette>
 #include <QSystemTrayIcon>
 
+#include <cstdio>
+
 namespace app {
 
 namespace {
@@ -70,6 +72,15 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
     configureNormal();
     rebuildMenu();
     tray_->show();
+    // Without a tray the icon and its menu have no home (Qt shows the icon
+    // when a tray comes later). Said once, so the user knows the way in.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        //: Printed once at start when the desktop has no system tray
+        const QString text = tr("Vexlin Capture: no system tray was found, so its icon and menu "
+                                "are not shown. The hot keys work; start Vexlin Capture again to "
+                                "open its settings.");
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
 }
 
 StatusBarController::~StatusBarController() {

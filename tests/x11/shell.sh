@@ -28,8 +28,11 @@ starts_hidden)
     # window carries our class.
     [ -z "$(xdotool search --onlyvisible --class vexlin-capture 2>/dev/null || true)" ] ||
         fail "a mapped window of class vexlin-capture"
-    # No tray on this server, and still not a word beyond the test trace.
-    grep -v '^coordinator: ' "$log" && fail "the program printed something"
+    # No tray on this server: one line says how to reach the settings, and
+    # nothing else is printed beyond the test trace.
+    [ "$(grep -c 'no system tray was found' "$log")" -eq 1 ] || fail "no word about the missing tray"
+    grep -v -e '^coordinator: ' -e 'no system tray was found' "$log" &&
+        fail "the program printed something"
     ;;
 reopen)
     start_app
@@ -46,6 +49,30 @@ reopen)
     timeout 10 "$app" || fail "the third start failed"
     sleep 0.5
     [ "$(our_windows | wc -l)" -eq "$before" ] || fail "a third start opened another window"
+    ;;
+late_tray)
+    # A tray that comes after the start, and one that goes and comes back,
+    # gets the icon.
+    start_app
+    start_tray() {
+        trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+            --height 32 >/dev/null 2>&1 &
+        holder=$!
+    }
+    # Our icon window sits inside the tray's window tree.
+    icon_embedded() {
+        xwininfo -root -tree | awk '/"trayer"/ {inside = 1} inside && /"vexlin-capture"/ {found = 1}
+            END {exit !found}'
+    }
+    start_tray
+    wait_for 50 icon_embedded || fail "the icon did not join a tray that came after the start"
+    kill "$holder"
+    wait "$holder" 2>/dev/null || true
+    holder=""
+    sleep 0.5
+    start_tray
+    wait_for 50 icon_embedded || fail "the icon did not come back with the tray"
+    kill -0 "$pid" || fail "the program ended"
     ;;
 holds_hot_keys)
     start_app
