@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Capture.h"
-#include "capture/ScrollingFlows.h"
+#include "capture/ScrollingFlow.h"
 #include "capture/scrolling/AutoScrollPolicy.h"
 #include "capture/scrolling/Scroller.h"
 #include "capture/scrolling/ScrollingFrameReceiver.h"
