@@ -3,8 +3,8 @@
 #include "app/Bundle.h"
 #include "app/Preferences.h"
 #include "capture/CoordinatorTrace.h"
-#include "capture/ScreenshotFlows.h"
 #include "capture/SelfTimerCountdown.h"
+#include "capture/selection/SelectionOpening.h"
 #include "desktop/EscapeKey.h"
 #include "desktop/ScreenPermission.h"
 #include "platform/MainThread.h"
@@ -43,6 +43,41 @@ QString phaseName(RecordingSessionControl::Phase phase) {
 
 using platform::assertMainThread;
 
+QString purposeName(CaptureCoordinator::Purpose purpose) {
+    static const char* const names[] = {"screenshot", "scrolling", "text", "recording"};
+    return QString::fromLatin1(names[static_cast<int>(purpose)]);
+}
+
+// What an action starts once it is past the gates: the full-screen shot, or
+// a selection in a mode for a purpose.
+struct Step {
+    bool fullScreen = false;
+    SelectionMode mode = SelectionMode::area;
+    CaptureCoordinator::Purpose purpose = CaptureCoordinator::Purpose::screenshot;
+};
+
+Step stepOf(CaptureAction action) {
+    using Purpose = CaptureCoordinator::Purpose;
+    switch (action) {
+    case CaptureAction::fullscreen:
+    case CaptureAction::fullscreenCopy:
+        return {true, SelectionMode::area, Purpose::screenshot};
+    case CaptureAction::area:
+    case CaptureAction::areaCopy:
+        return {false, SelectionMode::area, Purpose::screenshot};
+    case CaptureAction::window:
+    case CaptureAction::windowCopy:
+        return {false, SelectionMode::window, Purpose::screenshot};
+    case CaptureAction::scrolling:
+        return {false, SelectionMode::area, Purpose::scrolling};
+    case CaptureAction::text:
+        return {false, SelectionMode::area, Purpose::text};
+    case CaptureAction::record:
+        break;
+    }
+    return {false, SelectionMode::area, Purpose::recording};
+}
+
 void showFailureAlert(const QString& message, const QString& detail) {
     auto* box = new QMessageBox(QMessageBox::Warning, app::Bundle::main().appDisplayName(), message,
                                 QMessageBox::Ok);
@@ -66,20 +101,49 @@ CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
     services.preflightScreenCapture = [] { return desktop::ScreenPermission::preflight(); };
     services.requestScreenCapture = [] { desktop::ScreenPermission::request(); };
     services.alert = showFailureAlert;
-    services.flows = std::make_shared<ScreenshotFlows>(ScreenshotFlows::defaultServices());
+    services.openSelection = [](const SelectionRequest& request, SelectionCompletion completion) {
+        return openCaptureSelection(request.mode, request.takesPictures, request.hint,
+                                    std::move(completion));
+    };
     services.scheduler = &desktop::mainScheduler();
     services.escapeKey = &desktop::globalEscapeKey();
     return services;
 }
 
-CaptureCoordinator::CaptureCoordinator(Services services, QObject* parent)
-    : QObject(parent), services_(std::move(services)) {
+CaptureCoordinator::CaptureCoordinator(CaptureFlows flows, Services services, QObject* parent)
+    : QObject(parent), flows_(std::move(flows)), services_(std::move(services)) {
     Q_ASSERT(services_.scheduler != nullptr && services_.escapeKey != nullptr &&
-             services_.flows != nullptr);
+             services_.openSelection);
+    Q_ASSERT(flows_.fullScreen && flows_.screenshot && flows_.scrolling && flows_.text &&
+             flows_.recording);
 }
 
 CaptureCoordinator::~CaptureCoordinator() {
     dropSelfTimer();
+    letGoOfSelection();
+}
+
+QString CaptureCoordinator::selectionHint(Purpose purpose) {
+    switch (purpose) {
+    case Purpose::screenshot:
+        break;
+    case Purpose::scrolling:
+        //: Instruction at the top of the screen while the user selects the area of a scrolling
+        //: capture
+        return tr("Select the area to scroll, then scroll it slowly");
+    case Purpose::text:
+        //: Instruction at the top of the screen while the user selects text to recognise
+        return tr("Select the text to copy");
+    case Purpose::recording:
+        //: Instruction at the top of the screen while the user selects what to record
+        return tr("Select the area to record. Space switches to windows; click the desktop for "
+                  "the whole screen.");
+    }
+    return QString();
+}
+
+bool CaptureCoordinator::takesPictures(Purpose purpose) {
+    return purpose == Purpose::screenshot || purpose == Purpose::text;
 }
 
 bool CaptureCoordinator::waitsForSelfTimer(CaptureAction action) {
@@ -170,41 +234,55 @@ void CaptureCoordinator::start(CaptureAction action, bool fromMenu) {
 }
 
 void CaptureCoordinator::runStep(CaptureAction action) {
-    std::optional<CaptureFailure> failure;
     const QString what = app::rawValue(action);
-    switch (action) {
-    case CaptureAction::fullscreen:
-    case CaptureAction::fullscreenCopy:
+    const Step step = stepOf(action);
+    std::optional<CaptureFailure> failure;
+    if (step.fullScreen) {
         traceCoordinator(what + QStringLiteral(" step full-screen"));
-        failure = services_.flows->captureFullScreen(*this);
-        break;
-    case CaptureAction::area:
-    case CaptureAction::areaCopy:
-        traceCoordinator(what + QStringLiteral(" step select area screenshot"));
-        failure = services_.flows->select(*this, SelectionMode::area, Purpose::screenshot);
-        break;
-    case CaptureAction::window:
-    case CaptureAction::windowCopy:
-        traceCoordinator(what + QStringLiteral(" step select window screenshot"));
-        failure = services_.flows->select(*this, SelectionMode::window, Purpose::screenshot);
-        break;
-    case CaptureAction::scrolling:
-        traceCoordinator(what + QStringLiteral(" step select area scrolling"));
-        failure = services_.flows->select(*this, SelectionMode::area, Purpose::scrolling);
-        break;
-    case CaptureAction::text:
-        traceCoordinator(what + QStringLiteral(" step select area text"));
-        failure = services_.flows->select(*this, SelectionMode::area, Purpose::text);
-        break;
-    case CaptureAction::record:
-        traceCoordinator(what + QStringLiteral(" step select area recording"));
-        failure = services_.flows->select(*this, SelectionMode::area, Purpose::recording);
-        break;
+        failure = flows_.fullScreen->captureFullScreen(*this);
+    } else {
+        traceCoordinator(what + QStringLiteral(" step select ") +
+                         (step.mode == SelectionMode::window ? QStringLiteral("window ")
+                                                             : QStringLiteral("area ")) +
+                         purposeName(step.purpose));
+        failure = select(step.mode, step.purpose);
     }
     if (failure) {
         traceCoordinator(what + QStringLiteral(" step-failed"));
         isBusy_ = false;
         presentCaptureError(*failure);
+    }
+}
+
+std::optional<CaptureFailure> CaptureCoordinator::select(SelectionMode mode, Purpose purpose) {
+    // A flow that cannot run says so before the user picks anything.
+    if (auto failure = flows_.of(purpose).unavailable()) {
+        return failure;
+    }
+    const QPointer<CaptureCoordinator> self(this);
+    auto opened = services_.openSelection({mode, takesPictures(purpose), selectionHint(purpose)},
+                                          [self, purpose](const SelectionOutcome& outcome) {
+                                              if (self) {
+                                                  self->selectionEnded(outcome, purpose);
+                                              }
+                                          });
+    if (const auto* error = std::get_if<desktop::CaptureError>(&opened)) {
+        return CaptureFailure::of(*error);
+    }
+    letGoOfSelection();
+    selection_ = std::move(std::get<SelectionHandle>(opened));
+    return std::nullopt;
+}
+
+void CaptureCoordinator::selectionEnded(const SelectionOutcome& outcome, Purpose purpose) {
+    letGoOfSelection();
+    flows_.of(purpose).selectionEnded(*this, outcome);
+}
+
+void CaptureCoordinator::letGoOfSelection() {
+    if (selection_) {
+        // Never deleted from inside its own session's call.
+        selection_.release()->deleteLater();
     }
 }
 
@@ -255,9 +333,7 @@ void CaptureCoordinator::presentCaptureError(const CaptureFailure& failure) {
     }
     if (services_.alert) {
         //: Title of the alert when a capture fails; the failure's own text follows
-        services_.alert(QCoreApplication::translate("CaptureCoordinator",
-                                                    "Vexlin Capture couldn’t take the screenshot"),
-                        failure.description);
+        services_.alert(tr("Vexlin Capture couldn’t take the screenshot"), failure.description);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CaptureAction.h"
+#include "capture/CaptureFlow.h"
 #include "capture/RunningSessions.h"
 #include "capture/SelfTimerCountdown.h"
 #include "desktop/Scheduler.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace desktop {
 class EscapeKey;
@@ -19,40 +21,30 @@ class EscapeKey;
 
 namespace capture {
 
-// Why a capture step stopped, with the text the user reads.
-struct CaptureFailure {
-    QString description;
-    // The user backed out (a closed folder chooser): nothing is shown.
-    bool isUserCancellation = false;
-};
-
 // The one object every capture action passes through, whatever its trigger.
 // Its gates decide in a fixed order whether an action toggles what is running,
 // is ignored, must wait for permission or a self-timer, or starts a capture.
-// Main thread only.
+// A capture then runs the full-screen flow, or opens the selection overlay
+// with its purpose's hint and hands the outcome to that purpose's flow, as
+// the table of flows it was given says. Main thread only.
 class CaptureCoordinator : public QObject {
     Q_OBJECT
 public:
     // How the next finished screenshot is delivered.
     enum class Delivery { standard, copyOnly };
-    // What a selection is for.
-    enum class Purpose { screenshot, scrolling, text, recording };
-    // What the selection overlay starts in.
-    enum class SelectionMode { area, window };
+    using Purpose = CapturePurpose;
 
-    // The work behind the gates. A step returns the failure that stopped it at
-    // once, or nothing when its flow took over; such a flow clears the busy
-    // flag itself when it hands its result on (clearBusy()).
-    class Flows {
-    public:
-        virtual ~Flows() = default;
-        // A shot of the display under the pointer.
-        virtual std::optional<CaptureFailure>
-        captureFullScreen(CaptureCoordinator& coordinator) = 0;
-        // Opens the selection overlay for the purpose.
-        virtual std::optional<CaptureFailure> select(CaptureCoordinator& coordinator,
-                                                     SelectionMode mode, Purpose purpose) = 0;
+    // What the selection overlay is opened with.
+    struct SelectionRequest {
+        SelectionMode mode = SelectionMode::area;
+        // Whether a pick takes its picture before the outcome comes back.
+        bool takesPictures = true;
+        // The instruction shown near the top of the display; none when empty.
+        QString hint;
     };
+    // Keeps an open selection overlay alive; dropping it takes the overlay down.
+    using SelectionHandle = std::unique_ptr<QObject>;
+    using SelectionCompletion = std::function<void(const SelectionOutcome& outcome)>;
 
     // Everything the gates consult and start; defaultServices() gives the
     // program's own.
@@ -67,17 +59,23 @@ public:
         std::function<void()> showWelcome;
         // The failure alert: its message and the failure's text.
         std::function<void(const QString& message, const QString& detail)> alert;
-        std::shared_ptr<Flows> flows;
+        // Opens the selection overlay on every display; `completion` later
+        // receives its one outcome.
+        std::function<std::variant<SelectionHandle, desktop::CaptureError>(
+            const SelectionRequest& request, SelectionCompletion completion)>
+            openSelection;
         desktop::Scheduler* scheduler = nullptr;
         desktop::EscapeKey* escapeKey = nullptr;
     };
     // The self-timer delay of the settings, the screen permission of this
     // session, no welcome window (the application shell sets it), a warning
-    // box for failures, the screenshot flows (the other purposes are not
-    // built yet), the event loop and the global Escape key.
+    // box for failures, the selection overlay over pictures of the displays,
+    // the event loop and the global Escape key.
     static Services defaultServices();
 
-    explicit CaptureCoordinator(Services services = defaultServices(), QObject* parent = nullptr);
+    // `flows` is where every capture leads, for the coordinator's whole life.
+    explicit CaptureCoordinator(CaptureFlows flows, Services services = defaultServices(),
+                                QObject* parent = nullptr);
     ~CaptureCoordinator() override;
 
     // The entry of every capture action. `fromMenu` is true for the main and
@@ -94,6 +92,8 @@ public:
     SelfTimerCountdown* selfTimer() const { return selfTimer_; }
     RecordingSessionControl* recording() const { return recording_.get(); }
     ScrollingSessionControl* scrolling() const { return scrolling_.get(); }
+    // Whether a selection overlay is open.
+    bool isSelecting() const { return selection_ != nullptr; }
 
     // For the flows: a flow has handed on (or dropped) its result.
     void clearBusy() { isBusy_ = false; }
@@ -112,15 +112,25 @@ public:
     static constexpr std::chrono::milliseconds menuDelay{250};
     // The actions that wait for the self-timer: all but scrolling and record.
     static bool waitsForSelfTimer(app::CaptureAction action);
+    // The instruction the overlay shows while the user picks for `purpose`.
+    static QString selectionHint(Purpose purpose);
+    // Whether the overlay takes a picture of the pick: only a screenshot and
+    // text recognition read it; the others read the screen afterwards.
+    static bool takesPictures(Purpose purpose);
 
 private:
     void start(app::CaptureAction action, bool fromMenu);
     void runStep(app::CaptureAction action);
+    std::optional<CaptureFailure> select(SelectionMode mode, Purpose purpose);
+    void selectionEnded(const SelectionOutcome& outcome, Purpose purpose);
+    void letGoOfSelection();
     void startSelfTimer(int seconds, app::CaptureAction action);
     void runSelfTimerThenCapture(app::CaptureAction action, bool fired);
     void dropSelfTimer();
 
+    CaptureFlows flows_;
     Services services_;
+    SelectionHandle selection_;
     std::shared_ptr<ScrollingSessionControl> scrolling_;
     std::shared_ptr<RecordingSessionControl> recording_;
     QPointer<SelfTimerCountdown> selfTimer_;

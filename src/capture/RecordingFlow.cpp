@@ -1,6 +1,7 @@
 #include "capture/RecordingFlow.h"
 
 #include "app/Preferences.h"
+#include "capture/CaptureCoordinator.h"
 #include "capture/CoordinatorTrace.h"
 #include "capture/OutcomeRegion.h"
 
@@ -31,7 +32,7 @@ RecordingDeliverySettings RecordingDeliverySettings::fromPreferences() {
             preferences.showQuickAccess()};
 }
 
-CaptureFailure RecordingFlow::unavailable() {
+CaptureFailure RecordingFlow::cannotRecord() {
     //: Failure alert text when the record action is used in a build that cannot record the screen
     return {QCoreApplication::translate("RecordingFlow",
                                         "Screen recording is not available in this version of "
@@ -64,15 +65,20 @@ RecordingFlow::RecordingFlow(Services services) : services_(std::move(services))
 
 RecordingFlow::~RecordingFlow() = default;
 
-void RecordingFlow::startRecording(CaptureCoordinator& coordinator,
+std::optional<CaptureFailure> RecordingFlow::unavailable() const {
+    if (!services_.makeSession) {
+        return cannotRecord();
+    }
+    return std::nullopt;
+}
+
+void RecordingFlow::selectionEnded(CaptureCoordinator& coordinator,
                                    const SelectionOutcome& outcome) {
     // The session lives without the busy flag: screenshots go on working.
     coordinator.clearBusy();
     switch (outcome.kind) {
     case SelectionOutcome::Kind::failed:
-        coordinator.presentCaptureError(
-            {desktop::errorDescription(outcome.error.value_or(desktop::CaptureError::noDisplays)),
-             false});
+        coordinator.presentCaptureError(CaptureFailure::of(outcome));
         return;
     case SelectionOutcome::Kind::cancelled:
         return;
@@ -88,7 +94,7 @@ void RecordingFlow::startRecording(CaptureCoordinator& coordinator,
         return;
     }
     if (!services_.makeSession) {
-        coordinator.presentCaptureError(unavailable());
+        coordinator.presentCaptureError(cannotRecord());
         return;
     }
 
@@ -124,7 +130,7 @@ void RecordingFlow::startRecording(CaptureCoordinator& coordinator,
     std::shared_ptr<Session> session =
         services_.makeSession(request, std::move(completion), std::move(progress));
     if (!session) {
-        coordinator.presentCaptureError(unavailable());
+        coordinator.presentCaptureError(cannotRecord());
         return;
     }
     *made = session;

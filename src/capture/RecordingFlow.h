@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Recording.h"
-#include "capture/CaptureCoordinator.h"
+#include "capture/CaptureFlow.h"
 #include "capture/RunningSessions.h"
 #include "capture/selection/SelectionTypes.h"
 #include "desktop/CaptureDisplay.h"
@@ -34,7 +34,7 @@ struct RecordingDeliverySettings {
 // delivery of the finished recording. The busy flag is cleared as soon as the
 // region is chosen, so screenshots go on working during a recording.
 // Main thread only.
-class RecordingFlow {
+class RecordingFlow final : public CaptureFlow {
 public:
     // A recording session as this flow starts it: what the record action
     // toggles, and the step that shows it.
@@ -81,16 +81,17 @@ public:
     // Access (the application shell sets those).
     static Services defaultServices();
 
-    explicit RecordingFlow(Services services);
-    ~RecordingFlow();
+    explicit RecordingFlow(Services services = defaultServices());
+    ~RecordingFlow() override;
     RecordingFlow(const RecordingFlow&) = delete;
     RecordingFlow& operator=(const RecordingFlow&) = delete;
 
-    // Whether a recording session can be made at all.
-    bool isAvailable() const { return static_cast<bool>(services_.makeSession); }
+    // Without a way to make a recording session, the record action says so
+    // before anything opens.
+    std::optional<CaptureFailure> unavailable() const override;
 
     // Takes a recording selection's outcome.
-    void startRecording(CaptureCoordinator& coordinator, const SelectionOutcome& outcome);
+    void selectionEnded(CaptureCoordinator& coordinator, const SelectionOutcome& outcome) override;
     // The session's completion.
     // A completion from a session that is no longer the coordinator's leaves
     // the coordinator's current session alone.
@@ -106,7 +107,7 @@ public:
     static constexpr double minimumSide = 16;
 
     // The failure of a recording that this build cannot make.
-    static CaptureFailure unavailable();
+    static CaptureFailure cannotRecord();
 
 private:
     Services services_;

@@ -7,6 +7,8 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 
+#include <QPointer>
+
 namespace capture {
 
 DeliverySettings DeliverySettings::fromPreferences() {
@@ -42,6 +44,15 @@ ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
 
 CaptureFailure ScreenshotDelivery::failureOf(const app::FileError& error) {
     return {error.description(), app::SaveLocation::isUserCancellation(error)};
+}
+
+void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator& coordinator) const {
+    const QPointer<CaptureCoordinator> owner(&coordinator);
+    deliver(std::move(capture), coordinator.delivery(), [owner](const CaptureFailure& failure) {
+        if (owner) {
+            owner->presentCaptureError(failure);
+        }
+    });
 }
 
 void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Delivery mode,

@@ -34,7 +34,8 @@ struct DeliverySettings {
 // reported and the delivery goes on, so the picture is never lost for it.
 // A picture that is both copied and saved as PNG is encoded once, before the
 // copy, and the clipboard and the file share the bytes.
-// Main thread only.
+// The composition root makes one and hands it to every flow that ends in a
+// picture, so they all deliver alike. Main thread only.
 class ScreenshotDelivery {
 public:
     struct Services {
@@ -71,6 +72,9 @@ public:
     // Delivers the capture as `mode` says; failures go to `fail`.
     void deliver(app::Capture capture, CaptureCoordinator::Delivery mode,
                  const FailureAlert& fail) const;
+    // Delivers the capture as the coordinator's current action says; failures
+    // go to its alert while it exists.
+    void deliver(app::Capture capture, CaptureCoordinator& coordinator) const;
 
     // The failure a file error becomes: its text, silent for a cancellation.
     static CaptureFailure failureOf(const app::FileError& error);

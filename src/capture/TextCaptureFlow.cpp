@@ -1,6 +1,7 @@
 #include "capture/TextCaptureFlow.h"
 
 #include "app/Preferences.h"
+#include "capture/CaptureCoordinator.h"
 #include "capture/CoordinatorTrace.h"
 
 #include <QCoreApplication>
@@ -56,13 +57,11 @@ TextCaptureFlow::TextCaptureFlow(Services services) : services_(std::move(servic
 
 TextCaptureFlow::~TextCaptureFlow() = default;
 
-void TextCaptureFlow::recognizeText(CaptureCoordinator& coordinator,
-                                    const SelectionOutcome& outcome) {
+void TextCaptureFlow::selectionEnded(CaptureCoordinator& coordinator,
+                                     const SelectionOutcome& outcome) {
     switch (outcome.kind) {
     case SelectionOutcome::Kind::failed:
-        coordinator.presentCaptureError(
-            {desktop::errorDescription(outcome.error.value_or(desktop::CaptureError::noDisplays)),
-             false});
+        coordinator.presentCaptureError(CaptureFailure::of(outcome));
         coordinator.clearBusy();
         return;
     case SelectionOutcome::Kind::cancelled:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/CaptureCoordinator.h"
+#include "capture/CaptureFlow.h"
 #include "capture/selection/SelectionTypes.h"
 #include "capture/text/TextCaptureNotice.h"
 #include "capture/text/TextRecognizer.h"
@@ -22,7 +22,7 @@ namespace capture {
 // clipboard and says so with a toast; a toast tells that recognition is under
 // way when it takes longer than half a second. The coordinator's busy flag is
 // cleared when recognition ends. Main thread only.
-class TextCaptureFlow {
+class TextCaptureFlow final : public CaptureFlow {
 public:
     struct Services {
         // Recognition of the picture; the future finishes on the main thread.
@@ -39,14 +39,14 @@ public:
     // the event loop.
     static Services defaultServices();
 
-    explicit TextCaptureFlow(Services services);
-    ~TextCaptureFlow();
+    explicit TextCaptureFlow(Services services = defaultServices());
+    ~TextCaptureFlow() override;
     TextCaptureFlow(const TextCaptureFlow&) = delete;
     TextCaptureFlow& operator=(const TextCaptureFlow&) = delete;
 
     // Takes a text selection's outcome: a failure goes to the coordinator's
     // alert, a cancellation or an outcome without a picture ends quietly.
-    void recognizeText(CaptureCoordinator& coordinator, const SelectionOutcome& outcome);
+    void selectionEnded(CaptureCoordinator& coordinator, const SelectionOutcome& outcome) override;
 
     bool isRecognizing() const { return pending_ != nullptr; }
 

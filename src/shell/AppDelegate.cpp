@@ -10,10 +10,11 @@
 #include "app/SaveLocation.h"
 #include "app/StatusBarController.h"
 #include "capture/CoordinatorTrace.h"
+#include "capture/RecordingFlow.h"
 #include "capture/ScreenCapturer.h"
-#include "capture/ScreenshotFlows.h"
-#include "capture/ScrollingFlows.h"
-#include "capture/TextAndRecordingFlows.h"
+#include "capture/ScreenshotFlow.h"
+#include "capture/ScrollingFlow.h"
+#include "capture/TextCaptureFlow.h"
 #include "capture/text/TextRecognizer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
@@ -38,46 +39,58 @@ namespace shell {
 
 namespace {
 
+// Lends the capture overlays and sessions the hot keys' Escape.
+HotKeyEscape& hotKeyEscape() {
+    static HotKeyEscape escape;
+    return escape;
+}
+
 capture::CaptureCoordinator::Services coordinatorServices() {
     capture::CaptureCoordinator::Services services = capture::CaptureCoordinator::defaultServices();
     services.captureTimer = [] {
         return static_cast<int>(app::Preferences::shared().captureTimer());
     };
     services.showWelcome = [] { settings::WelcomeWindowController::show(); };
-    static HotKeyEscape escape;
-    services.escapeKey = &escape;
-
-    // A finished screenshot goes on to the editor or a Quick Access card.
-    capture::ScreenshotFlows::Services flows = capture::ScreenshotFlows::defaultServices();
-    flows.delivery.openEditor = &AppDelegate::openInEditor;
-    flows.delivery.showQuickAccess = [](const app::Capture& capture) {
-        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
-    };
-    // A scrolling capture is delivered like any screenshot.
-    capture::ScrollingFlows::Services scrolling = capture::ScrollingFlows::defaultServices();
-    scrolling.delivery = flows.delivery;
-    scrolling.escapeKey = &escape;
-    // Text capture and recording come after; a finished recording goes to the
-    // video editor or a Quick Access card.
-    capture::TextAndRecordingFlows::Services textAndRecording =
-        capture::TextAndRecordingFlows::defaultServices();
-    textAndRecording.recording.openVideoEditor = [](const app::Recording& recording) {
-        overlays::VideoEditorWindowController::open(recording);
-    };
-    textAndRecording.recording.showQuickAccess = [](const app::Recording& recording) {
-        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(recording));
-    };
-    scrolling.others =
-        std::make_shared<capture::TextAndRecordingFlows>(std::move(textAndRecording));
-    flows.others = std::make_shared<capture::ScrollingFlows>(std::move(scrolling));
-    services.flows = std::make_shared<capture::ScreenshotFlows>(std::move(flows));
+    services.escapeKey = &hotKeyEscape();
     return services;
 }
 
 } // namespace
 
 AppDelegate::AppDelegate()
-    : coordinator_(std::make_unique<capture::CaptureCoordinator>(coordinatorServices())) {}
+    : coordinator_(
+          std::make_unique<capture::CaptureCoordinator>(captureFlows(), coordinatorServices())) {}
+
+capture::CaptureFlows AppDelegate::captureFlows() {
+    // One delivery for every finished picture, screenshot or scrolling
+    // capture alike: it goes on to the editor or a Quick Access card.
+    capture::ScreenshotDelivery::Services outputs = capture::ScreenshotDelivery::defaultServices();
+    outputs.openEditor = &AppDelegate::openInEditor;
+    outputs.showQuickAccess = [](const app::Capture& capture) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(capture));
+    };
+    const auto pictures = std::make_shared<const capture::ScreenshotDelivery>(std::move(outputs));
+
+    capture::ScrollingFlow::Services scrolling = capture::ScrollingFlow::defaultServices();
+    scrolling.escapeKey = &hotKeyEscape();
+    // A finished recording goes to the video editor or a Quick Access card.
+    capture::RecordingFlow::Services recordings = capture::RecordingFlow::defaultServices();
+    recordings.openVideoEditor = [](const app::Recording& recording) {
+        overlays::VideoEditorWindowController::open(recording);
+    };
+    recordings.showQuickAccess = [](const app::Recording& recording) {
+        delivery::QuickAccessManager::shared().show(app::QuickAccessItem(recording));
+    };
+
+    const auto screenshot = std::make_shared<capture::ScreenshotFlow>(pictures);
+    capture::CaptureFlows flows;
+    flows.fullScreen = screenshot;
+    flows.screenshot = screenshot;
+    flows.scrolling = std::make_shared<capture::ScrollingFlow>(pictures, std::move(scrolling));
+    flows.text = std::make_shared<capture::TextCaptureFlow>();
+    flows.recording = std::make_shared<capture::RecordingFlow>(std::move(recordings));
+    return flows;
+}
 
 AppDelegate::~AppDelegate() = default;
 

@@ -46,6 +46,10 @@ public:
     // new editor.
     static void openInEditor(const app::Capture& capture);
 
+    // The program's capture flows, every one with its outputs wired; the
+    // screenshot and the scrolling capture share one delivery.
+    static capture::CaptureFlows captureFlows();
+
     capture::CaptureCoordinator& coordinator() { return *coordinator_; }
     app::MainMenu* mainMenu() const { return mainMenu_.get(); }
     app::StatusBarController* statusBar() const { return statusBar_.get(); }

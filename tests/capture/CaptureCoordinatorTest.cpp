@@ -1,9 +1,9 @@
+// The coordinator's gates, and the table of flows it routes each capture
+// through.
 #include "capture/CaptureCoordinator.h"
-#include "capture/UnbuiltCaptureFlows.h"
 #include "desktop/CaptureError.h"
 
-#include "support/FakeEscapeKey.h"
-#include "support/ManualScheduler.h"
+#include "support/CoordinatorFixture.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -14,31 +14,12 @@
 using app::CaptureAction;
 using capture::CaptureCoordinator;
 using capture::CaptureFailure;
+using capture::SelectionOutcome;
+using Purpose = capture::CapturePurpose;
 using namespace std::chrono_literals;
 using Phase = capture::RecordingSessionControl::Phase;
 
 namespace {
-
-// Records which step ran; a flow that took over (nothing returned) leaves the
-// busy flag to be cleared later, like a selection overlay.
-class FakeFlows : public CaptureCoordinator::Flows {
-public:
-    std::optional<CaptureFailure> captureFullScreen(CaptureCoordinator&) override {
-        steps.push_back("full-screen");
-        return failure;
-    }
-    std::optional<CaptureFailure> select(CaptureCoordinator&,
-                                         CaptureCoordinator::SelectionMode mode,
-                                         CaptureCoordinator::Purpose purpose) override {
-        static const char* purposes[] = {"screenshot", "scrolling", "text", "recording"};
-        steps.push_back(std::string("select ") +
-                        (mode == CaptureCoordinator::SelectionMode::area ? "area " : "window ") +
-                        purposes[static_cast<int>(purpose)]);
-        return failure;
-    }
-    std::vector<std::string> steps;
-    std::optional<CaptureFailure> failure;
-};
 
 class FakeRecording : public capture::RecordingSessionControl {
 public:
@@ -60,39 +41,31 @@ public:
     int finishes = 0;
 };
 
-class CaptureCoordinatorTest : public ::testing::Test {
+// Every entry of the table a fake of its own; the full-screen shot and the
+// overlays are written down as steps. An overlay leaves the coordinator busy
+// until its flow takes over, as a real one does.
+class CaptureCoordinatorTest : public testsupport::CoordinatorFixture {
 protected:
     void SetUp() override {
-        CaptureCoordinator::Services services;
-        services.captureTimer = [this] { return captureTimer; };
-        services.preflightScreenCapture = [this] { return permitted; };
-        services.requestScreenCapture = [this] { ++requests; };
-        services.showWelcome = [this] { ++welcomes; };
-        services.alert = [this](const QString& message, const QString& detail) {
-            alerts.emplace_back(message, detail);
-        };
-        services.flows = flows;
-        services.scheduler = &clock;
-        services.escapeKey = &escape;
-        coordinator = std::make_unique<CaptureCoordinator>(services);
+        fullScreen->steps = &steps;
+        makeCoordinator(table());
     }
-    void TearDown() override {
-        coordinator.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    capture::CaptureFlows table() const {
+        capture::CaptureFlows flows;
+        flows.fullScreen = fullScreen;
+        flows.screenshot = screenshot;
+        flows.scrolling = scrolling;
+        flows.text = text;
+        flows.recording = recording;
+        return flows;
     }
 
-    // Lets the coordinator's queued step run (hot keys wait no time).
-    void settle() { clock.advance(0ms); }
-
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::shared_ptr<FakeFlows> flows = std::make_shared<FakeFlows>();
-    int captureTimer = 0;
-    bool permitted = true;
-    int requests = 0;
-    int welcomes = 0;
-    std::vector<std::pair<QString, QString>> alerts;
-    std::unique_ptr<CaptureCoordinator> coordinator;
+    using Fake = testsupport::FakeFlow;
+    std::shared_ptr<Fake> fullScreen = std::make_shared<Fake>();
+    std::shared_ptr<Fake> screenshot = std::make_shared<Fake>();
+    std::shared_ptr<Fake> scrolling = std::make_shared<Fake>();
+    std::shared_ptr<Fake> text = std::make_shared<Fake>();
+    std::shared_ptr<Fake> recording = std::make_shared<Fake>();
 };
 
 struct StepCase {
@@ -116,13 +89,13 @@ TEST_F(CaptureCoordinatorTest, EachActionStartsItsStepFromTheEventLoop) {
     };
     for (const StepCase& c : cases) {
         const std::string name = app::rawValue(c.action).toStdString();
-        flows->steps.clear();
+        steps.clear();
         coordinator->perform(c.action, false);
         EXPECT_TRUE(coordinator->isBusy()) << name;
         EXPECT_EQ(coordinator->delivery(), c.delivery) << name;
-        EXPECT_TRUE(flows->steps.empty()) << name << ": not inside the caller's event";
+        EXPECT_TRUE(steps.empty()) << name << ": not inside the caller's event";
         settle();
-        EXPECT_EQ(flows->steps, std::vector<std::string>{c.step}) << name;
+        EXPECT_EQ(steps, std::vector<std::string>{c.step}) << name;
         coordinator->clearBusy();
     }
 }
@@ -130,9 +103,9 @@ TEST_F(CaptureCoordinatorTest, EachActionStartsItsStepFromTheEventLoop) {
 TEST_F(CaptureCoordinatorTest, MenuActionsWaitAQuarterSecond) {
     coordinator->perform(CaptureAction::area, true);
     clock.advance(249ms);
-    EXPECT_TRUE(flows->steps.empty());
+    EXPECT_TRUE(steps.empty());
     clock.advance(1ms);
-    EXPECT_EQ(flows->steps.size(), 1U);
+    EXPECT_EQ(steps.size(), 1U);
 }
 
 TEST_F(CaptureCoordinatorTest, BusyIgnoresEveryNewActionUntilTheFlowHandsOn) {
@@ -142,24 +115,24 @@ TEST_F(CaptureCoordinatorTest, BusyIgnoresEveryNewActionUntilTheFlowHandsOn) {
         coordinator->perform(action, false);
     }
     clock.advance(1s);
-    EXPECT_EQ(flows->steps.size(), 1U);
+    EXPECT_EQ(steps.size(), 1U);
     EXPECT_EQ(requests, 0) << "the busy gate comes before the permission gate";
 
     coordinator->clearBusy();
     coordinator->perform(CaptureAction::fullscreen, false);
     settle();
-    EXPECT_EQ(flows->steps.back(), "full-screen");
+    EXPECT_EQ(steps.back(), "full-screen");
 }
 
 TEST_F(CaptureCoordinatorTest, ASecondActionDuringTheMenuPauseIsIgnored) {
     coordinator->perform(CaptureAction::area, true);
     coordinator->perform(CaptureAction::window, false);
     clock.advance(250ms);
-    EXPECT_EQ(flows->steps, std::vector<std::string>{"select area screenshot"});
+    EXPECT_EQ(steps, std::vector<std::string>{"select area screenshot"});
 }
 
 TEST_F(CaptureCoordinatorTest, FailedStepClearsBusyAndShowsTheOneAlert) {
-    flows->failure = CaptureFailure{QStringLiteral("No display."), false};
+    fullScreen->shotFailure = CaptureFailure{QStringLiteral("No display."), false};
     coordinator->perform(CaptureAction::fullscreen, false);
     settle();
     EXPECT_FALSE(coordinator->isBusy());
@@ -190,7 +163,7 @@ TEST_F(CaptureCoordinatorTest, MissingPermissionAsksOpensWelcomeAndCapturesNothi
         EXPECT_EQ(coordinator->selfTimer(), nullptr) << "permission comes before the self-timer";
     }
     clock.advance(15s);
-    EXPECT_TRUE(flows->steps.empty());
+    EXPECT_TRUE(steps.empty());
 }
 
 TEST_F(CaptureCoordinatorTest, SelfTimerDelaysAllButScrollingAndRecord) {
@@ -199,12 +172,12 @@ TEST_F(CaptureCoordinatorTest, SelfTimerDelaysAllButScrollingAndRecord) {
         const std::string name = app::rawValue(action).toStdString();
         const bool waits = action != CaptureAction::scrolling && action != CaptureAction::record;
         EXPECT_EQ(CaptureCoordinator::waitsForSelfTimer(action), waits) << name;
-        flows->steps.clear();
+        steps.clear();
         coordinator->perform(action, false);
         settle();
         EXPECT_TRUE(coordinator->isBusy()) << name;
         EXPECT_EQ(coordinator->selfTimer() != nullptr, waits) << name;
-        EXPECT_EQ(flows->steps.empty(), waits) << name;
+        EXPECT_EQ(steps.empty(), waits) << name;
         if (waits) {
             coordinator->perform(action, false); // cancels
         }
@@ -224,12 +197,12 @@ TEST_F(CaptureCoordinatorTest, SelfTimerRunsOutThenCapturesWithoutTheMenuPause) 
     EXPECT_EQ(coordinator->selfTimer()->model().remaining(), 1);
     clock.advance(1ms);
     EXPECT_FALSE(escape.isHeld());
-    EXPECT_TRUE(flows->steps.empty()) << "the panel is gone a frame before the capture";
+    EXPECT_TRUE(steps.empty()) << "the panel is gone a frame before the capture";
 
     clock.advance(17ms);
     EXPECT_EQ(coordinator->selfTimer(), nullptr);
     settle();
-    EXPECT_EQ(flows->steps, std::vector<std::string>{"select area screenshot"});
+    EXPECT_EQ(steps, std::vector<std::string>{"select area screenshot"});
     EXPECT_EQ(coordinator->delivery(), CaptureCoordinator::Delivery::copyOnly);
     EXPECT_TRUE(coordinator->isBusy());
 }
@@ -251,7 +224,7 @@ TEST_F(CaptureCoordinatorTest, SameActionCancelsTheCountdownOthersAreIgnored) {
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_FALSE(escape.isHeld());
     clock.advance(10s);
-    EXPECT_TRUE(flows->steps.empty());
+    EXPECT_TRUE(steps.empty());
 }
 
 TEST_F(CaptureCoordinatorTest, EscapeCancelsTheCountdown) {
@@ -263,7 +236,7 @@ TEST_F(CaptureCoordinatorTest, EscapeCancelsTheCountdown) {
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_FALSE(escape.isHeld());
     clock.advance(10s);
-    EXPECT_TRUE(flows->steps.empty());
+    EXPECT_TRUE(steps.empty());
 
     coordinator->perform(CaptureAction::text, false);
     EXPECT_NE(coordinator->selfTimer(), nullptr) << "idle again";
@@ -293,7 +266,7 @@ TEST_F(CaptureCoordinatorTest, RecordTogglesTheRunningSessionBeforeAnyOtherGate)
         EXPECT_EQ(session->stops, c.stops) << static_cast<int>(c.phase);
     }
     EXPECT_EQ(requests, 0);
-    EXPECT_EQ(flows->steps.size(), 1U);
+    EXPECT_EQ(steps.size(), 1U);
 }
 
 TEST_F(CaptureCoordinatorTest, ScreenshotsStartWhileARecordingRuns) {
@@ -301,7 +274,7 @@ TEST_F(CaptureCoordinatorTest, ScreenshotsStartWhileARecordingRuns) {
     coordinator->setRecording(session);
     coordinator->perform(CaptureAction::area, false);
     settle();
-    EXPECT_EQ(flows->steps, std::vector<std::string>{"select area screenshot"});
+    EXPECT_EQ(steps, std::vector<std::string>{"select area screenshot"});
     EXPECT_EQ(session->stops, 0);
 }
 
@@ -321,7 +294,7 @@ TEST_F(CaptureCoordinatorTest, ScrollingFinishesOnceWhileOtherActionsAreIgnored)
     coordinator->perform(CaptureAction::scrolling, false);
     settle();
     EXPECT_EQ(session->finishes, 1);
-    EXPECT_EQ(flows->steps, std::vector<std::string>{"select area scrolling"});
+    EXPECT_EQ(steps, std::vector<std::string>{"select area scrolling"});
 }
 
 TEST_F(CaptureCoordinatorTest, CopyOnlyLastsUntilThePlainActionAfterIt) {
@@ -336,54 +309,134 @@ TEST_F(CaptureCoordinatorTest, ADestroyedCoordinatorRunsNoPendingStep) {
     coordinator->perform(CaptureAction::area, true);
     coordinator.reset();
     clock.advance(1s);
-    EXPECT_TRUE(flows->steps.empty());
+    EXPECT_TRUE(steps.empty());
 }
 
-TEST(UnbuiltCaptureFlows, FailInsteadOfPretendingToCapture) {
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::vector<QString> details;
-    CaptureCoordinator::Services services = CaptureCoordinator::defaultServices();
-    services.preflightScreenCapture = [] { return true; };
-    services.alert = [&](const QString&, const QString& detail) { details.push_back(detail); };
-    services.flows = std::make_shared<capture::UnbuiltCaptureFlows>();
-    services.scheduler = &clock;
-    services.escapeKey = &escape;
-    CaptureCoordinator coordinator(services);
-    for (CaptureAction action : app::captureActions::allCases()) {
-        coordinator.perform(action, false);
-        clock.advance(0ms);
-        EXPECT_FALSE(coordinator.isBusy()) << app::rawValue(action).toStdString();
+// ---- the table of flows ----
+
+TEST_F(CaptureCoordinatorTest, EachPurposeReachesItsOwnFlowAndNoOther) {
+    const desktop::CaptureDisplay display{nullptr, 1, 1.0, QRectF(0, 0, 800, 600)};
+    const struct {
+        CaptureAction action;
+        capture::SelectionMode mode;
+        Purpose purpose;
+        std::shared_ptr<testsupport::FakeFlow> flow;
+    } cases[] = {
+        {CaptureAction::area, capture::SelectionMode::area, Purpose::screenshot, screenshot},
+        {CaptureAction::windowCopy, capture::SelectionMode::window, Purpose::screenshot,
+         screenshot},
+        {CaptureAction::scrolling, capture::SelectionMode::area, Purpose::scrolling, scrolling},
+        {CaptureAction::text, capture::SelectionMode::area, Purpose::text, text},
+        {CaptureAction::record, capture::SelectionMode::area, Purpose::recording, recording},
+    };
+    const std::vector<std::shared_ptr<testsupport::FakeFlow>> all = {fullScreen, screenshot,
+                                                                     scrolling, text, recording};
+    for (const auto& c : cases) {
+        const std::string name = app::rawValue(c.action).toStdString();
+        for (const auto& flow : all) {
+            flow->outcomes.clear();
+        }
+        selections.clear();
+        perform(c.action);
+        ASSERT_EQ(selections.size(), 1u) << name;
+        EXPECT_EQ(selections[0].mode, c.mode) << name;
+        EXPECT_EQ(purposeOf(selections[0]), c.purpose) << name;
+        EXPECT_TRUE(coordinator->isSelecting()) << name;
+        EXPECT_TRUE(c.flow->outcomes.empty()) << name << ": nothing before the pick";
+
+        endSelection(SelectionOutcome::of(capture::SelectionPick::ofDisplay(display)));
+        EXPECT_FALSE(coordinator->isSelecting()) << name;
+        EXPECT_FALSE(overlay) << name << ": the overlay is let go";
+        for (const auto& flow : all) {
+            EXPECT_EQ(flow->outcomes.size(), flow == c.flow ? 1u : 0u) << name;
+        }
+        EXPECT_TRUE(coordinator->isBusy()) << name << ": the flow clears it, not the coordinator";
+        coordinator->clearBusy();
     }
-    ASSERT_EQ(details.size(), 9U);
-    EXPECT_TRUE(details[0].contains(QStringLiteral("Nothing was captured")));
+    EXPECT_EQ(fullScreen->shots, 0);
+    perform(CaptureAction::fullscreenCopy);
+    EXPECT_EQ(fullScreen->shots, 1);
+    EXPECT_EQ(steps.back(), "full-screen");
 }
 
-// The program's own flows without an X server to read: every screenshot
-// action, the scrolling capture and text capture end with the capture error;
-// recording, without a recording session, says it is not available.
-TEST(DefaultCaptureFlows, WithoutAScreenEveryActionFailsCleanly) {
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::vector<QString> details;
-    CaptureCoordinator::Services services = CaptureCoordinator::defaultServices();
-    services.preflightScreenCapture = [] { return true; };
-    services.alert = [&](const QString&, const QString& detail) { details.push_back(detail); };
-    services.scheduler = &clock;
-    services.escapeKey = &escape;
-    CaptureCoordinator coordinator(services);
+TEST_F(CaptureCoordinatorTest, EachPurposeOpensTheOverlayWithItsHint) {
+    const struct {
+        CaptureAction action;
+        QString hint;
+        bool takesPictures;
+    } cases[] = {
+        {CaptureAction::area, QString(), true},
+        {CaptureAction::scrolling, "Select the area to scroll, then scroll it slowly", false},
+        {CaptureAction::text, "Select the text to copy", true},
+        {CaptureAction::record,
+         "Select the area to record. Space switches to windows; click the desktop for the whole "
+         "screen.",
+         false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = app::rawValue(c.action).toStdString();
+        perform(c.action);
+        ASSERT_FALSE(selections.empty()) << name;
+        EXPECT_EQ(selections.back().hint, c.hint) << name;
+        EXPECT_EQ(selections.back().takesPictures, c.takesPictures) << name;
+        endSelection(SelectionOutcome::cancelled());
+        coordinator->clearBusy();
+    }
+}
+
+TEST_F(CaptureCoordinatorTest, AFlowThatCannotRunSaysSoBeforeAnyOverlay) {
+    recording->unavailableWith = CaptureFailure{QStringLiteral("No recorder."), false};
+    perform(CaptureAction::record);
+    EXPECT_TRUE(selections.empty());
+    EXPECT_FALSE(coordinator->isBusy());
+    EXPECT_EQ(details(), std::vector<QString>{"No recorder."});
+    EXPECT_TRUE(recording->outcomes.empty());
+}
+
+TEST_F(CaptureCoordinatorTest, AnOverlayThatCannotOpenIsTheCapturesFailure) {
+    overlayError = desktop::CaptureError::noDisplays;
+    perform(CaptureAction::text);
+    EXPECT_FALSE(coordinator->isBusy());
+    EXPECT_FALSE(coordinator->isSelecting());
+    EXPECT_EQ(details(),
+              std::vector<QString>{desktop::errorDescription(desktop::CaptureError::noDisplays)});
+}
+
+TEST_F(CaptureCoordinatorTest, AnOutcomeAfterTheCoordinatorIsGoneIsDropped) {
+    perform(CaptureAction::area);
+    const auto late = pendingSelection;
+    coordinator.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(overlay) << "the overlay went with it";
+    late(SelectionOutcome::cancelled());
+    EXPECT_TRUE(screenshot->outcomes.empty());
+}
+
+// Purposes whose flow is not built answer "not available" from their own
+// entry: no overlay opens and nothing claims to be captured.
+TEST_F(CaptureCoordinatorTest, AnUnbuiltPurposeGetsTheNotAvailableAnswer) {
+    capture::CaptureFlows partial;
+    partial.screenshot = screenshot;
+    makeCoordinator(partial);
+    const QString notAvailable = capture::UnavailableFlow::failure().description;
+    EXPECT_TRUE(notAvailable.contains(QStringLiteral("Nothing was captured")));
     for (CaptureAction action : app::captureActions::allCases()) {
-        details.clear();
-        coordinator.perform(action, false);
-        clock.advance(0ms);
         const std::string name = app::rawValue(action).toStdString();
-        EXPECT_FALSE(coordinator.isBusy()) << name;
-        ASSERT_EQ(details.size(), 1U) << name;
-        const bool readsTheScreen = action != CaptureAction::record;
-        EXPECT_EQ(details[0] == desktop::errorDescription(desktop::CaptureError::noDisplays),
-                  readsTheScreen)
-            << name;
+        alerts.clear();
+        selections.clear();
+        perform(action);
+        const bool built = action == CaptureAction::area || action == CaptureAction::window ||
+                           action == CaptureAction::areaCopy || action == CaptureAction::windowCopy;
+        EXPECT_EQ(selections.size(), built ? 1u : 0u) << name;
+        if (built) {
+            endSelection(SelectionOutcome::cancelled());
+            coordinator->clearBusy();
+            continue;
+        }
+        EXPECT_FALSE(coordinator->isBusy()) << name;
+        EXPECT_EQ(details(), std::vector<QString>{notAvailable}) << name;
     }
+    EXPECT_EQ(fullScreen->shots, 0);
 }
 
 } // namespace

@@ -2,12 +2,12 @@
 
 #include "capture/OutcomeRegion.h"
 
-#include "support/FakeEscapeKey.h"
-#include "support/ManualScheduler.h"
+#include "support/CoordinatorFixture.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,22 +24,6 @@ using namespace std::chrono_literals;
 using Phase = capture::RecordingSessionControl::Phase;
 
 namespace {
-
-// Records the steps the coordinator started; hands over at once.
-class StepFlows : public CaptureCoordinator::Flows {
-public:
-    std::optional<CaptureFailure> captureFullScreen(CaptureCoordinator&) override {
-        steps.push_back("full-screen");
-        return std::nullopt;
-    }
-    std::optional<CaptureFailure> select(CaptureCoordinator&, CaptureCoordinator::SelectionMode,
-                                         CaptureCoordinator::Purpose purpose) override {
-        steps.push_back(purpose == CaptureCoordinator::Purpose::recording ? "select recording"
-                                                                          : "select other");
-        return std::nullopt;
-    }
-    std::vector<std::string> steps;
-};
 
 class FakeSession : public RecordingFlow::Session {
 public:
@@ -108,29 +92,25 @@ app::Recording recordingOf(app::Recording::Format format) {
     return recording;
 }
 
-class RecordingFlowTest : public ::testing::Test {
+class RecordingFlowTest : public testsupport::CoordinatorFixture {
 protected:
-    void SetUp() override {
-        CaptureCoordinator::Services services;
-        services.captureTimer = [] { return 0; };
-        services.preflightScreenCapture = [] { return true; };
-        services.alert = [this](const QString&, const QString& detail) {
-            alerts.push_back(detail);
-        };
-        services.flows = steps;
-        services.scheduler = &clock;
-        services.escapeKey = &escape;
-        coordinator = std::make_unique<CaptureCoordinator>(services);
+    void SetUp() override { build(flowServices()); }
+    void TearDown() override {
+        flow.reset();
+        CoordinatorFixture::TearDown();
+    }
+
+    // The coordinator with this flow for recordings and a plain one for
+    // screenshots.
+    void build(RecordingFlow::Services services) {
+        flow = std::make_shared<RecordingFlow>(std::move(services));
+        capture::CaptureFlows flows;
+        flows.screenshot = screenshots;
+        flows.recording = flow;
+        makeCoordinator(flows);
         coordinator->recordingIndicator = [this](const std::optional<QString>& elapsed) {
             indicator.push_back(elapsed);
         };
-        flow = std::make_unique<RecordingFlow>(flowServices());
-    }
-    void TearDown() override {
-        flow.reset();
-        coordinator.reset();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
     }
 
     RecordingFlow::Services flowServices() {
@@ -163,24 +143,23 @@ protected:
 
     // The record action up to its selection, which leaves the coordinator busy.
     void beginRecordAction() {
-        coordinator->perform(CaptureAction::record, false);
-        clock.advance(0ms);
+        perform(CaptureAction::record);
         ASSERT_TRUE(coordinator->isBusy());
+        ASSERT_TRUE(pendingSelection);
+    }
+    long recordSelections() const {
+        return std::count(steps.begin(), steps.end(), "select area recording");
     }
 
     FakeSession* current() const { return sessions.empty() ? nullptr : sessions.back().get(); }
 
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::shared_ptr<StepFlows> steps = std::make_shared<StepFlows>();
-    std::unique_ptr<CaptureCoordinator> coordinator;
-    std::unique_ptr<RecordingFlow> flow;
+    std::shared_ptr<testsupport::FakeFlow> screenshots = std::make_shared<testsupport::FakeFlow>();
+    std::shared_ptr<RecordingFlow> flow;
     bool recordWindowsAlone = false;
     capture::RecordingDeliverySettings settings;
     std::optional<CaptureFailure> saveFailure;
     std::vector<std::shared_ptr<FakeSession>> sessions;
     std::vector<std::optional<QString>> indicator;
-    std::vector<QString> alerts;
     std::vector<std::string> delivered;
 };
 
@@ -225,7 +204,7 @@ TEST_F(RecordingFlowTest, TheRegionIsWholePointsOfTheDisplayAndTinyOnesAreDroppe
         sessions.clear();
         coordinator->setRecording(nullptr);
         beginRecordAction();
-        flow->startRecording(*coordinator, c.outcome);
+        endSelection(c.outcome);
 
         EXPECT_FALSE(coordinator->isBusy());
         EXPECT_TRUE(alerts.empty());
@@ -266,7 +245,7 @@ TEST_F(RecordingFlowTest, AWindowIsRecordedAloneOnlyWhenTheSettingSaysSo) {
         coordinator->setRecording(nullptr);
         recordWindowsAlone = c.alone;
         beginRecordAction();
-        flow->startRecording(*coordinator, c.outcome);
+        endSelection(c.outcome);
         ASSERT_NE(current(), nullptr);
         EXPECT_EQ(current()->request.windowID, c.windowID);
     }
@@ -274,42 +253,42 @@ TEST_F(RecordingFlowTest, AWindowIsRecordedAloneOnlyWhenTheSettingSaysSo) {
 
 TEST_F(RecordingFlowTest, FailedAndCancelledSelectionsStartNothing) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::cancelled());
+    endSelection(SelectionOutcome::cancelled());
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_TRUE(alerts.empty());
 
     beginRecordAction();
-    flow->startRecording(*coordinator,
-                         SelectionOutcome::failed(desktop::CaptureError::permissionMissing));
+    endSelection(SelectionOutcome::failed(desktop::CaptureError::permissionMissing));
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_EQ(alerts.size(), 1u);
     EXPECT_TRUE(sessions.empty());
 }
 
+// Said before the user picks anything, not after.
 TEST_F(RecordingFlowTest, WithoutARecordingSubsystemTheRecordActionSaysSo) {
     RecordingFlow::Services services = flowServices();
     services.makeSession = nullptr;
-    flow = std::make_unique<RecordingFlow>(services);
-    EXPECT_FALSE(flow->isAvailable());
+    build(services);
+    ASSERT_TRUE(flow->unavailable());
 
-    beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    perform(CaptureAction::record);
+    EXPECT_TRUE(selections.empty());
     EXPECT_FALSE(coordinator->isBusy());
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0], RecordingFlow::unavailable().description);
+    EXPECT_EQ(details(), std::vector<QString>{RecordingFlow::cannotRecord().description});
     EXPECT_EQ(coordinator->recording(), nullptr);
 }
 
 TEST_F(RecordingFlowTest, TheRecordActionTogglesTheSessionAndOtherActionsStillWork) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
     FakeSession* session = current();
     ASSERT_NE(session, nullptr);
 
     // Not busy: a screenshot starts while the session waits.
-    coordinator->perform(CaptureAction::area, false);
-    clock.advance(0ms);
-    EXPECT_EQ(steps->steps.back(), "select other");
+    perform(CaptureAction::area);
+    EXPECT_EQ(steps.back(), "select area screenshot");
+    endSelection(SelectionOutcome::cancelled());
+    EXPECT_EQ(screenshots->outcomes.size(), 1u);
     coordinator->clearBusy();
 
     coordinator->perform(CaptureAction::record, false);
@@ -329,12 +308,12 @@ TEST_F(RecordingFlowTest, TheRecordActionTogglesTheSessionAndOtherActionsStillWo
     EXPECT_EQ(session->starts, 1);
     EXPECT_EQ(session->stops, 1);
     // No new selection was started by any of the record presses.
-    EXPECT_EQ(std::count(steps->steps.begin(), steps->steps.end(), "select recording"), 1);
+    EXPECT_EQ(recordSelections(), 1);
 }
 
 TEST_F(RecordingFlowTest, TheEndOfASessionClearsItAndTheIndicatorAndDelivers) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
     std::weak_ptr<FakeSession> weak = sessions.back();
     FakeSession* session = current();
     session->finishesWhenStopped = true;
@@ -357,14 +336,13 @@ TEST_F(RecordingFlowTest, TheEndOfASessionClearsItAndTheIndicatorAndDelivers) {
     EXPECT_TRUE(weak.expired());
 
     // The next record action opens a new selection.
-    coordinator->perform(CaptureAction::record, false);
-    clock.advance(0ms);
-    EXPECT_EQ(std::count(steps->steps.begin(), steps->steps.end(), "select recording"), 2);
+    perform(CaptureAction::record);
+    EXPECT_EQ(recordSelections(), 2);
 }
 
 TEST_F(RecordingFlowTest, ASessionEndedWithoutARecordingDeliversNothing) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
     current()->completion(std::nullopt);
     EXPECT_EQ(coordinator->recording(), nullptr);
     EXPECT_EQ(indicator, (std::vector<std::optional<QString>>{std::nullopt}));
@@ -373,11 +351,11 @@ TEST_F(RecordingFlowTest, ASessionEndedWithoutARecordingDeliversNothing) {
 
 TEST_F(RecordingFlowTest, AStaleSessionsEndLeavesTheCurrentOneAlone) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
     const auto first = sessions.back();
     coordinator->setRecording(nullptr);
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
 
     first->completion(std::nullopt);
     EXPECT_EQ(coordinator->recording(), current());
@@ -385,7 +363,8 @@ TEST_F(RecordingFlowTest, AStaleSessionsEndLeavesTheCurrentOneAlone) {
 
 TEST_F(RecordingFlowTest, CompletionsAfterTheFlowIsGoneDoNothing) {
     beginRecordAction();
-    flow->startRecording(*coordinator, SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    endSelection(SelectionOutcome::of(SelectionPick::ofDisplay(display())));
+    coordinator.reset();
     flow.reset();
     current()->completion(recordingOf(app::Recording::Format::video));
     EXPECT_TRUE(delivered.empty());

@@ -50,9 +50,9 @@ TEST(ScrollingHudPlacement, BesideTheRegionElseAroundItNeverInside) {
 class ScrollingHudTest : public ::testing::Test {
 protected:
     ScrollingStatus status;
-    int autoScrolls = 0, dones = 0, cancels = 0, restarts = 0;
+    int autoScrolls = 0, dones = 0, cancels = 0;
     ScrollingHudPanel hud{&status, [this] { ++autoScrolls; }, [this] { ++dones; },
-                          [this] { ++cancels; }, [this] { ++restarts; }};
+                          [this] { ++cancels; }};
 
     QColor secondary() const {
         QColor color = hud.palette().color(QPalette::WindowText);
@@ -69,7 +69,7 @@ TEST_F(ScrollingHudTest, IsTheRowsWidthWithItsMarginsAndShowsTheStartAtFirst) {
     EXPECT_EQ(hud.statusLine()->height(), 98);
     EXPECT_FALSE(hud.sizeLine()->isVisibleTo(&hud));
     EXPECT_EQ(hud.autoScrollButton()->text(), "Auto-Scroll");
-    EXPECT_FALSE(hud.restartButton()->isVisibleTo(&hud));
+    EXPECT_TRUE(hud.autoScrollButton()->isEnabled());
 }
 
 TEST_F(ScrollingHudTest, StatusLineColourAndText) {
@@ -137,18 +137,25 @@ TEST_F(ScrollingHudTest, TallPreviewShowsItsNewestRows) {
     EXPECT_EQ(hud.preview()->scrolledUp(), 0);
 }
 
-TEST_F(ScrollingHudTest, ButtonsRunTheirActionsAndRestartReplacesAutoScroll) {
+TEST_F(ScrollingHudTest, ButtonsRunTheirActionsAndAutoScrollGreysWhereItCannotWork) {
     hud.autoScrollButton()->click();
     hud.doneButton()->click();
     hud.cancelButton()->click();
     EXPECT_EQ(autoScrolls, 1);
     EXPECT_EQ(dones, 1);
     EXPECT_EQ(cancels, 1);
-    status.setNeedsRestart(true);
-    EXPECT_FALSE(hud.autoScrollButton()->isVisibleTo(&hud));
-    ASSERT_TRUE(hud.restartButton()->isVisibleTo(&hud));
-    hud.restartButton()->click();
-    EXPECT_EQ(restarts, 1);
+    status.setAutoScrollUnavailable(true);
+    EXPECT_TRUE(hud.autoScrollButton()->isVisibleTo(&hud));
+    EXPECT_FALSE(hud.autoScrollButton()->isEnabled());
+    hud.autoScrollButton()->click();
+    EXPECT_EQ(autoScrolls, 1);
+    // Done and Cancel still end the capture.
+    hud.doneButton()->click();
+    EXPECT_EQ(dones, 2);
+    for (QPushButton* button : hud.findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->text().contains(QStringLiteral("Restart")))
+            << button->text().toStdString();
+    }
 }
 
 TEST_F(ScrollingHudTest, CannotBeDraggedIntoTheRegion) {

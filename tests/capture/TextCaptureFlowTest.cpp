@@ -1,7 +1,6 @@
 #include "capture/TextCaptureFlow.h"
 
-#include "support/FakeEscapeKey.h"
-#include "support/ManualScheduler.h"
+#include "support/CoordinatorFixture.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -15,7 +14,6 @@
 
 using app::CaptureAction;
 using capture::CaptureCoordinator;
-using capture::CaptureFailure;
 using capture::SelectionOutcome;
 using capture::TextCaptureFlow;
 using capture::TextCaptureNotice;
@@ -26,26 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Opens nothing: the selection step hands over at once, as an overlay does.
-class HandOverFlows : public CaptureCoordinator::Flows {
-public:
-    std::optional<CaptureFailure> captureFullScreen(CaptureCoordinator&) override {
-        return std::nullopt;
-    }
-    std::optional<CaptureFailure> select(CaptureCoordinator&, CaptureCoordinator::SelectionMode,
-                                         CaptureCoordinator::Purpose) override {
-        return std::nullopt;
-    }
-};
-
-// Lets queued deliveries (future watchers, deferred deletes) run.
-void drainEvents() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
-}
-
 SelectionOutcome areaWithPicture() {
     capture::SelectionPick pick =
         capture::SelectionPick::area(desktop::CaptureDisplay{}, QRectF(10, 10, 200, 60));
@@ -54,20 +32,9 @@ SelectionOutcome areaWithPicture() {
     return SelectionOutcome::of(pick, capture::SelectionPicture{image, 1.0, false});
 }
 
-class TextCaptureFlowTest : public ::testing::Test {
+class TextCaptureFlowTest : public testsupport::CoordinatorFixture {
 protected:
     void SetUp() override {
-        CaptureCoordinator::Services services;
-        services.captureTimer = [] { return 0; };
-        services.preflightScreenCapture = [] { return true; };
-        services.alert = [this](const QString& message, const QString& detail) {
-            alerts.emplace_back(message, detail);
-        };
-        services.flows = std::make_shared<HandOverFlows>();
-        services.scheduler = &clock;
-        services.escapeKey = &escape;
-        coordinator = std::make_unique<CaptureCoordinator>(services);
-
         TextCaptureFlow::Services text;
         text.recognize = [this](const QImage& picture, bool keepLineBreaks) {
             recognizedPictures.push_back(picture);
@@ -80,21 +47,23 @@ protected:
         text.copy = &capture::copyTextCaptureOutput;
         text.notify = [this](const TextCaptureNotice& notice) { notices.push_back(notice); };
         text.scheduler = &clock;
-        flow = std::make_unique<TextCaptureFlow>(text);
+        flow = std::make_shared<TextCaptureFlow>(text);
+        capture::CaptureFlows flows;
+        flows.text = flow;
+        makeCoordinator(flows);
 
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
     void TearDown() override {
         flow.reset();
-        coordinator.reset();
-        drainEvents();
+        CoordinatorFixture::TearDown();
     }
 
     // The text action up to its selection, which leaves the coordinator busy.
     void beginTextAction() {
-        coordinator->perform(CaptureAction::text, false);
-        clock.advance(0ms);
+        perform(CaptureAction::text);
         ASSERT_TRUE(coordinator->isBusy());
+        ASSERT_TRUE(pendingSelection);
     }
 
     void answer(const Result& result) {
@@ -106,16 +75,12 @@ protected:
 
     static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::unique_ptr<CaptureCoordinator> coordinator;
-    std::unique_ptr<TextCaptureFlow> flow;
+    std::shared_ptr<TextCaptureFlow> flow;
     std::unique_ptr<QPromise<Result>> promise;
     std::vector<QImage> recognizedPictures;
     std::vector<bool> lineBreaks;
     bool keepLineBreaks = true;
     std::vector<TextCaptureNotice> notices;
-    std::vector<std::pair<QString, QString>> alerts;
 };
 
 struct ResultCase {
@@ -182,7 +147,7 @@ TEST_F(TextCaptureFlowTest, EachResultCopiesWhatItFoundAndSaysSo) {
         notices.clear();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         beginTextAction();
-        flow->recognizeText(*coordinator, areaWithPicture());
+        endSelection(areaWithPicture());
         EXPECT_TRUE(coordinator->isBusy());
         EXPECT_TRUE(flow->isRecognizing());
         answer(Recognized{c.text, c.codes});
@@ -200,7 +165,7 @@ TEST_F(TextCaptureFlowTest, EachResultCopiesWhatItFoundAndSaysSo) {
 
 TEST_F(TextCaptureFlowTest, CopiedTextIsPlainTextAlone) {
     beginTextAction();
-    flow->recognizeText(*coordinator, areaWithPicture());
+    endSelection(areaWithPicture());
     answer(Recognized{QString(), {QStringLiteral("https://example.org/x")}});
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
@@ -212,7 +177,7 @@ TEST_F(TextCaptureFlowTest, RecognizesThePictureWithTheLineBreakSetting) {
         keepLineBreaks = keep;
         beginTextAction();
         const SelectionOutcome outcome = areaWithPicture();
-        flow->recognizeText(*coordinator, outcome);
+        endSelection(outcome);
         answer(Recognized{});
         ASSERT_FALSE(lineBreaks.empty());
         EXPECT_EQ(lineBreaks.back(), keep);
@@ -234,7 +199,7 @@ TEST_F(TextCaptureFlowTest, SlowRecognitionSaysItIsRecognizingFirst) {
         SCOPED_TRACE(c.takes.count());
         notices.clear();
         beginTextAction();
-        flow->recognizeText(*coordinator, areaWithPicture());
+        endSelection(areaWithPicture());
         clock.advance(c.takes);
         answer(Recognized{QStringLiteral("words"), {}});
         // A notice that was still waiting never comes afterwards.
@@ -249,7 +214,7 @@ TEST_F(TextCaptureFlowTest, SlowRecognitionSaysItIsRecognizingFirst) {
 
 TEST_F(TextCaptureFlowTest, RecognitionFailureShowsTheAlertAndFreesTheCoordinator) {
     beginTextAction();
-    flow->recognizeText(*coordinator, areaWithPicture());
+    endSelection(areaWithPicture());
     answer(Failure{QStringLiteral("No language data for text recognition is installed.")});
     clock.advance(5s);
 
@@ -262,7 +227,7 @@ TEST_F(TextCaptureFlowTest, RecognitionFailureShowsTheAlertAndFreesTheCoordinato
 
 TEST_F(TextCaptureFlowTest, RecognitionThatEndsWithoutAnAnswerIsAFailure) {
     beginTextAction();
-    flow->recognizeText(*coordinator, areaWithPicture());
+    endSelection(areaWithPicture());
     promise->finish();
     drainEvents();
 
@@ -288,7 +253,7 @@ TEST_F(TextCaptureFlowTest, OutcomesWithoutAPictureEndWithoutRecognition) {
         SCOPED_TRACE(c.name);
         alerts.clear();
         beginTextAction();
-        flow->recognizeText(*coordinator, c.outcome);
+        endSelection(c.outcome);
         clock.advance(5s);
         EXPECT_FALSE(coordinator->isBusy());
         EXPECT_FALSE(flow->isRecognizing());
@@ -300,7 +265,8 @@ TEST_F(TextCaptureFlowTest, OutcomesWithoutAPictureEndWithoutRecognition) {
 
 TEST_F(TextCaptureFlowTest, AFlowThatGoesWhileRecognizingShowsNothingLater) {
     beginTextAction();
-    flow->recognizeText(*coordinator, areaWithPicture());
+    endSelection(areaWithPicture());
+    coordinator.reset();
     flow.reset();
     answer(Recognized{QStringLiteral("late"), {}});
     clock.advance(5s);
@@ -310,7 +276,7 @@ TEST_F(TextCaptureFlowTest, AFlowThatGoesWhileRecognizingShowsNothingLater) {
 
 TEST_F(TextCaptureFlowTest, ACoordinatorThatGoesWhileRecognizingStillGetsTheTextCopied) {
     beginTextAction();
-    flow->recognizeText(*coordinator, areaWithPicture());
+    endSelection(areaWithPicture());
     coordinator.reset();
     answer(Recognized{QStringLiteral("kept"), {}});
     EXPECT_EQ(clipboardText(), "kept");

@@ -8,7 +8,6 @@
 #include "desktop/EscapeKey.h"
 #include "desktop/RegionFrameWindow.h"
 #include "desktop/ScreenGeometry.h"
-#include "desktop/ScreenPermission.h"
 
 #include "platform/X11Server.h"
 
@@ -56,7 +55,6 @@ ScrollingCaptureSession::Services ScrollingCaptureSession::defaultServices() {
     services.visibleFrame = [](const desktop::CaptureDisplay& display) {
         return display.screen ? QRectF(display.screen->availableGeometry()) : display.frame;
     };
-    services.relaunch = [] { desktop::ScreenPermission::relaunch(); };
     return services;
 }
 
@@ -80,10 +78,13 @@ ScrollingCaptureSession::~ScrollingCaptureSession() {
     }
 }
 
-QString ScrollingCaptureSession::permissionNote() {
-    return QCoreApplication::translate("ScrollingCaptureSession",
-                                       "Allow Vexlin Capture under Privacy & Security › "
-                                       "Accessibility, then click Restart Vexlin Capture.");
+QString ScrollingCaptureSession::unavailableNote() {
+    //: Status line of the scrolling capture panel when the X server cannot take the synthetic
+    //: wheel turns that auto-scroll posts (it lacks the XTEST extension)
+    return QCoreApplication::translate(
+        "ScrollingCaptureSession",
+        "Auto-scroll needs the X server’s XTEST extension, which this server does not offer. "
+        "Scroll the area by hand instead.");
 }
 
 QString ScrollingCaptureSession::pauseNote() {
@@ -113,8 +114,7 @@ void ScrollingCaptureSession::showPanels() {
             if (weak) {
                 weak->endOnce(End::cancel);
             }
-        },
-        services_.relaunch);
+        });
     const QRectF global = desktop::ScreenGeometry::toGlobal(display_, region_);
     const HudPlacement placement =
         placeHud(global, QSizeF(hud->sizeHint()), services_.visibleFrame(display_));
@@ -316,8 +316,8 @@ void ScrollingCaptureSession::startAutoScroll() {
         if (!scroller.request()) {
             scroller.openAccessibilitySettings();
         }
-        status_->setNote(permissionNote());
-        status_->setNeedsRestart(true);
+        status_->setNote(unavailableNote());
+        status_->setAutoScrollUnavailable(true);
         return;
     }
     const QPointF anchor = display_.frame.topLeft() + region_.center();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Capture.h"
-#include "capture/ScrollingFlows.h"
+#include "capture/ScrollingFlow.h"
 #include "capture/scrolling/AutoScrollPolicy.h"
 #include "capture/scrolling/Scroller.h"
 #include "capture/scrolling/ScrollingFrameReceiver.h"
@@ -59,8 +59,6 @@ public:
         ScrollingFrameHandler::Clock frameClock;
         // The part of the display that panels may use, in global points.
         std::function<QRectF(const desktop::CaptureDisplay&)> visibleFrame;
-        // Restarts the program (the HUD's Restart button).
-        std::function<void()> relaunch;
     };
     // The event loop, the global Escape key, the settings, the X11 pointer
     // and wheel, and frames read from the screen.
@@ -115,7 +113,7 @@ public:
     desktop::RegionFrameWindow* frameWindow() const { return frameWindow_; }
 
     // The texts of auto-scroll.
-    static QString permissionNote();
+    static QString unavailableNote();
     static QString pauseNote();
 
 private:

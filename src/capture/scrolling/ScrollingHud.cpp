@@ -118,8 +118,7 @@ void ScrollingHudPreview::wheelEvent(QWheelEvent* event) {
 // --- panel ---
 
 ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void()> onAutoScroll,
-                                     std::function<void()> onDone, std::function<void()> onCancel,
-                                     std::function<void()> onRestart)
+                                     std::function<void()> onDone, std::function<void()> onCancel)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
     , status_(status)
@@ -179,7 +178,7 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     setTextColor(sizeLine_, secondaryColor(palette()));
     column->addWidget(sizeLine_);
 
-    // 5: auto-scroll, or restart.
+    // 5: auto-scroll.
     autoScrollButton_ = new QPushButton(this);
     autoScrollButton_->setFixedWidth(rowWidth);
     autoScrollButton_->setFocusPolicy(Qt::NoFocus);
@@ -187,11 +186,6 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
                                      "end. Move the pointer to take over."));
     autoScrollButton_->installEventFilter(this);
     column->addWidget(autoScrollButton_);
-    restartButton_ = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload),
-                                     tr("Restart Vexlin Capture"), this);
-    restartButton_->setFixedWidth(rowWidth);
-    restartButton_->setFocusPolicy(Qt::NoFocus);
-    column->addWidget(restartButton_);
 
     // 6: Cancel and Done.
     auto* buttons = new QWidget(this);
@@ -212,11 +206,6 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     connect(autoScrollButton_, &QPushButton::clicked, this, [onAutoScroll] {
         if (onAutoScroll) {
             onAutoScroll();
-        }
-    });
-    connect(restartButton_, &QPushButton::clicked, this, [onRestart] {
-        if (onRestart) {
-            onRestart();
         }
     });
     connect(doneButton_, &QPushButton::clicked, this, [onDone] {
@@ -274,8 +263,8 @@ void ScrollingHudPanel::refresh() {
     autoScrollButton_->setText(running ? tr("Pause") : tr("Auto-Scroll"));
     autoScrollButton_->setIcon(
         style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
-    autoScrollButton_->setVisible(!status.needsRestart());
-    restartButton_->setVisible(status.needsRestart());
+    // The status line says why it cannot run.
+    autoScrollButton_->setEnabled(!status.isAutoScrollUnavailable());
 }
 
 void ScrollingHudPanel::paintEvent(QPaintEvent*) {

@@ -37,7 +37,8 @@ private:
 };
 
 // The floating panel of a scrolling capture: title, preview, status line,
-// size, the Auto-Scroll / Pause (or Restart) button, Cancel and Done. It
+// size, the Auto-Scroll / Pause button (greyed where the X server cannot
+// auto-scroll), Cancel and Done. It
 // follows a ScrollingStatus. It never takes the focus, acts on the first
 // click, and can be dragged by its background anywhere but into the region it
 // must keep out of (it would show in the frames).
@@ -49,8 +50,7 @@ public:
     static constexpr int outerMargin = 10;
 
     ScrollingHudPanel(ScrollingStatus* status, std::function<void()> onAutoScroll,
-                      std::function<void()> onDone, std::function<void()> onCancel,
-                      std::function<void()> onRestart);
+                      std::function<void()> onDone, std::function<void()> onCancel);
 
     // The captured region in global points.
     void setKeepOut(const QRectF& region) { keepOut_ = region; }
@@ -64,7 +64,6 @@ public:
     QLabel* statusLine() const { return statusLine_; }
     QLabel* sizeLine() const { return sizeLine_; }
     QPushButton* autoScrollButton() const { return autoScrollButton_; }
-    QPushButton* restartButton() const { return restartButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* doneButton() const { return doneButton_; }
 
@@ -90,7 +89,6 @@ private:
     QLabel* statusLine_;
     QLabel* sizeLine_;
     QPushButton* autoScrollButton_;
-    QPushButton* restartButton_;
     QPushButton* cancelButton_;
     QPushButton* doneButton_;
     std::optional<QPoint> dragOffset_;

@@ -60,9 +60,9 @@ void ScrollingStatus::setNote(const std::optional<QString>& note) {
     }
 }
 
-void ScrollingStatus::setNeedsRestart(bool needed) {
-    if (needsRestart_ != needed) {
-        needsRestart_ = needed;
+void ScrollingStatus::setAutoScrollUnavailable(bool unavailable) {
+    if (autoScrollUnavailable_ != unavailable) {
+        autoScrollUnavailable_ = unavailable;
         Q_EMIT changed();
     }
 }

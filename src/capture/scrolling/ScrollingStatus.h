@@ -39,15 +39,15 @@ public:
     bool isAutoScrolling() const { return isAutoScrolling_; }
     // Advice that replaces the status line.
     const std::optional<QString>& note() const { return note_; }
-    // Auto-scroll can only work after the program is restarted.
-    bool needsRestart() const { return needsRestart_; }
+    // Auto-scroll cannot work on this X server.
+    bool isAutoScrollUnavailable() const { return autoScrollUnavailable_; }
 
     void setMessage(const ScrollingMessage& message);
     void setPreview(const QImage& preview);
     void setPixelSize(QSize size);
     void setAutoScrolling(bool on);
     void setNote(const std::optional<QString>& note);
-    void setNeedsRestart(bool needed);
+    void setAutoScrollUnavailable(bool unavailable);
 
     // The status line: the note, else the auto-scroll line while it runs,
     // else the message's text.
@@ -64,7 +64,7 @@ private:
     QSize pixelSize_{0, 0};
     bool isAutoScrolling_ = false;
     std::optional<QString> note_;
-    bool needsRestart_ = false;
+    bool autoScrollUnavailable_ = false;
 };
 
 } // namespace capture

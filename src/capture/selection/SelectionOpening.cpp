@@ -8,7 +8,6 @@
 #include "desktop/WindowList.h"
 
 #include <QGuiApplication>
-#include <QPointer>
 
 namespace capture {
 
@@ -48,39 +47,6 @@ openCaptureSelection(SelectionMode mode, bool takesPictures, const QString& hint
         app::HotKeyCenter::shared());
     session->begin(std::move(completion));
     return std::unique_ptr<QObject>(session.release());
-}
-
-HeldSelection::~HeldSelection() {
-    alive_.reset();
-    letGo();
-}
-
-void HeldSelection::letGo() {
-    if (handle_) {
-        // Never deleted from inside its own session's call.
-        handle_.release()->deleteLater();
-    }
-}
-
-std::optional<desktop::CaptureError>
-HeldSelection::open(const Opener& open, CaptureCoordinator& coordinator, Then then) {
-    const std::weak_ptr<bool> alive = alive_;
-    const QPointer<CaptureCoordinator> owner(&coordinator);
-    auto opened =
-        open([this, alive, owner, then = std::move(then)](const SelectionOutcome& outcome) {
-            if (alive.expired()) {
-                return;
-            }
-            letGo();
-            if (owner) {
-                then(*owner, outcome);
-            }
-        });
-    if (const auto* error = std::get_if<desktop::CaptureError>(&opened)) {
-        return *error;
-    }
-    handle_ = std::move(std::get<std::unique_ptr<QObject>>(opened));
-    return std::nullopt;
 }
 
 } // namespace capture

@@ -73,6 +73,12 @@ SelectionView::SelectionView(SelectionSession* session, int index,
         setScreen(snapshot_.screen);
     }
     setGeometry(snapshot_.frame.toRect());
+    //: Name a screen reader gives the full-screen overlay in which the user picks what to capture
+    setAccessibleName(tr("Capture selection"));
+    // What the hint pill says, for those who cannot read it.
+    if (session_) {
+        setAccessibleDescription(session_->machine().options().hint);
+    }
     lightTimer_->setInterval(lightTickMs);
     connect(lightTimer_, &QTimer::timeout, this, &SelectionView::lightTick);
     magnifierTimer_->setInterval(magnifierTickMs);

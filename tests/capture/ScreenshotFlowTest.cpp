@@ -1,7 +1,7 @@
-// The screenshot flows behind the coordinator and the delivery of their
+// The screenshot flow behind the coordinator and the delivery of its
 // pictures, with fakes for the screen, the overlay and the outputs; the save
 // step also against real folders.
-#include "capture/ScreenshotFlows.h"
+#include "capture/ScreenshotFlow.h"
 #include "capture/CaptureCoordinator.h"
 #include "capture/ScreenshotDelivery.h"
 
@@ -9,8 +9,7 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 
-#include "support/FakeEscapeKey.h"
-#include "support/ManualScheduler.h"
+#include "support/CoordinatorFixture.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
@@ -28,7 +27,7 @@ using capture::CaptureCoordinator;
 using capture::CaptureFailure;
 using capture::DeliverySettings;
 using capture::ScreenshotDelivery;
-using capture::ScreenshotFlows;
+using capture::ScreenshotFlow;
 using capture::SelectionOutcome;
 using capture::SelectionPicture;
 using desktop::CaptureError;
@@ -365,19 +364,14 @@ TEST_F(SaveToFolderTest, AFullDiskLeavesNoFileBehind) {
     EXPECT_FALSE(outputs_.shown[0].filePath);
 }
 
-// ---- the flows behind the coordinator ----
+// ---- the flow behind the coordinator ----
 
-class ScreenshotFlowsTest : public ::testing::Test {
+class ScreenshotFlowTest : public testsupport::CoordinatorFixture {
 protected:
     void SetUp() override { build(); }
-    void TearDown() override {
-        coordinator.reset();
-        flows.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 
     void build() {
-        ScreenshotFlows::Services services;
+        ScreenshotFlow::Services services;
         services.shootDisplayUnderPointer =
             [this]() -> std::variant<SelectionPicture, desktop::CaptureError> {
             ++shots;
@@ -386,91 +380,33 @@ protected:
             }
             return shot;
         };
-        services.openSelection = [this](capture::SelectionMode mode,
-                                        ScreenshotFlows::SelectionCompletion completion)
-            -> std::variant<ScreenshotFlows::SelectionHandle, desktop::CaptureError> {
-            opened.push_back(mode);
-            if (openError) {
-                return *openError;
-            }
-            pending = std::move(completion);
-            auto handle = std::make_unique<QObject>();
-            overlay = handle.get();
-            return handle;
-        };
         services.windowShadow = [this] { return windowShadow; };
         services.addWindowShadow = [](const QImage& image, double scale) {
             return picture(image.size() + QSize(int(40 * scale), int(40 * scale)));
         };
         services.now = [] { return captureDate; };
-        services.delivery = outputs.services(settings);
-        services.others = others;
-        flows = std::make_shared<ScreenshotFlows>(services);
-
-        CaptureCoordinator::Services coordinatorServices;
-        coordinatorServices.captureTimer = [] { return 0; };
-        coordinatorServices.preflightScreenCapture = [] { return true; };
-        coordinatorServices.alert = [this](const QString& message, const QString& detail) {
-            alerts.emplace_back(message, detail);
-        };
-        coordinatorServices.flows = flows;
-        coordinatorServices.scheduler = &clock;
-        coordinatorServices.escapeKey = &escape;
-        coordinator = std::make_unique<CaptureCoordinator>(coordinatorServices);
+        flow = std::make_shared<ScreenshotFlow>(
+            std::make_shared<const ScreenshotDelivery>(outputs.services(settings)), services);
+        capture::CaptureFlows flows;
+        flows.fullScreen = flow;
+        flows.screenshot = flow;
+        makeCoordinator(flows);
     }
-
-    void perform(CaptureAction action) {
-        coordinator->perform(action, false);
-        clock.advance(0ms);
-    }
-    // The overlay hands back its outcome (queued, as the real one does).
-    void end(const SelectionOutcome& outcome) {
-        ASSERT_TRUE(pending);
-        auto completion = std::exchange(pending, nullptr);
-        QMetaObject::invokeMethod(
-            qApp, [completion, outcome] { completion(outcome); }, Qt::QueuedConnection);
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    // The other purposes: always open, nothing more.
-    class OtherFlows : public CaptureCoordinator::Flows {
-    public:
-        std::optional<CaptureFailure> captureFullScreen(CaptureCoordinator&) override {
-            return CaptureFailure{"unexpected", false};
-        }
-        std::optional<CaptureFailure> select(CaptureCoordinator&, CaptureCoordinator::SelectionMode,
-                                             CaptureCoordinator::Purpose purpose) override {
-            purposes.push_back(purpose);
-            return std::nullopt;
-        }
-        std::vector<CaptureCoordinator::Purpose> purposes;
-    };
 
     DeliverySettings settings;
     Outputs outputs;
     SelectionPicture shot{picture({1920, 1080}), 1, false};
     std::optional<desktop::CaptureError> shotError;
-    std::optional<desktop::CaptureError> openError;
     int shots = 0;
-    std::vector<capture::SelectionMode> opened;
-    ScreenshotFlows::SelectionCompletion pending;
-    QPointer<QObject> overlay;
     bool windowShadow = true;
-    std::shared_ptr<OtherFlows> others = std::make_shared<OtherFlows>();
-    std::vector<std::pair<QString, QString>> alerts;
-
-    testsupport::ManualScheduler clock;
-    testsupport::FakeEscapeKey escape;
-    std::shared_ptr<ScreenshotFlows> flows;
-    std::unique_ptr<CaptureCoordinator> coordinator;
+    std::shared_ptr<ScreenshotFlow> flow;
 };
 
-TEST_F(ScreenshotFlowsTest, FullScreenShootsAndDeliversAtOnce) {
+TEST_F(ScreenshotFlowTest, FullScreenShootsAndDeliversAtOnce) {
     shot = SelectionPicture{picture({1280, 1024}), 0.5, false};
     perform(CaptureAction::fullscreen);
     EXPECT_EQ(shots, 1);
-    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(selections.empty());
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_EQ(outputs.log, (Log{"sound", "copy 1280x1024 @1", "quick access"}));
     ASSERT_EQ(outputs.shown.size(), 1u);
@@ -484,10 +420,10 @@ TEST_F(ScreenshotFlowsTest, FullScreenShootsAndDeliversAtOnce) {
     EXPECT_EQ(outputs.log, (Log{"sound", "copy 1280x1024 @1"}));
 }
 
-TEST_F(ScreenshotFlowsTest, FailuresShowTheAlertWithTheErrorsText) {
+TEST_F(ScreenshotFlowTest, FailuresShowTheAlertWithTheErrorsText) {
     shotError = desktop::CaptureError::noDisplays;
     perform(CaptureAction::fullscreen);
-    openError = desktop::CaptureError::noDisplays;
+    overlayError = desktop::CaptureError::noDisplays;
     perform(CaptureAction::area);
     ASSERT_EQ(alerts.size(), 2u);
     for (const auto& [message, detail] : alerts) {
@@ -498,10 +434,12 @@ TEST_F(ScreenshotFlowsTest, FailuresShowTheAlertWithTheErrorsText) {
     EXPECT_TRUE(outputs.log.empty());
 }
 
-TEST_F(ScreenshotFlowsTest, AnAreaIsDeliveredWhenTheOverlayHandsItBack) {
+TEST_F(ScreenshotFlowTest, AnAreaIsDeliveredWhenTheOverlayHandsItBack) {
     perform(CaptureAction::area);
-    ASSERT_EQ(opened, std::vector{capture::SelectionMode::area});
-    EXPECT_TRUE(flows->isSelecting());
+    ASSERT_EQ(selections.size(), 1u);
+    EXPECT_EQ(selections[0].mode, capture::SelectionMode::area);
+    EXPECT_TRUE(selections[0].takesPictures);
+    EXPECT_TRUE(coordinator->isSelecting());
     EXPECT_TRUE(coordinator->isBusy());
     // Another action meanwhile is ignored.
     perform(CaptureAction::fullscreen);
@@ -511,14 +449,14 @@ TEST_F(ScreenshotFlowsTest, AnAreaIsDeliveredWhenTheOverlayHandsItBack) {
     outcome.kind = SelectionOutcome::Kind::area;
     outcome.rect = QRectF(100, 100, 200, 150);
     outcome.picture = SelectionPicture{picture({400, 300}), 2, false};
-    end(outcome);
+    endSelection(outcome);
     EXPECT_FALSE(coordinator->isBusy());
-    EXPECT_FALSE(flows->isSelecting());
+    EXPECT_FALSE(coordinator->isSelecting());
     EXPECT_FALSE(overlay); // released
     EXPECT_EQ(outputs.log, (Log{"sound", "copy 400x300 @2", "quick access"}));
 }
 
-TEST_F(ScreenshotFlowsTest, OnlyAWindowAloneGetsTheShadowAndOnlyWhenItIsOn) {
+TEST_F(ScreenshotFlowTest, OnlyAWindowAloneGetsTheShadowAndOnlyWhenItIsOn) {
     struct Case {
         bool alone;
         bool shadow;
@@ -533,59 +471,47 @@ TEST_F(ScreenshotFlowsTest, OnlyAWindowAloneGetsTheShadowAndOnlyWhenItIsOn) {
         windowShadow = c.shadow;
         outputs.shown.clear();
         perform(CaptureAction::window);
-        ASSERT_EQ(opened.back(), capture::SelectionMode::window);
+        ASSERT_EQ(selections.back().mode, capture::SelectionMode::window);
         SelectionOutcome outcome;
         outcome.kind = SelectionOutcome::Kind::window;
         outcome.picture = SelectionPicture{picture({400, 300}), 2, c.alone};
-        end(outcome);
+        endSelection(outcome);
         ASSERT_EQ(outputs.shown.size(), 1u);
         EXPECT_EQ(outputs.shown[0].image.size(), c.delivered) << c.alone << c.shadow;
     }
 }
 
-TEST_F(ScreenshotFlowsTest, ACancelledOrFailedSelectionEndsTheAction) {
+TEST_F(ScreenshotFlowTest, ACancelledOrFailedSelectionEndsTheAction) {
     perform(CaptureAction::areaCopy);
-    end(SelectionOutcome::cancelled());
+    endSelection(SelectionOutcome::cancelled());
     EXPECT_FALSE(coordinator->isBusy());
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(outputs.log.empty());
 
     perform(CaptureAction::window);
-    end(SelectionOutcome::failed(desktop::CaptureError::windowNotFound));
+    endSelection(SelectionOutcome::failed(desktop::CaptureError::windowNotFound));
     EXPECT_FALSE(coordinator->isBusy());
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].second, desktop::errorDescription(desktop::CaptureError::windowNotFound));
     EXPECT_TRUE(outputs.log.empty());
 }
 
-TEST_F(ScreenshotFlowsTest, ACopyActionOnlyCopiesWhateverTheSettings) {
+TEST_F(ScreenshotFlowTest, ACopyActionOnlyCopiesWhateverTheSettings) {
     settings.saveToDisk = settings.openEditor = true;
     build();
     perform(CaptureAction::windowCopy);
     SelectionOutcome outcome;
     outcome.kind = SelectionOutcome::Kind::window;
     outcome.picture = SelectionPicture{picture({400, 300}), 1, true};
-    end(outcome);
+    endSelection(outcome);
     EXPECT_EQ(outputs.log, (Log{"sound", "copy 440x340 @1"}));
 }
 
-TEST_F(ScreenshotFlowsTest, OtherPurposesGoToTheirOwnFlows) {
-    perform(CaptureAction::scrolling);
-    coordinator->clearBusy();
-    perform(CaptureAction::text);
-    coordinator->clearBusy();
-    perform(CaptureAction::record);
-    EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(others->purposes, (std::vector{CaptureCoordinator::Purpose::scrolling,
-                                             CaptureCoordinator::Purpose::text,
-                                             CaptureCoordinator::Purpose::recording}));
-}
-
-TEST_F(ScreenshotFlowsTest, AnOutcomeAfterTheFlowsAreGoneIsDropped) {
+TEST_F(ScreenshotFlowTest, AnOutcomeAfterTheFlowIsGoneIsDropped) {
     perform(CaptureAction::area);
-    auto completion = pending;
+    auto completion = pendingSelection;
     coordinator.reset();
-    flows.reset();
+    flow.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(overlay); // the overlay went with them
     SelectionOutcome outcome;
