@@ -6,7 +6,7 @@
 #    PNG writer, as a capture does) against `import -window root`, maim and
 #    scrot, each at its defaults and at its zlib level 1 setting;
 #  - grab to an uncompressed file: ours (the server's pixels as they come)
-#    against `xwd -root` (the same) and `import -window root` to PPM.
+#    against `xwd -root` (the same) and `import -window root` to an 8-bit PPM.
 # Prints median wall and CPU times (all threads), the per-round ratios, the
 # file sizes, and whether our picture is the desktop shown; then our grab in
 # memory (Google Benchmark, MIT-SHM and plain GetImage).
@@ -39,7 +39,7 @@ if [ "${1:-}" = --inside ]; then
     "$bench/compare" --rounds "$rounds" \
         -- "ours: capture_grab --grab-to raw" "$grab" --grab-to "$out/ours.raw" \
         -- "xwd -root" xwd -root -silent -out "$out/root.xwd" \
-        -- "import -window root to PPM" import -silent -window root "$out/import.ppm"
+        -- "import -window root to PPM, 8 bits" import -silent -window root -depth 8 "$out/import.ppm"
     echo
     printf '%-24s %12s\n' "file" "bytes"
     for f in ours.png import.png import-1.png maim.png maim-2.png scrot.png scrot-80.png \
