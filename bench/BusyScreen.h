@@ -1,40 +1,120 @@
 #pragma once
 
+// A deterministic stand-in for a full desktop as people screenshot it, made to
+// compress like one: a photographic wallpaper, a browser showing an article
+// with photos, a photo viewer, a dark code editor and a chat list, all with
+// real anti-aliased text in DejaVu fonts, window shadows, a top bar and a dock.
+// The photos are fractal noise over a scene (sky, horizon, ground) with sensor
+// grain, so they cost an encoder what a camera picture costs it; a screen of
+// flat colours and repeated glyphs would flatter every encoder.
+//
+// Needs a QGuiApplication (the offscreen platform will do) for the fonts.
+
+#include <QFont>
+#include <QFontDatabase>
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QString>
+#include <QStringList>
 
 #include <algorithm>
-#include <array>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace bench {
 
-// A deterministic stand-in for a full desktop as people screenshot it: a
-// photographic wallpaper, overlapping windows with gradient title bars,
-// toolbars of small icons, sidebars, pages of anti-aliased text with colour
-// fringes, photos on web pages and a dark code editor with coloured tokens. Busy enough that the
-// encoder has real work, regular enough (repeating glyphs, flat runs) that it compresses like a
-// real screen.
 class BusyScreen {
 public:
+    // The whole desktop, laid out on a 1920 × 1080 grid scaled to the size
+    // (a 3840 × 2160 screen is a scale-2 screen).
     static QImage make(int width = 3840, int height = 2160) {
-        BusyScreen screen(width, height);
-        screen.wallpaper();
-        // Windows cascade over the wallpaper and cover most of it, like a
-        // working desktop; every third one is a dark code editor.
-        const int columns = 3;
-        const int cellWidth = width / columns;
-        const int cellHeight = height / 2;
-        for (int i = 0; i < 7; ++i) {
-            const int x = (i % columns) * cellWidth + screen.random_.below(cellWidth / 6) - 40;
-            const int y = (i / columns) * cellHeight / 1 + screen.random_.below(cellHeight / 5);
-            const int w = cellWidth + screen.random_.below(cellWidth / 3);
-            const int h = cellHeight + screen.random_.below(cellHeight / 3);
-            screen.window(x, y, w, h, i % 3 == 1);
+        BusyScreen screen(height / 1080.0);
+        QImage image(width, height, QImage::Format_RGB32);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.drawImage(0, 0, photo(width, height, 1));
+        p.scale(screen.scale_, screen.scale_);
+        const double w = width / screen.scale_, h = height / screen.scale_;
+        screen.topBar(p, w);
+        screen.browser(p, QRectF(60, 60, 1110, 800));
+        screen.viewer(p, QRectF(1210, 70, 680, 520));
+        screen.editor(p, QRectF(900, 600, 980, 400));
+        screen.chat(p, QRectF(40, 770, 600, 250));
+        screen.dock(p, w, h);
+        return image;
+    }
+
+    // A long web page `width` pixels wide: headings and paragraphs, and
+    // photos between them when `photos` is set (a text-only page has many
+    // rows alike, the harder case for anything that matches rows).
+    static QImage page(int width, int height, double scale, bool photos) {
+        BusyScreen screen(scale);
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
+        screen.article(p, QRectF(0, 0, width / scale, height / scale), photos);
+        return image;
+    }
+
+    // A photo-like picture: a scene of sky over ground with a ragged horizon,
+    // detail at every scale (fractal noise, stronger below the horizon) and
+    // per-pixel grain. `seed` picks the scene.
+    static QImage photo(int width, int height, std::uint64_t seed) {
+        QImage image(width, height, QImage::Format_RGB32);
+        if (width <= 0 || height <= 0) {
+            return image;
         }
-        // A taskbar along the bottom edge.
-        screen.verticalGradient(0, height - 56, width, 56, qRgb(40, 44, 52), qRgb(28, 30, 36));
-        screen.icons(16, height - 48, width / 3, 40);
-        return screen.image_;
+        Random random{0x2545F4914F6CDD1Dull * (seed + 1)};
+        const int biggest = std::max(width, height);
+        std::vector<float> detail(static_cast<std::size_t>(width) * height, 0.f);
+        std::vector<float> tint(detail.size(), 0.f);
+        float amplitude = 70.f;
+        for (int cell = biggest / 2; cell >= 2; cell /= 2) {
+            addOctave(detail, width, height, cell, amplitude, random);
+            addOctave(tint, width, height, cell, amplitude * 0.6f, random);
+            amplitude *= 0.9f;
+        }
+        std::vector<float> horizon(static_cast<std::size_t>(width), 0.f);
+        addOctave(horizon, width, 1, std::max(2, width / 3), height * 0.12f, random);
+        addOctave(horizon, width, 1, std::max(2, width / 20), height * 0.03f, random);
+
+        static constexpr QRgb scenes[][4] = {
+            // sky top, sky at the horizon, ground near, ground far
+            {qRgb(60, 110, 190), qRgb(180, 205, 230), qRgb(70, 95, 40), qRgb(120, 135, 90)},
+            {qRgb(60, 40, 110), qRgb(250, 150, 80), qRgb(40, 30, 35), qRgb(110, 70, 60)},
+            {qRgb(120, 140, 160), qRgb(210, 215, 220), qRgb(60, 70, 80), qRgb(140, 150, 150)},
+            {qRgb(20, 90, 160), qRgb(150, 210, 230), qRgb(200, 180, 130), qRgb(90, 150, 170)},
+        };
+        const QRgb* scene = scenes[random.below(4)];
+        const float horizonAt = height * (0.35f + 0.25f * random.unit());
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const std::size_t at = static_cast<std::size_t>(y) * width + x;
+                const float line = horizonAt + horizon[static_cast<std::size_t>(x)];
+                const bool sky = y < line;
+                const float t =
+                    sky ? y / std::max(1.f, line) : (y - line) / std::max(1.f, height - line);
+                const QRgb a = sky ? scene[0] : scene[3];
+                const QRgb b = sky ? scene[1] : scene[2];
+                const float light = detail[at] * (sky ? 0.3f : 1.f);
+                const float warm = tint[at] * (sky ? 0.3f : 1.f);
+                const int grain = random.below(17) - 8;
+                const auto channel = [&](int from, int to, float shift) {
+                    const float value = from + (to - from) * t + light + shift + grain;
+                    return std::clamp(static_cast<int>(value), 0, 255);
+                };
+                row[x] = qRgb(channel(qRed(a), qRed(b), warm), channel(qGreen(a), qGreen(b), 0),
+                              channel(qBlue(a), qBlue(b), -warm));
+            }
+        }
+        return image;
     }
 
 private:
@@ -47,204 +127,349 @@ private:
             return static_cast<std::uint32_t>(state >> 16);
         }
         int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
+        float unit() { return static_cast<float>(next() % 65536) / 65536.f; }
     };
 
-    static constexpr int glyphWidth = 8;
-    static constexpr int glyphHeight = 16;
-    static constexpr int glyphCount = 90;
-    using Glyph = std::array<std::uint8_t, glyphWidth * glyphHeight>;
+    explicit BusyScreen(double scale) : scale_(scale) {
+        const auto family = [](const char* file) {
+            const int id = QFontDatabase::addApplicationFont(
+                QStringLiteral("/usr/share/fonts/truetype/dejavu/") + QLatin1String(file));
+            return QFontDatabase::applicationFontFamilies(id).value(0, QStringLiteral("Sans"));
+        };
+        sans_ = family("DejaVuSans.ttf");
+        family("DejaVuSans-Bold.ttf");
+        mono_ = family("DejaVuSansMono.ttf");
+        serif_ = family("DejaVuSerif.ttf");
+    }
 
-    BusyScreen(int width, int height) : image_(width, height, QImage::Format_RGB32) {
-        // Each glyph: a few strokes between x-height and baseline, with
-        // anti-aliased (partial coverage) edges as font rasterisers leave them.
-        for (Glyph& g : glyphs_) {
-            g.fill(0);
-            const bool tall = random_.below(3) == 0;
-            const int top = tall ? 2 : 6;
-            const int strokes = 2 + random_.below(3);
-            for (int s = 0; s < strokes; ++s) {
-                const bool vertical = random_.below(2) == 0;
-                const int at = vertical ? 1 + random_.below(5) : top + random_.below(12 - top);
-                for (int t = vertical ? top : 1; t < (vertical ? 13 : 7); ++t) {
-                    const int x = vertical ? at : t;
-                    const int y = vertical ? t : at;
-                    g[y * glyphWidth + x] = 255;
-                    const int side = vertical ? y * glyphWidth + x + 1 : (y + 1) * glyphWidth + x;
-                    g[side] = std::max<std::uint8_t>(g[side], 60 + random_.below(120));
-                    // Sub-pixel rendering tints the edges: red on one side,
-                    // blue on the other (stored as coverage above 255 - 32).
-                    if (vertical && x > 0 && g[y * glyphWidth + x - 1] == 0) {
-                        g[y * glyphWidth + x - 1] = 1 + random_.below(3);
-                    }
+    // One octave of value noise: random values on a grid of `cell` pixels,
+    // smoothly interpolated, added to `field`.
+    static void addOctave(std::vector<float>& field, int width, int height, int cell,
+                          float amplitude, Random& random) {
+        const int columns = width / cell + 2, rows = height / cell + 2;
+        std::vector<float> grid(static_cast<std::size_t>(columns) * rows);
+        for (float& value : grid) {
+            value = (random.unit() * 2.f - 1.f) * amplitude;
+        }
+        const auto smooth = [](float t) { return t * t * (3.f - 2.f * t); };
+        std::vector<float> weightX(static_cast<std::size_t>(width));
+        for (int x = 0; x < width; ++x) {
+            weightX[static_cast<std::size_t>(x)] = smooth(static_cast<float>(x % cell) / cell);
+        }
+        for (int y = 0; y < height; ++y) {
+            const int gy = y / cell;
+            const float wy = smooth(static_cast<float>(y % cell) / cell);
+            const float* top = &grid[static_cast<std::size_t>(gy) * columns];
+            const float* bottom = top + columns;
+            float* out = &field[static_cast<std::size_t>(y) * width];
+            for (int x = 0; x < width; ++x) {
+                const int gx = x / cell;
+                const float wx = weightX[static_cast<std::size_t>(x)];
+                const float upper = top[gx] + (top[gx + 1] - top[gx]) * wx;
+                const float lower = bottom[gx] + (bottom[gx + 1] - bottom[gx]) * wx;
+                out[x] += upper + (lower - upper) * wy;
+            }
+        }
+    }
+
+    QFont font(const QString& family, double pixels, bool bold = false) const {
+        QFont f(family);
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels * scale_))));
+        f.setBold(bold);
+        return f;
+    }
+
+    // Text is laid out in logical units; fonts are sized in device pixels, so
+    // the painter's scale is undone around each run of text.
+    void text(QPainter& p, double x, double baseline, const QString& s, const QFont& f,
+              QColor colour) const {
+        p.save();
+        p.scale(1 / scale_, 1 / scale_);
+        p.setFont(f);
+        p.setPen(colour);
+        p.drawText(QPointF(x * scale_, baseline * scale_), s);
+        p.restore();
+    }
+
+    double advance(const QString& s, const QFont& f) const {
+        return QFontMetricsF(f).horizontalAdvance(s) / scale_;
+    }
+
+    QString words(int count) {
+        static const QStringList vocabulary{
+            "the",      "screen",   "of",      "capture", "and",        "a",       "window",
+            "to",       "record",   "in",      "region",  "settings",   "with",    "clipboard",
+            "image",    "folder",   "save",    "editor",  "annotation", "arrow",   "is",
+            "for",      "blur",     "counter", "text",    "highlight",  "on",      "display",
+            "scroll",   "release",  "version", "2.4.1",   "build",      "update",  "review",
+            "morning",  "mountain", "lake",    "photo",   "travel",     "weather", "report",
+            "invoice",  "$12.50",   "paid",    "meeting", "notes",      "project", "design",
+            "keyboard", "shortcut", "(beta)",  "team",    "release,",   "ready.",  "today:"};
+        QString line;
+        for (int i = 0; i < count; ++i) {
+            QString word = vocabulary[random_.below(static_cast<int>(vocabulary.size()))];
+            if (i == 0) {
+                word[0] = word[0].toUpper();
+            }
+            line += (i ? QStringLiteral(" ") : QString()) + word;
+        }
+        return line;
+    }
+
+    void photoIn(QPainter& p, const QRectF& area) {
+        const QRectF device = p.transform().mapRect(area);
+        const QImage picture =
+            photo(static_cast<int>(std::lround(device.width())),
+                  static_cast<int>(std::lround(device.height())), random_.next());
+        p.drawImage(area, picture);
+    }
+
+    void shadow(QPainter& p, const QRectF& area) const {
+        p.setPen(Qt::NoPen);
+        for (int i = 8; i >= 1; --i) {
+            p.setBrush(QColor(0, 0, 0, 10));
+            p.drawRoundedRect(area.adjusted(-i, -i + 4, i, i + 4), 8 + i, 8 + i);
+        }
+    }
+
+    // A frame with a title bar; gives the area inside it.
+    QRectF frame(QPainter& p, const QRectF& area, const QString& title, bool dark) {
+        shadow(p, area);
+        p.setBrush(dark ? QColor(30, 31, 34) : QColor(250, 250, 251));
+        p.drawRoundedRect(area, 8, 8);
+        QLinearGradient bar(area.topLeft(), area.topLeft() + QPointF(0, 34));
+        bar.setColorAt(0, dark ? QColor(60, 62, 68) : QColor(236, 236, 239));
+        bar.setColorAt(1, dark ? QColor(46, 48, 52) : QColor(222, 223, 227));
+        p.setBrush(bar);
+        QPainterPath top;
+        top.addRoundedRect(QRectF(area.x(), area.y(), area.width(), 34), 8, 8);
+        p.drawPath(top);
+        const QColor buttons[] = {QColor(237, 106, 94), QColor(245, 191, 79), QColor(98, 197, 84)};
+        for (int i = 0; i < 3; ++i) {
+            p.setBrush(buttons[i]);
+            p.drawEllipse(QPointF(area.x() + 18 + i * 20, area.y() + 17), 6, 6);
+        }
+        const QFont f = font(sans_, 13, true);
+        text(p, area.center().x() - advance(title, f) / 2, area.y() + 22, title, f,
+             dark ? QColor(210, 210, 214) : QColor(50, 50, 56));
+        return area.adjusted(0, 34, 0, 0);
+    }
+
+    void topBar(QPainter& p, double w) {
+        p.fillRect(QRectF(0, 0, w, 28), QColor(22, 22, 26));
+        const QFont f = font(sans_, 13);
+        double x = 14;
+        for (const char* item : {"Activities", "Files", "Edit", "View", "Go", "Help"}) {
+            text(p, x, 19, QString::fromLatin1(item), f, QColor(230, 230, 230));
+            x += advance(QString::fromLatin1(item), f) + 22;
+        }
+        const QString clock = QStringLiteral("Tue 14 Apr  09:41");
+        text(p, w / 2 - advance(clock, f) / 2, 19, clock, font(sans_, 13, true),
+             QColor(240, 240, 240));
+        for (int i = 0; i < 5; ++i) {
+            p.setBrush(QColor(200, 200, 205));
+            p.setPen(Qt::NoPen);
+            p.drawRoundedRect(QRectF(w - 30 - i * 26, 7, 16, 14), 3, 3);
+        }
+    }
+
+    void browser(QPainter& p, const QRectF& area) {
+        const QRectF inside = frame(p, area, QStringLiteral("Travel notes - Web Browser"), false);
+        // Tabs and the address bar.
+        const QFont small = font(sans_, 12);
+        for (int i = 0; i < 5; ++i) {
+            const QRectF tab(inside.x() + 8 + i * 190, inside.y() + 4, 182, 28);
+            p.setBrush(i == 1 ? QColor(255, 255, 255) : QColor(228, 229, 233));
+            p.setPen(Qt::NoPen);
+            p.drawRoundedRect(tab, 6, 6);
+            p.setBrush(QColor(random_.below(200), random_.below(200), random_.below(200)));
+            p.drawEllipse(QRectF(tab.x() + 8, tab.y() + 8, 12, 12));
+            text(p, tab.x() + 28, tab.y() + 19, words(3), small, QColor(40, 40, 46));
+        }
+        p.setBrush(QColor(240, 241, 244));
+        p.drawRoundedRect(QRectF(inside.x() + 90, inside.y() + 38, inside.width() - 180, 26), 13,
+                          13);
+        text(p, inside.x() + 110, inside.y() + 56,
+             QStringLiteral("https://www.example-travel.net/journal/2026/04/mountain-lakes"), small,
+             QColor(60, 60, 66));
+        article(p, inside.adjusted(0, 72, 0, 0), true);
+    }
+
+    // An article: a site header, then headings, paragraphs and (optionally)
+    // photos in a column, a sidebar of linked stories beside it.
+    void article(QPainter& p, const QRectF& area, bool photos) {
+        p.save();
+        p.setClipRect(area);
+        p.fillRect(area, QColor(255, 255, 255));
+        p.fillRect(QRectF(area.x(), area.y(), area.width(), 44), QColor(24, 64, 110));
+        text(p, area.x() + 24, area.y() + 29, QStringLiteral("Field Journal"),
+             font(serif_, 20, true), Qt::white);
+        double navX = area.x() + 240;
+        for (int i = 0; i < 5; ++i) {
+            const QString item = words(1);
+            text(p, navX, area.y() + 28, item, font(sans_, 13), QColor(210, 225, 240));
+            navX += advance(item, font(sans_, 13)) + 24;
+        }
+        const double sidebar = std::min(300.0, area.width() * 0.28);
+        const double left = area.x() + 32;
+        const double right = area.right() - sidebar - 32;
+        const QFont body = font(serif_, 15);
+        const QFont heading = font(sans_, 24, true);
+        double y = area.y() + 44;
+        if (photos) {
+            // The story's opening picture, across the column.
+            const double height = (right - left + 64) * 0.42;
+            photoIn(p, QRectF(area.x(), y, right - area.x() + 32, height));
+            y += height;
+        }
+        y += 36;
+        while (y < area.bottom()) {
+            text(p, left, y, words(4 + random_.below(4)), heading, QColor(20, 20, 24));
+            text(p, left, y + 24, words(5) + QStringLiteral(" - 6 min read"), font(sans_, 12),
+                 QColor(120, 120, 128));
+            y += 52;
+            for (int paragraph = 0; paragraph < 2 + random_.below(3) && y < area.bottom();
+                 ++paragraph) {
+                y = paragraphAt(p, left, right, y, body);
+            }
+            if (photos && y < area.bottom()) {
+                const double height = (right - left) * (0.35 + 0.2 * random_.unit());
+                photoIn(p, QRectF(left, y, right - left, height));
+                text(p, left, y + height + 18, words(8), font(sans_, 12), QColor(110, 110, 118));
+                y += height + 36;
+            }
+        }
+        // The sidebar: stories with a picture each.
+        const double sx = area.right() - sidebar - 12;
+        p.fillRect(QRectF(sx, area.y() + 44, sidebar + 12, area.height()), QColor(246, 247, 249));
+        for (double sy = area.y() + 64; sy < area.bottom(); sy += 96) {
+            if (photos) {
+                photoIn(p, QRectF(sx + 12, sy, 96, 72));
+            } else {
+                p.fillRect(QRectF(sx + 12, sy, 96, 72), QColor(226, 230, 236));
+            }
+            const QFont f = font(sans_, 13, true);
+            text(p, sx + 120, sy + 16, words(3), f, QColor(30, 30, 36));
+            text(p, sx + 120, sy + 36, words(3), font(sans_, 12), QColor(90, 90, 98));
+            text(p, sx + 120, sy + 54, words(2), font(sans_, 12), QColor(90, 90, 98));
+        }
+        p.restore();
+    }
+
+    // Words filling lines from `left` to `right`; gives the y after it.
+    double paragraphAt(QPainter& p, double left, double right, double y, const QFont& f) {
+        const int lines = 2 + random_.below(6);
+        for (int line = 0; line < lines; ++line) {
+            QString s;
+            for (;;) {
+                const QString longer = s.isEmpty() ? words(1) : s + QLatin1Char(' ') + words(1);
+                if (advance(longer, f) > right - left) {
+                    break;
                 }
+                s = longer;
+            }
+            if (line == lines - 1) {
+                s = s.left(s.size() * (30 + random_.below(60)) / 100) + QLatin1Char('.');
+            }
+            text(p, left, y + 16, s, f, QColor(34, 34, 38));
+            y += 23;
+        }
+        return y + 14;
+    }
+
+    void viewer(QPainter& p, const QRectF& area) {
+        const QRectF inside = frame(p, area, QStringLiteral("IMG_2041.jpg - Photos"), true);
+        photoIn(p,
+                QRectF(inside.x() + 10, inside.y() + 8, inside.width() - 20, inside.height() - 92));
+        for (int i = 0; i < 7; ++i) {
+            const QRectF thumb(inside.x() + 12 + i * 84, inside.bottom() - 76, 76, 56);
+            photoIn(p, thumb);
+            if (i == 2) {
+                p.setPen(QPen(QColor(80, 160, 255), 2));
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(thumb);
             }
         }
+        text(p, inside.x() + 12, inside.bottom() - 6,
+             QStringLiteral("4032 x 3024   2.8 MB   f/1.8"), font(sans_, 11),
+             QColor(170, 170, 176));
     }
 
-    void wallpaper() {
-        // A soft diagonal gradient with photographic grain.
-        for (int y = 0; y < image_.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
-            for (int x = 0; x < image_.width(); ++x) {
-                const int grain = random_.below(9) - 4;
-                const int r = 30 + (x * 90) / image_.width() + grain;
-                const int g = 60 + (y * 100) / image_.height() + grain;
-                const int b = 140 + ((x + y) * 80) / (image_.width() + image_.height()) + grain;
-                row[x] = qRgb(r, g, b);
+    void editor(QPainter& p, const QRectF& area) {
+        const QRectF inside = frame(p, area, QStringLiteral("ImageEncoding.cpp - Code"), true);
+        const double tree = 200;
+        p.fillRect(QRectF(inside.x(), inside.y(), tree, inside.height()), QColor(37, 38, 42));
+        const QFont small = font(sans_, 12);
+        for (double y = inside.y() + 22; y < inside.bottom(); y += 22) {
+            const int depth = random_.below(3);
+            p.fillRect(QRectF(inside.x() + 12 + depth * 12, y - 11, 12, 12),
+                       QColor(90 + random_.below(120), 120, 160 + random_.below(80)));
+            text(p, inside.x() + 30 + depth * 12, y, words(1) + QStringLiteral(".cpp"), small,
+                 QColor(190, 190, 196));
+        }
+        static const QColor inks[] = {QColor(220, 220, 170), QColor(86, 156, 214),
+                                      QColor(206, 145, 120), QColor(106, 153, 85),
+                                      QColor(197, 134, 192), QColor(212, 212, 212)};
+        const QFont code = font(mono_, 13);
+        const QFont gutter = font(mono_, 12);
+        int number = 1;
+        for (double y = inside.y() + 20; y < inside.bottom(); y += 19, ++number) {
+            text(p, inside.x() + tree + 8, y, QString::number(number).rightJustified(4), gutter,
+                 QColor(110, 112, 120));
+            if (random_.below(6) == 0) {
+                continue;
             }
-        }
-    }
-
-    void window(int x, int y, int w, int h, bool dark) {
-        const QRgb frame = dark ? qRgb(30, 31, 34) : qRgb(246, 246, 247);
-        fill(x, y, w, h, frame);
-        verticalGradient(x, y, w, 36, dark ? qRgb(58, 60, 66) : qRgb(232, 233, 236),
-                         dark ? qRgb(44, 46, 50) : qRgb(214, 215, 219));
-        text(x + 80, y + 10, w / 3, 18, 0, false);
-        icons(x + 8, y + 40, w - 16, 32);
-        const int sidebar = w / 5;
-        fill(x, y + 76, sidebar, h - 76, dark ? qRgb(37, 38, 42) : qRgb(236, 238, 242));
-        text(x + 12, y + 88, sidebar - 24, h - 100, dark ? qRgb(37, 38, 42) : qRgb(236, 238, 242),
-             false);
-        const QRgb page = dark ? qRgb(30, 31, 34) : qRgb(255, 255, 255);
-        const int contentWidth = w - sidebar - 48;
-        if (dark) {
-            text(x + sidebar + 24, y + 92, contentWidth, h - 110, page, true);
-            return;
-        }
-        // A web page: a photo across the top, text below, a picture beside it.
-        const int photoHeight = (h - 110) / 2;
-        photo(x + sidebar + 24, y + 92, contentWidth, photoHeight);
-        text(x + sidebar + 24, y + 92 + photoHeight + 16, contentWidth / 2, h - photoHeight - 130,
-             page, false);
-        photo(x + sidebar + 48 + contentWidth / 2, y + 92 + photoHeight + 16, contentWidth / 2 - 24,
-              h - photoHeight - 140);
-    }
-
-    // Smooth shapes of light with sensor noise: what a camera gives.
-    void photo(int x, int y, int w, int h) {
-        const int hue = random_.below(3);
-        const int cx = x + random_.below(std::max(1, w));
-        const int cy = y + random_.below(std::max(1, h));
-        for (int j = std::max(0, y); j < std::min(image_.height(), y + h); ++j) {
-            auto* row = reinterpret_cast<QRgb*>(image_.scanLine(j));
-            for (int i = std::max(0, x); i < std::min(image_.width(), x + w); ++i) {
-                const int dx = (i - cx) / 4;
-                const int dy = (j - cy) / 4;
-                const int light = 255 - std::min(255, (dx * dx + dy * dy) / 40);
-                const int ripple = ((i * 7 + j * 3) / 23 + (i / 17) * (j / 29)) % 40;
-                const int noise = random_.below(17) - 8;
-                const int base = light / 2 + ripple + noise;
-                const int channels[3] = {std::clamp(base + (hue == 0 ? 60 : 0), 0, 255),
-                                         std::clamp(base + (hue == 1 ? 50 : 10), 0, 255),
-                                         std::clamp(base + (hue == 2 ? 70 : 0), 0, 255)};
-                row[i] = qRgb(channels[0], channels[1], channels[2]);
-            }
-        }
-    }
-
-    void fill(int x, int y, int w, int h, QRgb colour) {
-        const QRect area = QRect(x, y, w, h) & image_.rect();
-        for (int j = area.top(); j <= area.bottom(); ++j) {
-            auto* row = reinterpret_cast<QRgb*>(image_.scanLine(j));
-            std::fill(row + area.left(), row + area.right() + 1, colour);
-        }
-    }
-
-    void verticalGradient(int x, int y, int w, int h, QRgb top, QRgb bottom) {
-        for (int j = 0; j < h; ++j) {
-            const auto mix = [&](int a, int b) { return a + (b - a) * j / std::max(1, h - 1); };
-            fill(x, y + j, w, 1,
-                 qRgb(mix(qRed(top), qRed(bottom)), mix(qGreen(top), qGreen(bottom)),
-                      mix(qBlue(top), qBlue(bottom))));
-        }
-    }
-
-    // Lines of words; code gets indentation and a palette of token colours.
-    void text(int x, int y, int w, int h, QRgb background, bool code) {
-        static constexpr QRgb codeInks[] = {qRgb(220, 220, 170), qRgb(86, 156, 214),
-                                            qRgb(206, 145, 120), qRgb(106, 153, 85),
-                                            qRgb(197, 134, 192), qRgb(212, 212, 212)};
-        const bool darkPage = qGray(background) < 128 && background != 0;
-        for (int line = y; line + glyphHeight <= y + h; line += glyphHeight + 6) {
-            if (random_.below(7) == 0) {
-                continue; // paragraph break
-            }
-            int pen = x + (code ? 4 * glyphWidth * random_.below(4) : 0);
-            const int end = x + w - glyphWidth * (code ? random_.below(w / glyphWidth / 2 + 1) : 2);
-            while (pen + glyphWidth < end) {
-                const int letters = 2 + random_.below(9);
-                const QRgb ink = code ? codeInks[random_.below(6)]
-                                      : (darkPage ? qRgb(210, 210, 210) : qRgb(34, 34, 38));
-                for (int i = 0; i < letters && pen + glyphWidth < end; ++i) {
-                    // Letter frequencies are skewed, as in any language.
-                    const int index =
-                        std::min(random_.below(glyphCount), random_.below(glyphCount));
-                    glyph(pen, line, glyphs_[static_cast<std::size_t>(index)], ink);
-                    pen += glyphWidth;
+            double x = inside.x() + tree + 60 + 32 * random_.below(4);
+            const int tokens = 2 + random_.below(7);
+            for (int t = 0; t < tokens && x < inside.right() - 40; ++t) {
+                QString token = words(1).toLower();
+                if (random_.below(3) == 0) {
+                    token += QStringLiteral("(");
+                } else if (random_.below(4) == 0) {
+                    token += QStringLiteral(";");
                 }
-                pen += glyphWidth;
+                text(p, x, y, token, code, inks[random_.below(6)]);
+                x += advance(token + QLatin1Char(' '), code);
             }
         }
     }
 
-    void icons(int x, int y, int w, int h) {
-        for (int pen = x; pen + h <= x + w; pen += h + 12) {
-            const QRgb colour =
-                qRgb(random_.below(200) + 30, random_.below(200) + 30, random_.below(200) + 30);
-            const int size = h - 8;
-            for (int j = 0; j < size; ++j) {
-                for (int i = 0; i < size; ++i) {
-                    // Rounded squares with a shaded face.
-                    const int dx = std::min(i, size - 1 - i);
-                    const int dy = std::min(j, size - 1 - j);
-                    if (dx + dy < 4) {
-                        continue;
-                    }
-                    const int shade = 20 * j / size;
-                    setPixel(pen + 4 + i, y + 4 + j,
-                             qRgb(std::max(0, qRed(colour) - shade),
-                                  std::max(0, qGreen(colour) - shade),
-                                  std::max(0, qBlue(colour) - shade)));
-                }
-            }
-            if (random_.below(3) == 0) {
-                pen += h; // a gap between groups of tools
-            }
+    void chat(QPainter& p, const QRectF& area) {
+        const QRectF inside = frame(p, area, QStringLiteral("Team - Chat"), false);
+        for (double y = inside.y() + 10; y + 50 < inside.bottom(); y += 58) {
+            p.save();
+            QPainterPath circle;
+            circle.addEllipse(QRectF(inside.x() + 14, y, 40, 40));
+            p.setClipPath(circle);
+            photoIn(p, QRectF(inside.x() + 14, y, 40, 40));
+            p.restore();
+            text(p, inside.x() + 66, y + 14, words(2), font(sans_, 13, true), QColor(30, 30, 36));
+            text(p, inside.x() + 66, y + 34, words(9), font(sans_, 13), QColor(70, 70, 78));
+            text(p, inside.right() - 50, y + 14, QStringLiteral("09:%1").arg(random_.below(60)),
+                 font(sans_, 11), QColor(140, 140, 148));
         }
     }
 
-    void glyph(int x, int y, const Glyph& g, QRgb ink) {
-        for (int j = 0; j < glyphHeight; ++j) {
-            for (int i = 0; i < glyphWidth; ++i) {
-                const int coverage = g[static_cast<std::size_t>(j * glyphWidth + i)];
-                if (coverage == 0 || !image_.rect().contains(x + i, y + j)) {
-                    continue;
-                }
-                const QRgb under = image_.pixel(x + i, y + j);
-                // Small coverages mark a colour fringe: the channels differ.
-                const bool fringe = coverage < 4;
-                const auto blend = [&](int a, int b, int c) {
-                    return (a * (255 - c) + b * c) / 255;
-                };
-                image_.setPixel(
-                    x + i, y + j,
-                    qRgb(blend(qRed(under), qRed(ink), fringe ? 140 : coverage),
-                         blend(qGreen(under), qGreen(ink), fringe ? 60 * coverage : coverage),
-                         blend(qBlue(under), qBlue(ink), fringe ? 20 : coverage)));
-            }
+    void dock(QPainter& p, double w, double h) {
+        const QRectF bar(w / 2 - 420, h - 52, 840, 48);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(30, 30, 36, 170));
+        p.drawRoundedRect(bar, 14, 14);
+        for (int i = 0; i < 14; ++i) {
+            const QRectF icon(bar.x() + 14 + i * 58, bar.y() + 6, 36, 36);
+            QLinearGradient g(icon.topLeft(), icon.bottomLeft());
+            const QColor c(40 + random_.below(200), 40 + random_.below(200),
+                           40 + random_.below(200));
+            g.setColorAt(0, c.lighter(130));
+            g.setColorAt(1, c.darker(120));
+            p.setBrush(g);
+            p.drawRoundedRect(icon, 9, 9);
         }
     }
 
-    void setPixel(int x, int y, QRgb colour) {
-        if (image_.rect().contains(x, y)) {
-            image_.setPixel(x, y, colour);
-        }
-    }
-
-    QImage image_;
+    double scale_;
     Random random_{0x9E3779B97F4A7C15ull};
-    std::array<Glyph, glyphCount> glyphs_{};
+    QString sans_, mono_, serif_;
 };
 
 } // namespace bench

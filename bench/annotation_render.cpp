@@ -1,12 +1,25 @@
-// Flattening a 4K document: 50 marks (5 of them blurs), a background with
-// shadow, text and counters. Also the Gaussian blur alone, which
-// bench/blur_vs_imagemagick.sh compares with ImageMagick's at the same sigma.
+// Flattening a 4K document of the busy desktop (BusyScreen.h): 50 marks (5 of
+// them blurs), a background with shadow, text and counters; and the Gaussian
+// blur alone. The CPU column counts every thread of the process.
+//
+//   annotation_render --write-fixture FILE.ppm   the desktop, for other tools
+//   annotation_render --blur FILE.ppm SIGMA      one process: read the file and
+//                                                blur it as a blur mark does
+//                                                (SIGMA 0: read only);
+//                                                bench/blur_vs_imagemagick.sh
+//                                                sets it beside ImageMagick
+#include "BusyScreen.h"
+#include "Ppm.h"
+
 #include "annotation/ImageFilters.h"
 #include "annotation/Renderer.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 using namespace annotation;
 
@@ -16,19 +29,9 @@ constexpr int kWidth = 3840;
 constexpr int kHeight = 2160;
 constexpr double kScale = 2;
 
-QImage fixture() {
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, kWidth, kHeight);
-    g.setColorAt(0, QColor(30, 60, 120));
-    g.setColorAt(1, QColor(240, 200, 90));
-    p.fillRect(image.rect(), g);
-    p.setPen(Qt::white);
-    for (int y = 40; y < kHeight; y += 60) {
-        p.drawText(20, y,
-                   QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing "
-                                  "elit, sed do eiusmod tempor incididunt ut labore"));
-    }
+const QImage& fixture() {
+    static const QImage image = bench::BusyScreen::make(kWidth, kHeight)
+                                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return image;
 }
 
@@ -82,18 +85,18 @@ EditorState document() {
 
 // A whole export of a freshly opened document: the blurred copy is made too.
 void BM_RenderDocument(benchmark::State& s) {
-    const QImage base = fixture();
+    const QImage& base = fixture();
     const EditorState state = document();
     for (auto _ : s) {
         ImageSources sources(base, kScale);
         benchmark::DoNotOptimize(renderer::render(state, sources));
     }
 }
-BENCHMARK(BM_RenderDocument)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderDocument)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // Redrawing after an edit, with the filtered copies already made.
 void BM_RenderDocumentCached(benchmark::State& s) {
-    const QImage base = fixture();
+    const QImage& base = fixture();
     const EditorState state = document();
     ImageSources sources(base, kScale);
     renderer::render(state, sources);
@@ -101,16 +104,19 @@ void BM_RenderDocumentCached(benchmark::State& s) {
         benchmark::DoNotOptimize(renderer::render(state, sources));
     }
 }
-BENCHMARK(BM_RenderDocumentCached)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderDocumentCached)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 // The blur of a pixelated region's copy: sigma 9 points at scale 2.
 void BM_GaussianBlur4K(benchmark::State& s) {
-    const QImage base = fixture();
+    const QImage& base = fixture();
     for (auto _ : s) {
         benchmark::DoNotOptimize(imageFilters::gaussianBlur(base, 9 * kScale));
     }
 }
-BENCHMARK(BM_GaussianBlur4K)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GaussianBlur4K)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace
 
@@ -118,10 +124,22 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    if (argc == 4 && QByteArray(argv[1]) == "--blur") {
+        // The picture as the editor holds it, then the blur.
+        const QImage image = bench::readPortablePixmap(QString::fromLocal8Bit(argv[2]))
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) {
+            std::fprintf(stderr, "annotation_render: cannot read %s as binary PPM\n", argv[2]);
+            return 1;
+        }
+        const QImage blurred = imageFilters::gaussianBlur(image, std::atof(argv[3]));
+        return blurred.isNull() ? 1 : 0;
+    }
     QGuiApplication app(argc, argv);
-    if (argc > 1 && QByteArray(argv[1]) == "--write-fixture") {
-        // For the ImageMagick comparison: the same pixels as a PNG.
-        return fixture().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    if (argc == 3 && QByteArray(argv[1]) == "--write-fixture") {
+        return bench::writeFile(QString::fromLocal8Bit(argv[2]), bench::portablePixmap(fixture()))
+                   ? 0
+                   : 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,16 @@
-// How long one picture of the screen takes: a whole display through MIT-SHM
-// and through plain GetImage, an area, and the drawn window shadow. Needs an X
-// server (bench/grab.sh starts one at 1920×1080 and 3840×2160).
+// How long one picture of the screen takes. Needs an X server (bench/grab.sh
+// starts one at 1920×1080 and 3840×2160 and shows a busy desktop on it).
+//
+//   capture_grab --grab-to FILE.png|FILE.raw   one process: grab the whole
+//       screen as a capture does (MIT-SHM) and write it, encoded as a
+//       capture's PNG or raw (the server's 32-bit pixels as they come, as xwd
+//       writes them); grab.sh sets it beside other tools
+//   capture_grab [benchmark flags]             in memory: a whole display
+//       through MIT-SHM and through plain GetImage, an area, and the drawn
+//       window shadow (CPU: every thread of the process)
+#include "Ppm.h"
+
+#include "app/ImageEncoding.h"
 #include "capture/ScreenCapturer.h"
 #include "capture/WindowShadow.h"
 #include "desktop/ScreenGeometry.h"
@@ -12,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <string_view>
 #include <variant>
 
 namespace {
@@ -60,15 +71,48 @@ void BM_WindowShadow(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_DisplaySharedMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DisplayGetImage)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Area800x600)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowShadow)->Args({1600, 1200})->Args({800, 600})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DisplaySharedMemory)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_DisplayGetImage)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Area800x600)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_WindowShadow)
+    ->Args({1600, 1200})
+    ->Args({800, 600})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+namespace {
+
+int grabTo(const QString& path) {
+    platform::ScreenGrabber* grabber = platform::ScreenGrabber::shared();
+    if (grabber == nullptr) {
+        std::fputs("capture_grab: the X server cannot be reached\n", stderr);
+        return 1;
+    }
+    const QImage image = grabber->grabRoot(QRect(QPoint(0, 0), grabber->rootSize()));
+    if (image.isNull()) {
+        std::fputs("capture_grab: the screen could not be read\n", stderr);
+        return 1;
+    }
+    if (path.endsWith(QLatin1String(".raw"))) {
+        return bench::writeFile(
+                   path, QByteArray::fromRawData(reinterpret_cast<const char*>(image.constBits()),
+                                                 static_cast<qsizetype>(image.sizeInBytes())))
+                   ? 0
+                   : 1;
+    }
+    const auto png = app::encodeImage(image, app::ImageFormat::png, 1.0);
+    return png && bench::writeFile(path, *png) ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::puts("capture_grab: skipped, no X server (DISPLAY is not set); run bench/grab.sh");
         return 0;
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--grab-to") {
+        return grabTo(QString::fromLocal8Bit(argv[2]));
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
