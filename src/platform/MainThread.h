@@ -4,8 +4,6 @@
 #include <QThread>
 #include <QtGlobal>
 
-#include <source_location>
-
 namespace platform {
 
 // Whether the caller runs on the thread of the application object, where
@@ -16,14 +14,12 @@ inline bool onMainThread() {
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-// Stops a debug build that calls main-thread-only code from another thread,
-// naming the caller; does nothing in a release build.
-inline void
-assertMainThread([[maybe_unused]] std::source_location caller = std::source_location::current()) {
+// Stops a debug build that calls main-thread-only code from another thread
+// (the debugger's backtrace names the caller); does nothing in a release build.
+inline void assertMainThread() {
 #if !defined(QT_NO_DEBUG)
     if (!onMainThread()) {
-        qFatal("%s:%u: %s runs off the main thread", caller.file_name(),
-               static_cast<unsigned>(caller.line()), caller.function_name());
+        qFatal("main-thread-only code runs on another thread");
     }
 #endif
 }
