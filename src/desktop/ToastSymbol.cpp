@@ -44,14 +44,15 @@ void checkmarkCircle(QPainter& p, const QColor& tint) {
 }
 
 void chainLink(QPainter& p, const QColor& tint) {
-    p.setPen(line(tint, 0.1));
+    p.setPen(line(tint, 0.09));
     p.setBrush(Qt::NoBrush);
-    // Two oblong links along the rising diagonal, each through the other.
-    for (const QPointF centre : {QPointF(0.355, 0.645), QPointF(0.645, 0.355)}) {
+    // Two oblong links along the rising diagonal, each end through the
+    // other's hollow.
+    for (const QPointF centre : {QPointF(0.373, 0.627), QPointF(0.627, 0.373)}) {
         p.save();
         p.translate(centre);
         p.rotate(-45);
-        p.drawRoundedRect(QRectF(-0.27, -0.135, 0.54, 0.27), 0.135, 0.135);
+        p.drawRoundedRect(QRectF(-0.3, -0.14, 0.6, 0.28), 0.14, 0.14);
         p.restore();
     }
 }

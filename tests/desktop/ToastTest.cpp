@@ -207,7 +207,7 @@ TEST(ToastSymbol, DrawsEachSymbolAtTheScreensScale) {
     };
     const Case cases[] = {
         {"checkmark.circle.fill", {0.14, 0.5}, {0.44, 0.66}}, // the tick is cut out of the disc
-        {"link", {0.45, 0.74}, {0.355, 0.645}},               // a side of a link, its hollow
+        {"link", {0.41, 0.79}, {0.302, 0.698}},               // a side of a link, its hollow
         {"text.viewfinder", {0.08, 0.08}, {0.5, 0.2}},        // a corner bracket
         {"text.magnifyingglass", {0.86, 0.84}, {0.6, 0.58}},  // the handle, the lens's hollow
         {"qrcode", {0.1, 0.1}, {0.5, 0.5}},                   // a finder square, the quiet middle
