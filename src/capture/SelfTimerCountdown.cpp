@@ -3,7 +3,6 @@
 #include "capture/SelfTimerPanel.h"
 #include "desktop/EscapeKey.h"
 #include "desktop/PointerScreen.h"
-#include "desktop/WindowFade.h"
 #include "platform/MainThread.h"
 
 #include <QScreen>
@@ -66,9 +65,9 @@ void SelfTimerCountdown::start() {
     panel->setGeometry(static_cast<int>(std::round(frame.x() + frame.width() / 2.0 - half)),
                        static_cast<int>(std::round(frame.y() + frame.height() / 2.0 - half)),
                        panelSide, panelSide);
-    panel->setWindowOpacity(0);
+    panel->surface().prepareFadeIn();
     panel->show();
-    desktop::fadeWindow(panel, 1.0, 150ms, {});
+    panel->surface().fade(1.0, 150ms, {});
     panel_ = panel;
 
     timer_ = scheduler_.every(1s, [weak] {

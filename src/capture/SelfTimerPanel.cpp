@@ -13,12 +13,13 @@ constexpr qreal kCornerRadius = 22;
 
 } // namespace
 
-SelfTimerPanel::SelfTimerPanel(int remaining)
+SelfTimerPanel::SelfTimerPanel(int remaining, desktop::PanelSurface::Kind kind)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint)
+    , surface_(new desktop::PanelSurface(
+          this, [this] { return shape(); }, kind))
     , remaining_(remaining)
     , previous_(remaining) {
-    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     //: Tooltip of the self-timer countdown
@@ -51,9 +52,15 @@ void SelfTimerPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath square = shape();
-    // A dark material under black at 45 %, as the panel is always dark.
-    painter.fillPath(square, QColor(40, 40, 42, 215));
-    painter.fillPath(square, QColor(0, 0, 0, 115));
+    if (surface_->isTranslucent()) {
+        // A dark material under black at 45 %, as the panel is always dark.
+        painter.fillPath(square, QColor(40, 40, 42, 215));
+        painter.fillPath(square, QColor(0, 0, 0, 115));
+    } else {
+        // Cut to the square: all of what is left is the panel's own, opaque,
+        // the two layers as they look over a dark screen.
+        painter.fillRect(rect(), QColor(22, 22, 23));
+    }
     QPainterPath border;
     border.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius - 0.5,
                           kCornerRadius - 0.5);

@@ -1,7 +1,5 @@
 #include "desktop/RegionFramePainter.h"
 
-#include <QBitmap>
-#include <QImage>
 #include <QPainter>
 #include <QPainterPathStroker>
 
@@ -55,21 +53,6 @@ void paint(QPainter& painter, QSizeF size, const QRectF& region, RegionFrameStyl
     painter.fillPath(outlineArea(region, style),
                      style == RegionFrameStyle::recording ? recordingRed() : accent);
     painter.restore();
-}
-
-QRegion outlineMask(const QRectF& region, RegionFrameStyle style) {
-    const QPainterPath area = outlineArea(region, style);
-    const QRect box = area.boundingRect().toAlignedRect();
-    if (box.isEmpty()) {
-        return {};
-    }
-    QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.translate(-box.topLeft());
-    painter.fillPath(area, Qt::black);
-    painter.end();
-    return QRegion(QBitmap::fromImage(image.createAlphaMask())).translated(box.topLeft());
 }
 
 } // namespace desktop::regionFrame

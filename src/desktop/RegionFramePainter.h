@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QPainterPath>
 #include <QRectF>
-#include <QRegion>
 #include <QSizeF>
 
 class QPainter;
@@ -28,9 +27,6 @@ QColor recordingRed();
 // out the darkening (a window system that cannot blend windows).
 void paint(QPainter& painter, QSizeF size, const QRectF& region, RegionFrameStyle style,
            const QColor& accent, bool dims);
-
-// Where a window that cannot be translucent must be visible: only the outline.
-QRegion outlineMask(const QRectF& region, RegionFrameStyle style);
 
 } // namespace regionFrame
 

@@ -1,7 +1,5 @@
 #include "desktop/RegionFrameWindow.h"
 
-#include "platform/ScreenGrabber.h"
-
 #include <QPainter>
 
 namespace desktop {
@@ -12,35 +10,30 @@ RegionFrameWindow::RegionFrameWindow(const QRectF& screenFrame, const QRectF& re
                            Qt::WindowDoesNotAcceptFocus)
     , screenFrame_(screenFrame)
     , region_(region)
-    , translucent_(platform::ScreenGrabber::shared() != nullptr &&
-                   platform::ScreenGrabber::shared()->compositorRunning()) {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Without blending, the window is cut down to the outline alone.
+    , surface_(
+          new PanelSurface(this, [this] { return regionFrame::outlineArea(region_, style_); })) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setGeometry(screenFrame_.toRect());
-    applyMask();
     show();
+}
+
+bool RegionFrameWindow::isTranslucent() const {
+    return surface_->isTranslucent();
 }
 
 void RegionFrameWindow::setStyle(Style style) {
     style_ = style;
-    applyMask();
+    surface_->reshape();
     update();
-}
-
-void RegionFrameWindow::applyMask() {
-    // Without a compositor the transparent parts would show black: the
-    // window is cut down to its outline instead.
-    if (!translucent_) {
-        setMask(regionFrame::outlineMask(region_, style_));
-    }
 }
 
 void RegionFrameWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
     regionFrame::paint(painter, size(), region_, style_, palette().color(QPalette::Highlight),
-                       translucent_);
+                       isTranslucent());
 }
 
 } // namespace desktop

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/PanelSurface.h"
 #include "desktop/RegionFramePainter.h"
 
 #include <QRectF>
@@ -27,18 +28,16 @@ public:
     const QRectF& screenFrame() const { return screenFrame_; }
     // Whether the window can blend with what lies below it; without that it
     // shows the outline alone.
-    bool isTranslucent() const { return translucent_; }
+    bool isTranslucent() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void applyMask();
-
     QRectF screenFrame_;
     QRectF region_;
     Style style_ = Style::dimmed;
-    bool translucent_;
+    PanelSurface* surface_;
 };
 
 } // namespace desktop

@@ -11,12 +11,14 @@
 namespace desktop {
 
 ToastPanel::ToastPanel(const QString& title, const std::optional<QString>& detail,
-                       const QString& symbol, const QColor& tint)
+                       const QString& symbol, const QColor& tint, PanelSurface::Kind kind)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
                            Qt::X11BypassWindowManagerHint)
-    , view_(new ToastView(title, detail, symbol, tint, this)) {
-    setAttribute(Qt::WA_TranslucentBackground);
+    , view_(
+          new ToastView(title, detail, symbol, tint, kind == PanelSurface::Kind::translucent, this))
+    , surface_(new PanelSurface(
+          this, [view = view_] { return view->outline(); }, kind)) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
@@ -54,16 +56,18 @@ void ToastCenter::show(const QString& title, const std::optional<QString>& detai
         return;
     }
 
-    auto* panel = new ToastPanel(title, detail, symbol, tint);
+    auto* panel =
+        new ToastPanel(title, detail, symbol, tint,
+                       services_.surfaceKind ? services_.surfaceKind() : PanelSurface::kindNow());
     const QRect area = screen->availableGeometry();
     const int x =
         static_cast<int>(std::round(area.x() + area.width() / 2.0 - panel->width() / 2.0));
     panel->move(x, area.y() + topMargin);
-    panel->setWindowOpacity(0);
-    panel->show();
     if (services_.fade) {
-        services_.fade(panel, 1.0, fadeInDuration, {});
+        panel->surface().prepareFadeIn();
     }
+    panel->show();
+    panel->surface().fade(1.0, fadeInDuration, {}, services_.fade);
     current_ = panel;
 
     const QPointer<ToastPanel> held(panel);
@@ -85,11 +89,7 @@ void ToastCenter::dismiss(QPointer<ToastPanel> panel) {
         }
         panel->deleteLater();
     };
-    if (services_.fade) {
-        services_.fade(panel, 0.0, fadeOutDuration, orderOut);
-    } else {
-        orderOut();
-    }
+    panel->surface().fade(0.0, fadeOutDuration, orderOut, services_.fade);
 }
 
 void showToast(const QString& title, const std::optional<QString>& detail, const QString& symbol,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/PanelSurface.h"
 #include "desktop/Scheduler.h"
 #include "desktop/WindowFade.h"
 
@@ -18,22 +19,27 @@ class ToastView;
 
 // A short notice near the top of the screen under the pointer that takes no
 // focus, lets clicks through and goes by itself: fades in over 0.15 s, stays
-// until 1.8 s, fades out over 0.25 s. A new toast replaces the old one at once.
+// until 1.8 s, fades out over 0.25 s (where windows cannot blend it appears
+// and goes at once, at the same times). A new toast replaces the old one at
+// once.
 // `title` and `detail` are shown as given (already translated); `symbol` names
 // the picture, drawn in `tint`. Main thread only.
 void showToast(const QString& title, const std::optional<QString>& detail, const QString& symbol,
                const QColor& tint);
 
-// The window that carries one toast.
+// The window that carries one toast: translucent where windows blend,
+// otherwise cut to the toast's capsule.
 class ToastPanel : public QWidget {
     Q_OBJECT
 public:
     ToastPanel(const QString& title, const std::optional<QString>& detail, const QString& symbol,
-               const QColor& tint);
+               const QColor& tint, PanelSurface::Kind kind = PanelSurface::kindNow());
     ToastView* view() const { return view_; }
+    PanelSurface& surface() const { return *surface_; }
 
 private:
     ToastView* view_;
+    PanelSurface* surface_;
 };
 
 // Keeps the one current toast and its pending dismissal.
@@ -44,6 +50,8 @@ public:
         WindowFader fade;
         // The screen to show on; none: the toast is not shown.
         std::function<QScreen*()> screen;
+        // How the next toast's window reaches the screen.
+        std::function<PanelSurface::Kind()> surfaceKind = PanelSurface::kindNow;
     };
 
     explicit ToastCenter(Services services);

@@ -13,7 +13,9 @@ struct WindowInfo {
     // The window with its manager's frame, in global points.
     QRectF frame;
     std::int32_t ownerPID = 0; // _NET_WM_PID; 0 when the window does not say
-    QString ownerName;         // the class of WM_CLASS, empty when absent
+    // The application's name from its .desktop file, else the class of
+    // WM_CLASS; empty when the window has neither.
+    QString ownerName;
     QString title;
 
     friend bool operator==(const WindowInfo&, const WindowInfo&) = default;

@@ -73,7 +73,8 @@ QSet<std::uint32_t> ownCapturableWindowIDs() {
 
 std::optional<WindowInfo> windowInfo(const platform::ClientWindow& window, std::int32_t ownPID,
                                      const QSet<std::uint32_t>& keep,
-                                     const QList<CaptureDisplay>& displays) {
+                                     const QList<CaptureDisplay>& displays,
+                                     const platform::DesktopEntries* applications) {
     if (!window.viewable || window.states.contains(QStringLiteral("_NET_WM_STATE_HIDDEN"))) {
         return std::nullopt;
     }
@@ -91,16 +92,20 @@ std::optional<WindowInfo> windowInfo(const platform::ClientWindow& window, std::
     if (frame.width() < kMinimumSide || frame.height() < kMinimumSide) {
         return std::nullopt;
     }
-    return WindowInfo{window.id, frame, pid, window.className, window.title};
+    const QString owner = applications != nullptr
+                              ? applications->applicationName(window.className, window.instanceName)
+                              : window.className;
+    return WindowInfo{window.id, frame, pid, owner, window.title};
 }
 
 std::vector<WindowInfo> copyWindowInfo() {
     const std::int32_t ownPID = static_cast<std::int32_t>(QCoreApplication::applicationPid());
     const QSet<std::uint32_t> keep = ownCapturableWindowIDs();
     const QList<CaptureDisplay> displays = ScreenGeometry::captureDisplays();
+    const platform::DesktopEntries& applications = platform::DesktopEntries::current();
     std::vector<WindowInfo> windows;
     for (const platform::ClientWindow& window : platform::clientWindowsFrontToBack()) {
-        if (auto info = windowInfo(window, ownPID, keep, displays)) {
+        if (auto info = windowInfo(window, ownPID, keep, displays, &applications)) {
             windows.push_back(*info);
         }
     }

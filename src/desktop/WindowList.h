@@ -4,6 +4,7 @@
 #include "desktop/WindowInfo.h"
 
 #include "platform/ClientWindows.h"
+#include "platform/DesktopEntries.h"
 
 #include <QList>
 #include <QPointF>
@@ -32,10 +33,12 @@ std::vector<WindowInfo> copyWindowInfo();
 // it: not viewable or minimised; a desktop, dock, menu, tooltip, notification
 // or other transient kind; fully transparent (opacity 0.01 or less); under 24
 // points in width or height; or one of ours that is not in `keep`.
-// `displays` turn its pixels into points.
+// `displays` turn its pixels into points; `applications` name its owner by
+// its WM_CLASS (without them, or without a match, the owner is the class).
 std::optional<WindowInfo> windowInfo(const platform::ClientWindow& window, std::int32_t ownPID,
                                      const QSet<std::uint32_t>& keep,
-                                     const QList<CaptureDisplay>& displays);
+                                     const QList<CaptureDisplay>& displays,
+                                     const platform::DesktopEntries* applications = nullptr);
 
 // The first window whose frame holds the point (the topmost there).
 std::optional<WindowInfo> window(const QPointF& at, const std::vector<WindowInfo>& list);

@@ -136,6 +136,7 @@ std::optional<ClientWindow> receive(X11Connection& x11, const Atoms& atoms, cons
             // "instance\0class\0"
             const QByteArray both(wmClass.bytes(), wmClass.length());
             const QList<QByteArray> parts = both.split('\0');
+            w.instanceName = QString::fromLocal8Bit(parts.value(0));
             w.className = QString::fromLocal8Bit(parts.size() > 1 ? parts[1] : parts.value(0));
         }
         w.types = atomNames(x11, types.words());

@@ -21,6 +21,7 @@ struct ClientWindow {
     std::optional<std::int32_t> pid; // _NET_WM_PID
     QString title;                   // _NET_WM_NAME, else WM_NAME
     QString className;               // the class half of WM_CLASS
+    QString instanceName;            // the instance (resource name) half of WM_CLASS
     QStringList types;               // _NET_WM_WINDOW_TYPE atom names, in preference order
     QStringList states;              // _NET_WM_STATE atom names
     std::optional<double> opacity;   // _NET_WM_WINDOW_OPACITY as 0…1

@@ -2,6 +2,7 @@
 
 #include "platform/ServerPixels.h"
 #include "platform/SharedSegment.h"
+#include "platform/WindowShape.h"
 #include "platform/X11Connection.h"
 
 #include <xcb/composite.h>
@@ -105,21 +106,7 @@ QImage ScreenGrabber::grabRoot(const QRect& rect) {
 }
 
 bool ScreenGrabber::compositorRunning() {
-    xcb_connection_t* c = d->x11->get();
-    int number = 0;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (; it.rem > 0 && it.data->root != d->x11->root(); xcb_screen_next(&it)) {
-        ++number;
-    }
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(number);
-    const xcb_atom_t selection = d->x11->atom(name.constData());
-    if (selection == XCB_ATOM_NONE) {
-        return false;
-    }
-    auto* reply = fetch(c, xcb_get_selection_owner_reply, xcb_get_selection_owner(c, selection));
-    const bool owned = reply != nullptr && reply->owner != XCB_WINDOW_NONE;
-    std::free(reply);
-    return owned;
+    return compositingManagerRunning();
 }
 
 std::optional<QImage> ScreenGrabber::grabRedirectedWindow(std::uint32_t topLevel,

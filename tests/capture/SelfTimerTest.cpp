@@ -1,5 +1,6 @@
 #include "desktop/SelfTimer.h"
 #include "capture/SelfTimerCountdown.h"
+#include "capture/SelfTimerPanel.h"
 
 #include "support/FakeEscapeKey.h"
 #include "support/ManualScheduler.h"
@@ -135,6 +136,31 @@ TEST_F(SelfTimerCountdownTest, DestroyedCountdownReleasesEscapeAndNeverFires) {
     EXPECT_TRUE(escape.isHeld());
     running.reset();
     EXPECT_FALSE(escape.isHeld());
+}
+
+// Where windows cannot blend, the square is cut round at its corners and
+// painted opaque, so nothing of it shows black.
+TEST(SelfTimerPanel, WithoutBlendingIsAnOpaqueRoundedSquare) {
+    capture::SelfTimerPanel panel(3, desktop::PanelSurface::Kind::masked);
+    panel.resize(96, 96);
+    panel.show();
+    const qreal s = panel.devicePixelRatioF();
+    const QRegion mask = panel.surface().deviceMask();
+    const auto in = [&](qreal x, qreal y) {
+        return mask.contains(QPointF(x * s, y * s).toPoint());
+    };
+    EXPECT_FALSE(in(0, 0));
+    EXPECT_FALSE(in(95, 95));
+    EXPECT_FALSE(in(5, 5)) << "outside the 22-point corner";
+    EXPECT_TRUE(in(8, 8));
+    EXPECT_TRUE(in(48, 0));
+    EXPECT_TRUE(in(0, 48));
+
+    const QImage painted = panel.grab().toImage();
+    const QColor edge = painted.pixelColor(QPoint(1, 48) * s);
+    EXPECT_EQ(edge.alpha(), 255);
+    EXPECT_LT(edge.lightness(), 40) << "dark, with no light fringe at the cut";
+    panel.hide();
 }
 
 } // namespace

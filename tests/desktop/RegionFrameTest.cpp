@@ -59,14 +59,14 @@ TEST(RegionFrameTest, WithoutBlendingOnlyTheOutlineIsShown) {
     const QImage image = paintFrame(RegionFrameStyle::dimmed, false);
     EXPECT_EQ(qAlpha(image.pixel(10, 10)), 0);
     const QRegion mask =
-        regionFrame::outlineMask(kRegion, RegionFrameStyle::dimmed);
+        outlineRegion(regionFrame::outlineArea(kRegion, RegionFrameStyle::dimmed), 1.0);
     EXPECT_TRUE(mask.contains(QPoint(98, 120)));
     EXPECT_TRUE(mask.contains(QPoint(301, 179)));
     EXPECT_FALSE(mask.contains(QPoint(150, 120)));
     EXPECT_FALSE(mask.contains(QPoint(99, 120)));
     EXPECT_FALSE(mask.contains(QPoint(10, 10)));
     const QRegion dashes =
-        regionFrame::outlineMask(kRegion, RegionFrameStyle::recording);
+        outlineRegion(regionFrame::outlineArea(kRegion, RegionFrameStyle::recording), 1.0);
     EXPECT_TRUE(dashes.contains(QPoint(100, 77)));
     EXPECT_FALSE(dashes.contains(QPoint(110, 77)));
 }

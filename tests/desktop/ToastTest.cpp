@@ -1,5 +1,6 @@
 #include "desktop/Toast.h"
 #include "desktop/ToastLayout.h"
+#include "desktop/ToastSymbol.h"
 #include "desktop/ToastView.h"
 
 #include "support/ManualScheduler.h"
@@ -158,10 +159,87 @@ TEST(ToastLayout, DetailIsCutAfterTwoLinesWithinItsWidth) {
         desktop::ToastLayout::make(QStringLiteral("Text copied"), std::nullopt).size.height());
 }
 
-TEST(ToastSymbol, IsTintedEvenWithoutAnIconTheme) {
+TEST_F(ToastTest, WithoutBlendingItIsCutToItsCapsuleAndNeverFades) {
+    desktop::ToastCenter masked(desktop::ToastCenter::Services{
+        &clock,
+        [this](QWidget*, double to, std::chrono::milliseconds duration, std::function<void()>) {
+            fades.push_back({to, duration});
+        },
+        [] { return QGuiApplication::primaryScreen(); },
+        [] { return desktop::PanelSurface::Kind::masked; }});
+    masked.show(QStringLiteral("Text copied"), QStringLiteral("Vexlin 2026 OCR"),
+                QStringLiteral("checkmark.circle.fill"), Qt::green);
+    QPointer<desktop::ToastPanel> panel = masked.currentPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowOpacity(), 1.0) << "shown at once";
+    EXPECT_FALSE(panel->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(panel->view()->graphicsEffect() == nullptr) << "no shadow to cut off";
+
+    // Cut to the capsule, inside the room kept for the shadow.
+    const QRegion mask = panel->surface().deviceMask();
+    const qreal scale = panel->devicePixelRatioF();
+    const QRectF capsule = panel->view()->toastLayout().capsule;
+    EXPECT_EQ(mask.boundingRect(),
+              QRect(QPoint(std::lround(capsule.left() * scale), std::lround(capsule.top() * scale)),
+                    QPoint(std::lround(capsule.right() * scale) - 1,
+                           std::lround(capsule.bottom() * scale) - 1)));
+    EXPECT_FALSE(mask.contains((capsule.topLeft() * scale).toPoint())) << "round ends";
+    EXPECT_TRUE(mask.contains((capsule.center() * scale).toPoint()));
+
+    // Gone at 1.8 s, without a fade-out.
+    clock.advance(1799ms);
+    EXPECT_TRUE(panel->isVisible());
+    clock.advance(1ms);
+    EXPECT_TRUE(panel.isNull() || !panel->isVisible());
+    EXPECT_EQ(masked.currentPanel(), nullptr);
+    EXPECT_TRUE(fades.empty());
+}
+
+// Each symbol the toasts use is drawn as itself, not as a stand-in, sharp at
+// the screen's scale: a point that only the real drawing inks, and one it
+// leaves clear where a plain dot would not.
+TEST(ToastSymbol, DrawsEachSymbolAtTheScreensScale) {
+    struct Case {
+        const char* symbol;
+        QPointF ink; // in the symbol's unit square
+        QPointF clear;
+    };
+    const Case cases[] = {
+        {"checkmark.circle.fill", {0.14, 0.5}, {0.44, 0.66}}, // the tick is cut out of the disc
+        {"link", {0.41, 0.79}, {0.302, 0.698}},               // a side of a link, its hollow
+        {"text.viewfinder", {0.08, 0.08}, {0.5, 0.2}},        // a corner bracket
+        {"text.magnifyingglass", {0.86, 0.84}, {0.6, 0.58}},  // the handle, the lens's hollow
+        {"qrcode", {0.1, 0.1}, {0.5, 0.5}},                   // a finder square, the quiet middle
+        {"macwindow", {0.5, 0.36}, {0.5, 0.6}},               // the title bar's line, the pane
+    };
+    const QColor tint(0, 200, 80);
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const Case& c : cases) {
+            const QPixmap pixmap =
+                desktop::toastSymbol(QString::fromLatin1(c.symbol), tint, 20, ratio);
+            EXPECT_EQ(pixmap.devicePixelRatio(), ratio) << c.symbol;
+            const QImage image = pixmap.toImage();
+            ASSERT_EQ(image.size(), QSize(20, 20) * ratio) << c.symbol << " at " << ratio;
+            // The device pixel that holds the point.
+            const auto at = [&](QPointF unit) {
+                return image.pixelColor(static_cast<int>(unit.x() * 20 * ratio),
+                                        static_cast<int>(unit.y() * 20 * ratio));
+            };
+            const QColor ink = at(c.ink);
+            EXPECT_GT(ink.alpha(), 200) << c.symbol << " at " << ratio;
+            EXPECT_NEAR(ink.green(), tint.green(), 4) << c.symbol << " keeps its tint";
+            EXPECT_NEAR(ink.red(), tint.red(), 4) << c.symbol << " keeps its tint";
+            EXPECT_LT(at(c.clear).alpha(), 40) << c.symbol << " at " << ratio;
+        }
+    }
+}
+
+TEST(ToastSymbol, AnUnknownSymbolIsATintedDot) {
     const QPixmap pixmap = desktop::toastSymbol(QStringLiteral("no.such.symbol"), Qt::red, 20, 1.0);
     const QImage image = pixmap.toImage();
     EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(2, 2).alpha(), 0);
 }
 
 } // namespace

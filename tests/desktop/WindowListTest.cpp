@@ -1,5 +1,8 @@
 #include "desktop/WindowList.h"
 
+#include "support/TempDir.h"
+
+#include <QDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -9,7 +12,7 @@ namespace {
 using namespace WindowList;
 
 const QList<CaptureDisplay> kDisplays{{nullptr, 1, 1.0, QRectF(0, 0, 1920, 1080)},
-                                               {nullptr, 2, 2.0, QRectF(1920, 0, 1280, 800)}};
+                                      {nullptr, 2, 2.0, QRectF(1920, 0, 1280, 800)}};
 
 platform::ClientWindow normalWindow() {
     platform::ClientWindow w;
@@ -27,8 +30,7 @@ platform::ClientWindow normalWindow() {
 TEST(WindowListTest, ConvertsAManagedWindow) {
     const auto info = windowInfo(normalWindow(), 1, {}, kDisplays);
     ASSERT_TRUE(info);
-    EXPECT_EQ(*info,
-              (WindowInfo{0x400001, QRectF(100, 80, 400, 300), 4242, "Gedit", "Notes"}));
+    EXPECT_EQ(*info, (WindowInfo{0x400001, QRectF(100, 80, 400, 300), 4242, "Gedit", "Notes"}));
 
     // On the scale-2 display pixels become half as many points.
     platform::ClientWindow onRetina = normalWindow();
@@ -39,6 +41,23 @@ TEST(WindowListTest, ConvertsAManagedWindow) {
     platform::ClientWindow noPid = normalWindow();
     noPid.pid.reset();
     EXPECT_EQ(windowInfo(noPid, 1, {}, kDisplays)->ownerPID, 0);
+}
+
+TEST(WindowListTest, NamesTheOwnerByItsApplicationsDesktopFile) {
+    testsupport::TempDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("applications"));
+    testsupport::writeAll(dir.file(QStringLiteral("applications/org.gnome.gedit.desktop")),
+                          "[Desktop Entry]\nType=Application\nName=Text Editor\n"
+                          "StartupWMClass=Gedit\n");
+    const platform::DesktopEntries applications({dir.file(QStringLiteral("applications"))});
+
+    EXPECT_EQ(windowInfo(normalWindow(), 1, {}, kDisplays, &applications)->ownerName,
+              QStringLiteral("Text Editor"));
+    platform::ClientWindow unknown = normalWindow();
+    unknown.className = QStringLiteral("Xeyes");
+    unknown.instanceName = QStringLiteral("xeyes");
+    EXPECT_EQ(windowInfo(unknown, 1, {}, kDisplays, &applications)->ownerName,
+              QStringLiteral("Xeyes"));
 }
 
 TEST(WindowListTest, LeavesOutWhatAUserDoesNotPick) {

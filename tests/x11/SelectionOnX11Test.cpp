@@ -3,14 +3,18 @@
 #include "CapturePattern.h"
 
 #include "capture/ScreenCapturer.h"
+#include "capture/selection/SelectionGeometry.h"
 #include "capture/selection/SelectionSession.h"
 #include "capture/selection/SelectionView.h"
 #include "desktop/WindowList.h"
 
 #include "app/HotKeyCenter.h"
 
+#include "support/TempDir.h"
+
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
@@ -178,6 +182,8 @@ public:
         pump(400);
     }
 
+    const SelectionSession& session() const { return *session_; }
+
     std::vector<WId> overlayIDs() const {
         std::vector<WId> ids;
         for (const auto& view : session_->overlays()) {
@@ -267,6 +273,38 @@ TEST(SelectionOnX11, AClickOnTheDesktopInWindowModeTakesTheDisplay) {
     ASSERT_EQ(outcomes.size(), 1u);
     ASSERT_EQ(outcomes[0].kind, Outcome::Kind::display);
     EXPECT_EQ(outcomes[0].picture->image.size(), QSize(1920, 1080));
+}
+
+// The label over a hovered window names its application as the desktop knows
+// it: the Name of the .desktop file that goes with the window's class, here
+// one in a private data folder whose file name is the class in lower case.
+TEST(SelectionOnX11, TheHoverLabelNamesTheApplicationByItsDesktopFile) {
+    testsupport::TempDir data;
+    QDir(data.path()).mkpath(QStringLiteral("applications"));
+    testsupport::writeAll(data.file(QStringLiteral("applications/vexlintarget.desktop")),
+                          "[Desktop Entry]\nType=Application\nName=Pattern Painter\n"
+                          "Exec=x11_capture_target\n");
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", data.path().toUtf8());
+
+    Target target(QRect(700, 300, 400, 300));
+    xdotool({"mousemove", "900", "450"});
+    SelectionSession::Options options;
+    options.mode = SelectionMode::window;
+    Selection selection(options);
+    xdotool({"mousemove", "905", "455"});
+    pump(300);
+    const std::optional<desktop::WindowInfo>& hovered =
+        selection.session().machine().hoveredWindow();
+    ASSERT_TRUE(hovered);
+    EXPECT_EQ(hovered->id, target.id());
+    EXPECT_EQ(hovered->ownerName, QStringLiteral("Pattern Painter"));
+    const QString label = selection::windowLabelText(*hovered);
+    EXPECT_TRUE(label.startsWith(QStringLiteral("Pattern Painter  ·  "))) << label.toStdString();
+
+    xdotool({"key", "Escape"});
+    selection.waitForOutcome();
+    dataDirs.isNull() ? qunsetenv("XDG_DATA_DIRS") : qputenv("XDG_DATA_DIRS", dataDirs);
 }
 
 TEST(SelectionOnTwoDisplaysX11, AnAreaOnTheSecondDisplayIsLocalToIt) {

@@ -1,8 +1,7 @@
 #include "capture/scrolling/ScrollingHud.h"
 
+#include "desktop/PanelSurface.h"
 #include "desktop/PillButtonStyle.h"
-
-#include "platform/ScreenGrabber.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -122,13 +121,22 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
     , status_(status)
-    , translucent_(platform::ScreenGrabber::shared() != nullptr &&
-                   platform::ScreenGrabber::shared()->compositorRunning()) {
+    , translucent_(desktop::PanelSurface::kindNow() == desktop::PanelSurface::Kind::translucent) {
+    // Without blending, the panel is cut to its rounded body, shadow left
+    // out; the size row comes and goes, so the cut follows the size.
+    new desktop::PanelSurface(
+        this,
+        [this] {
+            QPainterPath body;
+            body.addRoundedRect(
+                QRectF(rect()).adjusted(outerMargin, outerMargin, -outerMargin, -outerMargin),
+                kPanelRadius, kPanelRadius);
+            return body;
+        },
+        translucent_ ? desktop::PanelSurface::Kind::translucent
+                     : desktop::PanelSurface::Kind::masked);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    if (translucent_) {
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
     setWindowTitle(tr("Scrolling Capture"));
 
     auto* column = new QVBoxLayout(this);
@@ -223,20 +231,6 @@ ScrollingHudPanel::ScrollingHudPanel(ScrollingStatus* status, std::function<void
     }
     refresh();
     adjustSize();
-}
-
-void ScrollingHudPanel::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (!translucent_) {
-        // Without a compositor the corners would show black: the panel is
-        // cut to its rounded body, shadow left out. The size row comes and
-        // goes, so the cut follows the size.
-        QPainterPath body;
-        body.addRoundedRect(
-            QRectF(rect()).adjusted(outerMargin, outerMargin, -outerMargin, -outerMargin),
-            kPanelRadius, kPanelRadius);
-        setMask(QRegion(body.toFillPolygon().toPolygon()));
-    }
 }
 
 QColor ScrollingHudPanel::statusColor() const {
