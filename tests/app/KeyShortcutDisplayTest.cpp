@@ -19,10 +19,10 @@ protected:
     void TearDown() override { platform::KeyboardLayout::useLayoutForTesting({}); }
 };
 
-TEST_F(KeyShortcutDisplay, ModifierGlyphsInFixedOrder) {
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1E0000), "⌃⌥⇧⌘");
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1A0000), "⌥⇧⌘");
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x40000 | 0x100000), "⌃⌘");
+TEST_F(KeyShortcutDisplay, ModifiersAreNamedAsPcKeysInFixedOrder) {
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1E0000), "Ctrl+Alt+Shift+Super+");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1A0000), "Alt+Shift+Super+");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x40000 | 0x100000), "Ctrl+Super+");
     EXPECT_EQ(KeyShortcut::modifierSymbols(0), "");
     EXPECT_EQ(KeyShortcut::modifierSymbols(0x10000), ""); // Caps Lock alone
     EXPECT_EQ(KeyShortcut::modifierSymbols(0x800000 | 0x200000 | 0xFFFF), "");
@@ -75,11 +75,32 @@ TEST_F(KeyShortcutDisplay, FollowsTheKeyboardLayout) {
     EXPECT_EQ(KeyShortcut::layoutCharacter(70000), std::nullopt);
 }
 
-TEST_F(KeyShortcutDisplay, ShortcutTextIsGlyphsThenKey) {
-    EXPECT_EQ((KeyShortcut{21, 0x1A0000}.displayText()), "⌥⇧⌘4");
-    EXPECT_EQ((KeyShortcut{122, 0}.displayText()), "F1");
-    EXPECT_EQ((KeyShortcut{49, 0x40000 | 0x10000}.displayText()), "⌃Space");
-    EXPECT_EQ((KeyShortcut{52, 0x100000}.displayText()), "⌘#52");
+TEST_F(KeyShortcutDisplay, ShortcutTextIsModifierNamesThenKeyJoinedByPlus) {
+    struct Case {
+        const char* layout;
+        KeyShortcut shortcut;
+        QString text;
+    };
+    const Case cases[] = {
+        {"us", {21, 0x1E0000}, "Ctrl+Alt+Shift+Super+4"},
+        {"us", {21, 0x1A0000}, "Alt+Shift+Super+4"}, // the area capture's default
+        {"us", {23, 0x120000}, "Shift+Super+5"},
+        {"us", {96, 0}, "F5"},
+        {"us", {96, 0x80000}, "Alt+F5"},
+        {"us", {36, 0x40000}, "Ctrl+↩"}, // Return keeps its name
+        {"us", {123, 0x100000}, "Super+←"},
+        {"us", {49, 0x40000 | 0x10000}, "Ctrl+Space"}, // Caps Lock adds nothing
+        {"us", {0, 0x40000}, "Ctrl+A"},
+        {"us", {52, 0x100000}, "Super+#52"},
+        // The key's character comes from the layout in use.
+        {"fr", {0, 0x40000}, "Ctrl+Q"},
+        {"fr", {19, 0x1A0000}, "Alt+Shift+Super+É"},
+        {"fr", {21, 0x120000}, "Shift+Super+'"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting(c.layout));
+        EXPECT_EQ(c.shortcut.displayText(), c.text) << c.layout << " " << c.shortcut.keyCode;
+    }
 }
 
 TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
