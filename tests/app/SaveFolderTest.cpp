@@ -1,5 +1,6 @@
 // The save folder and the Save As panel, with scripted panels in place of
 // the dialogs.
+#include "app/FileDialogPanels.h"
 #include "app/FilePanels.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 
 using namespace app;
 using testsupport::readAll;
@@ -178,6 +180,34 @@ TEST_F(SaveFolderTest, OpenFolderAsksForOneFirstAndOpensIt) {
     ASSERT_FALSE(cancelled.ok());
     EXPECT_TRUE(SaveLocation::isUserCancellation(cancelled.error()));
     EXPECT_EQ(1u, opened_.size());
+}
+
+TEST(FolderChooserStart, CurrentFolderElsePicturesElseHome) {
+    const QString current = "/home/ann/Shots";
+    const QString pictures = "/home/ann/Pictures";
+    const QString home = "/home/ann";
+    struct Case {
+        std::optional<QString> current;
+        std::set<QString> folders; // what exists
+        QString start;
+    };
+    const Case cases[] = {
+        {current, {current, pictures, home}, current},
+        {std::nullopt, {current, pictures, home}, pictures},
+        {current, {pictures, home}, pictures}, // the save folder was deleted
+        {std::nullopt, {home}, home},          // no Pictures folder made
+        {current, {home}, home},
+        {QString(), {pictures, home}, pictures},
+    };
+    for (const Case& c : cases) {
+        const auto isFolder = [&c](const QString& path) { return c.folders.count(path) > 0; };
+        EXPECT_EQ(folderChooserStart(c.current, pictures, home, isFolder), c.start)
+            << c.current.value_or("none").toStdString() << " " << c.folders.size();
+    }
+    // No Pictures location known at all.
+    EXPECT_EQ(
+        folderChooserStart(std::nullopt, QString(), home, [](const QString&) { return true; }),
+        home);
 }
 
 TEST(SaveLocationCancellation, OnlyTheUsersCancellationCounts) {
