@@ -1,8 +1,14 @@
 #include "app/KeyShortcut.h"
+#include "app/StatusMenu.h"
 
 #include "platform/KeyboardLayout.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QProcess>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -116,6 +122,38 @@ TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
     ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("fr"));
     EXPECT_EQ((KeyShortcut{0, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Q));
     EXPECT_EQ((KeyShortcut{19, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Eacute));
+}
+
+// Runs only on a real X server (the x11 rig): the texts follow the layout set
+// with setxkbmap, in the tray menu as everywhere else.
+TEST(KeyShortcutDisplayOnX11, FollowsSetxkbmap) {
+    if (QGuiApplication::platformName() != "xcb") {
+        GTEST_SKIP() << "needs an X server";
+    }
+    const KeyShortcut area{21, 0x1A0000};
+    const KeyShortcut custom{0, 0x40000};
+    const auto textsOnceKeyAIs = [&](const char* layout, const QString& keyA) {
+        EXPECT_EQ(QProcess::execute("setxkbmap", {"-layout", layout}), 0);
+        // The layout follows the server's change when its event arrives.
+        QElapsedTimer timer;
+        timer.start();
+        while (KeyShortcut::displayKey(0) != keyA && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        app::StatusMenuState state;
+        state.shortcutTexts[app::CaptureAction::area] = area.displayText();
+        state.shortcutTexts[app::CaptureAction::window] = custom.displayText();
+        QMenu menu;
+        app::buildStatusMenu(&menu, state, {});
+        return std::vector<QString>{area.displayText(), custom.displayText(),
+                                    menu.actions().at(0)->text(), menu.actions().at(2)->text()};
+    };
+    EXPECT_EQ(textsOnceKeyAIs("fr", "Q"),
+              (std::vector<QString>{"Alt+Shift+Super+'", "Ctrl+Q",
+                                    "Capture Area\tAlt+Shift+Super+'", "Capture Window\tCtrl+Q"}));
+    EXPECT_EQ(textsOnceKeyAIs("us", "A"),
+              (std::vector<QString>{"Alt+Shift+Super+4", "Ctrl+A",
+                                    "Capture Area\tAlt+Shift+Super+4", "Capture Window\tCtrl+A"}));
 }
 
 TEST(KeyShortcutTables, HoldTheFixedEntries) {
