@@ -5,6 +5,7 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 #include "app/SavePanel.h"
+#include "app/Workspace.h"
 
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
@@ -208,6 +209,39 @@ TEST(FolderChooserStart, CurrentFolderElsePicturesElseHome) {
     EXPECT_EQ(
         folderChooserStart(std::nullopt, QString(), home, [](const QString&) { return true; }),
         home);
+}
+
+TEST_F(SaveFolderTest, ShowFolderAlertsWithThePathWhenNoProgramOpensIt) {
+    // Cancelling the chooser stays silent.
+    SaveLocation::showFolder();
+    EXPECT_TRUE(panels_.alerts.empty());
+    EXPECT_TRUE(opened_.empty());
+
+    ASSERT_TRUE(SaveLocation::remember(folder("Shots")));
+    SaveLocation::showFolder();
+    EXPECT_EQ(std::vector<QString>{folder("Shots")}, opened_);
+    EXPECT_TRUE(panels_.alerts.empty());
+
+    // The desktop's own launcher, as when no file manager is installed.
+    std::vector<QUrl> launched;
+    const SaveLocation::ScopedServices desktopOpener({&preferences_, {}});
+    const Workspace::ScopedServices noLauncher({[&](const QUrl& url) {
+                                                    launched.push_back(url);
+                                                    return false;
+                                                },
+                                                {}});
+    SaveLocation::showFolder();
+    EXPECT_EQ(std::vector<QUrl>{QUrl::fromLocalFile(folder("Shots"))}, launched);
+    ASSERT_EQ(1u, panels_.alerts.size());
+    EXPECT_TRUE(panels_.alerts[0].contains("“" + folder("Shots") + "”"))
+        << panels_.alerts[0].toStdString();
+
+    // A folder that cannot be made is no alert about opening.
+    writeAll(folder("plain-file"), "not a folder");
+    ASSERT_TRUE(SaveLocation::remember(folder("plain-file/Shots")));
+    SaveLocation::showFolder();
+    EXPECT_EQ(1u, panels_.alerts.size());
+    EXPECT_EQ(1u, launched.size());
 }
 
 TEST(SaveLocationCancellation, OnlyTheUsersCancellationCounts) {
