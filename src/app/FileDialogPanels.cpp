@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -33,6 +35,18 @@ QString jpegFilter() {
 }
 
 } // namespace
+
+QString folderChooserStart(const std::optional<QString>& current, const QString& pictures,
+                           const QString& home,
+                           const std::function<bool(const QString&)>& isFolder) {
+    if (current && !current->isEmpty() && isFolder(*current)) {
+        return *current;
+    }
+    if (!pictures.isEmpty() && isFolder(pictures)) {
+        return pictures;
+    }
+    return home;
+}
 
 FilePanels& FilePanels::current() {
     if (FilePanels* panels = replacement()) {
@@ -103,9 +117,11 @@ FileDialogPanels::chooseFolder(const std::optional<QString>& startDirectory) {
     //: Message of the folder panel that picks the save folder
     dialog.setWindowTitle(QCoreApplication::translate(
         "SaveLocation", "Choose where Vexlin Capture saves screenshots and recordings."));
-    if (startDirectory) {
-        dialog.setDirectory(*startDirectory);
-    }
+    // Left to itself the dialog would open in the working folder, which for a
+    // tray program started at login is anywhere.
+    dialog.setDirectory(folderChooserStart(
+        startDirectory, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        QDir::homePath(), [](const QString& path) { return QFileInfo(path).isDir(); }));
     dialog.setWindowModality(Qt::ApplicationModal);
     bringApplicationForward(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

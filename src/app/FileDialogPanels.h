@@ -2,7 +2,17 @@
 
 #include "app/FilePanels.h"
 
+#include <functional>
+
 namespace app {
+
+// Where the folder chooser opens: the current save folder, else the user's
+// Pictures folder, else the home folder. A candidate counts only while it is
+// a folder (isFolder), so a save folder that was deleted or a Pictures folder
+// the desktop never made is passed over.
+QString folderChooserStart(const std::optional<QString>& current, const QString& pictures,
+                           const QString& home,
+                           const std::function<bool(const QString&)>& isFolder);
 
 // FilePanels with Qt's file dialogs and message boxes.
 class FileDialogPanels : public FilePanels {

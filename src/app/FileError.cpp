@@ -92,6 +92,19 @@ QString FileError::description() const {
         //: explanation.
         return QCoreApplication::translate("FileError", "“%1” couldn’t be read: %2.")
             .arg(displayName(path_), QString::fromStdString(system_.message()));
+    case Code::cannotOpenFolder:
+        //: Alert text when no file manager could be started to show a folder. %1 is the
+        //: folder's full path.
+        return QCoreApplication::translate(
+                   "FileError",
+                   "The folder “%1” couldn’t be opened because no file manager is set up.")
+            .arg(QDir::toNativeSeparators(path_));
+    case Code::cannotOpenFile:
+        //: Alert text when no program could be started to open a file. %1 is the file's full
+        //: path.
+        return QCoreApplication::translate(
+                   "FileError", "“%1” couldn’t be opened because no program is set up to open it.")
+            .arg(QDir::toNativeSeparators(path_));
     }
     return {};
 }

@@ -24,6 +24,11 @@ public:
         encodingFailed,
         // Reading failed; system says why.
         readFailed,
+        // No program could be started to open the folder at path: no file
+        // manager is set up.
+        cannotOpenFolder,
+        // No program could be started to open the file at path.
+        cannotOpenFile,
     };
 
     static FileError userCancelled() { return FileError(Code::userCancelled); }
@@ -36,6 +41,12 @@ public:
     }
     static FileError readFailed(const QString& path, std::error_code system) {
         return FileError(Code::readFailed, path, system);
+    }
+    static FileError cannotOpenFolder(const QString& path) {
+        return FileError(Code::cannotOpenFolder, path);
+    }
+    static FileError cannotOpenFile(const QString& path) {
+        return FileError(Code::cannotOpenFile, path);
     }
 
     Code code() const { return code_; }

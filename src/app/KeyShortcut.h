@@ -28,15 +28,17 @@ struct KeyShortcut {
     // number, negative or too large for its field.
     static std::optional<KeyShortcut> fromJson(const QJsonObject& object);
 
-    // The modifier glyphs followed by the key's display name, with no
-    // separator: shift-option-command-4 reads "⌥⇧⌘4".
+    // The text of the shortcut wherever one is shown (menus, settings, the
+    // welcome window): the modifier names followed by the key's display name,
+    // shift-option-command-4 reads "Alt+Shift+Super+4", F5 alone "F5".
     QString displayText() const;
     // The same shortcut for a QAction (Super stands for command); empty when
     // the key has neither a fixed name nor a character in the current layout.
     QKeySequence keySequence() const;
 
-    // "⌃", "⌥", "⇧", "⌘" in that order for the bits that are set; every other
-    // bit adds nothing.
+    // "Ctrl+", "Alt+", "Shift+", "Super+" in that order for the control,
+    // option, shift and command bits that are set, so that the key's name can
+    // follow directly; every other bit adds nothing.
     static QString modifierSymbols(std::uint64_t modifiers);
     // The key's fixed name, else its character in the current layout
     // upper-cased, else "#" and the decimal code. Never empty.

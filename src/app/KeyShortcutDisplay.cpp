@@ -76,20 +76,28 @@ QKeySequence KeyShortcut::keySequence() const {
 }
 
 QString KeyShortcut::modifierSymbols(std::uint64_t modifiers) {
-    QString symbols;
+    // A PC keyboard has no ⌃⌥⇧⌘ keys: the modifiers are named after the keys
+    // that carry them here (command is the Super key), in the usual order of
+    // the glyphs.
+    QString names;
     if (modifiers & bits::control) {
-        symbols += QChar(u'⌃');
+        //: Modifier key in a keyboard shortcut, as in Ctrl+Alt+Shift+Super+4
+        names += QCoreApplication::translate("KeyShortcut", "Ctrl") + QLatin1Char('+');
     }
     if (modifiers & bits::option) {
-        symbols += QChar(u'⌥');
+        //: Modifier key in a keyboard shortcut, as in Ctrl+Alt+Shift+Super+4
+        names += QCoreApplication::translate("KeyShortcut", "Alt") + QLatin1Char('+');
     }
     if (modifiers & bits::shift) {
-        symbols += QChar(u'⇧');
+        //: Modifier key in a keyboard shortcut, as in Ctrl+Alt+Shift+Super+4
+        names += QCoreApplication::translate("KeyShortcut", "Shift") + QLatin1Char('+');
     }
     if (modifiers & bits::command) {
-        symbols += QChar(u'⌘');
+        //: Modifier key in a keyboard shortcut (the key with the Windows logo), as in
+        //: Ctrl+Alt+Shift+Super+4
+        names += QCoreApplication::translate("KeyShortcut", "Super") + QLatin1Char('+');
     }
-    return symbols;
+    return names;
 }
 
 QString KeyShortcut::displayKey(std::uint32_t keyCode) {

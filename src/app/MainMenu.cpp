@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
+#include <QWindow>
 
 namespace app {
 
@@ -17,20 +18,23 @@ namespace {
 
 MainMenu* sharedMenu = nullptr;
 
-// The windows the user sees as the program's: normal windows and dialogs that
-// are shown, not menus, tool tips or floating panels.
-QList<QWidget*> programWindows() {
+} // namespace
+
+QList<QWidget*> MainMenu::programWindows() {
     QList<QWidget*> windows;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
-        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog)) {
+        // Frameless and unmanaged windows are the capture overlays, region
+        // frames and the like: furniture, not windows to pick or hide.
+        const bool managed =
+            !(widget->windowFlags() & (Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint));
+        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog) && managed &&
+            !widget->windowTitle().trimmed().isEmpty()) {
             windows.append(widget);
         }
     }
     return windows;
 }
-
-} // namespace
 
 MainMenu::MainMenu(MainMenuCommands commands, QObject* parent)
     : QObject(parent), commands_(std::move(commands)) {
@@ -43,6 +47,9 @@ MainMenu::MainMenu(MainMenuCommands commands, QObject* parent)
         connect(menu.get(), &QMenu::aboutToShow, this, &MainMenu::validate);
     }
     connect(qApp, &QApplication::focusChanged, this, &MainMenu::validate);
+    // A window without a focusable widget becomes active without any focus
+    // change; its keys (Ctrl+W) must work all the same.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainMenu::validate);
     validate();
     if (sharedMenu == nullptr) {
         sharedMenu = this;
@@ -64,6 +71,19 @@ void MainMenu::installIn(QWidget* window) {
         return;
     }
     window->layout()->setMenuBar(sharedMenu->createMenuBar(window));
+}
+
+void MainMenu::installKeysIn(QWidget* window) {
+    if (sharedMenu == nullptr || window == nullptr) {
+        return;
+    }
+    // The menu's own items, so that their state and work stay the menu's; an
+    // item added to a window answers its key while that window is active.
+    for (const char* name : {"performClose", "terminate", "showSettings"}) {
+        if (QAction* item = sharedMenu->item(QString::fromLatin1(name))) {
+            window->addAction(item);
+        }
+    }
 }
 
 QMenuBar* MainMenu::createMenuBar(QWidget* parent) const {

@@ -45,7 +45,16 @@ public:
     static MainMenu* shared();
     // Puts a menu bar with the shared menus at the top of the window's layout;
     // does nothing before the main menu exists or for a window without layout.
+    // Only document windows (the editors) carry the menu bar.
     static void installIn(QWidget* window);
+    // For the other windows (settings, about, welcome, review, update): no
+    // menu bar, but Close (Ctrl+W), Quit (Ctrl+Q) and Settings (Ctrl+,) work
+    // while the window is active. Does nothing before the main menu exists.
+    static void installKeysIn(QWidget* window);
+
+    // The program's windows as the user sees them: shown, titled, managed
+    // windows and dialogs; not menus, tool tips, panels or capture overlays.
+    static QList<QWidget*> programWindows();
 
     QMenuBar* createMenuBar(QWidget* parent) const;
     // The five top-level menus in order.

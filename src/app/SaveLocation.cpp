@@ -2,10 +2,11 @@
 
 #include "app/FilePanels.h"
 #include "app/Preferences.h"
+#include "app/Workspace.h"
 #include "platform/MainThread.h"
 #include "platform/SafeFile.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -72,13 +73,33 @@ Result<QString> SaveLocation::prepareFolder() {
     return resolved->folder;
 }
 
+bool SaveLocation::openInFileManager(const QString& folder) {
+    if (replacement() && replacement()->openInFileManager) {
+        return replacement()->openInFileManager(folder);
+    }
+    return Workspace::openUrl(QUrl::fromLocalFile(folder));
+}
+
 Result<bool> SaveLocation::openFolder() {
-    return withFolder([](const QString& folder) -> Result<bool> {
-        if (replacement() && replacement()->openInFileManager) {
-            return replacement()->openInFileManager(folder);
+    return withFolder(
+        [](const QString& folder) -> Result<bool> { return openInFileManager(folder); });
+}
+
+void SaveLocation::showFolder() {
+    const Result<Done> shown = withFolder([](const QString& folder) -> Result<Done> {
+        if (!openInFileManager(folder)) {
+            return FileError::cannotOpenFolder(folder);
         }
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        return Done{};
     });
+    if (shown || isUserCancellation(shown.error())) {
+        return;
+    }
+    if (shown.error().code() == FileError::Code::cannotOpenFolder) {
+        FilePanels::current().showError(nullptr, shown.error());
+    } else {
+        QApplication::beep();
+    }
 }
 
 bool SaveLocation::chooseFolder() {

@@ -58,6 +58,11 @@ public:
     // is stored); true when the file manager was started.
     static Result<bool> openFolder();
 
+    // The tray menu's Show Screenshots Folder: openFolder, telling the user
+    // what went wrong. Cancelling the chooser is silent; a folder that no
+    // program could open gets an alert naming it; any other failure beeps.
+    static void showFolder();
+
     // Shows the folder chooser, starting in the current folder; true when a
     // folder was chosen and remembered.
     static bool chooseFolder();
@@ -96,6 +101,7 @@ public:
 
 private:
     static Result<QString> prepareFolder();
+    static bool openInFileManager(const QString& folder);
     static std::optional<Services>& replacement();
 };
 

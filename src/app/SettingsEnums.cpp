@@ -132,7 +132,7 @@ QString title(ScreenCorner value) {
 QString title(KeystrokeMode value) {
     switch (value) {
     case KeystrokeMode::shortcutsOnly:
-        //: Keystroke display mode: only key combinations like ⌘C
+        //: Keystroke display mode: only key combinations like Ctrl+C
         return QCoreApplication::translate("KeystrokeMode", "Shortcuts only");
     case KeystrokeMode::allKeys:
         //: Keystroke display mode: every key, plain typing included

@@ -18,8 +18,8 @@ class Preferences;
 
 // What the status menu shows, read afresh each time it opens.
 struct StatusMenuState {
-    // The shortcut shown beside each capture action ("⌥⇧⌘4"); an action
-    // without an entry shows none.
+    // The shortcut shown beside each capture action ("Alt+Shift+Super+4", from
+    // KeyShortcut::displayText); an action without an entry shows none.
     std::map<CaptureAction, QString> shortcutTexts;
     // The stored self-timer delay in seconds.
     int captureTimer = 0;

@@ -9,7 +9,8 @@
 
 namespace app {
 
-UnavailableWindow::UnavailableWindow(const QString& title, const QString& message, QWidget* parent)
+UnavailableWindow::UnavailableWindow(const QString& title, const QString& message, Role role,
+                                     QWidget* parent)
     : QWidget(parent, Qt::Window), label_(new QLabel(message, this)) {
     setWindowTitle(title);
     label_->setWordWrap(true);
@@ -18,7 +19,11 @@ UnavailableWindow::UnavailableWindow(const QString& title, const QString& messag
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->addWidget(label_);
-    MainMenu::installIn(this);
+    if (role == Role::document) {
+        MainMenu::installIn(this);
+    } else {
+        MainMenu::installKeysIn(this);
+    }
     resize(420, 180);
 }
 
@@ -27,9 +32,10 @@ QString UnavailableWindow::message() const {
 }
 
 UnavailableWindow* UnavailableWindow::showSingle(QPointer<UnavailableWindow>& slot,
-                                                 const QString& title, const QString& message) {
+                                                 const QString& title, const QString& message,
+                                                 Role role) {
     if (slot.isNull()) {
-        slot = new UnavailableWindow(title, message);
+        slot = new UnavailableWindow(title, message, role);
         slot->setAttribute(Qt::WA_DeleteOnClose);
     }
     slot->showAndRaise();

@@ -14,14 +14,20 @@ namespace app {
 class UnavailableWindow : public QWidget {
     Q_OBJECT
 public:
-    UnavailableWindow(const QString& title, const QString& message, QWidget* parent = nullptr);
+    // A document window (the editors) carries the main menu bar; a utility
+    // window (settings, about, welcome, review) carries none but answers the
+    // menu's Close, Quit and Settings keys.
+    enum class Role { document, utility };
+
+    UnavailableWindow(const QString& title, const QString& message, Role role,
+                      QWidget* parent = nullptr);
 
     QString message() const;
 
     // Shows the window held in the slot, creating it first when there is none
     // (a closed window is gone: it deletes itself). Gives the window shown.
     static UnavailableWindow* showSingle(QPointer<UnavailableWindow>& slot, const QString& title,
-                                         const QString& message);
+                                         const QString& message, Role role = Role::utility);
 
     // Shows the window, brings it forward and gives it the keyboard.
     void showAndRaise();

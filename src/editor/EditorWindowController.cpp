@@ -34,7 +34,8 @@ EditorWindowController::EditorWindowController()
           //: Shown in the editor window while the annotation editor is not built
           QCoreApplication::translate("EditorWindowController",
                                       "The annotation editor is not available in this version "
-                                      "yet."))) {
+                                      "yet."),
+          app::UnavailableWindow::Role::document)) {
     window_->setAttribute(Qt::WA_DeleteOnClose);
     // The controller lives as long as its window: closing it leaves the list.
     connect(window_, &QObject::destroyed, this, [this] {

@@ -1,5 +1,7 @@
 #include "service/Updates.h"
 
+#include "app/MainMenu.h"
+
 #include <QMessageBox>
 
 namespace service {
@@ -9,6 +11,7 @@ namespace {
 void showAlert(const QString& title, const QString& text) {
     auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    app::MainMenu::installKeysIn(box);
     box->show();
     box->raise();
     box->activateWindow();

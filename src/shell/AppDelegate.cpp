@@ -245,14 +245,7 @@ void AppDelegate::createStatusBar() {
                     qApp, [] { editor::EditorWindowController::openLatest(); },
                     Qt::QueuedConnection);
             },
-        .showFolder =
-            [] {
-                // A cancelled folder chooser is silent; any other failure beeps.
-                const app::Result<bool> opened = app::SaveLocation::openFolder();
-                if (!opened && !app::SaveLocation::isUserCancellation(opened.error())) {
-                    QApplication::beep();
-                }
-            },
+        .showFolder = [] { app::SaveLocation::showFolder(); },
         .showUpdate =
             [] {
                 if (const auto& manifest = service::Updates::shared().available()) {

@@ -25,7 +25,8 @@ void VideoEditorWindowController::open(const app::Recording& recording) {
         QCoreApplication::translate("VideoEditorWindowController", "Vexlin Capture Video Editor"),
         //: Shown in the video editor window while the video editor is not built
         QCoreApplication::translate("VideoEditorWindowController",
-                                    "The video editor is not available in this version yet."));
+                                    "The video editor is not available in this version yet."),
+        app::UnavailableWindow::Role::document);
     windows().append(window);
 }
 

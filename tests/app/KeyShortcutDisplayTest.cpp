@@ -1,8 +1,14 @@
 #include "app/KeyShortcut.h"
+#include "app/StatusMenu.h"
 
 #include "platform/KeyboardLayout.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QProcess>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -19,10 +25,10 @@ protected:
     void TearDown() override { platform::KeyboardLayout::useLayoutForTesting({}); }
 };
 
-TEST_F(KeyShortcutDisplay, ModifierGlyphsInFixedOrder) {
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1E0000), "⌃⌥⇧⌘");
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1A0000), "⌥⇧⌘");
-    EXPECT_EQ(KeyShortcut::modifierSymbols(0x40000 | 0x100000), "⌃⌘");
+TEST_F(KeyShortcutDisplay, ModifiersAreNamedAsPcKeysInFixedOrder) {
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1E0000), "Ctrl+Alt+Shift+Super+");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x1A0000), "Alt+Shift+Super+");
+    EXPECT_EQ(KeyShortcut::modifierSymbols(0x40000 | 0x100000), "Ctrl+Super+");
     EXPECT_EQ(KeyShortcut::modifierSymbols(0), "");
     EXPECT_EQ(KeyShortcut::modifierSymbols(0x10000), ""); // Caps Lock alone
     EXPECT_EQ(KeyShortcut::modifierSymbols(0x800000 | 0x200000 | 0xFFFF), "");
@@ -75,11 +81,32 @@ TEST_F(KeyShortcutDisplay, FollowsTheKeyboardLayout) {
     EXPECT_EQ(KeyShortcut::layoutCharacter(70000), std::nullopt);
 }
 
-TEST_F(KeyShortcutDisplay, ShortcutTextIsGlyphsThenKey) {
-    EXPECT_EQ((KeyShortcut{21, 0x1A0000}.displayText()), "⌥⇧⌘4");
-    EXPECT_EQ((KeyShortcut{122, 0}.displayText()), "F1");
-    EXPECT_EQ((KeyShortcut{49, 0x40000 | 0x10000}.displayText()), "⌃Space");
-    EXPECT_EQ((KeyShortcut{52, 0x100000}.displayText()), "⌘#52");
+TEST_F(KeyShortcutDisplay, ShortcutTextIsModifierNamesThenKeyJoinedByPlus) {
+    struct Case {
+        const char* layout;
+        KeyShortcut shortcut;
+        QString text;
+    };
+    const Case cases[] = {
+        {"us", {21, 0x1E0000}, "Ctrl+Alt+Shift+Super+4"},
+        {"us", {21, 0x1A0000}, "Alt+Shift+Super+4"}, // the area capture's default
+        {"us", {23, 0x120000}, "Shift+Super+5"},
+        {"us", {96, 0}, "F5"},
+        {"us", {96, 0x80000}, "Alt+F5"},
+        {"us", {36, 0x40000}, "Ctrl+↩"}, // Return keeps its name
+        {"us", {123, 0x100000}, "Super+←"},
+        {"us", {49, 0x40000 | 0x10000}, "Ctrl+Space"}, // Caps Lock adds nothing
+        {"us", {0, 0x40000}, "Ctrl+A"},
+        {"us", {52, 0x100000}, "Super+#52"},
+        // The key's character comes from the layout in use.
+        {"fr", {0, 0x40000}, "Ctrl+Q"},
+        {"fr", {19, 0x1A0000}, "Alt+Shift+Super+É"},
+        {"fr", {21, 0x120000}, "Shift+Super+'"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting(c.layout));
+        EXPECT_EQ(c.shortcut.displayText(), c.text) << c.layout << " " << c.shortcut.keyCode;
+    }
 }
 
 TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
@@ -95,6 +122,38 @@ TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
     ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("fr"));
     EXPECT_EQ((KeyShortcut{0, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Q));
     EXPECT_EQ((KeyShortcut{19, 0x100000}.keySequence()), QKeySequence(Qt::META | Qt::Key_Eacute));
+}
+
+// Runs only on a real X server (the x11 rig): the texts follow the layout set
+// with setxkbmap, in the tray menu as everywhere else.
+TEST(KeyShortcutDisplayOnX11, FollowsSetxkbmap) {
+    if (QGuiApplication::platformName() != "xcb") {
+        GTEST_SKIP() << "needs an X server";
+    }
+    const KeyShortcut area{21, 0x1A0000};
+    const KeyShortcut custom{0, 0x40000};
+    const auto textsOnceKeyAIs = [&](const char* layout, const QString& keyA) {
+        EXPECT_EQ(QProcess::execute("setxkbmap", {"-layout", layout}), 0);
+        // The layout follows the server's change when its event arrives.
+        QElapsedTimer timer;
+        timer.start();
+        while (KeyShortcut::displayKey(0) != keyA && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        app::StatusMenuState state;
+        state.shortcutTexts[app::CaptureAction::area] = area.displayText();
+        state.shortcutTexts[app::CaptureAction::window] = custom.displayText();
+        QMenu menu;
+        app::buildStatusMenu(&menu, state, {});
+        return std::vector<QString>{area.displayText(), custom.displayText(),
+                                    menu.actions().at(0)->text(), menu.actions().at(2)->text()};
+    };
+    EXPECT_EQ(textsOnceKeyAIs("fr", "Q"),
+              (std::vector<QString>{"Alt+Shift+Super+'", "Ctrl+Q",
+                                    "Capture Area\tAlt+Shift+Super+'", "Capture Window\tCtrl+Q"}));
+    EXPECT_EQ(textsOnceKeyAIs("us", "A"),
+              (std::vector<QString>{"Alt+Shift+Super+4", "Ctrl+A",
+                                    "Capture Area\tAlt+Shift+Super+4", "Capture Window\tCtrl+A"}));
 }
 
 TEST(KeyShortcutTables, HoldTheFixedEntries) {

@@ -1,10 +1,13 @@
 #include "app/MainMenu.h"
+#include "app/UnavailableWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -179,6 +182,92 @@ TEST(MainMenu, StandardCommandsGoToTheFocusedWidgetOrTheActiveWindow) {
     EXPECT_FALSE(menu.item(QStringLiteral("delete"))->isEnabled());
     menu.item(QStringLiteral("saveDocument"))->trigger();
     EXPECT_EQ(window.saves, 1);
+}
+
+// The texts of the window items after the Window menu's own items.
+std::vector<std::string> listedWindows(app::MainMenu& menu) {
+    QMenu* windowMenu = menu.menus().back();
+    Q_EMIT windowMenu->aboutToShow();
+    std::vector<std::string> titles;
+    bool afterOwnItems = false;
+    for (const QAction* action : windowMenu->actions()) {
+        if (afterOwnItems && !action->isSeparator()) {
+            titles.push_back(action->text().toStdString());
+        }
+        afterOwnItems = afterOwnItems || action->objectName() == QStringLiteral("arrangeInFront");
+    }
+    return titles;
+}
+
+TEST(MainMenu, WindowMenuListsOnlyTheTitledWindowsOfTheProgram) {
+    Calls calls;
+    app::MainMenu menu(calls.commands());
+    QWidget editor;
+    editor.setWindowTitle(QStringLiteral("Shot & Notes.png"));
+    QWidget untitled;
+    QWidget blankTitle;
+    blankTitle.setWindowTitle(QStringLiteral("  "));
+    // What the capture overlays and region frames are made of.
+    QWidget overlay(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    overlay.setWindowTitle(QStringLiteral("overlay"));
+    QWidget panel(nullptr, Qt::Tool);
+    panel.setWindowTitle(QStringLiteral("panel"));
+    QWidget hidden;
+    hidden.setWindowTitle(QStringLiteral("hidden"));
+    for (QWidget* window : {&editor, &untitled, &blankTitle, &overlay, &panel}) {
+        window->show();
+    }
+    EXPECT_EQ(listedWindows(menu), std::vector<std::string>{"Shot && Notes.png"});
+    EXPECT_EQ(app::MainMenu::programWindows(), QList<QWidget*>{&editor});
+
+    // Hiding minimizes the program's windows and leaves the overlays alone.
+    menu.item(QStringLiteral("hide"))->trigger();
+    EXPECT_TRUE(editor.isMinimized());
+    EXPECT_FALSE(overlay.isMinimized());
+    EXPECT_FALSE(untitled.isMinimized());
+
+    editor.hide();
+    EXPECT_TRUE(listedWindows(menu).empty());
+}
+
+// A key press as the window system delivers it to the active window.
+void press(QWidget* window, Qt::Key key) {
+    QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier);
+}
+
+void activate(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+TEST(MainMenu, UtilityWindowsHaveNoMenuBarButAnswerTheMenusKeys) {
+    Calls calls;
+    app::MainMenu menu(calls.commands());
+    QSignalSpy quits(menu.item(QStringLiteral("terminate")), &QAction::triggered);
+
+    app::UnavailableWindow settings(QStringLiteral("Settings"), QStringLiteral("Not yet."),
+                                    app::UnavailableWindow::Role::utility);
+    EXPECT_EQ(settings.findChild<QMenuBar*>(), nullptr);
+    activate(&settings);
+    press(&settings, Qt::Key_Comma);
+    EXPECT_EQ(calls.list, std::vector<std::string>{"showSettings"});
+    press(&settings, Qt::Key_Q);
+    EXPECT_EQ(quits.count(), 1);
+    press(&settings, Qt::Key_W);
+    EXPECT_FALSE(settings.isVisible());
+
+    // A document window reaches the same items through its menu bar; the keys
+    // are not doubled up.
+    app::UnavailableWindow editor(QStringLiteral("Editor"), QStringLiteral("Not yet."),
+                                  app::UnavailableWindow::Role::document);
+    ASSERT_NE(editor.findChild<QMenuBar*>(), nullptr);
+    activate(&editor);
+    press(&editor, Qt::Key_Comma);
+    EXPECT_EQ(calls.list, (std::vector<std::string>{"showSettings", "showSettings"}));
+    press(&editor, Qt::Key_W);
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(quits.count(), 1);
 }
 
 } // namespace

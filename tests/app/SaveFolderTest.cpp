@@ -1,9 +1,11 @@
 // The save folder and the Save As panel, with scripted panels in place of
 // the dialogs.
+#include "app/FileDialogPanels.h"
 #include "app/FilePanels.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 #include "app/SavePanel.h"
+#include "app/Workspace.h"
 
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 
 using namespace app;
 using testsupport::readAll;
@@ -178,6 +181,67 @@ TEST_F(SaveFolderTest, OpenFolderAsksForOneFirstAndOpensIt) {
     ASSERT_FALSE(cancelled.ok());
     EXPECT_TRUE(SaveLocation::isUserCancellation(cancelled.error()));
     EXPECT_EQ(1u, opened_.size());
+}
+
+TEST(FolderChooserStart, CurrentFolderElsePicturesElseHome) {
+    const QString current = "/home/ann/Shots";
+    const QString pictures = "/home/ann/Pictures";
+    const QString home = "/home/ann";
+    struct Case {
+        std::optional<QString> current;
+        std::set<QString> folders; // what exists
+        QString start;
+    };
+    const Case cases[] = {
+        {current, {current, pictures, home}, current},
+        {std::nullopt, {current, pictures, home}, pictures},
+        {current, {pictures, home}, pictures}, // the save folder was deleted
+        {std::nullopt, {home}, home},          // no Pictures folder made
+        {current, {home}, home},
+        {QString(), {pictures, home}, pictures},
+    };
+    for (const Case& c : cases) {
+        const auto isFolder = [&c](const QString& path) { return c.folders.count(path) > 0; };
+        EXPECT_EQ(folderChooserStart(c.current, pictures, home, isFolder), c.start)
+            << c.current.value_or("none").toStdString() << " " << c.folders.size();
+    }
+    // No Pictures location known at all.
+    EXPECT_EQ(
+        folderChooserStart(std::nullopt, QString(), home, [](const QString&) { return true; }),
+        home);
+}
+
+TEST_F(SaveFolderTest, ShowFolderAlertsWithThePathWhenNoProgramOpensIt) {
+    // Cancelling the chooser stays silent.
+    SaveLocation::showFolder();
+    EXPECT_TRUE(panels_.alerts.empty());
+    EXPECT_TRUE(opened_.empty());
+
+    ASSERT_TRUE(SaveLocation::remember(folder("Shots")));
+    SaveLocation::showFolder();
+    EXPECT_EQ(std::vector<QString>{folder("Shots")}, opened_);
+    EXPECT_TRUE(panels_.alerts.empty());
+
+    // The desktop's own launcher, as when no file manager is installed.
+    std::vector<QUrl> launched;
+    const SaveLocation::ScopedServices desktopOpener({&preferences_, {}});
+    const Workspace::ScopedServices noLauncher({[&](const QUrl& url) {
+                                                    launched.push_back(url);
+                                                    return false;
+                                                },
+                                                {}});
+    SaveLocation::showFolder();
+    EXPECT_EQ(std::vector<QUrl>{QUrl::fromLocalFile(folder("Shots"))}, launched);
+    ASSERT_EQ(1u, panels_.alerts.size());
+    EXPECT_TRUE(panels_.alerts[0].contains("“" + folder("Shots") + "”"))
+        << panels_.alerts[0].toStdString();
+
+    // A folder that cannot be made is no alert about opening.
+    writeAll(folder("plain-file"), "not a folder");
+    ASSERT_TRUE(SaveLocation::remember(folder("plain-file/Shots")));
+    SaveLocation::showFolder();
+    EXPECT_EQ(1u, panels_.alerts.size());
+    EXPECT_EQ(1u, launched.size());
 }
 
 TEST(SaveLocationCancellation, OnlyTheUsersCancellationCounts) {

@@ -105,11 +105,11 @@ TEST_F(StatusMenuTest, IdleMenuListsEveryItemWithTheStoredShortcuts) {
 
     const std::vector<std::string> expected{
         "performAction:area | Capture Area",
-        "performAction:fullscreen | Capture Fullscreen\t⌥⇧⌘3",
-        "performAction:window | Capture Window\t⌘A",
-        "performAction:scrolling | Scrolling Capture\t⌥⇧⌘6",
-        "performAction:text | Capture Text (OCR)\t⌥⇧⌘2",
-        "performAction:record | Record Screen\t⌥⇧⌘7",
+        "performAction:fullscreen | Capture Fullscreen\tAlt+Shift+Super+3",
+        "performAction:window | Capture Window\tSuper+A",
+        "performAction:scrolling | Scrolling Capture\tAlt+Shift+Super+6",
+        "performAction:text | Capture Text (OCR)\tAlt+Shift+Super+2",
+        "performAction:record | Record Screen\tAlt+Shift+Super+7",
         "captureAndCopy | Capture && Copy",
         "selfTimer | Self-Timer",
         "-",
@@ -129,9 +129,9 @@ TEST_F(StatusMenuTest, IdleMenuListsEveryItemWithTheStoredShortcuts) {
 
     const QMenu* copy = find(menu, QStringLiteral("captureAndCopy"))->menu();
     const std::vector<std::string> copyItems{
-        "performAction:areaCopy | Capture Area && Copy\t⌃⌥⇧⌘4",
-        "performAction:windowCopy | Capture Window && Copy\t⌃⌥⇧⌘5",
-        "performAction:fullscreenCopy | Capture Fullscreen && Copy\t⌃⌥⇧⌘3",
+        "performAction:areaCopy | Capture Area && Copy\tCtrl+Alt+Shift+Super+4",
+        "performAction:windowCopy | Capture Window && Copy\tCtrl+Alt+Shift+Super+5",
+        "performAction:fullscreenCopy | Capture Fullscreen && Copy\tCtrl+Alt+Shift+Super+3",
     };
     EXPECT_EQ(lines(*copy), copyItems);
     // The copy items show the pictures of their plain counterparts.
@@ -149,14 +149,42 @@ TEST_F(StatusMenuTest, IdleMenuListsEveryItemWithTheStoredShortcuts) {
 TEST_F(StatusMenuTest, ChangedShortcutShowsTheNextTimeTheMenuIsBuilt) {
     app::buildStatusMenu(&menu, stateFromStore(), recorder.commands());
     EXPECT_EQ(find(menu, QStringLiteral("performAction:area"))->text(),
-              QStringLiteral("Capture Area\t⌥⇧⌘4"));
+              QStringLiteral("Capture Area\tAlt+Shift+Super+4"));
     preferences.setShortcut(CaptureAction::area, app::KeyShortcut{122, 0x40000}); // ⌃F1
     app::buildStatusMenu(&menu, stateFromStore(), recorder.commands());
     EXPECT_EQ(find(menu, QStringLiteral("performAction:area"))->text(),
-              QStringLiteral("Capture Area\t⌃F1"));
+              QStringLiteral("Capture Area\tCtrl+F1"));
     // Rebuilding leaves exactly one of each submenu behind.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), 2);
+}
+
+TEST_F(StatusMenuTest, ShortcutColumnIsTheDisplayTextOfEachStoredShortcut) {
+    // The app's own keys, which Qt draws, read the same way as the hot keys.
+    app::buildStatusMenu(&menu, stateFromStore(), recorder.commands());
+    EXPECT_EQ(
+        find(menu, QStringLiteral("openSettings"))->shortcut().toString(QKeySequence::NativeText),
+        (app::KeyShortcut{43, 0x40000}.displayText()));
+    EXPECT_EQ(find(menu, QStringLiteral("quit"))->shortcut().toString(QKeySequence::NativeText),
+              (app::KeyShortcut{12, 0x40000}.displayText()));
+
+    // On a French keyboard, with one shortcut of the user's own.
+    ASSERT_TRUE(platform::KeyboardLayout::useLayoutForTesting("fr"));
+    preferences.setShortcut(CaptureAction::text, app::KeyShortcut{0, 0x140000});
+    app::buildStatusMenu(&menu, stateFromStore(), recorder.commands());
+    const app::ShortcutMap shortcuts = preferences.shortcuts();
+    for (CaptureAction action : app::captureActions::allCases()) {
+        const QAction* item = find(menu, QStringLiteral("performAction:") + app::rawValue(action));
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(shortcuts.value(action).has_value());
+        EXPECT_EQ(item->text().section(QLatin1Char('\t'), 1),
+                  shortcuts.value(action)->displayText())
+            << app::rawValue(action).toStdString();
+    }
+    EXPECT_EQ(find(menu, QStringLiteral("performAction:text"))->text(),
+              QStringLiteral("Capture Text (OCR)\tCtrl+Super+Q"));
+    EXPECT_EQ(find(menu, QStringLiteral("performAction:area"))->text(),
+              QStringLiteral("Capture Area\tAlt+Shift+Super+'"));
 }
 
 TEST_F(StatusMenuTest, SelfTimerChecksTheStoredDelayAndStoresTheChoice) {
