@@ -20,6 +20,7 @@
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
 #include "editor/EditorWindowController.h"
+#include "platform/WindowManagerRequests.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
 #include "service/Reviews.h"
@@ -177,6 +178,24 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+    // Without a task bar a minimised window of ours ("Hide Vexlin Capture")
+    // has no way back but starting the program again: that brings it back.
+    QWidget* restored = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isVisible() && widget->isMinimized() &&
+            (type == Qt::Window || type == Qt::Dialog)) {
+            widget->showNormal();
+            restored = widget;
+        }
+    }
+    if (restored != nullptr) {
+        restored->raise();
+        if (!platform::requestWindowActivation(static_cast<std::uint32_t>(restored->winId()))) {
+            restored->activateWindow();
+        }
+        return;
+    }
     if (!hasVisibleWindows) {
         showSettings();
     }

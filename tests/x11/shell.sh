@@ -47,6 +47,35 @@ reopen)
     sleep 0.5
     [ "$(our_windows | wc -l)" -eq "$before" ] || fail "a third start opened another window"
     ;;
+reopen_after_hide)
+    # A full-screen shot opens an editor window; Ctrl+H there minimises it,
+    # and with no task bar only a second start brings it back.
+    setting openEditor true
+    setting copyToClipboard false
+    start_app
+    xdotool key shift+alt+super+3
+    editor=""
+    find_editor() {
+        editor=$(xdotool search --onlyvisible --pid "$pid" --name "Vexlin Capture Editor" 2>/dev/null |
+            head -n 1 || true)
+        [ -n "$editor" ]
+    }
+    wait_for 50 find_editor || fail "the capture did not open an editor window"
+    xdotool windowactivate --sync "$editor"
+    xdotool key --window "$editor" ctrl+h
+    minimised() { ! xwininfo -id "$editor" | grep -q 'Map State: IsViewable'; }
+    wait_for 30 minimised || fail "Ctrl+H did not minimise the editor window"
+    timeout 10 "$app" >"$scratch/second.log" 2>&1 || fail "the second start failed"
+    back() {
+        xwininfo -id "$editor" | grep -q 'Map State: IsViewable' &&
+            [ "$(xdotool getactivewindow 2>/dev/null)" = "$editor" ]
+    }
+    wait_for 30 back || fail "the second start did not bring the editor window back as the active one"
+    # Nothing else opened on the way: the settings stay closed.
+    if xdotool search --onlyvisible --pid "$pid" --name "Settings" >/dev/null 2>&1; then
+        fail "the second start opened the settings too"
+    fi
+    ;;
 holds_hot_keys)
     start_app
     probe_says 3 shift+alt+super 4
