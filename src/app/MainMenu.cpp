@@ -3,7 +3,6 @@
 #include "app/Bundle.h"
 #include "app/MenuText.h"
 #include "app/ResponderChain.h"
-#include "platform/WindowManagerRequests.h"
 
 #include <QAction>
 #include <QApplication>
@@ -140,11 +139,7 @@ void MainMenu::buildApplicationMenu() {
     //: Application menu item that minimizes the program's windows
     QAction* hide = addCommand(menu.get(), QStringLiteral("hide"), tr("Hide Vexlin Capture"), [] {
         for (QWidget* window : programWindows()) {
-            // Through the window manager, as a task bar would: after Qt's own
-            // minimise Qt iconifies the window again whenever it comes back.
-            if (!platform::requestWindowIconify(static_cast<std::uint32_t>(window->winId()))) {
-                window->showMinimized();
-            }
+            window->showMinimized();
         }
     });
     hide->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));

@@ -178,8 +178,9 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
-    // Without a task bar a minimised window of ours ("Hide Vexlin Capture")
-    // has no way back but starting the program again: that brings it back.
+    // Without a task bar nothing shows the windows "Hide Vexlin Capture"
+    // minimised; starting the program again brings them back, as relaunching
+    // a hidden application does.
     QWidget* restored = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
@@ -191,7 +192,7 @@ void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
     }
     if (restored != nullptr) {
         restored->raise();
-        if (!platform::requestWindowActivation(static_cast<std::uint32_t>(restored->winId()))) {
+        if (!platform::requestWindowActivation(restored->windowHandle())) {
             restored->activateWindow();
         }
         return;
