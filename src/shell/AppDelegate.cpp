@@ -21,6 +21,7 @@
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
 #include "editor/EditorWindowController.h"
+#include "platform/WindowManagerRequests.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
 #include "service/Reviews.h"
@@ -190,6 +191,25 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+    // Without a task bar nothing shows the windows "Hide Vexlin Capture"
+    // minimised; starting the program again brings them back, as relaunching
+    // a hidden application does.
+    QWidget* restored = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isVisible() && widget->isMinimized() &&
+            (type == Qt::Window || type == Qt::Dialog)) {
+            widget->showNormal();
+            restored = widget;
+        }
+    }
+    if (restored != nullptr) {
+        restored->raise();
+        if (!platform::requestWindowActivation(restored->windowHandle())) {
+            restored->activateWindow();
+        }
+        return;
+    }
     if (!hasVisibleWindows) {
         showSettings();
     }

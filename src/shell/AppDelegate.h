@@ -29,8 +29,9 @@ public:
 
     // The start-up sequence; runs once, before the event loop.
     void applicationDidFinishLaunching();
-    // The program was started again while it runs: with no window of its own
-    // visible, the settings open on their first section.
+    // The program was started again while it runs: its minimised windows come
+    // back, one of them in front with the keyboard; with no window of its own
+    // at all, the settings open on their first section.
     void applicationShouldHandleReopen(bool hasVisibleWindows);
 
     void showAbout();
@@ -57,7 +58,7 @@ public:
     // The status menu's contents as they are now.
     app::StatusMenuState statusMenuState() const;
 
-    // Whether any window of the program is shown.
+    // Whether any window of the program is open, minimised ones included.
     static bool hasVisibleWindows();
 
 private:

@@ -1,6 +1,7 @@
 #include "shell/AppDelegate.h"
 #include "app/Capture.h"
 #include "app/FilePanels.h"
+#include "app/MainMenu.h"
 #include "editor/EditorWindowController.h"
 #include "settings/SettingsWindowController.h"
 #include "support/TempDir.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -111,6 +113,65 @@ TEST_F(AppDelegateTest, ReopenShowsSettingsOnlyWithoutAVisibleWindow) {
     delegate.applicationShouldHandleReopen(false);
     EXPECT_TRUE(settings::SettingsWindowController::isVisible());
     EXPECT_TRUE(shell::AppDelegate::hasVisibleWindows());
+}
+
+// A second start after "Hide Vexlin Capture", while the user works in another
+// program: the hidden windows come back, one of them active; the settings open
+// only when no window is open at all.
+TEST_F(AppDelegateTest, ReopenBringsBackHiddenWindowsElseOpensTheSettings) {
+    struct Case {
+        const char* name;
+        int windows;
+        bool hide;
+        bool settingsOpen;
+    };
+    const Case cases[] = {
+        {"no window", 0, false, true},
+        {"a window shown", 1, false, false},
+        {"a hidden window", 1, true, false},
+        {"two hidden windows", 2, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QWidget*> windows;
+        for (int i = 0; i < c.windows; ++i) {
+            auto* window = new QWidget;
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            // Hide takes the program's titled windows, as the Window menu lists them.
+            window->setWindowTitle(QStringLiteral("Window %1").arg(i + 1));
+            window->show();
+            windows.append(window);
+        }
+        {
+            app::MainMenu menu({});
+            if (c.hide) {
+                menu.item(QStringLiteral("hide"))->trigger();
+            }
+        }
+        for (QWidget* window : windows) {
+            ASSERT_EQ(window->isMinimized(), c.hide);
+        }
+        // The keyboard is in another program's window, not one of our widgets.
+        QWindow elsewhere;
+        elsewhere.show();
+        elsewhere.requestActivate();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::activeWindow(), nullptr);
+
+        shell::AppDelegate delegate;
+        delegate.applicationShouldHandleReopen(shell::AppDelegate::hasVisibleWindows());
+        QCoreApplication::processEvents();
+
+        for (QWidget* window : windows) {
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_FALSE(window->isMinimized());
+        }
+        if (c.hide) {
+            EXPECT_TRUE(windows.contains(QApplication::activeWindow()));
+        }
+        EXPECT_EQ(settings::SettingsWindowController::isVisible(), c.settingsOpen);
+        closeAllWindows();
+    }
 }
 
 TEST_F(AppDelegateTest, StatusMenuOffersTheSelfTimerDelaysInOrder) {

@@ -62,6 +62,9 @@ no_failure_traced() {
 
 # The windows of the program that are mapped now.
 our_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true; }
+# The mapped ones whose title matches the pattern; without --all xdotool takes
+# any window of the pid as well.
+our_windows_named() { xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null || true; }
 no_window_shown() { [ -z "$(our_windows)" ]; }
 
 # Waits until the selection overlay is up (one override-redirect window per display).

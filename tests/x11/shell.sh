@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The running shell on the rig's X server: started with onboarding complete it
 # shows no window and says nothing (Xvfb has no tray), a second start opens the
-# settings of the first and leaves, its hot keys hold against another client
-# and the other way round, and the self-timer's panel comes and goes with the
-# area hot key and Escape.
+# settings of the first and leaves, or brings back a window hidden with Ctrl+H,
+# its hot keys hold against another client and the other way round, and the
+# self-timer's panel comes and goes with the area hot key and Escape.
 #
 #   shell.sh CASE HOTKEY_PROBE
 set -euo pipefail
@@ -41,7 +41,7 @@ reopen)
     timeout 10 "$app" >"$scratch/second.log" 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "the second start exited with $status"
     [ ! -s "$scratch/second.log" ] || fail "the second start printed: $(cat "$scratch/second.log")"
-    settings_shown() { xdotool search --onlyvisible --pid "$pid" --name "Settings" >/dev/null 2>&1; }
+    settings_shown() { [ -n "$(our_windows_named '^Vexlin Capture Settings$')" ]; }
     wait_for 30 settings_shown || fail "the first program did not open its settings"
     kill -0 "$pid" || fail "the first program ended"
     # With a window shown, another start changes nothing.
@@ -73,6 +73,39 @@ late_tray)
     start_tray
     wait_for 50 icon_embedded || fail "the icon did not come back with the tray"
     kill -0 "$pid" || fail "the program ended"
+    ;;
+reopen_after_hide)
+    # A full-screen shot opens an editor window; Ctrl+H there minimises it,
+    # and with no task bar only a second start brings it back.
+    setting openEditor true
+    setting copyToClipboard false
+    start_app
+    xdotool key shift+alt+super+3
+    editor=""
+    find_editor() {
+        editor=$(our_windows_named '^Vexlin Capture Editor$' | head -n 1)
+        [ -n "$editor" ]
+    }
+    wait_for 50 find_editor || fail "the capture did not open an editor window"
+    xdotool windowactivate --sync "$editor"
+    # Typed as on a keyboard, to the focused window: with --window xdotool
+    # sends what comes after the window has gone as synthetic events, so the
+    # server keeps Ctrl+H held and its auto-repeat hides the window again as
+    # soon as it has the focus back.
+    xdotool key ctrl+h
+    minimised() { xprop -id "$editor" WM_STATE | grep -q 'window state: Iconic'; }
+    wait_for 30 minimised || fail "Ctrl+H did not minimise the editor window"
+    timeout 10 "$app" >"$scratch/second.log" 2>&1 || fail "the second start failed"
+    [ ! -s "$scratch/second.log" ] || fail "the second start printed: $(cat "$scratch/second.log")"
+    back() {
+        xwininfo -id "$editor" | grep -q 'Map State: IsViewable' &&
+            [ "$(xdotool getactivewindow 2>/dev/null)" = "$editor" ]
+    }
+    wait_for 30 back || fail "the second start did not bring the editor window back as the active one"
+    sleep 0.5
+    back || fail "the editor window did not stay back"
+    # The settings, or anything else, did not open on the way.
+    [ "$(our_windows)" = "$editor" ] || fail "more windows than the editor: $(our_windows)"
     ;;
 holds_hot_keys)
     start_app
