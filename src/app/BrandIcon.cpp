@@ -5,19 +5,32 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace app {
 
 namespace {
+
+QSize squareIn(const QSize& size) {
+    const int side = std::min(size.width(), size.height());
+    return {side, side};
+}
 
 class BrandIconEngine : public QIconEngine {
 public:
     explicit BrandIconEngine(QColor color) : color_(color) {}
 
+    // Trays hand out rectangles that are rarely square (22 × 30 in a 32-pixel
+    // panel): the mark keeps its proportions, centred in the largest square.
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const QSize square = squareIn(rect.size());
+        const QRect target(rect.x() + (rect.width() - square.width()) / 2,
+                           rect.y() + (rect.height() - square.height()) / 2, square.width(),
+                           square.height());
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->translate(rect.topLeft());
-        painter->scale(rect.width() / BrandIcon::side, rect.height() / BrandIcon::side);
+        painter->translate(target.topLeft());
+        painter->scale(target.width() / BrandIcon::side, target.height() / BrandIcon::side);
         BrandIcon::draw(*painter, color_);
         painter->restore();
     }
@@ -30,7 +43,7 @@ public:
     // `scale`.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                          qreal scale) override {
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        QImage image(squareIn(size), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         {
             QPainter painter(&image);
@@ -41,7 +54,9 @@ public:
         return pixmap;
     }
 
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        return squareIn(size);
+    }
     QIconEngine* clone() const override { return new BrandIconEngine(color_); }
     QString key() const override { return QStringLiteral("VexlinBrandIcon"); }
 

@@ -1,6 +1,10 @@
 #include "app/BrandIcon.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +52,43 @@ TEST(BrandIcon, IconIsDrawnInItsTintAtEveryScale) {
         ASSERT_EQ(image.size(), QSize(18, 18) * scale);
         EXPECT_EQ(image.pixelColor(QPoint(9, 9) * scale), QColor(240, 240, 240)) << scale;
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << scale;
+    }
+}
+
+// A tray's slot is rarely square (22 x 30 in a 32-pixel panel, 44 x 46 at
+// scale 2): the mark keeps its proportions there instead of being stretched.
+QRect inkedArea(const QImage& image) {
+    QRect inked;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 128) {
+                inked |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return inked;
+}
+
+TEST(BrandIcon, KeepsItsProportionsInANonSquareTraySlot) {
+    const QIcon icon = app::BrandIcon::image(Qt::black);
+    for (const QSize slot : {QSize(22, 30), QSize(30, 22), QSize(44, 46)}) {
+        SCOPED_TRACE(testing::Message() << slot.width() << "x" << slot.height());
+        const int side = std::min(slot.width(), slot.height());
+        EXPECT_EQ(icon.actualSize(slot), QSize(side, side));
+        EXPECT_EQ(icon.pixmap(slot).size(), QSize(side, side));
+
+        // Painted the way the tray paints it, into the whole slot: the mark
+        // drawn square at the slot's shorter side, centred.
+        QImage painted(slot, QImage::Format_ARGB32_Premultiplied);
+        painted.fill(Qt::transparent);
+        {
+            QPainter painter(&painted);
+            icon.paint(&painter, painted.rect());
+        }
+        const QRect expected =
+            inkedArea(app::BrandIcon::render(side, Qt::black))
+                .translated((slot.width() - side) / 2, (slot.height() - side) / 2);
+        EXPECT_EQ(inkedArea(painted), expected);
     }
 }
 
