@@ -77,7 +77,7 @@ capture::CaptureFlows AppDelegate::captureFlows() {
     // A finished recording goes to the video editor or a Quick Access card.
     capture::RecordingFlow::Services recordings = capture::RecordingFlow::defaultServices();
     recordings.openVideoEditor = [](const app::Recording& recording) {
-        overlays::VideoEditorWindowController::open(recording);
+        videoeditor::VideoEditorWindowController::open(recording);
     };
     recordings.showQuickAccess = [](const app::Recording& recording) {
         delivery::QuickAccessManager::shared().show(app::QuickAccessItem(recording));
@@ -144,7 +144,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         delivery::PinManager::shared().pin(capture);
     };
     quickAccess.onEditRecording = [](const app::Recording& recording) {
-        overlays::VideoEditorWindowController::open(recording);
+        videoeditor::VideoEditorWindowController::open(recording);
     };
 
     coordinator_->recordingIndicator = [self](const std::optional<QString>& elapsed) {

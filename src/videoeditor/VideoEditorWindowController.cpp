@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QList>
 
-namespace overlays {
+namespace videoeditor {
 
 namespace {
 QList<QPointer<app::UnavailableWindow>>& windows() {
@@ -35,4 +35,4 @@ int VideoEditorWindowController::openCount() {
     return static_cast<int>(windows().size());
 }
 
-} // namespace overlays
+} // namespace videoeditor

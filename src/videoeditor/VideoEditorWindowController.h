@@ -2,7 +2,7 @@
 
 #include "app/Recording.h"
 
-namespace overlays {
+namespace videoeditor {
 
 // Stands in for the video editor until it is built: a video recording opens
 // a plain window that says the editor is not available yet; a GIF opens
@@ -14,4 +14,4 @@ public:
     static int openCount();
 };
 
-} // namespace overlays
+} // namespace videoeditor

@@ -62,7 +62,7 @@ TEST(WindowKeys, OnlyDocumentWindowsCarryTheMenuBarAndEveryWindowAnswersItsKeys)
         {"update", [] { service::Updates::shared().showUpdateAlert({QStringLiteral("2.4")}); },
          false},
         {"editor", [] { editor::EditorWindowController::open(std::nullopt); }, true},
-        {"video editor", [] { overlays::VideoEditorWindowController::open(app::Recording{}); },
+        {"video editor", [] { videoeditor::VideoEditorWindowController::open(app::Recording{}); },
          true},
     };
     for (const Case& c : cases) {
