@@ -507,7 +507,13 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
                            QPainter::TextAntialiasing);
     painter.scale(scale, scale);
+    drawDocument(painter, state, sources, layout);
+    painter.end();
+    return output;
+}
 
+void drawDocument(QPainter& painter, const EditorState& state, ImageSources& sources,
+                  const CanvasLayout& layout, const std::optional<QUuid>& leaveOut) {
     const Rect frame = layout.imageFrame();
     const Rect canvas(0, 0, layout.canvasSize.width, layout.canvasSize.height);
     QPainterPath clip;
@@ -550,7 +556,7 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
         p.save();
         p.setClipPath(clip, Qt::IntersectClip);
         p.translate(shift.x, shift.y);
-        drawAnnotations(p, state, sources);
+        drawAnnotations(p, state, sources, leaveOut);
         p.restore();
     };
     if (castsShadow) {
@@ -566,8 +572,6 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
         }
     }
     framed(painter);
-    painter.end();
-    return output;
 }
 
 } // namespace renderer

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "annotation/CanvasLayout.h"
 #include "annotation/EditorState.h"
 #include "annotation/ImageSources.h"
 
@@ -35,6 +36,13 @@ namespace renderer {
 // annotations, shadows. Main thread.
 std::optional<QImage> render(const EditorState& state, ImageSources& sources,
                              RenderFailure* failure = nullptr);
+
+// Draws the whole framed document (background, shadow, the framed image and
+// its marks) as laid out, into a painter whose user space is canvas points
+// with y downward: the export and the editor's canvas both draw through it.
+// `leaveOut` names an annotation to skip (the text being edited in place).
+void drawDocument(QPainter& painter, const EditorState& state, ImageSources& sources,
+                  const CanvasLayout& layout, const std::optional<QUuid>& leaveOut = std::nullopt);
 
 // Draws the base image and the annotations into a painter whose user space
 // is image points with y downward; `leaveOut` names an annotation to skip
