@@ -49,7 +49,9 @@ const DropShadow& dotShadow(double dpr) {
     return made.emplace(dpr, dropShadow(mask, 1.0 * dpr, 0.4)).first->second;
 }
 
-QFont labelFont() {
+} // namespace
+
+QFont cropLabelFont() {
     QFont font;
     font.setPixelSize(11);
     font.setWeight(QFont::Medium);
@@ -57,8 +59,6 @@ QFont labelFont() {
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
-
-} // namespace
 
 void drawHandleDot(QPainter& painter, QPointF c, const QColor& accent) {
     const QRectF dot(c.x() - kDot / 2, c.y() - kDot / 2, kDot, kDot);
@@ -130,7 +130,7 @@ void drawCropChrome(QPainter& painter, const Rect& draft, const CanvasGeometry& 
     }
 
     const QString text = cropSizeText(draft);
-    const QFont font = labelFont();
+    const QFont font = cropLabelFont();
     const QFontMetricsF metrics(font, painter.device());
     const QSizeF textSize(metrics.horizontalAdvance(text), metrics.height());
     const QRectF label = cropLabelRect(v, textSize);

@@ -4,6 +4,7 @@
 #include "editor/canvas/CanvasGeometry.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPointF>
 #include <QString>
 
@@ -31,7 +32,8 @@ void drawCropChrome(QPainter& painter, const annotation::Rect& draft,
 void drawSelectionChrome(QPainter& painter, const annotation::Annotation& mark,
                          const CanvasGeometry& geometry, const QColor& accent);
 
-// The size label of a crop draft: whole image points, "W × H".
+// The size label of a crop draft: whole image points, "W × H", in this font.
+QFont cropLabelFont();
 QString cropSizeText(const annotation::Rect& draft);
 // Where the size label's capsule goes for a draft shown at `draftInView`,
 // given the text's measured size.
