@@ -4,6 +4,7 @@
 #include "editor/canvas/CanvasController.h"
 #include "editor/canvas/CanvasGeometry.h"
 #include "editor/canvas/CanvasShadow.h"
+#include "editor/canvas/CanvasTextField.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -20,7 +21,6 @@ class ImageSources;
 
 namespace editor {
 
-class CanvasTextField;
 class DisplaySources;
 
 // The editor's drawing surface: shows one document framed as it will be
