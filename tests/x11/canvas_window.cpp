@@ -10,7 +10,8 @@
 // --demo    marks of every kind, with one selected or the crop tool active.
 // --grab    draws the canvas into FILE and quits (no window shown).
 // Once shown it prints "origin X Y" (where the image's top-left corner lies on
-// the screen, in logical pixels) and "ready".
+// the screen, in the screen's pixels, as xdotool counts them), "ratio R" (screen
+// pixels per logical pixel) and "ready".
 #include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
 #include "annotation/EditorState.h"
@@ -177,9 +178,9 @@ int main(int argc, char** argv) {
     view.show();
     QTimer::singleShot(300, &view, [&] {
         const annotation::Point o = view.geometry().toView({0, 0});
-        const QPoint global =
-            view.mapToGlobal(QPoint(static_cast<int>(o.x), static_cast<int>(o.y)));
-        std::printf("origin %d %d\nready\n", global.x(), global.y());
+        const QPointF global = view.mapToGlobal(QPointF(o.x, o.y)) * view.devicePixelRatioF();
+        std::printf("origin %d %d\nratio %g\nready\n", qRound(global.x()), qRound(global.y()),
+                    view.devicePixelRatioF());
         std::fflush(stdout);
     });
     return QApplication::exec();

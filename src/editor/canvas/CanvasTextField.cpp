@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <cmath>
@@ -34,6 +35,12 @@ QString CanvasTextField::text() const {
     QString raw = document()->toRawText();
     raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return raw;
+}
+
+void CanvasTextField::deleteSelection() {
+    QTextCursor cursor = textCursor();
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
 }
 
 bool CanvasTextField::event(QEvent* event) {

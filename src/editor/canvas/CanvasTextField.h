@@ -19,6 +19,10 @@ public:
     // The text as typed, line breaks as "\n" and every other character kept.
     QString text() const;
 
+public Q_SLOTS:
+    // The menu's Delete: the selected text goes.
+    void deleteSelection();
+
 Q_SIGNALS:
     void escapePressed();
 
