@@ -59,6 +59,10 @@ void activateAsRegularApp() {
     AppPresence::shared().activateAsRegularApp();
 }
 
+void terminateApplication() {
+    QCoreApplication::exit(0);
+}
+
 namespace {
 
 void makeKeyAndOrderFront(QWidget* window) {

@@ -51,6 +51,11 @@ void appWindowDidOpen();
 void appWindowDidClose();
 void activateAsRegularApp();
 
+// Quit: the event loop ends at once. No window is asked whether it may close
+// (Qt's quit() would ask, and an editor with unsaved changes would hold it up
+// with its question); nothing is saved.
+void terminateApplication();
+
 // Shows the window, raises it and gives it the keyboard; asks again one turn
 // later and once more 0.15 s later when the program is still not active,
 // because a window manager may refuse focus to a window that appeared while

@@ -24,15 +24,26 @@ std::optional<Capture> Capture::fromFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     file.close();
-    const QDateTime date = QDateTime::currentDateTime();
+    return fromData(bytes, path);
+}
 
-    QBuffer buffer(&bytes);
+std::optional<Capture> Capture::fromData(const QByteArray& bytes,
+                                         const std::optional<QString>& path, qint64 maxPixels) {
+    const QDateTime date = QDateTime::currentDateTime();
+    QByteArray data = bytes; // shares the bytes; the buffer only reads them
+    QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer); // the format comes from the content, not the name
+    if (maxPixels >= 0) {
+        const QSize declared = reader.size();
+        if (declared.isValid() && qint64(declared.width()) * declared.height() > maxPixels) {
+            return std::nullopt;
+        }
+    }
     QImage image = reader.read();
-    if (image.isNull()) {
+    if (image.isNull() || (maxPixels >= 0 && qint64(image.width()) * image.height() > maxPixels)) {
         return std::nullopt;
     }
     const double scale = scaleForResolution(horizontalResolution(bytes, image));

@@ -1,5 +1,6 @@
 #include "app/MainMenu.h"
 
+#include "app/AppPresence.h"
 #include "app/Bundle.h"
 #include "app/MenuText.h"
 #include "app/ResponderChain.h"
@@ -179,7 +180,7 @@ void MainMenu::buildApplicationMenu() {
     menu->addSeparator();
     //: Application menu item that quits the program
     QAction* quit = addCommand(menu.get(), QStringLiteral("terminate"), tr("Quit Vexlin Capture"),
-                               [] { QCoreApplication::quit(); });
+                               [] { terminateApplication(); });
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     menus_.push_back(std::move(menu));
 }

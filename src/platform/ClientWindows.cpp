@@ -2,6 +2,7 @@
 
 #include "platform/X11Connection.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -168,6 +169,21 @@ std::optional<ClientWindow> receive(X11Connection& x11, const Atoms& atoms, cons
 }
 
 } // namespace
+
+std::vector<std::uint32_t> clientStackingOrder() {
+    X11Connection* x11 = X11Connection::shared();
+    if (x11 == nullptr) {
+        return {};
+    }
+    auto list = x11->property(x11->root(), x11->atom("_NET_CLIENT_LIST_STACKING"));
+    if (!list) {
+        return {};
+    }
+    std::vector<std::uint32_t> ids = list->words();
+    // The property runs bottom to top.
+    std::reverse(ids.begin(), ids.end());
+    return ids;
+}
 
 QList<ClientWindow> clientWindowsFrontToBack() {
     QList<ClientWindow> windows;

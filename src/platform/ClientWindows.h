@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +33,11 @@ struct ClientWindow {
 // _NET_CLIENT_LIST when the manager gives no stacking order). Windows that
 // vanish while being read are left out. Empty without an X server or manager.
 QList<ClientWindow> clientWindowsFrontToBack();
+
+// The managed windows' ids alone, front to back, read in one round trip: what
+// a question of "which of these is in front" needs. Empty without an X server
+// or manager.
+std::vector<std::uint32_t> clientStackingOrder();
 
 // One window read afresh by its id, whatever it is; nothing when it no longer
 // exists.

@@ -2,7 +2,6 @@
 
 #include "annotation/EditStore.h"
 #include "app/AppPresence.h"
-#include "app/FilePanels.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
 #include "app/MainMenu.h"
@@ -283,7 +282,7 @@ void AppDelegate::createStatusBar() {
         .openWelcome = [] { settings::WelcomeWindowController::show(); },
         .openSettings =
             [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
-        .quit = [] { QCoreApplication::quit(); },
+        .quit = [] { app::terminateApplication(); },
     });
 }
 
@@ -306,16 +305,7 @@ void AppDelegate::perform(app::CaptureAction action, bool fromMenu) {
 }
 
 void AppDelegate::openInEditor(const app::Capture& capture) {
-    editor::EditorContent content(capture);
-    for (editor::EditorWindowController* controller :
-         editor::EditorWindowController::openEditors()) {
-        if (!controller->model().document) {
-            controller->load(std::move(content));
-            controller->showAndActivate();
-            return;
-        }
-    }
-    editor::EditorWindowController::open(std::move(content));
+    editor::EditorWindowController::openContent(editor::EditorContent::forCapture(capture));
 }
 
 void AppDelegate::showAbout() {
@@ -341,9 +331,7 @@ void AppDelegate::openImage() {
 }
 
 void AppDelegate::chooseImageToAnnotate() {
-    if (const auto path = app::FilePanels::current().chooseImageToAnnotate()) {
-        editor::EditorWindowController::open(*path);
-    }
+    editor::EditorWindowController::chooseImageToAnnotate();
 }
 
 } // namespace shell

@@ -1,4 +1,5 @@
 #include "shell/AppDelegate.h"
+#include "annotation/EditorDocument.h"
 #include "app/Capture.h"
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
@@ -44,15 +45,16 @@ TEST_F(AppDelegateTest, EditFillsTheFirstEmptyEditorElseOpensANewOne) {
 
     shell::AppDelegate::openInEditor(captureOf(10));
     ASSERT_EQ(EditorWindowController::openEditors().size(), 1u);
-    ASSERT_TRUE(empty->model().document.has_value());
-    EXPECT_EQ(empty->model().document->capture.image.width(), 10);
+    ASSERT_NE(empty->model().document(), nullptr);
+    EXPECT_EQ(empty->model().document()->capture().image.width(), 10);
 
     // Every editor shows something now: the next capture gets its own.
     shell::AppDelegate::openInEditor(captureOf(20));
     ASSERT_EQ(EditorWindowController::openEditors().size(), 2u);
-    EXPECT_EQ(EditorWindowController::openEditors().back()->model().document->capture.image.width(),
-              20);
-    EXPECT_EQ(empty->model().document->capture.image.width(), 10);
+    EXPECT_EQ(
+        EditorWindowController::openEditors().back()->model().document()->capture().image.width(),
+        20);
+    EXPECT_EQ(empty->model().document()->capture().image.width(), 10);
 }
 
 TEST_F(AppDelegateTest, ClosingAnEditorTakesItOffTheList) {
@@ -100,10 +102,10 @@ TEST_F(AppDelegateTest, OpenImageOpensTheChosenFileInTheEditor) {
     app::ScopedFilePanels scope(picking);
     delegate.openImage();
     ASSERT_EQ(EditorWindowController::openEditors().size(), 1u);
-    const auto& document = EditorWindowController::openEditors().front()->model().document;
-    ASSERT_TRUE(document.has_value());
-    EXPECT_EQ(document->capture.filePath, std::optional<QString>(path));
-    EXPECT_EQ(document->capture.image.width(), 12);
+    const auto* document = EditorWindowController::openEditors().front()->model().document();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->capture().filePath, std::optional<QString>(path));
+    EXPECT_EQ(document->capture().image.width(), 12);
 }
 
 TEST_F(AppDelegateTest, ReopenShowsSettingsOnlyWithoutAVisibleWindow) {

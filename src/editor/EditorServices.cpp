@@ -1,0 +1,82 @@
+#include "editor/EditorServices.h"
+
+#include "annotation/EditStore.h"
+#include "app/Preferences.h"
+#include "app/SaveLocation.h"
+#include "platform/ClientWindows.h"
+#include "platform/MainThread.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QThreadPool>
+#include <QUrl>
+
+namespace editor {
+
+namespace {
+
+void newestCaptureOfSaveFolder(std::function<void(std::optional<QString>)> done) {
+    platform::assertMainThread();
+    const std::optional<app::SaveLocation::Access> access = app::SaveLocation::beginAccess();
+    const std::optional<QString> folder =
+        access ? std::optional<QString>(access->url) : std::nullopt;
+    // The answer always comes later, as it does when the folder is listed.
+    const QPointer<QCoreApplication> app(QCoreApplication::instance());
+    const auto answer = [app, done = std::move(done)](std::optional<QString> path) {
+        if (app) {
+            QMetaObject::invokeMethod(
+                app, [done, path] { done(path); }, Qt::QueuedConnection);
+        }
+    };
+    if (!folder) {
+        answer(std::nullopt);
+        return;
+    }
+    QThreadPool::globalInstance()->start(
+        [folder = *folder, answer] { answer(app::newestImage(folder)); });
+}
+
+std::vector<WId> stackingOrder() {
+    std::vector<WId> order;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        for (const std::uint32_t id : platform::clientStackingOrder()) {
+            order.push_back(WId(id));
+        }
+    } else if (QWidget* active = QApplication::activeWindow()) {
+        // Without a window manager to ask, the active window is in front.
+        order.push_back(active->winId());
+    }
+    return order;
+}
+
+} // namespace
+
+EditorServices EditorServices::defaults() {
+    EditorServices services;
+    services.store = &annotation::EditStore::shared();
+    services.preferences = &app::Preferences::shared();
+    services.newestCapture = newestCaptureOfSaveFolder;
+    services.beep = [] { QApplication::beep(); };
+    services.openWithDefaultApp = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    services.windowOrder = stackingOrder;
+    services.makeExport = makeUnavailableExport;
+    return services;
+}
+
+EditorServices& EditorServices::current() {
+    static EditorServices services = defaults();
+    return services;
+}
+
+ScopedEditorServices::ScopedEditorServices(EditorServices services)
+    : previous_(std::exchange(EditorServices::current(), std::move(services))) {}
+
+ScopedEditorServices::~ScopedEditorServices() {
+    EditorServices::current() = std::move(previous_);
+}
+
+} // namespace editor
