@@ -2,6 +2,10 @@
 //   x11_root_pattern paint SEED        fills the root window with SEED's pattern
 //   x11_root_pattern check SEED FILE   whether the PNG in FILE is the whole root
 //                                      showing SEED's pattern
+//   x11_root_pattern quadrants         red, green, blue and yellow quarters (top
+//                                      left, top right, bottom left, bottom
+//                                      right), for a picture whose place and
+//                                      orientation are to be seen when shrunk
 // The pattern is faint noise over a colour that changes with the seed, in
 // bands of 64 rows as wide as the root: slower to encode than a busy screen,
 // and a picture of an earlier seed differs from it almost everywhere. The server
@@ -82,6 +86,44 @@ int paint(std::uint32_t seed) {
     return error == 0 ? 0 : 1;
 }
 
+int quadrants() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        std::fprintf(stderr, "no X server\n");
+        return 1;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const std::uint16_t width = screen->width_in_pixels;
+    const std::uint16_t height = screen->height_in_pixels;
+    const xcb_pixmap_t background = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, background, screen->root, width, height);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, background, 0, nullptr);
+    const auto halfW = static_cast<std::int16_t>(width / 2);
+    const auto halfH = static_cast<std::int16_t>(height / 2);
+    const struct {
+        std::uint32_t colour;
+        xcb_rectangle_t rect;
+    } quarters[] = {
+        {0xff0000, {0, 0, std::uint16_t(halfW), std::uint16_t(halfH)}},
+        {0x00ff00, {halfW, 0, std::uint16_t(width - halfW), std::uint16_t(halfH)}},
+        {0x0000ff, {0, halfH, std::uint16_t(halfW), std::uint16_t(height - halfH)}},
+        {0xffff00, {halfW, halfH, std::uint16_t(width - halfW), std::uint16_t(height - halfH)}},
+    };
+    for (const auto& q : quarters) {
+        xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &q.colour);
+        xcb_poly_fill_rectangle(c, background, gc, 1, &q.rect);
+    }
+    xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXMAP, &background);
+    xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
+    xcb_free_pixmap(c, background);
+    xcb_free_gc(c, gc);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const int error = xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return error == 0 ? 0 : 1;
+}
+
 // Pixels of `image` that differ from seed's pattern, and the first of them.
 struct Difference {
     long count = 0;
@@ -154,6 +196,9 @@ int main(int argc, char** argv) {
     if (command == "check" && argc == 4) {
         return check(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)), argv[3]);
     }
-    std::fprintf(stderr, "usage: %s paint SEED | check SEED FILE\n", argv[0]);
+    if (command == "quadrants" && argc == 2) {
+        return quadrants();
+    }
+    std::fprintf(stderr, "usage: %s paint SEED | check SEED FILE | quadrants\n", argv[0]);
     return 2;
 }

@@ -83,7 +83,7 @@ reopen_after_hide)
     xdotool key shift+alt+super+3
     editor=""
     find_editor() {
-        editor=$(our_windows_named '^Vexlin Capture Editor$' | head -n 1)
+        editor=$(our_windows_named '^Vexlin Capture$' | head -n 1)
         [ -n "$editor" ]
     }
     wait_for 50 find_editor || fail "the capture did not open an editor window"
