@@ -1,6 +1,5 @@
 #include "app/RecentFile.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 
@@ -33,12 +32,55 @@ std::optional<RecentFile> RecentFile::make(const QString& path, const QDateTime&
 
 namespace {
 
-// A name comparison as a file manager sorts: numbers by value, case aside.
+// A name comparison as a file manager sorts: runs of digits by their value
+// ("shot9" before "shot10"), the rest without regard to case. Written out
+// rather than left to the collator, whose numeric mode depends on how Qt
+// was built and on the locale.
 int compareNames(const QString& a, const QString& b) {
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator.compare(a, b);
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i, endB = j;
+            while (endA < a.size() && a[endA].isDigit()) {
+                ++endA;
+            }
+            while (endB < b.size() && b[endB].isDigit()) {
+                ++endB;
+            }
+            // Leading zeros say nothing about the value.
+            qsizetype startA = i, startB = j;
+            while (startA + 1 < endA && a[startA] == QLatin1Char('0')) {
+                ++startA;
+            }
+            while (startB + 1 < endB && b[startB] == QLatin1Char('0')) {
+                ++startB;
+            }
+            const qsizetype lengthA = endA - startA, lengthB = endB - startB;
+            if (lengthA != lengthB) {
+                return lengthA < lengthB ? -1 : 1;
+            }
+            if (const int digits = QStringView(a)
+                                       .mid(startA, lengthA)
+                                       .compare(QStringView(b).mid(startB, lengthB));
+                digits != 0) {
+                return digits;
+            }
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const int letter =
+            QStringView(a).mid(i, 1).compare(QStringView(b).mid(j, 1), Qt::CaseInsensitive);
+        if (letter != 0) {
+            return letter;
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.size()) {
+        return 1;
+    }
+    return j < b.size() ? -1 : 0;
 }
 
 } // namespace

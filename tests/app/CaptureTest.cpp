@@ -64,6 +64,45 @@ QByteArray withJfifDensity(QByteArray jpeg, std::uint8_t units, std::uint16_t x)
     return jpeg;
 }
 
+// A JPEG without JFIF segment, with an Exif segment whose IFD0 holds the
+// resolution num/den in `unit` (2 inches, 3 centimetres), in either byte
+// order: what cameras and phones write.
+QByteArray withExifResolution(QByteArray jpeg, std::uint32_t num, std::uint32_t den,
+                              std::uint16_t unit, bool littleEndian) {
+    EXPECT_EQ(jpeg.mid(2, 2), QByteArray("\xFF\xE0"));
+    const int app0 = (std::uint8_t(jpeg[4]) << 8) | std::uint8_t(jpeg[5]);
+    jpeg.remove(2, 2 + app0);
+    QByteArray tiff;
+    const auto u16 = [&](std::uint32_t v) {
+        const char hi = char(v >> 8 & 0xFF), lo = char(v & 0xFF);
+        tiff.append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+    };
+    const auto u32 = [&](std::uint32_t v) {
+        littleEndian ? (u16(v & 0xFFFF), u16(v >> 16)) : (u16(v >> 16), u16(v & 0xFFFF));
+    };
+    tiff.append(littleEndian ? "II" : "MM");
+    u16(42);
+    u32(8);      // IFD0 right after the header
+    u16(2);      // two entries
+    u16(0x011A); // XResolution: a rational at offset 38
+    u16(5);
+    u32(1);
+    u32(38);
+    u16(0x0128); // ResolutionUnit: a short in place
+    u16(3);
+    u32(1);
+    u16(unit);
+    u16(0);
+    u32(0); // no next IFD
+    u32(num);
+    u32(den);
+    const QByteArray data = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1");
+    segment.append(char((data.size() + 2) >> 8)).append(char((data.size() + 2) & 0xFF));
+    jpeg.insert(2, segment + data);
+    return jpeg;
+}
+
 TEST(CaptureScale, FromResolution) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
@@ -99,6 +138,12 @@ TEST(CaptureFromFile, ReadsScaleFromTheFilesResolution) {
         {"jpeg density per cm", withJfifDensity(encoded("JPEG"), 2, 57), 2},
         {"jpeg aspect ratio only", withJfifDensity(encoded("JPEG"), 0, 300), 1},
         {"jpeg 216 dpi header", withJfifDensity(encoded("JPEG"), 1, 216), 3},
+        {"jpeg exif 144 dpi", withExifResolution(encoded("JPEG"), 144, 1, 2, false), 2},
+        {"jpeg exif 72 dpi little-endian", withExifResolution(encoded("JPEG"), 72, 1, 2, true), 1},
+        {"jpeg exif 288 over 2 dpi", withExifResolution(encoded("JPEG"), 288, 2, 2, true), 2},
+        {"jpeg exif per cm", withExifResolution(encoded("JPEG"), 85, 1, 3, false), 3},
+        {"jpeg exif without unit", withExifResolution(encoded("JPEG"), 300, 1, 1, false), 1},
+        {"jpeg exif zero denominator", withExifResolution(encoded("JPEG"), 300, 0, 2, true), 1},
         {"bmp 144 dpi", encoded("BMP", dpmForDpi(144)), 2},
         {"bmp default", encoded("BMP"), 1},
     };
@@ -163,6 +208,10 @@ TEST(ImageResolution, DamagedHeadersReadAsNone) {
         png + literal("\x00\x00\x00\x02pHYs\x00\x00\x00\x00\x00\x00"),
         literal("\xFF\xD8"),
         literal("\xFF\xD8\xFF\xE0\x00\x10JFI"),
+        literal("\xFF\xD8\xFF\xE1\x00\x10"
+                "Exif\x00\x00MM\x00\x2A\x00\x00\x00\x08"),
+        literal("\xFF\xD8\xFF\xE1\x00\x14"
+                "Exif\x00\x00II\x2A\x00\xFF\xFF\x00\x00\x01\x00"),
     };
     for (const QByteArray& bytes : cases) {
         EXPECT_EQ(app::horizontalResolution(bytes, QImage()), std::nullopt)
