@@ -219,6 +219,16 @@ TEST(ImageResolution, DamagedHeadersReadAsNone) {
     }
 }
 
+TEST(CaptureFromData, RefusesMorePixelsThanAllowed) {
+    // 20 × 10 = 200 pixels.
+    const QByteArray formats[] = {encoded("PNG"), encoded("JPEG"), encoded("BMP")};
+    for (const QByteArray& bytes : formats) {
+        EXPECT_TRUE(Capture::fromData(bytes, std::nullopt, 200));
+        EXPECT_FALSE(Capture::fromData(bytes, std::nullopt, 199));
+        EXPECT_TRUE(Capture::fromData(bytes, std::nullopt));
+    }
+}
+
 TEST(CaptureFromFile, GivesNothingForWhatIsNoReadableImage) {
     testsupport::TempDir dir;
     testsupport::writeAll(dir.file("text.png"), "this is not an image");

@@ -1,0 +1,404 @@
+// The editor window: its close question, its edited mark, the menu and keys
+// that reach it, the places the views fill, the frontmost editor and the
+// recent strip's files.
+#include "EditorWindowFixture.h"
+
+#include "app/MainMenu.h"
+#include "editor/canvas/CanvasView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+using namespace editortest;
+
+EditorWindowController* openCapture(int width = 400, int height = 300) {
+    return EditorWindowController::open(EditorContent::forCapture(captureOf(solid(width, height))));
+}
+
+// One change the user could undo.
+void change(EditorWindowController* editor) {
+    editor->model().document()->addAnnotation(rectangleMark());
+}
+
+QAbstractButton* button(QMessageBox* box, const QString& text) {
+    for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == text) {
+            return b;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+TEST_F(EditorWindows, AChangedDocumentAsksBeforeItsWindowCloses) {
+    EditorWindowController* editor = openCapture();
+    QMainWindow* window = editor->window();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Vexlin Capture[*]"));
+    EXPECT_EQ(window->minimumSize(), QSize(760, 460));
+    EXPECT_FALSE(window->isWindowModified());
+    change(editor);
+    EXPECT_TRUE(window->isWindowModified());
+
+    EXPECT_FALSE(window->close());
+    QMessageBox* question = editor->closeQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(question->text(), QStringLiteral("Close without saving?"));
+    EXPECT_EQ(question->informativeText(),
+              QStringLiteral("Your annotations have not been copied or saved."));
+    QStringList texts;
+    for (QAbstractButton* b : question->buttons()) {
+        texts << b->text();
+    }
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({QStringLiteral("&Don’t Save"), QStringLiteral("&Save"),
+                                  QStringLiteral("Cancel")}));
+    EXPECT_EQ(question->defaultButton(), button(question, QStringLiteral("&Save")));
+    EXPECT_EQ(question->escapeButton(), button(question, QStringLiteral("Cancel")));
+
+    // Escape is Cancel: the window stays with its changes.
+    QTest::keyClick(question, Qt::Key_Escape);
+    flush();
+    EXPECT_EQ(editor->closeQuestion(), nullptr);
+    ASSERT_EQ(editors().size(), 1u);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(calls.writes, 0);
+
+    // A save that fails keeps it open too.
+    EXPECT_FALSE(window->close());
+    button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
+    flush();
+    EXPECT_EQ(calls.writes, 1);
+    ASSERT_EQ(editors().size(), 1u);
+    EXPECT_TRUE(window->isVisible());
+
+    // One that succeeds closes it.
+    calls.writeSucceeds = true;
+    EXPECT_FALSE(window->close());
+    button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
+    flush();
+    EXPECT_EQ(calls.writes, 2);
+    EXPECT_TRUE(editors().empty());
+    EXPECT_EQ(calls.closed, 1);
+}
+
+TEST_F(EditorWindows, DontSaveClosesWithoutWriting) {
+    EditorWindowController* editor = openCapture();
+    change(editor);
+    const QPointer<QMainWindow> window = editor->window();
+    EXPECT_FALSE(window->close());
+    // Asking twice shows one question.
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+    button(editor->closeQuestion(), QStringLiteral("&Don’t Save"))->click();
+    flush();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(editors().empty());
+    EXPECT_EQ(calls.writes, 0);
+    EXPECT_EQ(calls.saves, 0);
+}
+
+TEST_F(EditorWindows, NothingToLoseClosesAtOnce) {
+    const struct {
+        const char* name;
+        std::function<void(EditorWindowController*)> prepare;
+    } cases[] = {
+        {"unchanged", [](EditorWindowController*) {}},
+        {"changed and undone",
+         [](EditorWindowController* e) {
+             change(e);
+             e->model().document()->undo();
+         }},
+        {"changed and copied",
+         [](EditorWindowController* e) {
+             change(e);
+             e->model().document()->markExported(e->model().document()->state());
+         }},
+        {"empty editor", [](EditorWindowController*) {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorWindowController* editor = std::string(c.name) == "empty editor"
+                                             ? EditorWindowController::open(std::nullopt)
+                                             : openCapture();
+        c.prepare(editor);
+        EXPECT_FALSE(editor->window()->isWindowModified());
+        EXPECT_TRUE(editor->window()->close());
+        EXPECT_EQ(editor->closeQuestion(), nullptr);
+        flush();
+        EXPECT_TRUE(editors().empty());
+    }
+}
+
+// The shared menu as the program builds it, with its Open Image… counted.
+class EditorMenu : public EditorWindows {
+protected:
+    EditorMenu() : menu(commands()) {}
+
+    app::MainMenuCommands commands() {
+        app::MainMenuCommands commands;
+        commands.openImage = [this] { ++openImages; };
+        return commands;
+    }
+
+    bool enabled(const char* name) {
+        menu.validate();
+        return menu.item(QString::fromLatin1(name))->isEnabled();
+    }
+    void trigger(const char* name) { menu.item(QString::fromLatin1(name))->trigger(); }
+    static void activate(QWidget* window) {
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+
+    int openImages = 0;
+    app::MainMenu menu;
+};
+
+TEST_F(EditorMenu, TheMenuReachesTheActiveEditorWithItsEnabledRules) {
+    EditorWindowController* editor = EditorWindowController::open(std::nullopt);
+    QMainWindow* window = editor->window();
+    ASSERT_NE(window->findChild<QMenuBar*>(), nullptr);
+    activate(window);
+    // The empty editor: nothing to save, copy or undo; Open Image… and Close work.
+    for (const char* name : {"saveDocument", "saveDocumentAs", "copy", "undo", "redo", "delete"}) {
+        EXPECT_FALSE(enabled(name)) << name;
+    }
+    EXPECT_TRUE(enabled("openImage"));
+    EXPECT_TRUE(enabled("performClose"));
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(openImages, 1);
+
+    editor->load(EditorContent::forCapture(captureOf(solid(400, 300))));
+    CanvasView* canvas = editor->canvas();
+    ASSERT_NE(canvas, nullptr);
+    canvas->setFocus();
+    EXPECT_TRUE(enabled("saveDocument"));
+    EXPECT_TRUE(enabled("saveDocumentAs"));
+    EXPECT_TRUE(enabled("copy"));
+    EXPECT_FALSE(enabled("undo"));
+    EXPECT_FALSE(enabled("delete"));
+
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(calls.saves, 1);
+    trigger("saveDocument");
+    EXPECT_EQ(calls.saves, 2);
+    // Copy goes through the canvas to the window's export.
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(calls.copies, 1);
+
+    const annotation::Annotation mark = rectangleMark();
+    editor->model().document()->addAnnotation(mark);
+    editor->model().document()->select(mark.id);
+    EXPECT_TRUE(enabled("delete"));
+    EXPECT_TRUE(enabled("undo"));
+    trigger("delete");
+    EXPECT_TRUE(editor->model().document()->state().annotations.empty());
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(editor->model().document()->state().annotations.size(), 1u);
+    EXPECT_TRUE(enabled("redo"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(editor->model().document()->state().annotations.empty());
+
+    // With the keyboard on another control of the window, the commands
+    // still reach the canvas.
+    auto* other = new QToolButton(window->findChild<QWidget*>(QStringLiteral("trailing")));
+    other->setFocusPolicy(Qt::StrongFocus);
+    other->show();
+    other->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), other);
+    EXPECT_TRUE(enabled("undo"));
+    trigger("undo");
+    EXPECT_EQ(editor->model().document()->state().annotations.size(), 1u);
+    trigger("copy");
+    EXPECT_EQ(calls.copies, 2);
+    EXPECT_FALSE(enabled("selectAll"));
+}
+
+TEST_F(EditorMenu, EnabledStatesFollowTheDocumentWithoutAFocusChange) {
+    EditorWindowController* editor = EditorWindowController::open(std::nullopt);
+    activate(editor->window());
+    menu.validate();
+    QAction* save = menu.item(QStringLiteral("saveDocument"));
+    QAction* undo = menu.item(QStringLiteral("undo"));
+    EXPECT_FALSE(save->isEnabled());
+    // A capture arrives in the open window: Ctrl+S must work at once.
+    editor->load(EditorContent::forCapture(captureOf(solid(400, 300))));
+    flush();
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_FALSE(undo->isEnabled());
+    change(editor);
+    flush();
+    EXPECT_TRUE(undo->isEnabled());
+}
+
+TEST_F(EditorWindows, TheViewsFillTheirPlacesAndGoWithTheirDocument) {
+    struct Made {
+        QPointer<QWidget> tools, trailing, bottom, panel;
+        EditorDocument* toolsDocument = nullptr;
+        int recentStrips = 0;
+    };
+    auto made = std::make_shared<Made>();
+    EditorViewFactories views;
+    views.tools = [made](EditorDocument* document) {
+        made->toolsDocument = document;
+        return made->tools = new QLabel(QStringLiteral("tools"));
+    };
+    views.trailing = [made](EditorDocument*) {
+        return made->trailing = new QLabel(QStringLiteral("trailing"));
+    };
+    views.bottomBar = [made](EditorDocument&, const EditorActions& actions) {
+        EXPECT_TRUE(actions.copy && actions.save && actions.saveAs && actions.pin &&
+                    actions.share && actions.dragItem && actions.openRecent);
+        return made->bottom = new QLabel(QStringLiteral("bottom"));
+    };
+    views.backgroundPanel = [made](EditorDocument&) {
+        return made->panel = new QLabel(QStringLiteral("panel"));
+    };
+    views.recentStrip = [made](EditorWindowModel&, const EditorActions&) {
+        ++made->recentStrips;
+        return new QLabel(QStringLiteral("recent"));
+    };
+    EditorServices::current().views = views;
+
+    EditorWindowController* editor = EditorWindowController::open(std::nullopt);
+    QMainWindow* window = editor->window();
+    auto* toolbar = window->findChild<QToolBar*>(QStringLiteral("VexlinEditor"));
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_FALSE(toolbar->isMovable());
+    EXPECT_EQ(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    // The empty editor: the toolbar groups with no document, the placeholder.
+    ASSERT_TRUE(made->tools && made->trailing);
+    EXPECT_EQ(made->toolsDocument, nullptr);
+    EXPECT_EQ(made->tools->parentWidget()->objectName(), QStringLiteral("tools"));
+    EXPECT_EQ(made->trailing->parentWidget()->objectName(), QStringLiteral("trailing"));
+    EXPECT_FALSE(made->bottom);
+    EXPECT_NE(window->findChild<QPushButton*>(QStringLiteral("openImage")), nullptr);
+
+    editor->load(EditorContent::forCapture(captureOf(solid(400, 300))));
+    QPointer<EditorDocument> first = editor->model().document();
+    EXPECT_EQ(made->toolsDocument, first.data());
+    ASSERT_TRUE(made->bottom && made->panel);
+    EXPECT_TRUE(made->bottom->isVisible());
+    EXPECT_TRUE(window->isAncestorOf(made->bottom));
+    flush();
+    EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("openImage")), nullptr);
+
+    // The background panel shows while asked for, and steps aside for crop.
+    EXPECT_FALSE(made->panel->isVisible());
+    first->setShowsBackgroundPanel(true);
+    EXPECT_TRUE(made->panel->isVisible());
+    first->setTool(annotation::Tool::crop);
+    EXPECT_FALSE(made->panel->isVisible());
+    first->setTool(annotation::Tool::arrow);
+    EXPECT_TRUE(made->panel->isVisible());
+
+    // Another document: new views and a new canvas; the old ones go, and the
+    // old document after them.
+    const QPointer<QWidget> oldBottom = made->bottom, oldTools = made->tools;
+    const QPointer<CanvasView> oldCanvas = editor->canvas();
+    editor->load(EditorContent::forCapture(captureOf(solid(200, 100))));
+    EXPECT_NE(editor->model().document(), first.data());
+    EXPECT_NE(editor->canvas(), oldCanvas.data());
+    EXPECT_NE(made->bottom, oldBottom);
+    EXPECT_TRUE(first); // the old canvas may still be painting it
+    flush();
+    EXPECT_TRUE(oldBottom.isNull());
+    EXPECT_TRUE(oldTools.isNull());
+    EXPECT_TRUE(oldCanvas.isNull());
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(made->recentStrips, 1);
+}
+
+TEST_F(EditorWindows, FrontmostFollowsTheStackingOrder) {
+    EXPECT_EQ(EditorWindowController::frontmost(), nullptr);
+    EditorWindowController* first = openCapture();
+    EditorWindowController* second = openCapture();
+    // Neither known to the window manager: the one opened first.
+    EXPECT_EQ(EditorWindowController::frontmost(), first);
+    calls.frontToBack = {second->window(), first->window()};
+    EXPECT_EQ(EditorWindowController::frontmost(), second);
+    calls.frontToBack = {first->window(), second->window()};
+    EXPECT_EQ(EditorWindowController::frontmost(), first);
+    calls.frontToBack = {second->window()};
+    EXPECT_EQ(EditorWindowController::frontmost(), second);
+}
+
+TEST_F(EditorWindows, TheRecentStripOpensImagesHereAndOtherKindsElsewhere) {
+    const QString shownPath = writeFile(QStringLiteral("shown.png"), pngAt(72, solid(30, 20)));
+    const QString otherPath = writeFile(QStringLiteral("other.png"), pngAt(72, solid(50, 40)));
+    EditorWindowController::open(shownPath);
+    ASSERT_EQ(editors().size(), 1u);
+    EditorWindowController* editor = editors().front();
+    const EditorActions& actions = editor->actions();
+    const auto recent = [](const QString& path, app::RecentFile::Kind kind) {
+        return app::RecentFile{path, QDateTime::currentDateTime(), kind};
+    };
+
+    // The file already shown: nothing happens, not even the question.
+    change(editor);
+    EditorDocument* document = editor->model().document();
+    actions.openRecent(recent(shownPath, app::RecentFile::Kind::image));
+    EXPECT_EQ(editor->closeQuestion(), nullptr);
+    EXPECT_EQ(editor->model().document(), document);
+
+    // Another image of an edited document: asked first; Cancel keeps it.
+    actions.openRecent(recent(otherPath, app::RecentFile::Kind::image));
+    ASSERT_NE(editor->closeQuestion(), nullptr);
+    button(editor->closeQuestion(), QStringLiteral("Cancel"))->click();
+    flush();
+    EXPECT_EQ(editor->model().document(), document);
+    actions.openRecent(recent(otherPath, app::RecentFile::Kind::image));
+    button(editor->closeQuestion(), QStringLiteral("&Don’t Save"))->click();
+    flush();
+    ASSERT_NE(editor->model().document(), nullptr);
+    EXPECT_EQ(editor->model().document()->capture().image.size(), QSize(50, 40));
+    EXPECT_EQ(editor->model().file()->path, otherPath);
+    EXPECT_FALSE(editor->window()->isWindowModified());
+    EXPECT_EQ(editors().size(), 1u);
+
+    // A GIF opens in its own program; a video cannot open here yet.
+    actions.openRecent(recent(dir.file(QStringLiteral("loop.gif")), app::RecentFile::Kind::gif));
+    EXPECT_EQ(calls.openedWithDefaultApp, QStringList{dir.file(QStringLiteral("loop.gif"))});
+    const int beeps = calls.beeps;
+    actions.openRecent(recent(dir.file(QStringLiteral("clip.mp4")), app::RecentFile::Kind::video));
+    EXPECT_EQ(calls.beeps, beeps + 1);
+    EXPECT_EQ(editor->model().file()->path, otherPath);
+
+    // An unreadable image beeps and leaves the document.
+    document = editor->model().document();
+    actions.openRecent(recent(dir.file(QStringLiteral("gone.png")), app::RecentFile::Kind::image));
+    EXPECT_EQ(calls.beeps, beeps + 2);
+    EXPECT_EQ(editor->model().document(), document);
+}
+
+TEST_F(EditorWindows, TheStandInExportSaysItIsNotAvailable) {
+    EditorServices::current().makeExport = makeUnavailableExport;
+    EditorWindowController* editor = openCapture();
+    change(editor);
+    editor->actions().save();
+    auto* message = editor->window()->findChild<QMessageBox*>(QStringLiteral("exportUnavailable"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->text().contains(QStringLiteral("not available")));
+    EXPECT_FALSE(message->text().contains(QStringLiteral("Saved")));
+    message->close();
+    flush();
+    // The close question's Save does not close the window on it.
+    EXPECT_FALSE(editor->window()->close());
+    button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
+    flush();
+    ASSERT_EQ(editors().size(), 1u);
+    EXPECT_TRUE(editor->window()->isVisible());
+    EXPECT_TRUE(editor->window()->isWindowModified());
+}
+
+} // namespace
