@@ -2,7 +2,8 @@
 # The editor window in the running program: with "open the editor" on, the
 # full-screen hot key opens an editor that shows the picture; Ctrl+W closes an
 # unchanged one at once; after a change Ctrl+W asks first, Escape keeps the
-# window, and "Don't Save" (Alt+D) closes it with nothing written.
+# window, and "Don't Save" (Alt+D) closes it with nothing written; Ctrl+Q
+# ends the program at once, unsaved changes or not.
 #
 #   editor.sh CASE ROOT_PATTERN
 #
@@ -114,6 +115,19 @@ changed_asks)
     edits="$XDG_DATA_HOME/Vexlin/Edits"
     [ -z "$(find "$edits" -mindepth 1 2>/dev/null)" ] || fail "edit records written: $(find "$edits")"
     kill -0 "$pid" || fail "the program ended"
+    ;;
+quit_at_once)
+    open_capture
+    capture=$(files)
+    drag $((wx + rx + qw / 4)) $((wy + ry + qh / 4)) $((wx + rx + qw * 3 / 4)) $((wy + ry + qh * 3 / 4))
+    edited() { [ "$(title)" = "Vexlin Capture*" ]; }
+    wait_for 20 edited || fail "the change did not mark the window edited: '$(title)'"
+    xdotool key ctrl+q
+    ended() { ! kill -0 "$pid" 2>/dev/null; }
+    wait_for 30 ended || fail "Ctrl+Q did not end the program with an edited document"
+    wait "$pid" || fail "the program ended with status $?"
+    pid=""
+    [ "$(files)" = "$capture" ] || fail "the save folder changed: $(files)"
     ;;
 *)
     echo "unknown case $case_name"
