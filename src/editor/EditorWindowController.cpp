@@ -137,15 +137,21 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
     view->showDocument(model_.document());
 
     // The frame is the content's; the menu bar and the toolbar come on top
-    // of it, as a title bar does.
+    // of it, as a title bar does. On a screen too small for it (a small
+    // display at a large scale) the window is cut to the screen and kept
+    // on it, so that its title bar can still be reached.
     int bars = window_->toolBar()->sizeHint().height();
     if (QMenuBar* menu = window_->findChild<QMenuBar*>()) {
         bars += menu->sizeHint().height();
     }
-    const QSize size(int(std::lround(frame.width())), int(std::lround(frame.height())) + bars);
+    const QSize size =
+        QSize(int(std::lround(frame.width())), int(std::lround(frame.height())) + bars)
+            .boundedTo(visible.size().toSize())
+            .expandedTo(window_->minimumSize());
     window_->resize(size);
-    window_->move(int(std::lround(frame.center().x() - size.width() / 2.0)),
-                  int(std::lround(frame.center().y() - size.height() / 2.0)));
+    window_->move(
+        std::max(int(std::lround(frame.center().x() - size.width() / 2.0)), int(visible.left())),
+        std::max(int(std::lround(frame.center().y() - size.height() / 2.0)), int(visible.top())));
 
     connect(window_, &QObject::destroyed, this, [this] {
         if (!closed_) {

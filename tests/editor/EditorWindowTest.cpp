@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -317,6 +318,20 @@ TEST_F(EditorWindows, TheViewsFillTheirPlacesAndGoWithTheirDocument) {
     EXPECT_TRUE(oldCanvas.isNull());
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(made->recentStrips, 1);
+}
+
+TEST_F(EditorWindows, AWindowTooLargeForItsScreenIsCutToItAndKeptOnIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // The empty editor's 860 points do not fit the test platform's screen.
+    ASSERT_LT(screen.width(), 860);
+    ASSERT_GE(screen.width(), 760);
+    EditorWindowController* editor = EditorWindowController::open(std::nullopt);
+    const QRect frame = editor->window()->geometry();
+    EXPECT_EQ(frame.width(), screen.width());
+    EXPECT_LE(frame.height(), screen.height());
+    EXPECT_GE(frame.height(), 617);
+    EXPECT_GE(frame.left(), screen.left());
+    EXPECT_GE(frame.top(), screen.top());
 }
 
 TEST_F(EditorWindows, FrontmostFollowsTheStackingOrder) {
