@@ -135,6 +135,9 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
     content_ = view;
     window_->setCentralWidget(view);
     view->showDocument(model_.document());
+    if (canvas_) {
+        canvas_->setFocus(Qt::OtherFocusReason);
+    }
 
     // The frame is the content's; the menu bar and the toolbar come on top
     // of it, as a title bar does. On a screen too small for it (a small
@@ -241,6 +244,11 @@ void EditorWindowController::setDocument(std::unique_ptr<annotation::EditorDocum
     // The old document, with its history, goes with the last widget that
     // showed it.
     releaseAfter(std::move(old), shown);
+    // The tool letters and the arrow keys work at once (from the window's
+    // next activation when it is not the active one).
+    if (canvas_) {
+        canvas_->setFocus(Qt::OtherFocusReason);
+    }
     watchDocument();
 }
 
@@ -250,9 +258,6 @@ void EditorWindowController::load(EditorContent content) {
     setDocument(std::make_unique<annotation::EditorDocument>(std::move(content.capture),
                                                              std::move(content.state)));
     model_.setFile(content.file);
-    if (canvas_ && window_ && window_->isActiveWindow()) {
-        canvas_->setFocus(Qt::OtherFocusReason);
-    }
 }
 
 void EditorWindowController::loadFile(const QString& path) {
