@@ -3,6 +3,7 @@
 #include "annotation/AnnotationGeometry.h"
 #include "annotation/CanvasLayout.h"
 #include "annotation/ImageFilters.h"
+#include "annotation/ShapeTraits.h"
 #include "annotation/TextMetrics.h"
 
 #include <QColorSpace>
@@ -176,186 +177,172 @@ void drawLines(QPainter& painter, const LabelLayout& label, const QColor& colour
     }
 }
 
-void drawShape(QPainter& painter, const Annotation& a) {
+QColor contrastingInk(const RGBA& colour) {
+    return isBright(colour) ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+// A mark's figure as its traits lay it out: the path to paint, or the dot of
+// a stroke of no length, or a label; and where its ink may reach.
+struct Figure {
+    QPainterPath path;
+    std::optional<QPointF> dot; // a disc of the stroke's width
+    std::optional<LabelLayout> label;
+    Rect reach;
+    bool isEmpty = true;
+};
+
+Figure figureOf(const Annotation& a, const ShapeTraits& traits, const QPaintDevice* device) {
     const Shape& shape = a.shape;
-    const ShapeKind kind = shape.kind();
-    if (kind == ShapeKind::pixelate || kind == ShapeKind::blur || kind == ShapeKind::spotlight) {
-        return;
-    }
-    const QColor colour = a.color.toColor();
     const double s = a.size;
-    const double k = outputScale(painter);
-    painter.save();
-    auto pen = [&](double width, Qt::PenCapStyle cap = Qt::RoundCap) {
-        QPen p(colour, width, Qt::SolidLine, cap, Qt::RoundJoin);
-        return p;
+    Figure figure;
+    // Where the ink may reach, for the size of the shadow's layer.
+    figure.reach = bounds(a).outsetBy(s / 2 + 2);
+    // A stroke of no length still shows its round caps, as a dot.
+    auto dotOr = [&](Point at, bool noLength, QPainterPath path) {
+        if (noLength && traits.cap == Qt::RoundCap) {
+            figure.dot = toQt(at);
+        } else {
+            figure.path = std::move(path);
+        }
+        figure.isEmpty = false;
     };
-
-    // What casts the shadow, and what is drawn after the shadow is off.
-    std::function<void(QPainter&)> caster;
-    std::function<void(QPainter&)> rest;
-    // Where the shadow caster paints, for the size of the shadow's layer.
-    Rect reach = bounds(a).outsetBy(s / 2 + 2);
-
-    switch (kind) {
-    case ShapeKind::arrow: {
-        const std::optional<QPainterPath> path =
-            arrowPath(shape.segment()->start, shape.segment()->end, s);
-        if (path) {
+    switch (traits.outline) {
+    case Outline::none:
+        break;
+    case Outline::arrowHead:
+        if (std::optional<QPainterPath> path =
+                arrowPath(shape.segment()->start, shape.segment()->end, s)) {
             const QRectF box = path->boundingRect();
-            reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
-            caster = [path, colour, pen, s](QPainter& p) {
-                p.setPen(pen(std::max(0.4 * s, 1.0)));
-                p.setBrush(colour);
-                p.drawPath(*path);
-            };
+            figure.reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
+            figure.path = std::move(*path);
+            figure.isEmpty = false;
         }
         break;
-    }
-    case ShapeKind::line: {
-        const QLineF line(toQt(shape.segment()->start), toQt(shape.segment()->end));
-        caster = [line, pen, s](QPainter& p) {
-            p.setPen(pen(s));
-            p.setBrush(Qt::NoBrush);
-            // A segment of no length still shows its round caps, as a dot.
-            if (line.p1() == line.p2()) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(pen(s).color());
-                p.drawEllipse(line.p1(), s / 2, s / 2);
-            } else {
-                p.drawLine(line);
-            }
-        };
+    case Outline::segment: {
+        const Segment& segment = *shape.segment();
+        QPainterPath path(toQt(segment.start));
+        path.lineTo(toQt(segment.end));
+        dotOr(segment.start, segment.start == segment.end, std::move(path));
         break;
     }
-    case ShapeKind::rectangle:
-    case ShapeKind::filledRectangle: {
+    case Outline::roundedRect: {
         const Rect r = shape.area()->rect.standardized();
-        const QPainterPath path =
-            roundedRect(r, std::min({0.8 * s, r.width() / 2, r.height() / 2}));
-        const bool filled = kind == ShapeKind::filledRectangle;
-        caster = [path, colour, pen, s, filled](QPainter& p) {
-            if (filled) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(colour);
-            } else {
-                p.setPen(pen(s));
-                p.setBrush(Qt::NoBrush);
-            }
-            p.drawPath(path);
-        };
+        figure.path = roundedRect(r, std::min({0.8 * s, r.width() / 2, r.height() / 2}));
+        figure.isEmpty = false;
         break;
     }
-    case ShapeKind::ellipse: {
-        const QRectF r = toQt(shape.area()->rect.standardized());
-        caster = [r, pen, s](QPainter& p) {
-            p.setPen(pen(s));
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(r);
-        };
+    case Outline::ellipse:
+        figure.path.addEllipse(toQt(shape.area()->rect.standardized()));
+        figure.isEmpty = false;
         break;
-    }
-    case ShapeKind::text: {
+    case Outline::labelBox: {
         const TextLabel& text = *shape.textLabel();
         if (text.string.isEmpty()) {
             break;
         }
-        const LabelLayout label = layoutLabel(painter.device(), text.origin, text.string, s);
-        reach = label.box.outsetBy(2);
-        if (a.textStyle == TextStyle::filled) {
-            const double f = labelFontSize(s);
-            const QPainterPath box =
-                roundedRect(label.box, std::min(label.box.height() / 2, 0.32 * f));
-            caster = [box, colour](QPainter& p) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(colour);
-                p.drawPath(box);
-            };
-            const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
-            rest = [label, ink](QPainter& p) { drawLines(p, label, ink); };
-        } else {
-            caster = [label, colour](QPainter& p) { drawLines(p, label, colour); };
-        }
+        figure.label = layoutLabel(device, text.origin, text.string, s);
+        figure.reach = figure.label->box.outsetBy(2);
+        figure.path = roundedRect(
+            figure.label->box, std::min(figure.label->box.height() / 2, 0.32 * labelFontSize(s)));
+        figure.isEmpty = false;
         break;
     }
-    case ShapeKind::counter: {
-        const CounterBadge& badge = *shape.counterBadge();
+    case Outline::disc: {
         const double d = counterDiameter(s);
-        const Rect disc(badge.center.x - d / 2, badge.center.y - d / 2, d, d);
-        caster = [disc, colour](QPainter& p) {
+        const Point c = shape.counterBadge()->center;
+        figure.path.addEllipse(QRectF(c.x - d / 2, c.y - d / 2, d, d));
+        figure.isEmpty = false;
+        break;
+    }
+    case Outline::smoothedStroke: {
+        const std::vector<Point>& points = shape.stroke()->points;
+        if (points.empty()) {
+            break;
+        }
+        const bool noLength = std::all_of(points.begin(), points.end(),
+                                          [&](const Point& p) { return p == points.front(); });
+        dotOr(points.front(), noLength, smoothedPath(points));
+        break;
+    }
+    }
+    return figure;
+}
+
+// The counter's white ring and its number.
+void drawCounterFace(QPainter& p, const CounterBadge& badge, double size, const QColor& ink) {
+    const double d = counterDiameter(size);
+    const Rect disc(badge.center.x - d / 2, badge.center.y - d / 2, d, d);
+    p.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.9f), std::max(0.06 * d, 1.5)));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(toQt(disc.insetBy(0.03 * d)));
+    const QString number = QString::number(badge.number);
+    const QFont font = textMetrics::labelFont((badge.number > 9 ? 0.46 : 0.55) * d, p.device());
+    const QSizeF measured = textMetrics::measure(number, font, p.device());
+    p.setFont(font);
+    p.setPen(ink);
+    p.drawText(
+        QPointF(badge.center.x - measured.width() / 2,
+                badge.center.y - measured.height() / 2 + textMetrics::ascent(font, p.device())),
+        number);
+}
+
+// Draws one mark as its traits say: the figure painted with the mark's ink
+// (casting the mark's shadow), then the letters and rings that sit on top of
+// it without one.
+void drawMark(QPainter& painter, const Annotation& a) {
+    const ShapeTraits& traits = traitsOf(a);
+    const Figure figure = figureOf(a, traits, painter.device());
+    if (figure.isEmpty) {
+        return;
+    }
+    QColor colour = a.color.toColor();
+    if (traits.ink == Ink::highlight) {
+        colour.setAlphaF(0.42f);
+    }
+    // A plain label is its text alone; a filled one is a box with the text
+    // on top.
+    const bool plainLabel = traits.lettering == Lettering::label && a.textStyle == TextStyle::plain;
+    const Paint paint = plainLabel ? Paint::none : traits.paint;
+    const double strokeWidth = traits.strokeWidth(a.size);
+
+    auto body = [&](QPainter& p) {
+        if (traits.ink == Ink::highlight) {
+            p.setCompositionMode(QPainter::CompositionMode_Multiply);
+        }
+        if (figure.dot) {
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
-            p.drawEllipse(toQt(disc));
-        };
-        const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
-        const QString number = QString::number(badge.number);
-        const double factor = badge.number > 9 ? 0.46 : 0.55;
-        rest = [disc, d, ink, number, factor, center = badge.center](QPainter& p) {
-            QPen ring(QColor::fromRgbF(1, 1, 1, 0.9f), std::max(0.06 * d, 1.5));
-            p.setPen(ring);
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(toQt(disc.insetBy(0.03 * d)));
-            const QFont font = textMetrics::labelFont(factor * d, p.device());
-            const QSizeF size = textMetrics::measure(number, font, p.device());
-            p.setFont(font);
-            p.setPen(ink);
-            p.drawText(
-                QPointF(center.x - size.width() / 2,
-                        center.y - size.height() / 2 + textMetrics::ascent(font, p.device())),
-                number);
-        };
-        break;
-    }
-    case ShapeKind::pencil: {
-        const std::vector<Point>& points = shape.stroke()->points;
-        if (points.empty()) {
-            break;
+            p.drawEllipse(*figure.dot, strokeWidth / 2, strokeWidth / 2);
+        } else if (paint != Paint::none) {
+            const bool strokes = paint == Paint::stroke || paint == Paint::fillAndStroke;
+            const bool fills = paint == Paint::fill || paint == Paint::fillAndStroke;
+            p.setPen(strokes ? QPen(colour, strokeWidth, Qt::SolidLine, traits.cap, Qt::RoundJoin)
+                             : QPen(Qt::NoPen));
+            p.setBrush(fills ? QBrush(colour) : QBrush(Qt::NoBrush));
+            p.drawPath(figure.path);
         }
-        const QPainterPath path = smoothedPath(points);
-        const bool dot = std::all_of(points.begin(), points.end(),
-                                     [&](const Point& p) { return p == points.front(); });
-        caster = [path, pen, s, dot, first = points.front()](QPainter& p) {
-            if (dot) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(pen(s).color());
-                p.drawEllipse(toQt(first), s / 2, s / 2);
-            } else {
-                p.setPen(pen(s));
-                p.setBrush(Qt::NoBrush);
-                p.drawPath(path);
-            }
-        };
-        break;
-    }
-    case ShapeKind::highlighter: {
-        const std::vector<Point>& points = shape.stroke()->points;
-        if (points.empty()) {
-            break;
+        if (plainLabel) {
+            drawLines(p, *figure.label, colour);
         }
-        // Ink that multiplies with what lies under it, and casts no shadow.
-        QColor ink = colour;
-        ink.setAlphaF(0.42f);
-        const QPainterPath path = smoothedPath(points);
-        rest = [path, ink, s](QPainter& p) {
-            p.setCompositionMode(QPainter::CompositionMode_Multiply);
-            p.setPen(QPen(ink, 4 * s + 6, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(path);
-        };
-        break;
-    }
-    default:
-        break;
-    }
+    };
 
-    if (caster) {
-        if (a.shadow) {
-            castShadow(painter, reach, 3 * k, k, 0.35, caster);
-        }
-        caster(painter);
+    painter.save();
+    if (traits.castsShadow && a.shadow) {
+        const double k = outputScale(painter);
+        castShadow(painter, figure.reach, 3 * k, k, 0.35, body);
     }
-    if (rest) {
-        rest(painter);
+    body(painter);
+    switch (traits.lettering) {
+    case Lettering::label:
+        if (!plainLabel) {
+            drawLines(painter, *figure.label, contrastingInk(a.color));
+        }
+        break;
+    case Lettering::number:
+        drawCounterFace(painter, *a.shape.counterBadge(), a.size, contrastingInk(a.color));
+        break;
+    case Lettering::none:
+        break;
     }
     painter.restore();
 }
@@ -467,7 +454,7 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
         if (leaveOut && a.id == *leaveOut) {
             continue;
         }
-        drawShape(painter, a);
+        drawMark(painter, a);
     }
 }
 

@@ -113,6 +113,10 @@ struct GoldenCase {
     std::optional<double> view;
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 EditorState stateFor(const GoldenCase& c) {
     EditorState state;
     state.annotations = everyMark(c.shadows);
