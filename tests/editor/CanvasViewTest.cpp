@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -101,6 +102,22 @@ TEST_F(View, ImagePixelsLieOneToOneAtTheOrigin) {
     dark.setColor(QPalette::Window, QColor(40, 40, 40));
     view->setPalette(dark);
     EXPECT_EQ(qRed(grab().pixel(5, 5)), 29);
+}
+
+TEST_F(View, ATranslucentPictureCastsTheShadowOfWhatItCovers) {
+    // The left half opaque, the right half clear.
+    QImage half = solidImage(160, 120, Qt::transparent);
+    QPainter(&half).fillRect(0, 0, 80, 120, QColor(200, 40, 40));
+    open(half, QSize(400, 300));
+    const QImage shot = grab();
+    const int backdrop = qRed(CanvasView::backdropColor(QColor(236, 236, 236)).rgb());
+    // Through the clear half the backdrop shows, unshadowed far from the
+    // opaque half.
+    EXPECT_EQ(qRed(shot.pixel(120 + 150, 90 + 60)), backdrop);
+    // Below the opaque half the shadow falls, not above it.
+    EXPECT_LT(qRed(shot.pixel(120 + 40, 90 + 120 + 3)), backdrop - 10);
+    EXPECT_GT(qRed(shot.pixel(120 + 40, 90 - 3)), qRed(shot.pixel(120 + 40, 90 + 120 + 3)));
+    EXPECT_EQ(qRed(shot.pixel(120 + 150, 90 + 120 + 3)), backdrop);
 }
 
 TEST_F(View, CropDimsTheCanvasOutsideTheDraftByHalf) {
