@@ -261,7 +261,6 @@ void CanvasView::openTextField(const QString& text) {
     field->show();
     field->setFocus(Qt::OtherFocusReason);
     field->selectAll();
-    update();
 }
 
 void CanvasView::closeTextField() {
@@ -273,7 +272,6 @@ void CanvasView::closeTextField() {
         // The field may be in the middle of handling the key that ended it.
         field->deleteLater();
     }
-    update();
 }
 
 void CanvasView::layoutTextField() {
@@ -303,7 +301,6 @@ void CanvasView::layoutTextField() {
                              std::max(1, static_cast<int>(std::ceil(frame.height())))));
     if (field_->geometry() != placed) {
         field_->setGeometry(placed);
-        update();
     }
     field_->horizontalScrollBar()->setValue(0);
     field_->verticalScrollBar()->setValue(0);
