@@ -11,6 +11,7 @@
 #include <QInputMethodEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -273,6 +274,69 @@ TEST_F(View, TheTextFieldLiesOverItsLabel) {
     doc->setEditingTextID(std::nullopt);
     QCoreApplication::processEvents();
     EXPECT_EQ(view->textField(), nullptr);
+}
+
+// The box around the pixels of one ink colour (within a tolerance).
+QRect inkBox(const QImage& shot, QRgb ink) {
+    QRect box;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (channelDistance(shot.pixel(x, y), ink) <= 60) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+TEST_F(View, TheFieldShowsTheTextWhereTheLabelIsDrawn) {
+    struct Case {
+        QSize image;
+        QSize view;
+        double scale;
+        TextStyle style;
+        RGBA colour;
+        QRgb ink;
+    };
+    // A filled label in yellow writes in black. Qt sets a widget's font in
+    // whole pixels: size 6 gives f = 28, 14 pixels at half scale.
+    const Case cases[] = {
+        {{500, 120},
+         {600, 200},
+         1,
+         TextStyle::plain,
+         RGBA::fromBytes(20, 120, 20),
+         qRgb(20, 120, 20)},
+        {{1000, 240},
+         {556, 176},
+         0.5,
+         TextStyle::filled,
+         RGBA::fromBytes(255, 204, 0),
+         qRgb(0, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        open(solidImage(c.image.width(), c.image.height(), Qt::white), c.view);
+        ASSERT_DOUBLE_EQ(view->geometry().scale, c.scale);
+        Annotation text = mark(
+            Shape::text({40, 30}, QString::fromUtf8("Hägj 12, more words\nline")), 6, c.colour);
+        text.textStyle = c.style;
+        put(text);
+        const QRect drawn = inkBox(grab(), c.ink);
+        ASSERT_FALSE(drawn.isEmpty());
+        doc->select(text.id);
+        doc->beginChange();
+        view->controller().startTextEditing(text.id);
+        // No selection shading over the glyphs, no caret beside them.
+        QTextCursor cursor = view->textField()->textCursor();
+        cursor.setPosition(0);
+        view->textField()->setTextCursor(cursor);
+        view->textField()->setCursorWidth(0);
+        const QRect typed = inkBox(grab(), c.ink);
+        EXPECT_NEAR(typed.left(), drawn.left(), 1) << c.scale;
+        EXPECT_NEAR(typed.top(), drawn.top(), 1) << c.scale;
+        EXPECT_NEAR(typed.right(), drawn.right(), 1) << c.scale;
+        EXPECT_NEAR(typed.bottom(), drawn.bottom(), 1) << c.scale;
+    }
 }
 
 // ---- the real widget's events -----------------------------------------------------
