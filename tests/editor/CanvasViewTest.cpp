@@ -386,16 +386,20 @@ TEST_F(View, TypingATextThroughTheField) {
     ASSERT_NE(field, nullptr);
     ASSERT_TRUE(field->hasFocus());
     typeText(field, QString::fromUtf8("Hé 2"));
-    // Return is a line break, not the end.
+    // Return is a line break, not the end; so is Shift+Return.
     key(field, Qt::Key_Return);
     QTest::keyClicks(field, QStringLiteral("x"));
-    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string, QString::fromUtf8("Hé 2\nx"));
+    key(field, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(field, QStringLiteral("y"));
+    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string,
+              QString::fromUtf8("Hé 2\nx\ny"));
     ASSERT_NE(view->textField(), nullptr);
     key(field, Qt::Key_Escape);
     EXPECT_EQ(view->textField(), nullptr);
     EXPECT_TRUE(view->hasFocus());
     EXPECT_EQ(doc->undoStack().size(), 1u);
-    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string, QString::fromUtf8("Hé 2\nx"));
+    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string,
+              QString::fromUtf8("Hé 2\nx\ny"));
 }
 
 TEST_F(View, EmojiAndRightToLeftTextCommitWhole) {
