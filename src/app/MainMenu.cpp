@@ -341,7 +341,7 @@ void MainMenu::captureFromMenu(const QAction* item) {
 
 void MainMenu::validate() {
     for (const ResponderItem& item : responderItems_) {
-        item.action->setEnabled(firstResponder(item.slot) != nullptr);
+        item.action->setEnabled(isCommandEnabled(item.slot));
     }
     const bool hasActiveWindow = QApplication::activeWindow() != nullptr;
     for (QAction* action : activeWindowItems_) {

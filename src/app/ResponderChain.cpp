@@ -71,4 +71,20 @@ bool sendToFirstResponder(const char* slotSignature) {
     return method.invoke(responder, Qt::DirectConnection);
 }
 
+bool isCommandEnabled(const char* slotSignature) {
+    QObject* responder = firstResponder(slotSignature);
+    if (responder == nullptr) {
+        return false;
+    }
+    const QMetaObject* meta = responder->metaObject();
+    const int index = meta->indexOfMethod("validateCommand(QByteArray)");
+    if (index < 0) {
+        return true;
+    }
+    bool enabled = true;
+    meta->method(index).invoke(responder, Qt::DirectConnection, Q_RETURN_ARG(bool, enabled),
+                               Q_ARG(QByteArray, QByteArray(slotSignature)));
+    return enabled;
+}
+
 } // namespace app

@@ -18,4 +18,10 @@ QObject* firstResponder(const char* slotSignature);
 // Calls the slot on the first responder; false when there is none.
 bool sendToFirstResponder(const char* slotSignature);
 
+// Whether the command can run now: a first responder answers it and, when
+// that responder judges its own commands (an invokable
+// `bool validateCommand(QByteArray slotSignature)`), allows it. Menu items
+// follow this.
+bool isCommandEnabled(const char* slotSignature);
+
 } // namespace app
