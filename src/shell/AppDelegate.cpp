@@ -5,6 +5,7 @@
 #include "app/FilePanels.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
+#include "app/ImageFiles.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
@@ -162,6 +163,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     recording::removeExpiredRecordings();
+    app::removeOldDragFolders();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
     // Pinned screenshots stay in the pictures of the screen.
