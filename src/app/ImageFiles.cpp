@@ -23,7 +23,12 @@ std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date,
     if (!png) {
         return std::nullopt;
     }
-    const QString folder = QDir::tempPath() + QStringLiteral("/Drag-") +
+    // Empty when TMPDIR names no folder; the drag folder must not end up in /.
+    const QString temporary = QDir::tempPath();
+    if (temporary.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString folder = temporary + QStringLiteral("/Drag-") +
                            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     if (platform::SafeFile::createFolder(folder)) {
         return std::nullopt;
@@ -72,7 +77,9 @@ void removeOldDragFolders(const QString& tempFolder, const QDateTime& now) {
 }
 
 void removeOldDragFolders() {
-    removeOldDragFolders(QDir::tempPath(), QDateTime::currentDateTimeUtc());
+    if (const QString temporary = QDir::tempPath(); !temporary.isEmpty()) {
+        removeOldDragFolders(temporary, QDateTime::currentDateTimeUtc());
+    }
 }
 
 Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,

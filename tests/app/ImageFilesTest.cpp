@@ -160,6 +160,13 @@ TEST(WriteDragFile, AFailureLeavesNoFolderBehind) {
         EXPECT_FALSE(writeDragFile(QImage(), captureDate, 1.0).has_value());
         EXPECT_EQ(QStringList(), entriesIn(temp.path()));
     }
+    {
+        // A temporary folder that does not exist resolves to nothing, not to /.
+        const TempPathOverride tempPath(temp.file("missing"));
+        const std::optional<QString> written = writeDragFile(sample(), captureDate, 1.0);
+        EXPECT_FALSE(written.has_value()) << written->toStdString();
+        EXPECT_EQ(QStringList(), entriesIn(temp.path()));
+    }
 
     // A disk too small for the file: the folder is made, the write fails.
     auto mount = testsupport::ScratchMount::make(temp.file("disk"), 16);
