@@ -8,6 +8,7 @@
 //                                                (SIGMA 0: read only);
 //                                                bench/blur_vs_imagemagick.sh
 //                                                sets it beside ImageMagick
+#include "BusyDocument.h"
 #include "BusyScreen.h"
 #include "Ppm.h"
 
@@ -36,51 +37,7 @@ const QImage& fixture() {
 }
 
 EditorState document() {
-    EditorState state;
-    state.background.isEnabled = true;
-    state.background.padding = 96;
-    const double w = kWidth / kScale;
-    const double h = kHeight / kScale;
-    for (int i = 0; i < 50; ++i) {
-        const double x = 40 + (i * 137) % static_cast<int>(w - 300);
-        const double y = 40 + (i * 71) % static_cast<int>(h - 200);
-        const RGBA colour = RGBA::palette()[static_cast<std::size_t>(i) % 9];
-        Shape shape = Shape::line({x, y}, {x + 120, y + 40});
-        switch (i % 10) {
-        case 0:
-            shape = Shape::area(ShapeKind::blur, Rect(x, y, 240, 120));
-            break;
-        case 1:
-            shape = Shape::arrow({x, y}, {x + 200, y + 90});
-            break;
-        case 2:
-            shape = Shape::area(ShapeKind::rectangle, Rect(x, y, 220, 110));
-            break;
-        case 3:
-            shape = Shape::text({x, y}, QStringLiteral("Step %1: look here").arg(i));
-            break;
-        case 4:
-            shape = Shape::counter({x, y}, i);
-            break;
-        case 5:
-            shape = Shape::area(ShapeKind::ellipse, Rect(x, y, 160, 90));
-            break;
-        case 6:
-            shape = Shape::pencil({{x, y}, {x + 20, y + 30}, {x + 50, y + 10}, {x + 90, y + 40}});
-            break;
-        case 7:
-            shape = Shape::highlighter({{x, y}, {x + 260, y}});
-            break;
-        case 8:
-            shape = Shape::area(ShapeKind::filledRectangle, Rect(x, y, 120, 60));
-            break;
-        default:
-            break;
-        }
-        state.annotations.push_back(
-            Annotation{QUuid::createUuid(), shape, colour, 5, true, TextStyle::plain});
-    }
-    return state;
+    return bench::busyDocument(kWidth, kHeight, kScale);
 }
 
 // A whole export of a freshly opened document: the blurred copy is made too.
