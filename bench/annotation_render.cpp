@@ -1,6 +1,10 @@
 // Flattening a 4K document of the busy desktop (BusyScreen.h): 50 marks (5 of
-// them blurs), a background with shadow, text and counters; and the Gaussian
-// blur alone. The CPU column counts every thread of the process.
+// them blurs), a background with shadow, text and counters; the editor's
+// canvas drawing a 5K document of the same kind into a 1400 × 900 view; and
+// the Gaussian blur alone. "Fresh" is the first draw of a newly opened
+// document (nothing made yet), "warm" a redraw of the same state, "one mark
+// moved" a redraw after an edit of one mark (a drag). The CPU column counts
+// every thread of the process; main_cpu is the calling thread's alone.
 //
 //   annotation_render --write-fixture FILE.ppm   the desktop, for other tools
 //   annotation_render --blur FILE.ppm SIGMA      one process: read the file and
@@ -8,9 +12,12 @@
 //                                                (SIGMA 0: read only);
 //                                                bench/blur_vs_imagemagick.sh
 //                                                sets it beside ImageMagick
+#include "AnnotatedDocument.h"
 #include "BusyScreen.h"
 #include "Ppm.h"
 
+#include "annotation/AnnotationGeometry.h"
+#include "annotation/CanvasLayout.h"
 #include "annotation/ImageFilters.h"
 #include "annotation/Renderer.h"
 
@@ -18,8 +25,13 @@
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <utility>
 
 using namespace annotation;
 
@@ -29,94 +41,171 @@ constexpr int kWidth = 3840;
 constexpr int kHeight = 2160;
 constexpr double kScale = 2;
 
-const QImage& fixture() {
-    static const QImage image = bench::BusyScreen::make(kWidth, kHeight)
-                                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+const QImage& busyScreen(int width, int height) {
+    static std::map<std::pair<int, int>, QImage> screens;
+    QImage& image = screens[{width, height}];
+    if (image.isNull()) {
+        image = bench::BusyScreen::make(width, height)
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
     return image;
 }
 
+const QImage& fixture() {
+    return busyScreen(kWidth, kHeight);
+}
+
+// 50 marks spread over an image of w × h points.
+EditorState document(double w, double h) {
+    return bench::annotatedDocument(w, h, 96);
+}
+
 EditorState document() {
-    EditorState state;
-    state.background.isEnabled = true;
-    state.background.padding = 96;
-    const double w = kWidth / kScale;
-    const double h = kHeight / kScale;
-    for (int i = 0; i < 50; ++i) {
-        const double x = 40 + (i * 137) % static_cast<int>(w - 300);
-        const double y = 40 + (i * 71) % static_cast<int>(h - 200);
-        const RGBA colour = RGBA::palette()[static_cast<std::size_t>(i) % 9];
-        Shape shape = Shape::line({x, y}, {x + 120, y + 40});
-        switch (i % 10) {
-        case 0:
-            shape = Shape::area(ShapeKind::blur, Rect(x, y, 240, 120));
-            break;
-        case 1:
-            shape = Shape::arrow({x, y}, {x + 200, y + 90});
-            break;
-        case 2:
-            shape = Shape::area(ShapeKind::rectangle, Rect(x, y, 220, 110));
-            break;
-        case 3:
-            shape = Shape::text({x, y}, QStringLiteral("Step %1: look here").arg(i));
-            break;
-        case 4:
-            shape = Shape::counter({x, y}, i);
-            break;
-        case 5:
-            shape = Shape::area(ShapeKind::ellipse, Rect(x, y, 160, 90));
-            break;
-        case 6:
-            shape = Shape::pencil({{x, y}, {x + 20, y + 30}, {x + 50, y + 10}, {x + 90, y + 40}});
-            break;
-        case 7:
-            shape = Shape::highlighter({{x, y}, {x + 260, y}});
-            break;
-        case 8:
-            shape = Shape::area(ShapeKind::filledRectangle, Rect(x, y, 120, 60));
-            break;
-        default:
-            break;
-        }
-        state.annotations.push_back(
-            Annotation{QUuid::createUuid(), shape, colour, 5, true, TextStyle::plain});
-    }
+    return document(kWidth / kScale, kHeight / kScale);
+}
+
+// The state with its arrow number `step` moved a little, as during a drag.
+EditorState moved(EditorState state, int step) {
+    Annotation& arrow = state.annotations[1];
+    arrow = offset(arrow, step % 2 == 0 ? 3 : -3, 1);
     return state;
 }
 
-// A whole export of a freshly opened document: the blurred copy is made too.
-void BM_RenderDocument(benchmark::State& s) {
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Runs `body` per iteration and reports the calling thread's CPU per
+// iteration beside the process's.
+template <class Body> void timed(benchmark::State& s, Body body) {
+    double mainThread = 0;
+    int step = 0;
+    for (auto _ : s) {
+        const double before = threadSeconds();
+        body(step++);
+        mainThread += threadSeconds() - before;
+    }
+    s.counters["main_cpu_ms"] =
+        benchmark::Counter(mainThread * 1e3 / static_cast<double>(s.iterations()));
+}
+
+// What the document keeps between draws: filtered copies, shadows, the
+// resampled base.
+void keptMegabytes(benchmark::State& s, const ImageSources& sources) {
+    s.counters["kept_MB"] =
+        benchmark::Counter(static_cast<double>(sources.cache().stats().bytes) / 1e6);
+}
+
+void configure(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+}
+
+// A whole export of a freshly opened document: the blurred copy and every
+// shadow are made too.
+void BM_RenderFresh(benchmark::State& s) {
     const QImage& base = fixture();
     const EditorState state = document();
-    for (auto _ : s) {
+    timed(s, [&](int) {
         ImageSources sources(base, kScale);
         benchmark::DoNotOptimize(renderer::render(state, sources));
-    }
+    });
 }
-BENCHMARK(BM_RenderDocument)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RenderFresh)->Apply(configure);
 
-// Redrawing after an edit, with the filtered copies already made.
-void BM_RenderDocumentCached(benchmark::State& s) {
+// The same export again.
+void BM_RenderWarm(benchmark::State& s) {
     const QImage& base = fixture();
     const EditorState state = document();
     ImageSources sources(base, kScale);
     renderer::render(state, sources);
-    for (auto _ : s) {
-        benchmark::DoNotOptimize(renderer::render(state, sources));
-    }
+    timed(s, [&](int) { benchmark::DoNotOptimize(renderer::render(state, sources)); });
+    keptMegabytes(s, sources);
 }
-BENCHMARK(BM_RenderDocumentCached)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_RenderWarm)->Apply(configure);
 
-// The blur of a pixelated region's copy: sigma 9 points at scale 2.
+// An export after one mark moved.
+void BM_RenderOneMarkMoved(benchmark::State& s) {
+    const QImage& base = fixture();
+    const EditorState state = document();
+    ImageSources sources(base, kScale);
+    renderer::render(state, sources);
+    timed(s, [&](int step) {
+        benchmark::DoNotOptimize(renderer::render(moved(state, step), sources));
+    });
+}
+BENCHMARK(BM_RenderOneMarkMoved)->Apply(configure);
+
+// The editor's canvas: a 5120 × 2880 capture at scale 2 with 50 marks, laid
+// out as the canvas lays it (fitted with 28 points free around it, centred on
+// whole points) in a 1400 × 900 view, drawn through drawDocument.
+struct CanvasFrame {
+    static constexpr int kViewWidth = 1400;
+    static constexpr int kViewHeight = 900;
+    QImage view{kViewWidth, kViewHeight, QImage::Format_ARGB32_Premultiplied};
+
+    void draw(const EditorState& state, ImageSources& sources) {
+        const CanvasLayout layout = CanvasLayout::make(state, sources.imageSize(), false);
+        const Size canvas = layout.canvasSize;
+        const double scale = std::max(
+            std::min({(kViewWidth - 56) / canvas.width, (kViewHeight - 56) / canvas.height, 1.0}),
+            0.02);
+        view.fill(QColor(230, 230, 230));
+        QPainter painter(&view);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                               QPainter::TextAntialiasing);
+        painter.translate(std::round((kViewWidth - canvas.width * scale) / 2),
+                          std::round((kViewHeight - canvas.height * scale) / 2));
+        painter.scale(scale, scale);
+        renderer::drawDocument(painter, state, sources, layout);
+    }
+};
+
+const QImage& canvasBase() {
+    return busyScreen(5120, 2880);
+}
+
+EditorState canvasDocument() {
+    return document(5120 / kScale, 2880 / kScale);
+}
+
+void BM_CanvasFresh(benchmark::State& s) {
+    const QImage& base = canvasBase();
+    const EditorState state = canvasDocument();
+    CanvasFrame frame;
+    timed(s, [&](int) {
+        ImageSources sources(base, kScale);
+        frame.draw(state, sources);
+    });
+}
+BENCHMARK(BM_CanvasFresh)->Apply(configure);
+
+void BM_CanvasWarm(benchmark::State& s) {
+    const EditorState state = canvasDocument();
+    ImageSources sources(canvasBase(), kScale);
+    CanvasFrame frame;
+    frame.draw(state, sources);
+    timed(s, [&](int) { frame.draw(state, sources); });
+    keptMegabytes(s, sources);
+}
+BENCHMARK(BM_CanvasWarm)->Apply(configure);
+
+void BM_CanvasDrag(benchmark::State& s) {
+    const EditorState state = canvasDocument();
+    ImageSources sources(canvasBase(), kScale);
+    CanvasFrame frame;
+    frame.draw(state, sources);
+    timed(s, [&](int step) { frame.draw(moved(state, step), sources); });
+}
+BENCHMARK(BM_CanvasDrag)->Apply(configure);
+
+// The blur of a blur region's copy: sigma 9 points at scale 2.
 void BM_GaussianBlur4K(benchmark::State& s) {
     const QImage& base = fixture();
-    for (auto _ : s) {
-        benchmark::DoNotOptimize(imageFilters::gaussianBlur(base, 9 * kScale));
-    }
+    timed(s, [&](int) { benchmark::DoNotOptimize(imageFilters::gaussianBlur(base, 9 * kScale)); });
 }
-BENCHMARK(BM_GaussianBlur4K)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_GaussianBlur4K)->Apply(configure);
 
 } // namespace
 

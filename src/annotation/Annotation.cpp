@@ -1,5 +1,7 @@
 #include "annotation/Annotation.h"
 
+#include "annotation/ShapeTraits.h"
+
 #include <array>
 
 namespace annotation {
@@ -30,17 +32,7 @@ std::optional<ShapeKind> shapeKindFromCaseName(const QString& name) {
 }
 
 bool isAreaKind(ShapeKind kind) {
-    switch (kind) {
-    case ShapeKind::rectangle:
-    case ShapeKind::filledRectangle:
-    case ShapeKind::ellipse:
-    case ShapeKind::pixelate:
-    case ShapeKind::blur:
-    case ShapeKind::spotlight:
-        return true;
-    default:
-        return false;
-    }
+    return traitsOf(kind).form == ShapeForm::area;
 }
 
 QString rawValue(TextStyle style) {

@@ -88,6 +88,13 @@ public:
     const CounterBadge* counterBadge() const { return std::get_if<CounterBadge>(&payload_); }
     const Stroke* stroke() const { return std::get_if<Stroke>(&payload_); }
 
+    // The same kind with another payload of its form: a moved or reshaped
+    // mark.
+    template <class P> Shape withPayload(P payload) const {
+        Q_ASSERT(std::holds_alternative<P>(payload_));
+        return Shape(kind_, std::move(payload));
+    }
+
     friend bool operator==(const Shape&, const Shape&) = default;
 
 private:

@@ -1,5 +1,6 @@
 #include "annotation/AnnotationGeometry.h"
 
+#include "annotation/ShapeTraits.h"
 #include "annotation/TextMetrics.h"
 
 #include <algorithm>
@@ -22,10 +23,6 @@ double counterDiameter(double size) {
 }
 
 namespace {
-
-double highlighterWidth(double size) {
-    return 4 * size + 6;
-}
 
 Rect spanned(Point a, Point b) {
     return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y));
@@ -83,42 +80,36 @@ double distanceToPolyline(const std::vector<Point>& points, Point p) {
 Rect bounds(const Annotation& a) {
     const double s = a.size;
     const Shape& shape = a.shape;
-    switch (shape.kind()) {
-    case ShapeKind::arrow:
-    case ShapeKind::line:
-        return spanned(shape.segment()->start, shape.segment()->end).outsetBy(1.5 * s);
-    case ShapeKind::rectangle:
-    case ShapeKind::filledRectangle:
-    case ShapeKind::ellipse:
-    case ShapeKind::pixelate:
-    case ShapeKind::blur:
-    case ShapeKind::spotlight:
+    const ShapeTraits& traits = traitsOf(a);
+    switch (traits.extent) {
+    case Extent::spanOfEnds:
+        return spanned(shape.segment()->start, shape.segment()->end)
+            .outsetBy(traits.boundsOutset(s));
+    case Extent::area:
         return shape.area()->rect.standardized();
-    case ShapeKind::text:
+    case Extent::labelFrame:
         return textFrame(shape.textLabel()->origin, shape.textLabel()->string, s);
-    case ShapeKind::counter: {
+    case Extent::badge: {
         const double d = counterDiameter(s);
         const Point c = shape.counterBadge()->center;
         return Rect(c.x - d / 2, c.y - d / 2, d, d);
     }
-    case ShapeKind::pencil:
-        return boundingRect(shape.stroke()->points).outsetBy(s / 2);
-    case ShapeKind::highlighter:
-        return boundingRect(shape.stroke()->points).outsetBy(highlighterWidth(s) / 2);
+    case Extent::spanOfPoints:
+        return boundingRect(shape.stroke()->points).outsetBy(traits.boundsOutset(s));
     }
     return Rect();
 }
 
 bool contains(const Annotation& a, Point p, double t) {
-    const double s = a.size;
     const Shape& shape = a.shape;
-    switch (shape.kind()) {
-    case ShapeKind::arrow:
-    case ShapeKind::line:
-        return distanceToSegment(shape.segment()->start, shape.segment()->end, p) <= t + 1.2 * s;
-    case ShapeKind::rectangle: {
+    const ShapeTraits& traits = traitsOf(a);
+    switch (traits.hit) {
+    case HitRule::nearSegment:
+        return distanceToSegment(shape.segment()->start, shape.segment()->end, p) <=
+               t + traits.hitBand(a.size);
+    case HitRule::nearOutline: {
         const Rect r = shape.area()->rect.standardized();
-        const double m = t + s / 2;
+        const double m = t + traits.hitBand(a.size);
         if (!r.outsetBy(m).contains(p)) {
             return false;
         }
@@ -128,38 +119,32 @@ bool contains(const Annotation& a, Point p, double t) {
         }
         return !inner.contains(p);
     }
-    case ShapeKind::filledRectangle:
-    case ShapeKind::pixelate:
-    case ShapeKind::blur:
-    case ShapeKind::spotlight:
-        return shape.area()->rect.standardized().outsetBy(t).contains(p);
-    case ShapeKind::ellipse: {
+    case HitRule::nearEllipse: {
         const Rect r = shape.area()->rect.standardized();
         const double ra = std::max(r.width() / 2, 1.0);
         const double rb = std::max(r.height() / 2, 1.0);
         const double ex = (p.x - r.midX()) / ra;
         const double ey = (p.y - r.midY()) / rb;
         const double e = std::sqrt(ex * ex + ey * ey);
-        return std::min(ra, rb) * std::fabs(e - 1) <= t + s / 2;
+        return std::min(ra, rb) * std::fabs(e - 1) <= t + traits.hitBand(a.size);
     }
-    case ShapeKind::text:
-    case ShapeKind::counter:
+    case HitRule::inArea:
+        return shape.area()->rect.standardized().outsetBy(t).contains(p);
+    case HitRule::inBounds:
         return bounds(a).outsetBy(t).contains(p);
-    case ShapeKind::pencil:
-        return distanceToPolyline(shape.stroke()->points, p) <= t + s / 2;
-    case ShapeKind::highlighter:
-        return distanceToPolyline(shape.stroke()->points, p) <= t + highlighterWidth(s) / 2;
+    case HitRule::nearStroke:
+        return distanceToPolyline(shape.stroke()->points, p) <= t + traits.hitBand(a.size);
     }
     return false;
 }
 
 std::vector<std::pair<Handle, Point>> handles(const Annotation& a) {
     const Shape& shape = a.shape;
-    if (const Segment* segment = shape.segment()) {
-        return {{Handle::start, segment->start}, {Handle::end, segment->end}};
-    }
-    if (const Area* area = shape.area()) {
-        const Rect r = area->rect.standardized();
+    switch (traitsOf(a).handles) {
+    case HandleSet::ends:
+        return {{Handle::start, shape.segment()->start}, {Handle::end, shape.segment()->end}};
+    case HandleSet::edges: {
+        const Rect r = shape.area()->rect.standardized();
         return {
             {Handle::topLeft, {r.minX(), r.minY()}},     {Handle::top, {r.midX(), r.minY()}},
             {Handle::topRight, {r.maxX(), r.minY()}},    {Handle::right, {r.maxX(), r.midY()}},
@@ -167,36 +152,37 @@ std::vector<std::pair<Handle, Point>> handles(const Annotation& a) {
             {Handle::bottomLeft, {r.minX(), r.maxY()}},  {Handle::left, {r.minX(), r.midY()}},
         };
     }
+    case HandleSet::none:
+        break;
+    }
     return {};
 }
 
 Annotation offset(const Annotation& a, double dx, double dy) {
     const Shape& shape = a.shape;
     const Point d{dx, dy};
-    switch (shape.kind()) {
-    case ShapeKind::arrow:
-        return a.withShape(Shape::arrow(shape.segment()->start + d, shape.segment()->end + d));
-    case ShapeKind::line:
-        return a.withShape(Shape::line(shape.segment()->start + d, shape.segment()->end + d));
-    case ShapeKind::text:
-        return a.withShape(Shape::text(shape.textLabel()->origin + d, shape.textLabel()->string));
-    case ShapeKind::counter:
+    switch (traitsOf(a).form) {
+    case ShapeForm::ends:
         return a.withShape(
-            Shape::counter(shape.counterBadge()->center + d, shape.counterBadge()->number));
-    case ShapeKind::pencil:
-    case ShapeKind::highlighter: {
+            shape.withPayload(Segment{shape.segment()->start + d, shape.segment()->end + d}));
+    case ShapeForm::area:
+        return a.withShape(
+            shape.withPayload(Area{shape.area()->rect.standardized().offsetBy(dx, dy)}));
+    case ShapeForm::label:
+        return a.withShape(
+            shape.withPayload(TextLabel{shape.textLabel()->origin + d, shape.textLabel()->string}));
+    case ShapeForm::badge:
+        return a.withShape(shape.withPayload(
+            CounterBadge{shape.counterBadge()->center + d, shape.counterBadge()->number}));
+    case ShapeForm::stroke: {
         std::vector<Point> points = shape.stroke()->points;
         for (Point& point : points) {
             point = point + d;
         }
-        return a.withShape(shape.kind() == ShapeKind::pencil
-                               ? Shape::pencil(std::move(points))
-                               : Shape::highlighter(std::move(points)));
+        return a.withShape(shape.withPayload(Stroke{std::move(points)}));
     }
-    default:
-        return a.withShape(
-            Shape::area(shape.kind(), shape.area()->rect.standardized().offsetBy(dx, dy)));
     }
+    return a;
 }
 
 Rect resizing(Handle handle, const Rect& rect, Point p) {
@@ -243,15 +229,17 @@ Rect resizing(Handle handle, const Rect& rect, Point p) {
 
 Annotation resizing(const Annotation& a, Handle handle, Point p) {
     const Shape& shape = a.shape;
-    if (const Segment* segment = shape.segment()) {
-        const Point start = handle == Handle::start ? p : segment->start;
-        const Point end = handle == Handle::start ? segment->end : p;
-        return a.withShape(shape.kind() == ShapeKind::arrow ? Shape::arrow(start, end)
-                                                            : Shape::line(start, end));
+    switch (traitsOf(a).handles) {
+    case HandleSet::ends: {
+        const Segment& segment = *shape.segment();
+        return a.withShape(shape.withPayload(handle == Handle::start ? Segment{p, segment.end}
+                                                                     : Segment{segment.start, p}));
     }
-    if (const Area* area = shape.area()) {
+    case HandleSet::edges:
         return a.withShape(
-            Shape::area(shape.kind(), resizing(handle, area->rect.standardized(), p)));
+            shape.withPayload(Area{resizing(handle, shape.area()->rect.standardized(), p)}));
+    case HandleSet::none:
+        break;
     }
     return a;
 }

@@ -1,16 +1,15 @@
 #include "annotation/EditStore.h"
 
 #include "app/ContentKey.h"
+#include "app/ImageEncoding.h"
 #include "platform/MainThread.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -36,19 +35,10 @@ constexpr qint64 kReferenceEpochMs = 978'307'200'000;
 // ±3000 years: beyond any real date, within what QDateTime holds exactly.
 constexpr double kDateLimitSeconds = 9.5e10;
 
+// The program's one PNG encoder, so that an original kept here is the same
+// file a save of the unedited capture would have written.
 std::optional<QByteArray> defaultPng(const QImage& image, double scale) {
-    QImage copy = image;
-    const int dotsPerMeter = static_cast<int>(std::lround(72 * scale / 0.0254));
-    copy.setDotsPerMeterX(dotsPerMeter);
-    copy.setDotsPerMeterY(dotsPerMeter);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(copy)) {
-        return std::nullopt;
-    }
-    return bytes;
+    return app::encodeImage(image, app::ImageFormat::png, scale);
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes) {

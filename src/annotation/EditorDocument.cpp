@@ -2,6 +2,7 @@
 
 #include "annotation/AnnotationGeometry.h"
 #include "annotation/CustomColors.h"
+#include "annotation/ShapeTraits.h"
 #include "platform/MainThread.h"
 
 #include <algorithm>
@@ -11,8 +12,9 @@ namespace annotation {
 
 namespace {
 
+// Colour, size and shadow mean nothing to regions.
 bool leavesStyleAlone(ShapeKind kind) {
-    return kind == ShapeKind::pixelate || kind == ShapeKind::blur || kind == ShapeKind::spotlight;
+    return traitsOf(kind).isRegion;
 }
 
 // An optional rectangle compared by presence and exact value.
@@ -244,46 +246,27 @@ qint64 EditorDocument::nextCounterNumber() const {
 }
 
 std::optional<Annotation> EditorDocument::newAnnotation(Point p) const {
-    Annotation a{QUuid::createUuid(), Shape::line(p, p), color_, size_, shadow_, textStyle_};
-    const Rect empty(p, Size{});
-    switch (tool_) {
-    case Tool::crop:
+    // Every tool but crop makes the mark of its own name, started at the point.
+    const std::optional<ShapeKind> kind = shapeKindFromCaseName(rawValue(tool_));
+    if (!kind) {
         return std::nullopt;
-    case Tool::rectangle:
-        a.shape = Shape::area(ShapeKind::rectangle, empty);
+    }
+    Annotation a{QUuid::createUuid(), Shape::line(p, p), color_, size_, shadow_, textStyle_};
+    switch (traitsOf(*kind).form) {
+    case ShapeForm::ends:
+        a.shape = *kind == ShapeKind::arrow ? Shape::arrow(p, p) : Shape::line(p, p);
         break;
-    case Tool::filledRectangle:
-        a.shape = Shape::area(ShapeKind::filledRectangle, empty);
+    case ShapeForm::area:
+        a.shape = Shape::area(*kind, Rect(p, Size{}));
         break;
-    case Tool::ellipse:
-        a.shape = Shape::area(ShapeKind::ellipse, empty);
-        break;
-    case Tool::line:
-        a.shape = Shape::line(p, p);
-        break;
-    case Tool::arrow:
-        a.shape = Shape::arrow(p, p);
-        break;
-    case Tool::text:
+    case ShapeForm::label:
         a.shape = Shape::text(p, QString());
         break;
-    case Tool::pixelate:
-        a.shape = Shape::area(ShapeKind::pixelate, empty);
-        break;
-    case Tool::blur:
-        a.shape = Shape::area(ShapeKind::blur, empty);
-        break;
-    case Tool::counter:
+    case ShapeForm::badge:
         a.shape = Shape::counter(p, nextCounterNumber());
         break;
-    case Tool::highlighter:
-        a.shape = Shape::highlighter({p});
-        break;
-    case Tool::pencil:
-        a.shape = Shape::pencil({p});
-        break;
-    case Tool::spotlight:
-        a.shape = Shape::area(ShapeKind::spotlight, empty);
+    case ShapeForm::stroke:
+        a.shape = *kind == ShapeKind::pencil ? Shape::pencil({p}) : Shape::highlighter({p});
         break;
     }
     return a;

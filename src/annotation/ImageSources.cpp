@@ -7,6 +7,11 @@
 
 namespace annotation {
 
+namespace {
+constexpr double kPixelCellPoints = 11;
+constexpr double kBlurSigmaPoints = 9;
+} // namespace
+
 ImageSources::ImageSources(QImage base, double scale)
     : base_(std::move(base)), scale_(std::isfinite(scale) && scale > 0 ? scale : 1.0) {}
 
@@ -22,25 +27,35 @@ bool ImageSources::isOpaque() {
 }
 
 const QImage* ImageSources::pixelated() {
-    if (!pixelated_) {
-        QImage copy = imageFilters::pixellate(base_, 11 * scale_);
-        if (copy.isNull()) {
-            return nullptr;
-        }
-        pixelated_ = std::move(copy);
+    const double cell = kPixelCellPoints * scale_;
+    if (const QImage* copy = cache_.filtered(RenderCache::Filter::pixelate, cell)) {
+        return copy;
     }
-    return &*pixelated_;
+    QImage copy = imageFilters::pixellate(base_, cell);
+    if (copy.isNull()) {
+        return nullptr;
+    }
+    return &cache_.keepFiltered(RenderCache::Filter::pixelate, cell, std::move(copy));
 }
 
 const QImage* ImageSources::blurred() {
-    if (!blurred_) {
-        QImage copy = imageFilters::gaussianBlur(base_, 9 * scale_);
-        if (copy.isNull()) {
-            return nullptr;
-        }
-        blurred_ = std::move(copy);
+    const double sigma = kBlurSigmaPoints * scale_;
+    if (const QImage* copy = cache_.filtered(RenderCache::Filter::blur, sigma)) {
+        return copy;
     }
-    return &*blurred_;
+    QImage copy = imageFilters::gaussianBlur(base_, sigma);
+    if (copy.isNull()) {
+        return nullptr;
+    }
+    return &cache_.keepFiltered(RenderCache::Filter::blur, sigma, std::move(copy));
+}
+
+bool ImageSources::hasPixelatedCopy() const {
+    return cache_.filtered(RenderCache::Filter::pixelate, kPixelCellPoints * scale_) != nullptr;
+}
+
+bool ImageSources::hasBlurredCopy() const {
+    return cache_.filtered(RenderCache::Filter::blur, kBlurSigmaPoints * scale_) != nullptr;
 }
 
 } // namespace annotation

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "annotation/Geometry.h"
+#include "annotation/RenderCache.h"
 
 #include <QImage>
 
@@ -8,9 +9,10 @@
 
 namespace annotation {
 
-// The base image of a document and its two whole-image filtered copies for
-// pixelate and blur marks. The copies are made on first need and kept: the
-// base never changes, so dragging a region never filters again. Main thread.
+// The base image of a document, its two whole-image filtered copies for
+// pixelate and blur marks, and the renderer's cache of what stays the same
+// between draws. The copies are made on first need and kept: the base never
+// changes, so dragging a region never filters again. Main thread.
 class ImageSources {
 public:
     // A scale that is not a positive finite number is taken as 1.
@@ -30,15 +32,18 @@ public:
     // Whether every pixel of the base is opaque (looked at once).
     bool isOpaque();
 
-    bool hasPixelatedCopy() const { return pixelated_.has_value(); }
-    bool hasBlurredCopy() const { return blurred_.has_value(); }
+    bool hasPixelatedCopy() const;
+    bool hasBlurredCopy() const;
+
+    // What the renderer keeps between draws of this document.
+    RenderCache& cache() { return cache_; }
+    const RenderCache& cache() const { return cache_; }
 
 private:
     QImage base_;
     double scale_;
-    std::optional<QImage> pixelated_;
-    std::optional<QImage> blurred_;
     std::optional<bool> opaque_;
+    RenderCache cache_;
 };
 
 } // namespace annotation

@@ -3,7 +3,9 @@
 #include "annotation/AnnotationGeometry.h"
 #include "annotation/CanvasLayout.h"
 #include "annotation/ImageFilters.h"
+#include "annotation/ShapeTraits.h"
 #include "annotation/TextMetrics.h"
+#include "platform/ParallelFor.h"
 
 #include <QColorSpace>
 #include <QCoreApplication>
@@ -12,7 +14,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <variant>
 
 namespace annotation {
 
@@ -53,16 +57,37 @@ bool isBright(const RGBA& colour) {
     return 0.299 * colour.red + 0.587 * colour.green + 0.114 * colour.blue > 0.62;
 }
 
+// What casts a shadow, when its shadow may be kept between draws: a mark, or
+// the outline of an opaque framed picture.
+using ShadowCaster = std::optional<std::variant<Annotation, RenderCache::FrameOutline>>;
+
 // A drop shadow: black at `alpha` of the caster's coverage, blurred by `blur`
 // (the blur radius in device pixels, a Gaussian of half that deviation) and
 // moved down by `offset` device pixels. The caster draws into a layer that
-// covers `userBounds` in the painter's user space.
-void castShadow(QPainter& painter, const Rect& userBounds, double blur, double offset, double alpha,
-                const std::function<void(QPainter&)>& caster) {
+// covers `userBounds` in the painter's user space. With a cache and a named
+// caster, the blurred layer is kept and the next draw of the same caster at
+// the same placement only lays it down again.
+void castShadow(QPainter& painter, RenderCache* cache, const ShadowCaster& caster,
+                const Rect& userBounds, double blur, double offset, double alpha,
+                const std::function<void(QPainter&)>& draw) {
     const double sigma = blur / 2;
     const int margin = static_cast<int>(std::ceil(3 * sigma)) + 2;
-    const QRect device(QPoint(0, 0), QSize(painter.device()->width(), painter.device()->height()));
-    const QRect wanted = painter.transform().mapRect(toQt(userBounds)).toAlignedRect();
+    // The layer is laid out in the transform's own whole-pixel frame, so that
+    // a shift by whole pixels finds the same layer.
+    const QTransform& transform = painter.transform();
+    const bool affine = transform.type() <= QTransform::TxShear;
+    QPoint shift;
+    RenderCache::Placement placement;
+    QTransform local = transform;
+    if (affine) {
+        placement = RenderCache::Placement::of(transform, painter.device(),
+                                               static_cast<int>(painter.renderHints()), &shift);
+        local = placement.transform();
+    }
+    const QRect device =
+        QRect(QPoint(0, 0), QSize(painter.device()->width(), painter.device()->height()))
+            .translated(-shift);
+    const QRect wanted = local.mapRect(toQt(userBounds)).toAlignedRect();
     const QRect area =
         wanted.adjusted(-margin, -margin, margin, margin)
             .intersected(device.adjusted(-margin, -margin - static_cast<int>(std::ceil(offset)),
@@ -75,35 +100,50 @@ void castShadow(QPainter& painter, const Rect& userBounds, double blur, double o
     const int reduction = std::clamp(static_cast<int>(sigma / 4), 1, 8);
     const QSize reducedSize((area.width() + reduction - 1) / reduction,
                             (area.height() + reduction - 1) / reduction);
-    QImage layer(reducedSize, QImage::Format_ARGB32_Premultiplied);
-    if (layer.isNull()) {
-        return;
+
+    std::optional<RenderCache::ShadowKey> key;
+    const QImage* shadow = nullptr;
+    if (cache && caster && affine) {
+        key = RenderCache::ShadowKey{*caster, placement, area, blur, alpha};
+        shadow = cache->shadow(*key);
     }
-    layer.fill(Qt::transparent);
-    // Same density as the target, so that text sized for it casts its own
-    // shape.
-    layer.setDotsPerMeterX(static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
-    layer.setDotsPerMeterY(static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
-    {
-        QPainter lp(&layer);
-        lp.setRenderHints(painter.renderHints());
-        QTransform t = painter.transform();
-        t *= QTransform::fromTranslate(-area.x(), -area.y());
-        t *= QTransform::fromScale(1.0 / reduction, 1.0 / reduction);
-        lp.setTransform(t);
-        caster(lp);
-        // Keep the coverage only, in black at the shadow's opacity.
-        lp.resetTransform();
-        lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        lp.fillRect(layer.rect(), QColor::fromRgbF(0, 0, 0, static_cast<float>(alpha)));
+    QImage made;
+    if (!shadow) {
+        QImage layer(reducedSize, QImage::Format_ARGB32_Premultiplied);
+        if (layer.isNull()) {
+            return;
+        }
+        layer.fill(Qt::transparent);
+        // Same density as the target, so that text sized for it casts its own
+        // shape.
+        layer.setDotsPerMeterX(
+            static_cast<int>(std::lround(painter.device()->logicalDpiX() / 0.0254)));
+        layer.setDotsPerMeterY(
+            static_cast<int>(std::lround(painter.device()->logicalDpiY() / 0.0254)));
+        {
+            QPainter lp(&layer);
+            lp.setRenderHints(painter.renderHints());
+            QTransform t = local;
+            t *= QTransform::fromTranslate(-area.x(), -area.y());
+            t *= QTransform::fromScale(1.0 / reduction, 1.0 / reduction);
+            lp.setTransform(t);
+            draw(lp);
+            // Keep the coverage only, in black at the shadow's opacity.
+            lp.resetTransform();
+            lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            lp.fillRect(layer.rect(), QColor::fromRgbF(0, 0, 0, static_cast<float>(alpha)));
+        }
+        made = imageFilters::gaussianBlur(layer, sigma / reduction);
+        shadow = key && cache->hasRoomFor(made.sizeInBytes())
+                     ? &cache->keepShadow(std::move(*key), std::move(made))
+                     : &made;
     }
-    const QImage shadow = imageFilters::gaussianBlur(layer, sigma / reduction);
     painter.save();
     painter.resetTransform();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(area.x(), area.y() + offset, reducedSize.width() * reduction,
-                             reducedSize.height() * reduction),
-                      shadow);
+    painter.drawImage(QRectF(area.x() + shift.x(), area.y() + shift.y() + offset,
+                             reducedSize.width() * reduction, reducedSize.height() * reduction),
+                      *shadow);
     painter.restore();
 }
 
@@ -115,18 +155,56 @@ QPainterPath roundedRect(const Rect& r, double radius) {
 
 // Draws an image over a rectangle of user space. When that rectangle maps
 // pixel for pixel onto the device at whole-pixel offsets, as the base image
-// does in an export, the image is copied instead of resampled.
-void drawImageOver(QPainter& painter, const QRectF& target, const QImage& image) {
+// does in an export, the image is copied instead of resampled. With a cache,
+// an image drawn smaller than it is (the base in the editor's view) is
+// resampled once per view scale and then copied.
+void drawImageOver(QPainter& painter, const QRectF& target, const QImage& image,
+                   RenderCache* cache = nullptr) {
     const QTransform& t = painter.transform();
     if (t.type() <= QTransform::TxScale && !image.isNull()) {
         const double x = t.m11() * target.x() + t.dx();
         const double y = t.m22() * target.y() + t.dy();
-        if (t.m11() * target.width() == image.width() &&
-            t.m22() * target.height() == image.height() && x == std::round(x) &&
+        const double width = t.m11() * target.width();
+        const double height = t.m22() * target.height();
+        if (width == image.width() && height == image.height() && x == std::round(x) &&
             y == std::round(y)) {
             painter.save();
             painter.resetTransform();
             painter.drawImage(QPointF(x, y), image);
+            painter.restore();
+            return;
+        }
+        const bool shrinks =
+            width > 0 && height > 0 && width <= image.width() && height <= image.height();
+        if (cache && shrinks && painter.device()->devicePixelRatio() == 1) {
+            QPoint shift;
+            const RenderCache::Placement placement = RenderCache::Placement::of(
+                t, painter.device(), static_cast<int>(painter.renderHints()), &shift);
+            const QTransform local = placement.transform();
+            const QRect area = local.mapRect(target).toAlignedRect();
+            RenderCache::ResampledKey key{image.cacheKey(), target, placement, area};
+            const QImage* picture = cache->resampled(key);
+            QImage made;
+            if (!picture) {
+                made = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+                if (made.isNull()) {
+                    painter.drawImage(target, image);
+                    return;
+                }
+                made.fill(Qt::transparent);
+                {
+                    QPainter p(&made);
+                    p.setRenderHints(painter.renderHints());
+                    p.setTransform(local * QTransform::fromTranslate(-area.x(), -area.y()));
+                    p.drawImage(target, image);
+                }
+                picture = cache->hasRoomFor(made.sizeInBytes())
+                              ? &cache->keepResampled(std::move(key), std::move(made))
+                              : &made;
+            }
+            painter.save();
+            painter.resetTransform();
+            painter.drawImage(area.topLeft() + shift, *picture);
             painter.restore();
             return;
         }
@@ -176,186 +254,172 @@ void drawLines(QPainter& painter, const LabelLayout& label, const QColor& colour
     }
 }
 
-void drawShape(QPainter& painter, const Annotation& a) {
+QColor contrastingInk(const RGBA& colour) {
+    return isBright(colour) ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+// A mark's figure as its traits lay it out: the path to paint, or the dot of
+// a stroke of no length, or a label; and where its ink may reach.
+struct Figure {
+    QPainterPath path;
+    std::optional<QPointF> dot; // a disc of the stroke's width
+    std::optional<LabelLayout> label;
+    Rect reach;
+    bool isEmpty = true;
+};
+
+Figure figureOf(const Annotation& a, const ShapeTraits& traits, const QPaintDevice* device) {
     const Shape& shape = a.shape;
-    const ShapeKind kind = shape.kind();
-    if (kind == ShapeKind::pixelate || kind == ShapeKind::blur || kind == ShapeKind::spotlight) {
-        return;
-    }
-    const QColor colour = a.color.toColor();
     const double s = a.size;
-    const double k = outputScale(painter);
-    painter.save();
-    auto pen = [&](double width, Qt::PenCapStyle cap = Qt::RoundCap) {
-        QPen p(colour, width, Qt::SolidLine, cap, Qt::RoundJoin);
-        return p;
+    Figure figure;
+    // Where the ink may reach, for the size of the shadow's layer.
+    figure.reach = bounds(a).outsetBy(s / 2 + 2);
+    // A stroke of no length still shows its round caps, as a dot.
+    auto dotOr = [&](Point at, bool noLength, QPainterPath path) {
+        if (noLength && traits.cap == Qt::RoundCap) {
+            figure.dot = toQt(at);
+        } else {
+            figure.path = std::move(path);
+        }
+        figure.isEmpty = false;
     };
-
-    // What casts the shadow, and what is drawn after the shadow is off.
-    std::function<void(QPainter&)> caster;
-    std::function<void(QPainter&)> rest;
-    // Where the shadow caster paints, for the size of the shadow's layer.
-    Rect reach = bounds(a).outsetBy(s / 2 + 2);
-
-    switch (kind) {
-    case ShapeKind::arrow: {
-        const std::optional<QPainterPath> path =
-            arrowPath(shape.segment()->start, shape.segment()->end, s);
-        if (path) {
+    switch (traits.outline) {
+    case Outline::none:
+        break;
+    case Outline::arrowHead:
+        if (std::optional<QPainterPath> path =
+                arrowPath(shape.segment()->start, shape.segment()->end, s)) {
             const QRectF box = path->boundingRect();
-            reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
-            caster = [path, colour, pen, s](QPainter& p) {
-                p.setPen(pen(std::max(0.4 * s, 1.0)));
-                p.setBrush(colour);
-                p.drawPath(*path);
-            };
+            figure.reach = Rect(box.x(), box.y(), box.width(), box.height()).outsetBy(s + 2);
+            figure.path = std::move(*path);
+            figure.isEmpty = false;
         }
         break;
-    }
-    case ShapeKind::line: {
-        const QLineF line(toQt(shape.segment()->start), toQt(shape.segment()->end));
-        caster = [line, pen, s](QPainter& p) {
-            p.setPen(pen(s));
-            p.setBrush(Qt::NoBrush);
-            // A segment of no length still shows its round caps, as a dot.
-            if (line.p1() == line.p2()) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(pen(s).color());
-                p.drawEllipse(line.p1(), s / 2, s / 2);
-            } else {
-                p.drawLine(line);
-            }
-        };
+    case Outline::segment: {
+        const Segment& segment = *shape.segment();
+        QPainterPath path(toQt(segment.start));
+        path.lineTo(toQt(segment.end));
+        dotOr(segment.start, segment.start == segment.end, std::move(path));
         break;
     }
-    case ShapeKind::rectangle:
-    case ShapeKind::filledRectangle: {
+    case Outline::roundedRect: {
         const Rect r = shape.area()->rect.standardized();
-        const QPainterPath path =
-            roundedRect(r, std::min({0.8 * s, r.width() / 2, r.height() / 2}));
-        const bool filled = kind == ShapeKind::filledRectangle;
-        caster = [path, colour, pen, s, filled](QPainter& p) {
-            if (filled) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(colour);
-            } else {
-                p.setPen(pen(s));
-                p.setBrush(Qt::NoBrush);
-            }
-            p.drawPath(path);
-        };
+        figure.path = roundedRect(r, std::min({0.8 * s, r.width() / 2, r.height() / 2}));
+        figure.isEmpty = false;
         break;
     }
-    case ShapeKind::ellipse: {
-        const QRectF r = toQt(shape.area()->rect.standardized());
-        caster = [r, pen, s](QPainter& p) {
-            p.setPen(pen(s));
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(r);
-        };
+    case Outline::ellipse:
+        figure.path.addEllipse(toQt(shape.area()->rect.standardized()));
+        figure.isEmpty = false;
         break;
-    }
-    case ShapeKind::text: {
+    case Outline::labelBox: {
         const TextLabel& text = *shape.textLabel();
         if (text.string.isEmpty()) {
             break;
         }
-        const LabelLayout label = layoutLabel(painter.device(), text.origin, text.string, s);
-        reach = label.box.outsetBy(2);
-        if (a.textStyle == TextStyle::filled) {
-            const double f = labelFontSize(s);
-            const QPainterPath box =
-                roundedRect(label.box, std::min(label.box.height() / 2, 0.32 * f));
-            caster = [box, colour](QPainter& p) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(colour);
-                p.drawPath(box);
-            };
-            const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
-            rest = [label, ink](QPainter& p) { drawLines(p, label, ink); };
-        } else {
-            caster = [label, colour](QPainter& p) { drawLines(p, label, colour); };
-        }
+        figure.label = layoutLabel(device, text.origin, text.string, s);
+        figure.reach = figure.label->box.outsetBy(2);
+        figure.path = roundedRect(
+            figure.label->box, std::min(figure.label->box.height() / 2, 0.32 * labelFontSize(s)));
+        figure.isEmpty = false;
         break;
     }
-    case ShapeKind::counter: {
-        const CounterBadge& badge = *shape.counterBadge();
+    case Outline::disc: {
         const double d = counterDiameter(s);
-        const Rect disc(badge.center.x - d / 2, badge.center.y - d / 2, d, d);
-        caster = [disc, colour](QPainter& p) {
+        const Point c = shape.counterBadge()->center;
+        figure.path.addEllipse(QRectF(c.x - d / 2, c.y - d / 2, d, d));
+        figure.isEmpty = false;
+        break;
+    }
+    case Outline::smoothedStroke: {
+        const std::vector<Point>& points = shape.stroke()->points;
+        if (points.empty()) {
+            break;
+        }
+        const bool noLength = std::all_of(points.begin(), points.end(),
+                                          [&](const Point& p) { return p == points.front(); });
+        dotOr(points.front(), noLength, smoothedPath(points));
+        break;
+    }
+    }
+    return figure;
+}
+
+// The counter's white ring and its number.
+void drawCounterFace(QPainter& p, const CounterBadge& badge, double size, const QColor& ink) {
+    const double d = counterDiameter(size);
+    const Rect disc(badge.center.x - d / 2, badge.center.y - d / 2, d, d);
+    p.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.9f), std::max(0.06 * d, 1.5)));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(toQt(disc.insetBy(0.03 * d)));
+    const QString number = QString::number(badge.number);
+    const QFont font = textMetrics::labelFont((badge.number > 9 ? 0.46 : 0.55) * d, p.device());
+    const QSizeF measured = textMetrics::measure(number, font, p.device());
+    p.setFont(font);
+    p.setPen(ink);
+    p.drawText(
+        QPointF(badge.center.x - measured.width() / 2,
+                badge.center.y - measured.height() / 2 + textMetrics::ascent(font, p.device())),
+        number);
+}
+
+// Draws one mark as its traits say: the figure painted with the mark's ink
+// (casting the mark's shadow), then the letters and rings that sit on top of
+// it without one.
+void drawMark(QPainter& painter, const Annotation& a, RenderCache* cache) {
+    const ShapeTraits& traits = traitsOf(a);
+    const Figure figure = figureOf(a, traits, painter.device());
+    if (figure.isEmpty) {
+        return;
+    }
+    QColor colour = a.color.toColor();
+    if (traits.ink == Ink::highlight) {
+        colour.setAlphaF(0.42f);
+    }
+    // A plain label is its text alone; a filled one is a box with the text
+    // on top.
+    const bool plainLabel = traits.lettering == Lettering::label && a.textStyle == TextStyle::plain;
+    const Paint paint = plainLabel ? Paint::none : traits.paint;
+    const double strokeWidth = traits.strokeWidth(a.size);
+
+    auto body = [&](QPainter& p) {
+        if (traits.ink == Ink::highlight) {
+            p.setCompositionMode(QPainter::CompositionMode_Multiply);
+        }
+        if (figure.dot) {
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
-            p.drawEllipse(toQt(disc));
-        };
-        const QColor ink = isBright(a.color) ? QColor(Qt::black) : QColor(Qt::white);
-        const QString number = QString::number(badge.number);
-        const double factor = badge.number > 9 ? 0.46 : 0.55;
-        rest = [disc, d, ink, number, factor, center = badge.center](QPainter& p) {
-            QPen ring(QColor::fromRgbF(1, 1, 1, 0.9f), std::max(0.06 * d, 1.5));
-            p.setPen(ring);
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(toQt(disc.insetBy(0.03 * d)));
-            const QFont font = textMetrics::labelFont(factor * d, p.device());
-            const QSizeF size = textMetrics::measure(number, font, p.device());
-            p.setFont(font);
-            p.setPen(ink);
-            p.drawText(
-                QPointF(center.x - size.width() / 2,
-                        center.y - size.height() / 2 + textMetrics::ascent(font, p.device())),
-                number);
-        };
-        break;
-    }
-    case ShapeKind::pencil: {
-        const std::vector<Point>& points = shape.stroke()->points;
-        if (points.empty()) {
-            break;
+            p.drawEllipse(*figure.dot, strokeWidth / 2, strokeWidth / 2);
+        } else if (paint != Paint::none) {
+            const bool strokes = paint == Paint::stroke || paint == Paint::fillAndStroke;
+            const bool fills = paint == Paint::fill || paint == Paint::fillAndStroke;
+            p.setPen(strokes ? QPen(colour, strokeWidth, Qt::SolidLine, traits.cap, Qt::RoundJoin)
+                             : QPen(Qt::NoPen));
+            p.setBrush(fills ? QBrush(colour) : QBrush(Qt::NoBrush));
+            p.drawPath(figure.path);
         }
-        const QPainterPath path = smoothedPath(points);
-        const bool dot = std::all_of(points.begin(), points.end(),
-                                     [&](const Point& p) { return p == points.front(); });
-        caster = [path, pen, s, dot, first = points.front()](QPainter& p) {
-            if (dot) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(pen(s).color());
-                p.drawEllipse(toQt(first), s / 2, s / 2);
-            } else {
-                p.setPen(pen(s));
-                p.setBrush(Qt::NoBrush);
-                p.drawPath(path);
-            }
-        };
-        break;
-    }
-    case ShapeKind::highlighter: {
-        const std::vector<Point>& points = shape.stroke()->points;
-        if (points.empty()) {
-            break;
+        if (plainLabel) {
+            drawLines(p, *figure.label, colour);
         }
-        // Ink that multiplies with what lies under it, and casts no shadow.
-        QColor ink = colour;
-        ink.setAlphaF(0.42f);
-        const QPainterPath path = smoothedPath(points);
-        rest = [path, ink, s](QPainter& p) {
-            p.setCompositionMode(QPainter::CompositionMode_Multiply);
-            p.setPen(QPen(ink, 4 * s + 6, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(path);
-        };
-        break;
-    }
-    default:
-        break;
-    }
+    };
 
-    if (caster) {
-        if (a.shadow) {
-            castShadow(painter, reach, 3 * k, k, 0.35, caster);
-        }
-        caster(painter);
+    painter.save();
+    if (traits.castsShadow && a.shadow) {
+        const double k = outputScale(painter);
+        castShadow(painter, cache, a, figure.reach, 3 * k, k, 0.35, body);
     }
-    if (rest) {
-        rest(painter);
+    body(painter);
+    switch (traits.lettering) {
+    case Lettering::label:
+        if (!plainLabel) {
+            drawLines(painter, *figure.label, contrastingInk(a.color));
+        }
+        break;
+    case Lettering::number:
+        drawCounterFace(painter, *a.shape.counterBadge(), a.size, contrastingInk(a.color));
+        break;
+    case Lettering::none:
+        break;
     }
     painter.restore();
 }
@@ -427,11 +491,13 @@ QPainterPath smoothedPath(const std::vector<Point>& points) {
 
 void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& sources,
                      const std::optional<QUuid>& leaveOut) {
+    RenderCache& cache = sources.cache();
+    const RenderCache::Pass pass(cache);
     const Size size = sources.imageSize();
     const QRectF imageRect(0, 0, size.width, size.height);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    drawImageOver(painter, imageRect, sources.base());
+    drawImageOver(painter, imageRect, sources.base(), &cache);
     painter.restore();
 
     for (const Annotation& a : state.annotations) {
@@ -467,7 +533,7 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
         if (leaveOut && a.id == *leaveOut) {
             continue;
         }
-        drawShape(painter, a);
+        drawMark(painter, a, &cache);
     }
 }
 
@@ -501,7 +567,18 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
     const int dotsPerMeter = static_cast<int>(std::lround(72 * scale / 0.0254));
     output.setDotsPerMeterX(dotsPerMeter);
     output.setDotsPerMeterY(dotsPerMeter);
-    output.fill(Qt::transparent);
+    // Clearing a bitmap this size is mostly the kernel handing out its pages:
+    // done in stripes on several threads, the pages come in side by side.
+    {
+        uchar* const bits = output.bits();
+        const qsizetype stride = output.bytesPerLine();
+        platform::parallelFor(output.height(),
+                              [&](int begin, int end) {
+                                  std::memset(bits + begin * stride, 0,
+                                              static_cast<std::size_t>(end - begin) * stride);
+                              },
+                              {.minimumChunk = 256});
+    }
 
     QPainter painter(&output);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
@@ -514,29 +591,40 @@ std::optional<QImage> render(const EditorState& state, ImageSources& sources,
 
 void drawDocument(QPainter& painter, const EditorState& state, ImageSources& sources,
                   const CanvasLayout& layout, const std::optional<QUuid>& leaveOut) {
+    RenderCache& cache = sources.cache();
+    const RenderCache::Pass pass(cache);
     const Rect frame = layout.imageFrame();
     const Rect canvas(0, 0, layout.canvasSize.width, layout.canvasSize.height);
     QPainterPath clip;
-    bool castsShadow = false;
+    double radius = 0;
+    // The square inner part of an opaque image's frame, in whole points: the
+    // image hides whatever lies under it there, so the background and the
+    // frame's shadow are not drawn there.
+    std::optional<QRegion> hidden;
+    auto around = [&](const Rect& r) {
+        return QRegion(QRect(QPoint(static_cast<int>(std::floor(r.minX())),
+                                    static_cast<int>(std::floor(r.minY()))),
+                             QPoint(static_cast<int>(std::ceil(r.maxX())) - 1,
+                                    static_cast<int>(std::ceil(r.maxY())) - 1)))
+            .subtracted(*hidden);
+    };
     if (layout.background) {
         const BackgroundSettings& background = *layout.background;
-        const double radius =
-            std::min({background.cornerRadius, frame.width() / 2, frame.height() / 2});
-        clip = roundedRect(frame, std::max(radius, 0.0));
-        painter.save();
+        radius = std::max(
+            std::min({background.cornerRadius, frame.width() / 2, frame.height() / 2}), 0.0);
+        clip = roundedRect(frame, radius);
         if (sources.isOpaque()) {
-            // An opaque image hides the background under its frame: fill only
-            // around the frame's square inner part.
-            const Rect inner = frame.insetBy(std::max(radius, 0.0) + 1);
+            const Rect inner = frame.insetBy(radius + 1);
             if (!inner.isNull()) {
-                const QRect hidden(QPoint(static_cast<int>(std::ceil(inner.minX())),
-                                          static_cast<int>(std::ceil(inner.minY()))),
-                                   QPoint(static_cast<int>(std::floor(inner.maxX())) - 1,
-                                          static_cast<int>(std::floor(inner.maxY())) - 1));
-                const QRect whole(0, 0, static_cast<int>(std::ceil(canvas.width())),
-                                  static_cast<int>(std::ceil(canvas.height())));
-                painter.setClipRegion(QRegion(whole).subtracted(QRegion(hidden)));
+                hidden = QRegion(QRect(QPoint(static_cast<int>(std::ceil(inner.minX())),
+                                              static_cast<int>(std::ceil(inner.minY()))),
+                                       QPoint(static_cast<int>(std::floor(inner.maxX())) - 1,
+                                              static_cast<int>(std::floor(inner.maxY())) - 1)));
             }
+        }
+        painter.save();
+        if (hidden) {
+            painter.setClipRegion(around(canvas), Qt::IntersectClip);
         }
         if (const BackgroundFill::Gradient* gradient = background.fill.asGradient()) {
             painter.fillRect(toQt(canvas),
@@ -545,7 +633,6 @@ void drawDocument(QPainter& painter, const EditorState& state, ImageSources& sou
             painter.fillRect(toQt(canvas), background.fill.asSolid()->toColor());
         }
         painter.restore();
-        castsShadow = background.shadow;
     } else {
         clip.addRect(toQt(frame));
     }
@@ -559,16 +646,26 @@ void drawDocument(QPainter& painter, const EditorState& state, ImageSources& sou
         drawAnnotations(p, state, sources, leaveOut);
         p.restore();
     };
-    if (castsShadow) {
+    if (layout.background && layout.background->shadow) {
         // The shadow follows the framed picture as one piece (rounded frame,
         // transparent parts of the image and clipped marks), never the canvas.
         const double k = outputScale(painter);
         if (sources.isOpaque()) {
-            // An opaque image covers its whole frame: the frame is the caster.
-            castShadow(painter, frame, 34 * k, 12 * k, 0.38,
-                       [&](QPainter& p) { p.fillPath(clip, Qt::black); });
+            // An opaque image covers its whole frame: the frame is the caster,
+            // and only the shadow around the image can be seen.
+            painter.save();
+            if (hidden) {
+                // Wherever the shadow may fall (its blur spreads it by 51
+                // points and a few pixels, and it falls 12 points lower), but
+                // under the image.
+                painter.setClipRegion(around(frame.outsetBy(64 + 4 / std::max(k, 1e-3))),
+                                      Qt::IntersectClip);
+            }
+            castShadow(painter, &cache, RenderCache::FrameOutline{frame, radius}, frame, 34 * k,
+                       12 * k, 0.38, [&](QPainter& p) { p.fillPath(clip, Qt::black); });
+            painter.restore();
         } else {
-            castShadow(painter, frame, 34 * k, 12 * k, 0.38, framed);
+            castShadow(painter, &cache, std::nullopt, frame, 34 * k, 12 * k, 0.38, framed);
         }
     }
     framed(painter);

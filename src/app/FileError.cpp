@@ -92,6 +92,13 @@ QString FileError::description() const {
         //: explanation.
         return QCoreApplication::translate("FileError", "“%1” couldn’t be read: %2.")
             .arg(displayName(path_), QString::fromStdString(system_.message()));
+    case Code::readOnlyFile:
+        //: Alert text when an edited image would be saved over a read-only file. %1 is the file
+        //: name.
+        return QCoreApplication::translate(
+                   "FileError", "“%1” couldn’t be saved because the file is read-only. Use "
+                                "Save As to save a copy.")
+            .arg(displayName(path_));
     case Code::cannotOpenFolder:
         //: Alert text when no file manager could be started to show a folder. %1 is the
         //: folder's full path.

@@ -24,6 +24,8 @@ public:
         encodingFailed,
         // Reading failed; system says why.
         readFailed,
+        // The file at path is read-only, so it is not written over.
+        readOnlyFile,
         // No program could be started to open the folder at path: no file
         // manager is set up.
         cannotOpenFolder,
@@ -41,6 +43,9 @@ public:
     }
     static FileError readFailed(const QString& path, std::error_code system) {
         return FileError(Code::readFailed, path, system);
+    }
+    static FileError readOnlyFile(const QString& path) {
+        return FileError(Code::readOnlyFile, path);
     }
     static FileError cannotOpenFolder(const QString& path) {
         return FileError(Code::cannotOpenFolder, path);

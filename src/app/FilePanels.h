@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileError.h"
+#include "app/ScopedReplacement.h"
 
 #include <QString>
 
@@ -52,17 +53,10 @@ private:
 };
 
 // Puts other panels in place for as long as it lives.
-class ScopedFilePanels {
+class ScopedFilePanels : public ScopedReplacement<FilePanels*> {
 public:
-    explicit ScopedFilePanels(FilePanels& panels) : previous_(FilePanels::replacement()) {
-        FilePanels::replacement() = &panels;
-    }
-    ~ScopedFilePanels() { FilePanels::replacement() = previous_; }
-    ScopedFilePanels(const ScopedFilePanels&) = delete;
-    ScopedFilePanels& operator=(const ScopedFilePanels&) = delete;
-
-private:
-    FilePanels* previous_;
+    explicit ScopedFilePanels(FilePanels& panels)
+        : ScopedReplacement(FilePanels::replacement(), &panels) {}
 };
 
 } // namespace app

@@ -5,11 +5,16 @@
 #include "platform/SafeFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace app {
 
@@ -18,7 +23,12 @@ std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date,
     if (!png) {
         return std::nullopt;
     }
-    const QString folder = QDir::tempPath() + QStringLiteral("/Drag-") +
+    // Empty when TMPDIR names no folder; the drag folder must not end up in /.
+    const QString temporary = QDir::tempPath();
+    if (temporary.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString folder = temporary + QStringLiteral("/Drag-") +
                            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     if (platform::SafeFile::createFolder(folder)) {
         return std::nullopt;
@@ -30,6 +40,46 @@ std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date,
         return std::nullopt;
     }
     return path;
+}
+
+namespace {
+
+bool isOurDragFolder(const QFileInfo& folder) {
+    static const QRegularExpression name(
+        QStringLiteral("^Drag-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+    static const QRegularExpression file(QStringLiteral("^Vexlin Capture .*\\.png$"));
+    if (!name.match(folder.fileName()).hasMatch() || !folder.isDir() || folder.isSymLink() ||
+        folder.ownerId() != ::geteuid()) {
+        return false;
+    }
+    const QFileInfoList entries =
+        QDir(folder.absoluteFilePath())
+            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    return std::all_of(entries.begin(), entries.end(), [](const QFileInfo& entry) {
+        return entry.isFile() && !entry.isSymLink() && file.match(entry.fileName()).hasMatch();
+    });
+}
+
+} // namespace
+
+void removeOldDragFolders(const QString& tempFolder, const QDateTime& now) {
+    QDirIterator folders(tempFolder, {QStringLiteral("Drag-*")},
+                         QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (folders.hasNext()) {
+        folders.next();
+        const QFileInfo folder = folders.fileInfo();
+        const QDateTime changed = folder.lastModified();
+        if (changed.isValid() && changed.secsTo(now) > dragFolderKeepSeconds &&
+            isOurDragFolder(folder)) {
+            QDir(folder.absoluteFilePath()).removeRecursively();
+        }
+    }
+}
+
+void removeOldDragFolders() {
+    if (const QString temporary = QDir::tempPath(); !temporary.isEmpty()) {
+        removeOldDragFolders(temporary, QDateTime::currentDateTimeUtc());
+    }
 }
 
 Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
@@ -52,7 +102,19 @@ Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
     return created.path;
 }
 
-Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& path) {
+Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& given) {
+    const QFileInfo info(given);
+    const QString path = info.isSymLink() && info.exists() ? info.canonicalFilePath() : given;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat existing {};
+    if (::stat(name.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        // No write permission for anyone counts even for root, who may write
+        // anything: the user marked the file as not to be changed.
+        if ((existing.st_mode & 0222) == 0 ||
+            (::access(name.constData(), W_OK) != 0 && errno != EROFS)) {
+            return FileError::readOnlyFile(given);
+        }
+    }
     const platform::SafeFile file;
     if (!file.replace(path, bytes)) {
         return Done{};

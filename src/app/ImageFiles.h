@@ -19,6 +19,17 @@ namespace app {
 // encoding, the folder or the write fails.
 std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date, double scale);
 
+// Drag files go to other programs, which may read them long after the drop,
+// so they stay; the desktop may never clear the temporary directory either.
+// Start-up removes our drag folders in tempFolder whose last change is more
+// than three days before now. A folder counts as ours only when its name is
+// "Drag-" and an upper-case UUID, it belongs to this user and it holds
+// nothing but capture-named PNG files.
+void removeOldDragFolders(const QString& tempFolder, const QDateTime& now);
+// The same for QDir::tempPath() at the current time.
+void removeOldDragFolders();
+inline constexpr qint64 dragFolderKeepSeconds = 3 * 24 * 60 * 60;
+
 // Writes encoded bytes into folder as "<capture name>.<ext>", or, when that is
 // taken, "<capture name> (2).<ext>", "(3)" and so on: the first free number.
 // The file is written completely under a temporary name and then published
@@ -30,6 +41,9 @@ Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
 // Writes bytes over a file the user edited: atomically where the folder
 // allows a temporary file beside it, else in place, keeping the old bytes
 // until the new ones are all written. On failure the old file is unchanged.
+// A read-only file is left alone (readOnlyFile): replacing it through its
+// folder would work, but is not what marking it read-only asked for. A
+// symbolic link is written through, so the link stays.
 Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& path);
 
 // The bytes of a file (a body for SaveLocation::withFolder).

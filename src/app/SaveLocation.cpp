@@ -18,14 +18,6 @@ std::optional<SaveLocation::Services>& SaveLocation::replacement() {
     return services;
 }
 
-SaveLocation::ScopedServices::ScopedServices(Services services) : previous_(replacement()) {
-    replacement() = std::move(services);
-}
-
-SaveLocation::ScopedServices::~ScopedServices() {
-    replacement() = previous_;
-}
-
 Preferences& SaveLocation::preferences() {
     if (replacement() && replacement()->preferences) {
         return *replacement()->preferences;

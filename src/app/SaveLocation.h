@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileError.h"
+#include "app/ScopedReplacement.h"
 
 #include <QByteArray>
 #include <QString>
@@ -85,15 +86,10 @@ public:
         Preferences* preferences = nullptr;
         std::function<bool(const QString& folder)> openInFileManager;
     };
-    class ScopedServices {
+    class ScopedServices : public ScopedReplacement<std::optional<Services>> {
     public:
-        explicit ScopedServices(Services services);
-        ~ScopedServices();
-        ScopedServices(const ScopedServices&) = delete;
-        ScopedServices& operator=(const ScopedServices&) = delete;
-
-    private:
-        std::optional<Services> previous_;
+        explicit ScopedServices(Services services)
+            : ScopedReplacement(replacement(), std::move(services)) {}
     };
 
     // The settings store the save operations read.

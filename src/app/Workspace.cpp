@@ -17,14 +17,6 @@ std::optional<Workspace::Services>& Workspace::replacement() {
     return services;
 }
 
-Workspace::ScopedServices::ScopedServices(Services services) : previous_(replacement()) {
-    replacement() = std::move(services);
-}
-
-Workspace::ScopedServices::~ScopedServices() {
-    replacement() = previous_;
-}
-
 bool Workspace::openUrl(const QUrl& url) {
     Q_ASSERT(platform::onMainThread());
     if (replacement() && replacement()->openUrl) {

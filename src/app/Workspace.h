@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ScopedReplacement.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -42,15 +44,10 @@ public:
         std::function<void(const QString& file, std::function<void(bool shown)> done)>
             showInFileManager;
     };
-    class ScopedServices {
+    class ScopedServices : public ScopedReplacement<std::optional<Services>> {
     public:
-        explicit ScopedServices(Services services);
-        ~ScopedServices();
-        ScopedServices(const ScopedServices&) = delete;
-        ScopedServices& operator=(const ScopedServices&) = delete;
-
-    private:
-        std::optional<Services> previous_;
+        explicit ScopedServices(Services services)
+            : ScopedReplacement(replacement(), std::move(services)) {}
     };
 
 private:

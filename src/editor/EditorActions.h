@@ -3,6 +3,7 @@
 #include "app/RecentFile.h"
 
 #include <functional>
+#include <memory>
 
 class QMimeData;
 class QWidget;
@@ -19,9 +20,8 @@ struct EditorActions {
     std::function<void()> pin;
     // The share picker opens below the given widget.
     std::function<void(QWidget* anchor)> share;
-    // What a drag out of the editor carries (the caller owns it); none gives
-    // an empty drag.
-    std::function<QMimeData*()> dragItem;
+    // What a drag out of the editor carries; empty when there is nothing.
+    std::function<std::unique_ptr<QMimeData>()> dragItem;
     // A file chosen in the recent strip.
     std::function<void(const app::RecentFile& file)> openRecent;
 };

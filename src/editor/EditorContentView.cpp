@@ -2,6 +2,7 @@
 
 #include "annotation/EditorDocument.h"
 #include "editor/EditorWindowController.h"
+#include "editor/EditorWindowModel.h"
 #include "editor/canvas/CanvasView.h"
 #include "platform/MainThread.h"
 
@@ -92,12 +93,89 @@ protected:
     }
 };
 
+// The confirmation over the canvas: a check in a circle and the text, white
+// on a dark capsule with a faint rim and a soft shadow, centred at the top.
+// Clicks go through it to the canvas.
+class BadgeView : public QWidget {
+public:
+    explicit BadgeView(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setObjectName(QStringLiteral("confirmationBadge"));
+        QFont bold = font();
+        bold.setPixelSize(13);
+        bold.setWeight(QFont::DemiBold);
+        setFont(bold);
+        hide();
+    }
+
+    void setText(const QString& text) {
+        text_ = text;
+        const QFontMetrics metrics(font());
+        const int width = kPadX + kSymbol + kGap + metrics.horizontalAdvance(text_) + kPadX;
+        const int height = std::max(metrics.height(), kSymbol) + 2 * kPadY;
+        resize(width + 2 * kShadow, height + 2 * kShadow + kShadowDrop);
+        update();
+    }
+
+    // Where the capsule's top sits below the parent's top edge.
+    static constexpr int kTop = 14;
+    static constexpr int kShadow = 8;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF capsule =
+            QRectF(rect()).adjusted(kShadow, kShadow, -kShadow, -kShadow - kShadowDrop);
+        const double radius = capsule.height() / 2;
+        // A soft shadow, 3 down, fading over its 8 points.
+        for (int i = kShadow; i > 0; --i) {
+            const double spread = i;
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0, 0, 0, int(255 * 0.25 / kShadow)));
+            painter.drawRoundedRect(capsule.translated(0, kShadowDrop)
+                                        .adjusted(-spread / 2, -spread / 2, spread / 2, spread / 2),
+                                    radius + spread / 2, radius + spread / 2);
+        }
+        painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.72f));
+        painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.15f), 1));
+        painter.drawRoundedRect(capsule.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+
+        // The check in a filled circle, cut out of the white.
+        const QRectF circle(capsule.left() + kPadX, capsule.center().y() - kSymbol / 2.0, kSymbol,
+                            kSymbol);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(circle);
+        QPainterPath check;
+        check.moveTo(circle.left() + kSymbol * 0.28, circle.top() + kSymbol * 0.52);
+        check.lineTo(circle.left() + kSymbol * 0.44, circle.top() + kSymbol * 0.68);
+        check.lineTo(circle.left() + kSymbol * 0.73, circle.top() + kSymbol * 0.34);
+        painter.setPen(QPen(QColor(40, 40, 40), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(check);
+
+        painter.setPen(Qt::white);
+        painter.drawText(capsule.adjusted(kPadX + kSymbol + kGap, 0, -kPadX, 0),
+                         Qt::AlignVCenter | Qt::AlignLeft, text_);
+    }
+
+private:
+    static constexpr int kPadX = 14;
+    static constexpr int kPadY = 8;
+    static constexpr int kSymbol = 15;
+    static constexpr int kGap = 6;
+    static constexpr int kShadowDrop = 3;
+    QString text_;
+};
+
 } // namespace
 
 EditorContentView::EditorContentView(EditorWindowModel& model, EditorActions actions,
                                      CanvasFactory makeCanvas, EditorViewFactories views,
                                      QWidget* toolsGroup, QWidget* trailingGroup, QWidget* parent)
     : QWidget(parent)
+    , model_(model)
     , actions_(std::move(actions))
     , makeCanvas_(std::move(makeCanvas))
     , views_(std::move(views))
@@ -136,6 +214,34 @@ EditorContentView::EditorContentView(EditorWindowModel& model, EditorActions act
 
     panelDivider_ = divider(Qt::Vertical, area);
     panelDivider_->hide();
+
+    badge_ = new BadgeView(area);
+    model_.badge().setAnnouncer(badge_);
+    connect(&model_, &EditorWindowModel::confirmationChanged, this, &EditorContentView::placeBadge);
+}
+
+void EditorContentView::placeBadge() {
+    auto* badge = static_cast<BadgeView*>(badge_);
+    const std::optional<EditorConfirmation>& shown = model_.confirmation();
+    // No badge over the placeholder: nothing there was copied or saved.
+    if (!shown || !canvas_) {
+        badge->hide();
+        return;
+    }
+    badge->setText(shown->text);
+    const QRect over = canvas_->QWidget::geometry();
+    badge->move(over.center().x() - badge->width() / 2,
+                over.top() + BadgeView::kTop - BadgeView::kShadow);
+    badge->show();
+    badge->raise();
+}
+
+bool EditorContentView::eventFilter(QObject* watched, QEvent* event) {
+    // The badge stays centred over the canvas as the window's size changes.
+    if (watched == canvas_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        placeBadge();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void EditorContentView::placeInGroup(QWidget* group, QWidget* view) {
@@ -191,6 +297,7 @@ QList<QPointer<QWidget>> EditorContentView::showDocument(annotation::EditorDocum
     canvas_->setMinimumSize(kMinimumCanvasWidth, kMinimumCanvasHeight);
     canvas_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     area_->addWidget(canvas_, 1);
+    canvas_->installEventFilter(this);
     canvas_->show();
 
     area_->addWidget(panelDivider_);
@@ -208,6 +315,7 @@ QList<QPointer<QWidget>> EditorContentView::showDocument(annotation::EditorDocum
                 [this] { updateBackgroundPanel(); });
     }
     updateBackgroundPanel();
+    placeBadge();
 
     if (views_.bottomBar) {
         bottomBar_ = views_.bottomBar(*document, actions_);

@@ -42,13 +42,18 @@ public:
 
     // The placeholder, while no document is shown.
     QWidget* emptyView() const { return empty_; }
+    // The badge over the canvas after a copy or a save.
+    QWidget* badgeView() const { return badge_; }
     QWidget* backgroundPanel() const { return panel_; }
     QWidget* bottomBar() const { return bottomBar_; }
 
 private:
     void placeInGroup(QWidget* group, QWidget* view);
     void updateBackgroundPanel();
+    void placeBadge();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
+    EditorWindowModel& model_;
     EditorActions actions_;
     CanvasFactory makeCanvas_;
     EditorViewFactories views_;
@@ -56,6 +61,7 @@ private:
     QPointer<QWidget> trailingGroup_;
 
     QBoxLayout* area_ = nullptr;
+    QWidget* badge_ = nullptr;
     QFrame* panelDivider_ = nullptr;
     QFrame* recentDivider_ = nullptr;
     QFrame* bottomDivider_ = nullptr;

@@ -1,7 +1,7 @@
 #include "editor/EditorServices.h"
 
 #include "annotation/EditStore.h"
-#include "app/Preferences.h"
+#include "app/RecentCaptures.h"
 #include "app/SaveLocation.h"
 #include "platform/ClientWindows.h"
 #include "platform/MainThread.h"
@@ -56,14 +56,15 @@ std::vector<WId> stackingOrder() {
 EditorServices EditorServices::defaults() {
     EditorServices services;
     services.store = &annotation::EditStore::shared();
-    services.preferences = &app::Preferences::shared();
+    services.editorOpened = [] { app::RecentCaptures::shared().editorOpened(); };
+    services.editorClosed = [] { app::RecentCaptures::shared().editorClosed(); };
+    services.refreshRecent = [] { app::RecentCaptures::shared().refresh(); };
     services.newestCapture = newestCaptureOfSaveFolder;
     services.beep = [] { QApplication::beep(); };
     services.openWithDefaultApp = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
     services.windowOrder = stackingOrder;
-    services.makeExport = makeUnavailableExport;
     return services;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/RecentFile.h"
-#include "editor/EditorExport.h"
 #include "editor/EditorViews.h"
 
 #include <QString>
@@ -14,26 +13,22 @@
 namespace annotation {
 class EditStore;
 }
-namespace app {
-class Preferences;
-}
 
 namespace editor {
 
 // What the editor windows use of the rest of the program, in one place: the
 // composition root fills in what lives in libraries above this one (the
-// recent-captures listing, the video editor, the views and the export), and
-// tests put fakes in place with ScopedEditorServices. Main thread.
+// video editor, the views), and tests put fakes in place with
+// ScopedEditorServices. The export has its own (ExportServices). The
+// settings are the save folder's (app::SaveLocation::preferences()). Main
+// thread.
 struct EditorServices {
-    // The edit records of saved files.
+    // The edit records of the files opened.
     const annotation::EditStore* store = nullptr;
-    // Read for editorShowsRecent.
-    app::Preferences* preferences = nullptr;
 
     // The recent-captures listing: told when an editor window opens and
     // closes (it watches the save folder only while one is open), asked to
-    // list again when an editor comes to the front or saved a file. Empty
-    // until the listing exists.
+    // list again when an editor comes to the front.
     std::function<void()> editorOpened;
     std::function<void()> editorClosed;
     std::function<void()> refreshRecent;
@@ -54,15 +49,13 @@ struct EditorServices {
     // the window manager keeps). Windows not in it count as behind the rest.
     std::function<std::vector<WId>()> windowOrder;
 
-    // Copy, save, save as, pin, share and drag of each editor window.
-    EditorExportFactory makeExport;
     // The toolbar groups, the bottom bar, the background panel and the
     // recent strip of each editor window.
     EditorViewFactories views;
 
-    // The program's own: the shared edit store and settings, the save
-    // folder's newest image, QApplication::beep, QDesktopServices, the
-    // window manager's stacking order, the stand-in export and no views.
+    // The program's own: the shared edit store and recent-captures listing,
+    // the save folder's newest image, QApplication::beep, QDesktopServices,
+    // the window manager's stacking order; no video editor and no views.
     static EditorServices defaults();
     // The services in use; the composition root changes them at start-up.
     static EditorServices& current();

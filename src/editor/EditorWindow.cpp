@@ -64,21 +64,21 @@ bool EditorWindow::validateCommand(const QByteArray& slot) const {
 void EditorWindow::saveDocument() {
     platform::assertMainThread();
     if (owner_ && owner_->model().document()) {
-        owner_->exporter().saveImage();
+        owner_->exporter().save();
     }
 }
 
 void EditorWindow::saveDocumentAs() {
     platform::assertMainThread();
     if (owner_ && owner_->model().document()) {
-        owner_->exporter().saveImageAs();
+        owner_->exporter().saveAs();
     }
 }
 
 void EditorWindow::copyImage() {
     platform::assertMainThread();
     if (owner_ && owner_->model().document()) {
-        owner_->exporter().copyImage();
+        owner_->exporter().copy();
     }
 }
 

@@ -6,6 +6,7 @@
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
+#include "app/SaveLocation.h"
 #include "desktop/PointerScreen.h"
 #include "editor/EditorContentView.h"
 #include "editor/EditorServices.h"
@@ -20,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolBar>
@@ -52,8 +54,7 @@ void beep() {
 }
 
 bool showsRecent() {
-    const app::Preferences* preferences = services().preferences;
-    return preferences != nullptr && preferences->editorShowsRecent();
+    return app::SaveLocation::preferences().editorShowsRecent();
 }
 
 // Deletes the document once every widget that showed it is gone: they keep
@@ -127,7 +128,7 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
     window_->setMinimumSize(760, 460);
     app::MainMenu::installIn(window_);
 
-    export_ = services().makeExport(*this);
+    export_ = std::make_unique<EditorExport>(*this, model_.badge());
     actions_ = makeActions();
     auto* view = new EditorContentView(
         model_, actions_, [this](annotation::EditorDocument& d) { return makeCanvas(d); },
@@ -190,6 +191,14 @@ QMainWindow* EditorWindowController::window() const {
     return window_;
 }
 
+void EditorWindowController::finishTextEditing() {
+    // An open text field only loses the keyboard; its text is in the
+    // document already.
+    if (canvas_ && canvas_->window() == window_) {
+        canvas_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 EditorActions EditorWindowController::makeActions() {
     const QPointer<EditorWindowController> self(this);
     const auto on = [self](auto action) {
@@ -200,17 +209,17 @@ EditorActions EditorWindowController::makeActions() {
         };
     };
     EditorActions actions;
-    actions.copy = on([](EditorExport& e) { e.copyImage(); });
-    actions.save = on([](EditorExport& e) { e.saveImage(); });
-    actions.saveAs = on([](EditorExport& e) { e.saveImageAs(); });
-    actions.pin = on([](EditorExport& e) { e.pinImage(); });
+    actions.copy = on([](EditorExport& e) { e.copy(); });
+    actions.save = on([](EditorExport& e) { e.save(); });
+    actions.saveAs = on([](EditorExport& e) { e.saveAs(); });
+    actions.pin = on([](EditorExport& e) { e.pin(); });
     actions.share = [self](QWidget* anchor) {
         if (self) {
             self->export_->share(anchor);
         }
     };
-    actions.dragItem = [self]() -> QMimeData* {
-        return self ? self->export_->dragItem() : nullptr;
+    actions.dragItem = [self]() -> std::unique_ptr<QMimeData> {
+        return self ? self->export_->dragData() : std::make_unique<QMimeData>();
     };
     actions.openRecent = [self](const app::RecentFile& file) {
         if (self) {
@@ -225,7 +234,7 @@ CanvasView* EditorWindowController::makeCanvas(annotation::EditorDocument& docum
     const QPointer<EditorWindowController> self(this);
     canvas->setOnCopyImage([self] {
         if (self) {
-            self->export_->copyImage();
+            self->export_->copy();
         }
     });
     canvas_ = canvas;

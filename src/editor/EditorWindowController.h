@@ -3,10 +3,11 @@
 #include "app/RecentFile.h"
 #include "editor/EditorActions.h"
 #include "editor/EditorContent.h"
-#include "editor/EditorExport.h"
 #include "editor/EditorWindowModel.h"
 #include "editor/canvas/CanvasView.h"
+#include "editor/export/EditorExport.h"
 
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -19,8 +20,6 @@
 #include <optional>
 #include <vector>
 
-class QMainWindow;
-
 namespace annotation {
 class EditorDocument;
 }
@@ -31,11 +30,11 @@ class EditorContentView;
 class EditorWindow;
 
 // One annotation-editor window: builds it (toolbar, canvas, the views' places),
-// keeps its model, asks before unsaved changes are lost, and tells the program
-// when the window opens and closes. The open controllers are listed in the
-// order they were opened; a controller lives exactly as long as its window is
-// open. Main thread only.
-class EditorWindowController : public QObject {
+// keeps its model and its export, asks before unsaved changes are lost, and
+// tells the program when the window opens and closes. The open controllers
+// are listed in the order they were opened; a controller lives exactly as
+// long as its window is open. Main thread only.
+class EditorWindowController : public QObject, public ExportHost {
     Q_OBJECT
 public:
     // The window for the content, or the empty editor; not shown yet (open()
@@ -47,12 +46,20 @@ public:
     static const std::vector<EditorWindowController*>& openEditors();
 
     EditorWindowModel& model() { return model_; }
-    QMainWindow* window() const;
+    QMainWindow* window() const override;
     // The canvas of the document shown, if any.
     CanvasView* canvas() const { return canvas_; }
     // What the window's views call.
     const EditorActions& actions() const { return actions_; }
+    // Copy, save, save as, pin, share and drag of this window.
     EditorExport& exporter() { return *export_; }
+
+    // ExportHost
+    annotation::EditorDocument* document() const override { return model_.document(); }
+    const std::optional<EditorFile>& file() const override { return model_.file(); }
+    void setFile(const std::optional<EditorFile>& file) override { model_.setFile(file); }
+    void finishTextEditing() override;
+    void closeAfterExport() override { closeConfirmed(); }
 
     // Shows the window (restored when minimised) and brings it forward.
     void showAndActivate();

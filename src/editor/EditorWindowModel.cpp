@@ -5,7 +5,10 @@
 
 namespace editor {
 
-EditorWindowModel::EditorWindowModel(QObject* parent) : QObject(parent) {}
+EditorWindowModel::EditorWindowModel(QObject* parent) : QObject(parent) {
+    connect(&badge_, &ConfirmationBadge::confirmationChanged, this,
+            &EditorWindowModel::confirmationChanged);
+}
 
 EditorWindowModel::~EditorWindowModel() = default;
 
@@ -30,12 +33,7 @@ void EditorWindowModel::setFile(const std::optional<EditorFile>& file) {
 }
 
 void EditorWindowModel::setConfirmation(const std::optional<EditorConfirmation>& confirmation) {
-    platform::assertMainThread();
-    if (confirmation == confirmation_) {
-        return;
-    }
-    confirmation_ = confirmation;
-    Q_EMIT confirmationChanged();
+    badge_.setConfirmation(confirmation);
 }
 
 } // namespace editor

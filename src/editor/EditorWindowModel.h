@@ -1,10 +1,9 @@
 #pragma once
 
 #include "editor/EditorFile.h"
+#include "editor/export/ConfirmationBadge.h"
 
 #include <QObject>
-#include <QString>
-#include <QUuid>
 
 #include <memory>
 #include <optional>
@@ -14,15 +13,6 @@ class EditorDocument;
 }
 
 namespace editor {
-
-// The short badge over the canvas after a copy or a save. Each one is new,
-// even with the same text.
-struct EditorConfirmation {
-    QUuid id;
-    QString text;
-
-    bool operator==(const EditorConfirmation&) const = default;
-};
 
 // The observable model of one editor window, read by all its views: the
 // document (none in the empty editor), the file behind it and the badge.
@@ -43,8 +33,11 @@ public:
     const std::optional<EditorFile>& file() const { return file_; }
     void setFile(const std::optional<EditorFile>& file);
 
-    const std::optional<EditorConfirmation>& confirmation() const { return confirmation_; }
+    // The badge over the canvas after a copy or a save, kept (and taken away
+    // again) by the window's badge.
+    const std::optional<EditorConfirmation>& confirmation() const { return badge_.confirmation(); }
     void setConfirmation(const std::optional<EditorConfirmation>& confirmation);
+    ConfirmationBadge& badge() { return badge_; }
 
 Q_SIGNALS:
     void documentChanged();
@@ -54,7 +47,7 @@ Q_SIGNALS:
 private:
     std::unique_ptr<annotation::EditorDocument> document_;
     std::optional<EditorFile> file_;
-    std::optional<EditorConfirmation> confirmation_;
+    ConfirmationBadge badge_;
 };
 
 } // namespace editor

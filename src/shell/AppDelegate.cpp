@@ -4,6 +4,7 @@
 #include "app/AppPresence.h"
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
+#include "app/ImageFiles.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
@@ -17,9 +18,11 @@
 #include "capture/text/TextRecognizer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
+#include "delivery/SharePicker.h"
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
 #include "editor/EditorWindowController.h"
+#include "editor/export/EditorExport.h"
 #include "platform/WindowManagerRequests.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
@@ -161,8 +164,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     recording::removeExpiredRecordings();
+    app::removeOldDragFolders();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+    // The editor links no delivery code; its Pin and Share reach it from here.
+    editor::ExportServices& exports = editor::ExportServices::shared();
+    exports.pin = [](const app::Capture& capture) { delivery::PinManager::shared().pin(capture); };
+    exports.share = [](const QString& file, QWidget* anchor) {
+        delivery::SharePicker::show(file, anchor);
+    };
     // Pinned screenshots stay in the pictures of the screen.
     capture::ScreenCapturer::setPinnedWindowNumbers([] {
         QSet<std::uint32_t> numbers;

@@ -1,6 +1,7 @@
 #include "annotation/EditStore.h"
 
 #include "app/ContentKey.h"
+#include "app/ImageEncoding.h"
 #include "support/TempDir.h"
 
 #include <QBuffer>
@@ -94,6 +95,9 @@ TEST_F(Store, WithoutOriginalBytesTheCaptureIsEncodedAsPng) {
     const QImage image = QImage::fromData(readAll(original(key)), "PNG");
     EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::blue));
     EXPECT_NEAR(image.dotsPerMeterX(), 72 * 2 / 0.0254, 1);
+    // The same bytes as every other PNG the program writes of that image.
+    EXPECT_EQ(readAll(original(key)),
+              *app::encodeImage(capture().image, app::ImageFormat::png, capture().scale));
 }
 
 TEST_F(Store, DefaultStateWritesNothing) {

@@ -186,12 +186,32 @@ TEST_F(Document, NewAnnotationsByTool) {
         doc.addAnnotation(Annotation{QUuid::createUuid(), Shape::counter({0, 0}, number), RGBA{}, 5,
                                      true, TextStyle::plain});
     }
-    doc.setTool(Tool::counter);
-    EXPECT_EQ(doc.newAnnotation({3, 4})->shape, Shape::counter({3, 4}, 5));
-    doc.setTool(Tool::highlighter);
-    EXPECT_EQ(doc.newAnnotation({3, 4})->shape, Shape::highlighter({{3, 4}}));
+    // Every other tool starts the mark of its own name at the point.
+    const Point p{3, 4};
+    const Rect empty(p, Size{});
+    const std::pair<Tool, Shape> starts[] = {
+        {Tool::rectangle, Shape::area(ShapeKind::rectangle, empty)},
+        {Tool::filledRectangle, Shape::area(ShapeKind::filledRectangle, empty)},
+        {Tool::ellipse, Shape::area(ShapeKind::ellipse, empty)},
+        {Tool::line, Shape::line(p, p)},
+        {Tool::arrow, Shape::arrow(p, p)},
+        {Tool::text, Shape::text(p, QString())},
+        {Tool::pixelate, Shape::area(ShapeKind::pixelate, empty)},
+        {Tool::blur, Shape::area(ShapeKind::blur, empty)},
+        {Tool::counter, Shape::counter(p, 5)},
+        {Tool::highlighter, Shape::highlighter({p})},
+        {Tool::pencil, Shape::pencil({p})},
+        {Tool::spotlight, Shape::area(ShapeKind::spotlight, empty)},
+    };
+    for (const auto& [tool, shape] : starts) {
+        doc.setTool(tool);
+        const std::optional<Annotation> a = doc.newAnnotation(p);
+        ASSERT_TRUE(a) << rawValue(tool).toStdString();
+        EXPECT_EQ(a->shape, shape) << rawValue(tool).toStdString();
+        EXPECT_EQ(a->size, doc.size());
+    }
     doc.setTool(Tool::pixelate);
-    EXPECT_TRUE(identical(doc.newAnnotation({3, 4})->shape.area()->rect, Rect(3, 4, 0, 0)));
+    EXPECT_TRUE(identical(doc.newAnnotation(p)->shape.area()->rect, empty));
 }
 
 TEST_F(Document, CropToolSeedsAndApplies) {

@@ -1,4 +1,5 @@
 #include "annotation/AnnotationGeometry.h"
+#include "annotation/ShapeTraits.h"
 #include "annotation/Tool.h"
 
 #include <QFile>
@@ -50,6 +51,51 @@ TEST(Shape, EqualityFollowsCaseAndPayload) {
     // Rectangles compare as rectangles.
     EXPECT_EQ(Shape::area(ShapeKind::blur, Rect(100, 100, -40, -20)),
               Shape::area(ShapeKind::blur, Rect(60, 80, 40, 20)));
+}
+
+// The traits table is indexed by kind: a row out of place, or one whose form
+// is not the payload its kind carries, breaks drawing, hit-testing and
+// editing of that kind at once.
+TEST(ShapeTraits, EveryKindsRowMatchesItsPayloadAndHandles) {
+    const Shape shapes[] = {
+        Shape::arrow({1, 2}, {30, 40}),
+        Shape::line({1, 2}, {30, 40}),
+        Shape::area(ShapeKind::rectangle, Rect(1, 2, 30, 40)),
+        Shape::area(ShapeKind::filledRectangle, Rect(1, 2, 30, 40)),
+        Shape::area(ShapeKind::ellipse, Rect(1, 2, 30, 40)),
+        Shape::text({1, 2}, QStringLiteral("a")),
+        Shape::counter({1, 2}, 3),
+        Shape::pencil({{1, 2}, {30, 40}}),
+        Shape::highlighter({{1, 2}, {30, 40}}),
+        Shape::area(ShapeKind::pixelate, Rect(1, 2, 30, 40)),
+        Shape::area(ShapeKind::blur, Rect(1, 2, 30, 40)),
+        Shape::area(ShapeKind::spotlight, Rect(1, 2, 30, 40)),
+    };
+    for (const Shape& shape : shapes) {
+        const ShapeTraits& traits = traitsOf(shape.kind());
+        SCOPED_TRACE(caseName(shape.kind()).toStdString());
+        EXPECT_EQ(traits.kind, shape.kind());
+        EXPECT_EQ(traits.form == ShapeForm::ends, shape.segment() != nullptr);
+        EXPECT_EQ(traits.form == ShapeForm::area, shape.area() != nullptr);
+        EXPECT_EQ(traits.form == ShapeForm::label, shape.textLabel() != nullptr);
+        EXPECT_EQ(traits.form == ShapeForm::badge, shape.counterBadge() != nullptr);
+        EXPECT_EQ(traits.form == ShapeForm::stroke, shape.stroke() != nullptr);
+        // Line-like marks are selected by their two ends, the rest by an outline.
+        EXPECT_EQ(traits.hasTwoEnds(), !traits.hasSelectionOutline);
+        const std::size_t handleCount = handles(mark(shape)).size();
+        EXPECT_EQ(handleCount, traits.handles == HandleSet::ends    ? 2u
+                               : traits.handles == HandleSet::edges ? 8u
+                                                                    : 0u);
+        // Regions are no marks of their own.
+        if (traits.isRegion) {
+            EXPECT_EQ(traits.outline, Outline::none);
+            EXPECT_FALSE(traits.castsShadow);
+        }
+        // Moving and reshaping keep the kind.
+        EXPECT_EQ(offset(mark(shape), 1, 1).shape.kind(), shape.kind());
+        EXPECT_EQ(resizing(mark(shape), Handle::end, {5, 5}).shape.kind(), shape.kind());
+        EXPECT_EQ(resizing(mark(shape), Handle::left, {5, 5}).shape.kind(), shape.kind());
+    }
 }
 
 TEST(Bounds, TextFrameIsMeasuredInTheLabelFontPlusPadding) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 using namespace app;
@@ -159,6 +160,13 @@ TEST(WriteDragFile, AFailureLeavesNoFolderBehind) {
         EXPECT_FALSE(writeDragFile(QImage(), captureDate, 1.0).has_value());
         EXPECT_EQ(QStringList(), entriesIn(temp.path()));
     }
+    {
+        // A temporary folder that does not exist resolves to nothing, not to /.
+        const TempPathOverride tempPath(temp.file("missing"));
+        const std::optional<QString> written = writeDragFile(sample(), captureDate, 1.0);
+        EXPECT_FALSE(written.has_value()) << written->toStdString();
+        EXPECT_EQ(QStringList(), entriesIn(temp.path()));
+    }
 
     // A disk too small for the file: the folder is made, the write fails.
     auto mount = testsupport::ScratchMount::make(temp.file("disk"), 16);
@@ -220,6 +228,82 @@ TEST(WriteDataAtomicallyOrDirect, FallsBackToWritingInPlaceWhereTheFolderRefuses
     EXPECT_EQ("after, and longer than before", readAll(path));
     EXPECT_FALSE(refused.ok());
     EXPECT_EQ(QStringList({"edited.png"}), filesIn(folder));
+}
+
+TEST(WriteDataAtomicallyOrDirect, LeavesAReadOnlyFileAlone) {
+    TempDir dir;
+    const QString path = dir.file("kept.png");
+    writeAll(path, "before");
+    ASSERT_EQ(0, ::chmod(QFile::encodeName(path).constData(), 0444));
+    const Result<Done> written = writeDataAtomicallyOrDirect("after", path);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(FileError::Code::readOnlyFile, written.error().code());
+    EXPECT_TRUE(written.error().description().contains("read-only"));
+    EXPECT_EQ("before", readAll(path));
+    EXPECT_EQ(QStringList({"kept.png"}), filesIn(dir.path()));
+}
+
+TEST(WriteDataAtomicallyOrDirect, WritesThroughASymbolicLink) {
+    TempDir dir;
+    QDir().mkpath(dir.file("real"));
+    writeAll(dir.file("real/shot.png"), "before");
+    ASSERT_TRUE(QFile::link(dir.file("real/shot.png"), dir.file("link.png")));
+    ASSERT_TRUE(writeDataAtomicallyOrDirect("after", dir.file("link.png")).ok());
+    EXPECT_TRUE(QFileInfo(dir.file("link.png")).isSymLink());
+    EXPECT_EQ("after", readAll(dir.file("real/shot.png")));
+}
+
+namespace {
+
+// A drag folder as writeDragFile leaves it, last changed `age` seconds ago.
+QString makeDragFolder(const QString& temp, const QString& name, const QStringList& files,
+                       qint64 age, const QDateTime& now) {
+    const QString folder = temp + "/" + name;
+    QDir().mkpath(folder);
+    for (const QString& file : files) {
+        writeAll(folder + "/" + file, "png");
+    }
+    const timeval changed{static_cast<time_t>(now.addSecs(-age).toSecsSinceEpoch()), 0};
+    const timeval times[2] = {changed, changed};
+    ::utimes(QFile::encodeName(folder).constData(), times);
+    return folder;
+}
+
+} // namespace
+
+TEST(RemoveOldDragFolders, RemovesOnlyOurFoldersOlderThanThreeDays) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString uuid = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+    const QString capture = "Vexlin Capture 2026-12-08 at 14.05.09.png";
+    const qint64 days = 24 * 60 * 60;
+    struct Case {
+        const char* what;
+        QString name;
+        QStringList files;
+        qint64 age;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"ours, four days old", "Drag-" + uuid, {capture}, 4 * days, true},
+        {"ours, left empty", "Drag-" + uuid.left(35) + "1", {}, 4 * days, true},
+        {"ours, two days old", "Drag-" + uuid.left(35) + "2", {capture}, 2 * days, false},
+        {"another program's name", "Drag-" + uuid.toLower(), {capture}, 4 * days, false},
+        {"another program's file", "Drag-" + uuid.left(35) + "3", {"notes.txt"}, 4 * days, false},
+        {"ours with a stranger",
+         "Drag-" + uuid.left(35) + "4",
+         {capture, "x.txt"},
+         4 * days,
+         false},
+        {"not a drag folder", "Vexlin-" + uuid, {capture}, 4 * days, false},
+    };
+    TempDir temp;
+    for (const Case& c : cases) {
+        makeDragFolder(temp.path(), c.name, c.files, c.age, now);
+    }
+    removeOldDragFolders(temp.path(), now);
+    for (const Case& c : cases) {
+        EXPECT_EQ(!c.removed, QFileInfo::exists(temp.file(c.name))) << c.what;
+    }
 }
 
 TEST(ReadData, GivesTheBytesOrSaysTheFileIsMissing) {

@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QTest>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -101,6 +103,22 @@ TEST_F(View, ImagePixelsLieOneToOneAtTheOrigin) {
     dark.setColor(QPalette::Window, QColor(40, 40, 40));
     view->setPalette(dark);
     EXPECT_EQ(qRed(grab().pixel(5, 5)), 29);
+}
+
+TEST_F(View, ATranslucentPictureCastsTheShadowOfWhatItCovers) {
+    // The left half opaque, the right half clear.
+    QImage half = solidImage(160, 120, Qt::transparent);
+    QPainter(&half).fillRect(0, 0, 80, 120, QColor(200, 40, 40));
+    open(half, QSize(400, 300));
+    const QImage shot = grab();
+    const int backdrop = qRed(CanvasView::backdropColor(QColor(236, 236, 236)).rgb());
+    // Through the clear half the backdrop shows, unshadowed far from the
+    // opaque half.
+    EXPECT_EQ(qRed(shot.pixel(120 + 150, 90 + 60)), backdrop);
+    // Below the opaque half the shadow falls, not above it.
+    EXPECT_LT(qRed(shot.pixel(120 + 40, 90 + 120 + 3)), backdrop - 10);
+    EXPECT_GT(qRed(shot.pixel(120 + 40, 90 - 3)), qRed(shot.pixel(120 + 40, 90 + 120 + 3)));
+    EXPECT_EQ(qRed(shot.pixel(120 + 150, 90 + 120 + 3)), backdrop);
 }
 
 TEST_F(View, CropDimsTheCanvasOutsideTheDraftByHalf) {
@@ -258,6 +276,69 @@ TEST_F(View, TheTextFieldLiesOverItsLabel) {
     EXPECT_EQ(view->textField(), nullptr);
 }
 
+// The box around the pixels of one ink colour (within a tolerance).
+QRect inkBox(const QImage& shot, QRgb ink) {
+    QRect box;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (channelDistance(shot.pixel(x, y), ink) <= 60) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+TEST_F(View, TheFieldShowsTheTextWhereTheLabelIsDrawn) {
+    struct Case {
+        QSize image;
+        QSize view;
+        double scale;
+        TextStyle style;
+        RGBA colour;
+        QRgb ink;
+    };
+    // A filled label in yellow writes in black. Qt sets a widget's font in
+    // whole pixels: size 6 gives f = 28, 14 pixels at half scale.
+    const Case cases[] = {
+        {{500, 120},
+         {600, 200},
+         1,
+         TextStyle::plain,
+         RGBA::fromBytes(20, 120, 20),
+         qRgb(20, 120, 20)},
+        {{1000, 240},
+         {556, 176},
+         0.5,
+         TextStyle::filled,
+         RGBA::fromBytes(255, 204, 0),
+         qRgb(0, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        open(solidImage(c.image.width(), c.image.height(), Qt::white), c.view);
+        ASSERT_DOUBLE_EQ(view->geometry().scale, c.scale);
+        Annotation text = mark(
+            Shape::text({40, 30}, QString::fromUtf8("Hägj 12, more words\nline")), 6, c.colour);
+        text.textStyle = c.style;
+        put(text);
+        const QRect drawn = inkBox(grab(), c.ink);
+        ASSERT_FALSE(drawn.isEmpty());
+        doc->select(text.id);
+        doc->beginChange();
+        view->controller().startTextEditing(text.id);
+        // No selection shading over the glyphs, no caret beside them.
+        QTextCursor cursor = view->textField()->textCursor();
+        cursor.setPosition(0);
+        view->textField()->setTextCursor(cursor);
+        view->textField()->setCursorWidth(0);
+        const QRect typed = inkBox(grab(), c.ink);
+        EXPECT_NEAR(typed.left(), drawn.left(), 1) << c.scale;
+        EXPECT_NEAR(typed.top(), drawn.top(), 1) << c.scale;
+        EXPECT_NEAR(typed.right(), drawn.right(), 1) << c.scale;
+        EXPECT_NEAR(typed.bottom(), drawn.bottom(), 1) << c.scale;
+    }
+}
+
 // ---- the real widget's events -----------------------------------------------------
 
 TEST_F(View, MouseGesturesThroughTheWidget) {
@@ -305,16 +386,20 @@ TEST_F(View, TypingATextThroughTheField) {
     ASSERT_NE(field, nullptr);
     ASSERT_TRUE(field->hasFocus());
     typeText(field, QString::fromUtf8("Hé 2"));
-    // Return is a line break, not the end.
+    // Return is a line break, not the end; so is Shift+Return.
     key(field, Qt::Key_Return);
     QTest::keyClicks(field, QStringLiteral("x"));
-    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string, QString::fromUtf8("Hé 2\nx"));
+    key(field, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(field, QStringLiteral("y"));
+    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string,
+              QString::fromUtf8("Hé 2\nx\ny"));
     ASSERT_NE(view->textField(), nullptr);
     key(field, Qt::Key_Escape);
     EXPECT_EQ(view->textField(), nullptr);
     EXPECT_TRUE(view->hasFocus());
     EXPECT_EQ(doc->undoStack().size(), 1u);
-    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string, QString::fromUtf8("Hé 2\nx"));
+    EXPECT_EQ(doc->state().annotations[0].shape.textLabel()->string,
+              QString::fromUtf8("Hé 2\nx\ny"));
 }
 
 TEST_F(View, EmojiAndRightToLeftTextCommitWhole) {

@@ -4,7 +4,6 @@
 #include "annotation/Renderer.h"
 #include "app/AppPresence.h"
 #include "app/ContentKey.h"
-#include "app/FilePanels.h"
 
 #include <QDir>
 
@@ -235,23 +234,12 @@ TEST_F(EditorWindows, WhatCannotBeOpenedBeepsAndChangesNothing) {
 }
 
 TEST_F(EditorWindows, TheOpenPanelsChoiceOpensInTheEmptyEditor) {
-    class Picking : public app::FilePanels {
-    public:
-        std::optional<QString> pick;
-        void runSavePanel(const SaveRequest&, QWidget*, SaveDone done) override {
-            done(std::nullopt);
-        }
-        std::optional<QString> chooseFolder(const std::optional<QString>&) override { return {}; }
-        std::optional<QString> chooseImageToAnnotate() override { return pick; }
-        void showError(QWidget*, const app::FileError&) override {}
-    } panels;
-    app::ScopedFilePanels scope(panels);
     EditorWindowController* empty = EditorWindowController::open(std::nullopt);
 
     EditorWindowController::chooseImageToAnnotate(); // cancelled
     EXPECT_EQ(empty->model().document(), nullptr);
 
-    panels.pick = writeFile(QStringLiteral("chosen.png"), pngAt(144, solid(24, 12)));
+    panels.image = writeFile(QStringLiteral("chosen.png"), pngAt(144, solid(24, 12)));
     EditorWindowController::chooseImageToAnnotate();
     ASSERT_NE(empty->model().document(), nullptr);
     EXPECT_EQ(empty->model().document()->imageSize(), annotation::Size(12, 6));

@@ -3,13 +3,17 @@
 #include "annotation/Annotation.h"
 #include "annotation/EditStore.h"
 #include "annotation/EditorDocument.h"
+#include "app/FilePanels.h"
 #include "app/Preferences.h"
+#include "app/SaveLocation.h"
+#include "app/ScopedReplacement.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindowController.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QImage>
 #include <QMainWindow>
 #include <gtest/gtest.h>
@@ -29,29 +33,30 @@ struct Calls {
     int closed = 0;
     int refreshed = 0;
     QStringList openedWithDefaultApp;
+    // Images put on the clipboard.
     int copies = 0;
-    int saves = 0;
-    int writes = 0;
-    // What writeImage() reports.
-    bool writeSucceeds = false;
+    // Alerts shown, and how often a folder was asked for.
+    int alerts = 0;
+    int folderQuestions = 0;
     std::optional<QString> newest;
     // Window ids front to back; unset leaves the order empty.
     std::vector<QMainWindow*> frontToBack;
 };
 
-class FakeExport : public EditorExport {
+// Panels that answer as the test says and count what they were asked.
+class AnsweringPanels : public app::FilePanels {
 public:
-    explicit FakeExport(Calls& calls) : calls_(calls) {}
-    void copyImage() override { ++calls_.copies; }
-    void saveImage() override { ++calls_.saves; }
-    void saveImageAs() override {}
-    void pinImage() override {}
-    void share(QWidget*) override {}
-    QMimeData* dragItem() override { return nullptr; }
-    bool writeImage() override {
-        ++calls_.writes;
-        return calls_.writeSucceeds;
+    explicit AnsweringPanels(Calls& calls) : calls_(calls) {}
+    std::optional<QString> folder;
+    std::optional<QString> image;
+
+    void runSavePanel(const SaveRequest&, QWidget*, SaveDone done) override { done(std::nullopt); }
+    std::optional<QString> chooseFolder(const std::optional<QString>&) override {
+        ++calls_.folderQuestions;
+        return folder;
     }
+    std::optional<QString> chooseImageToAnnotate() override { return image; }
+    void showError(QWidget*, const app::FileError&) override { ++calls_.alerts; }
 
 private:
     Calls& calls_;
@@ -99,14 +104,20 @@ inline annotation::Annotation rectangleMark(double x = 5, double y = 5) {
 }
 
 // Editor windows with every service of the program faked: the store, the
-// settings and the save folder in a temporary folder; beeps, the listing
-// and the export recorded. Every window is closed afterwards.
+// settings and the save folder (none chosen yet) in a temporary folder;
+// beeps, the listing, the clipboard and the panels recorded. Every window is
+// closed afterwards.
 class EditorWindows : public testing::Test {
 protected:
     EditorWindows() {
+        ExportServices exports;
+        exports.copyImage = [this](const QImage&, double) { ++calls.copies; };
+        exports.editStore = &store;
+        exports.now = [] { return QDateTime::currentDateTime(); };
+        exports_.emplace(ExportServices::shared(), std::move(exports));
+
         EditorServices services;
         services.store = &store;
-        services.preferences = &preferences;
         services.editorOpened = [this] { ++calls.opened; };
         services.editorClosed = [this] { ++calls.closed; };
         services.refreshRecent = [this] { ++calls.refreshed; };
@@ -125,15 +136,24 @@ protected:
             }
             return ids;
         };
-        services.makeExport = [this](EditorWindowController&) {
-            return std::make_unique<FakeExport>(calls);
-        };
         scope_ = std::make_unique<ScopedEditorServices>(std::move(services));
     }
 
     ~EditorWindows() override {
         closeAll();
         scope_.reset();
+    }
+
+    // Chooses the save folder, as the settings would have it.
+    QString chooseSaveFolder() {
+        const QString folder = dir.file(QStringLiteral("Captures"));
+        QDir().mkpath(folder);
+        preferences.setSaveFolderBookmark(folder.toUtf8());
+        return folder;
+    }
+    QStringList savedFiles() const {
+        return QDir(dir.file(QStringLiteral("Captures")))
+            .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     static void flush() {
@@ -162,11 +182,16 @@ protected:
     }
 
     testsupport::TempDir dir;
+    const testsupport::TempPathOverride temporary{dir.path()};
     app::Preferences preferences{dir.file(QStringLiteral("settings.conf"))};
+    app::SaveLocation::ScopedServices location{{&preferences, {}}};
     annotation::EditStore store{dir.file(QStringLiteral("Edits"))};
     Calls calls;
+    AnsweringPanels panels{calls};
+    app::ScopedFilePanels usePanels{panels};
 
 private:
+    std::optional<app::ScopedReplacement<ExportServices>> exports_;
     std::unique_ptr<ScopedEditorServices> scope_;
 };
 

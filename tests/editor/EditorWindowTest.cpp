@@ -7,6 +7,7 @@
 #include "editor/canvas/CanvasView.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -72,22 +73,25 @@ TEST_F(EditorWindows, AChangedDocumentAsksBeforeItsWindowCloses) {
     EXPECT_EQ(editor->closeQuestion(), nullptr);
     ASSERT_EQ(editors().size(), 1u);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(calls.writes, 0);
+    EXPECT_EQ(calls.folderQuestions, 0);
 
-    // A save that fails keeps it open too.
+    // Save with no save folder asks for one; closing that chooser keeps the
+    // window open, silently.
     EXPECT_FALSE(window->close());
     button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
     flush();
-    EXPECT_EQ(calls.writes, 1);
+    EXPECT_EQ(calls.folderQuestions, 1);
+    EXPECT_EQ(calls.alerts, 0);
     ASSERT_EQ(editors().size(), 1u);
     EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isWindowModified());
 
-    // One that succeeds closes it.
-    calls.writeSucceeds = true;
+    // With a folder the picture is saved there, and then the window closes.
+    chooseSaveFolder();
     EXPECT_FALSE(window->close());
     button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
     flush();
-    EXPECT_EQ(calls.writes, 2);
+    EXPECT_EQ(savedFiles().size(), 1u);
     EXPECT_TRUE(editors().empty());
     EXPECT_EQ(calls.closed, 1);
 }
@@ -104,8 +108,9 @@ TEST_F(EditorWindows, DontSaveClosesWithoutWriting) {
     flush();
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(editors().empty());
-    EXPECT_EQ(calls.writes, 0);
-    EXPECT_EQ(calls.saves, 0);
+    EXPECT_EQ(calls.folderQuestions, 0);
+    EXPECT_TRUE(savedFiles().isEmpty());
+    EXPECT_TRUE(QDir(dir.file(QStringLiteral("Edits"))).isEmpty());
 }
 
 TEST_F(EditorWindows, NothingToLoseClosesAtOnce) {
@@ -189,10 +194,20 @@ TEST_F(EditorMenu, TheMenuReachesTheActiveEditorWithItsEnabledRules) {
     EXPECT_FALSE(enabled("undo"));
     EXPECT_FALSE(enabled("delete"));
 
+    chooseSaveFolder();
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(calls.saves, 1);
+    EXPECT_EQ(savedFiles().size(), 1u);
+    ASSERT_TRUE(editor->model().file());
+    EXPECT_EQ(editor->model().confirmation()->text, QStringLiteral("Saved"));
+    // Shown over the canvas, where clicks go through it.
+    QWidget* badge = window->findChild<QWidget*>(QStringLiteral("confirmationBadge"));
+    ASSERT_NE(badge, nullptr);
+    EXPECT_TRUE(badge->isVisible());
+    EXPECT_TRUE(badge->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(canvas->QWidget::geometry().contains(badge->geometry().center()));
+    // Saved already: a second Save writes nothing new.
     trigger("saveDocument");
-    EXPECT_EQ(calls.saves, 2);
+    EXPECT_EQ(savedFiles().size(), 1u);
     // Copy goes through the canvas to the window's export.
     QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(calls.copies, 1);
@@ -222,6 +237,7 @@ TEST_F(EditorMenu, TheMenuReachesTheActiveEditorWithItsEnabledRules) {
     EXPECT_EQ(editor->model().document()->state().annotations.size(), 1u);
     trigger("copy");
     EXPECT_EQ(calls.copies, 2);
+    EXPECT_EQ(editor->model().confirmation()->text, QStringLiteral("Copied"));
     EXPECT_FALSE(enabled("selectAll"));
 }
 
@@ -394,26 +410,6 @@ TEST_F(EditorWindows, TheRecentStripOpensImagesHereAndOtherKindsElsewhere) {
     actions.openRecent(recent(dir.file(QStringLiteral("gone.png")), app::RecentFile::Kind::image));
     EXPECT_EQ(calls.beeps, beeps + 2);
     EXPECT_EQ(editor->model().document(), document);
-}
-
-TEST_F(EditorWindows, TheStandInExportSaysItIsNotAvailable) {
-    EditorServices::current().makeExport = makeUnavailableExport;
-    EditorWindowController* editor = openCapture();
-    change(editor);
-    editor->actions().save();
-    auto* message = editor->window()->findChild<QMessageBox*>(QStringLiteral("exportUnavailable"));
-    ASSERT_NE(message, nullptr);
-    EXPECT_TRUE(message->text().contains(QStringLiteral("not available")));
-    EXPECT_FALSE(message->text().contains(QStringLiteral("Saved")));
-    message->close();
-    flush();
-    // The close question's Save does not close the window on it.
-    EXPECT_FALSE(editor->window()->close());
-    button(editor->closeQuestion(), QStringLiteral("&Save"))->click();
-    flush();
-    ASSERT_EQ(editors().size(), 1u);
-    EXPECT_TRUE(editor->window()->isVisible());
-    EXPECT_TRUE(editor->window()->isWindowModified());
 }
 
 } // namespace

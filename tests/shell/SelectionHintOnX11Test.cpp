@@ -10,6 +10,8 @@
 #include "capture/selection/SelectionGeometry.h"
 #include "capture/selection/SelectionView.h"
 
+#include "support/EventLoop.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,28 +25,9 @@
 
 namespace {
 
-void pump(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-}
-
-// xdotool, while our event loop answers the X server meanwhile.
-void xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    QElapsedTimer timer;
-    timer.start();
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < 10000) {
-        pump(10);
-        process.waitForFinished(1);
-    }
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-}
+using testsupport::pump;
+using testsupport::waitFor;
+using testsupport::xdotool;
 
 capture::SelectionView* shownOverlay() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -54,18 +37,6 @@ capture::SelectionView* shownOverlay() {
         }
     }
     return nullptr;
-}
-
-template <typename Condition> bool waitFor(int milliseconds, Condition condition) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds) {
-            return false;
-        }
-        pump(20);
-    }
-    return true;
 }
 
 // The root window as the X server shows it, in its own pixels.

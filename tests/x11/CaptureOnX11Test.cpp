@@ -10,6 +10,8 @@
 
 #include "platform/ScreenGrabber.h"
 
+#include "support/EventLoop.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -26,17 +28,10 @@
 namespace capture {
 namespace {
 
+using testsupport::pump;
+
 using std::get;
 using std::holds_alternative;
-
-void pump(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
 
 QStringList run(const QString& program, const QStringList& arguments, QByteArray* out = nullptr) {
     QProcess process;

@@ -12,6 +12,8 @@
 
 #include "support/TempDir.h"
 
+#include "support/EventLoop.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -30,31 +32,10 @@
 namespace capture {
 namespace {
 
+using testsupport::pump;
+using testsupport::xdotool;
+
 using Outcome = SelectionSession::Outcome;
-
-void pump(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-}
-
-// Runs xdotool with `arguments` while our event loop keeps going, as the
-// overlay must answer the pointer meanwhile.
-void xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    QElapsedTimer timer;
-    timer.start();
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < 10000) {
-        pump(10);
-        process.waitForFinished(1);
-    }
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-}
 
 // A drag as a hand makes it: press, a few moves, release.
 void dragWithXdotool(QPoint from, QPoint to) {

@@ -34,6 +34,8 @@ QString CanvasTextField::text() const {
     // The plain-text form would turn no-break spaces into spaces.
     QString raw = document()->toRawText();
     raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    // Shift+Return breaks the line inside the paragraph.
+    raw.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return raw;
 }
 

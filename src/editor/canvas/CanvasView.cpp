@@ -177,16 +177,22 @@ void CanvasView::paintDocument(QPainter& painter, const CanvasGeometry& g) {
     const double offset = kShadowOffset * dpr;
     painter.save();
     if (opaque) {
-        const QPointF whole(std::floor(device.x()), std::floor(device.y()));
+        // A picture larger than the view casts, within the view, the shadow
+        // of its part near the view: beyond three deviations a Gaussian
+        // adds nothing.
+        const double reach = 3 * sigma + offset + 2;
+        const QRectF cast = device.intersected(
+            QRectF(QPointF(0, 0), QSizeF(size()) * dpr).adjusted(-reach, -reach, reach, reach));
+        const QPointF whole(std::floor(cast.x()), std::floor(cast.y()));
         const DropShadow& shadow =
-            rectShadow(device.size(), device.topLeft() - whole, sigma, kShadowAlpha);
-        const QRectF target = shadow.target.translated(device.topLeft() + QPointF(0, offset));
+            rectShadow(cast.size(), cast.topLeft() - whole, sigma, kShadowAlpha);
+        const QRectF target = shadow.target.translated(cast.topLeft() + QPointF(0, offset));
         // Under the picture the shadow is hidden: draw only around it.
         QRegion around(target.toAlignedRect());
-        const QRect inner(QPoint(static_cast<int>(std::ceil(device.left())),
-                                 static_cast<int>(std::ceil(device.top()))),
-                          QPoint(static_cast<int>(std::floor(device.right())) - 1,
-                                 static_cast<int>(std::floor(device.bottom())) - 1));
+        const QRect inner(QPoint(static_cast<int>(std::ceil(cast.left())),
+                                 static_cast<int>(std::ceil(cast.top()))),
+                          QPoint(static_cast<int>(std::floor(cast.right())) - 1,
+                                 static_cast<int>(std::floor(cast.bottom())) - 1));
         around -= QRegion(inner);
         painter.scale(1 / dpr, 1 / dpr);
         painter.setClipRegion(around);
@@ -255,7 +261,6 @@ void CanvasView::openTextField(const QString& text) {
     field->show();
     field->setFocus(Qt::OtherFocusReason);
     field->selectAll();
-    update();
 }
 
 void CanvasView::closeTextField() {
@@ -267,7 +272,6 @@ void CanvasView::closeTextField() {
         // The field may be in the middle of handling the key that ended it.
         field->deleteLater();
     }
-    update();
 }
 
 void CanvasView::layoutTextField() {
@@ -297,7 +301,6 @@ void CanvasView::layoutTextField() {
                              std::max(1, static_cast<int>(std::ceil(frame.height())))));
     if (field_->geometry() != placed) {
         field_->setGeometry(placed);
-        update();
     }
     field_->horizontalScrollBar()->setValue(0);
     field_->verticalScrollBar()->setValue(0);
