@@ -73,11 +73,4 @@ EditorServices& EditorServices::current() {
     return services;
 }
 
-ScopedEditorServices::ScopedEditorServices(EditorServices services)
-    : previous_(std::exchange(EditorServices::current(), std::move(services))) {}
-
-ScopedEditorServices::~ScopedEditorServices() {
-    EditorServices::current() = std::move(previous_);
-}
-
 } // namespace editor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecentFile.h"
+#include "app/ScopedReplacement.h"
 #include "editor/EditorViews.h"
 
 #include <QString>
@@ -62,15 +63,10 @@ struct EditorServices {
 };
 
 // Puts other services in place for as long as it lives.
-class ScopedEditorServices {
+class ScopedEditorServices : public app::ScopedReplacement<EditorServices> {
 public:
-    explicit ScopedEditorServices(EditorServices services);
-    ~ScopedEditorServices();
-    ScopedEditorServices(const ScopedEditorServices&) = delete;
-    ScopedEditorServices& operator=(const ScopedEditorServices&) = delete;
-
-private:
-    EditorServices previous_;
+    explicit ScopedEditorServices(EditorServices services)
+        : ScopedReplacement(EditorServices::current(), std::move(services)) {}
 };
 
 } // namespace editor
