@@ -205,6 +205,8 @@ TEST_F(EditorMenu, TheMenuReachesTheActiveEditorWithItsEnabledRules) {
     EXPECT_TRUE(badge->isVisible());
     EXPECT_TRUE(badge->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_TRUE(canvas->QWidget::geometry().contains(badge->geometry().center()));
+    editor->model().setConfirmation(std::nullopt);
+    EXPECT_FALSE(badge->isVisible());
     // Saved already: a second Save writes nothing new.
     trigger("saveDocument");
     EXPECT_EQ(savedFiles().size(), 1u);
