@@ -45,6 +45,8 @@ public:
 
     Tool tool() const { return tool_; }
     void setTool(Tool tool);
+    // The tool that was active before the crop tool was chosen.
+    Tool previousTool() const { return previousTool_; }
 
     const RGBA& color() const { return color_; }
     double size() const { return size_; }
