@@ -169,12 +169,17 @@ void EditorContentView::buildDocumentViews() {
         connect(bar_, &EditorBottomBar::copyRequested, this, &EditorContentView::copyRequested);
         connect(bar_, &EditorBottomBar::saveRequested, this, &EditorContentView::saveRequested);
         stack_->addWidget(bar_);
+        bar_->show();
 
         connect(doc, &EditorDocument::showsBackgroundPanelChanged, this,
                 &EditorContentView::refreshSidePanel);
         connect(doc, &EditorDocument::toolChanged, this, &EditorContentView::refreshSidePanel);
-        // Best effort for a document deleted while shown: let go of it.
-        connect(doc, &QObject::destroyed, this, [this] { setDocument(nullptr); });
+        // A document deleted while shown (the window should have set the
+        // next one first): the views that refer to it go at once.
+        connect(doc, &QObject::destroyed, this, [this] {
+            dropDocumentViews();
+            buildDocumentViews();
+        });
     }
     refreshSidePanel();
     refreshRecentStrip();
