@@ -120,7 +120,7 @@ private:
     app::ScopedFilePanels panels_;
     annotation::EditStore store_;
     annotation::CustomColors colours_{nullptr};
-    editor::ConfirmationBadge badge_;
+    editor::ConfirmationBadgeModel badge_;
     Window window_;
     editor::EditorExport exporter_;
     app::Capture capture_;

@@ -2,7 +2,6 @@
 
 #include "app/RecentFile.h"
 #include "app/ScopedReplacement.h"
-#include "editor/EditorViews.h"
 
 #include <QString>
 #include <QWidget>
@@ -19,7 +18,7 @@ namespace editor {
 
 // What the editor windows use of the rest of the program, in one place: the
 // composition root fills in what lives in libraries above this one (the
-// video editor, the views), and tests put fakes in place with
+// video editor), and tests put fakes in place with
 // ScopedEditorServices. The export has its own (ExportServices). The
 // settings are the save folder's (app::SaveLocation::preferences()). Main
 // thread.
@@ -50,13 +49,9 @@ struct EditorServices {
     // the window manager keeps). Windows not in it count as behind the rest.
     std::function<std::vector<WId>()> windowOrder;
 
-    // The toolbar groups, the bottom bar, the background panel and the
-    // recent strip of each editor window.
-    EditorViewFactories views;
-
     // The program's own: the shared edit store and recent-captures listing,
     // the save folder's newest image, QApplication::beep, QDesktopServices,
-    // the window manager's stacking order; no video editor and no views.
+    // the window manager's stacking order; no video editor.
     static EditorServices defaults();
     // The services in use; the composition root changes them at start-up.
     static EditorServices& current();

@@ -1,17 +1,19 @@
 #include "editor/EditorWindowController.h"
 
+#include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
 #include "app/AppPresence.h"
 #include "app/Bundle.h"
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
+#include "app/RecentCaptures.h"
 #include "app/SaveLocation.h"
 #include "desktop/PointerScreen.h"
-#include "editor/EditorContentView.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindow.h"
 #include "editor/canvas/CanvasView.h"
+#include "editor/views/ConfirmationBadge.h"
 #include "platform/MainThread.h"
 
 #include <QAbstractButton>
@@ -130,15 +132,7 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
 
     export_ = std::make_unique<EditorExport>(*this, model_.badge());
     actions_ = makeActions();
-    auto* view = new EditorContentView(
-        model_, actions_, [this](annotation::EditorDocument& d) { return makeCanvas(d); },
-        services().views, window_->toolsGroup(), window_->trailingGroup(), window_);
-    content_ = view;
-    window_->setCentralWidget(view);
-    view->showDocument(model_.document());
-    if (canvas_) {
-        canvas_->setFocus(Qt::OtherFocusReason);
-    }
+    buildContent();
 
     // The frame is the content's; the menu bar and the toolbar come on top
     // of it, as a title bar does. On a screen too small for it (a small
@@ -241,23 +235,82 @@ CanvasView* EditorWindowController::makeCanvas(annotation::EditorDocument& docum
     return canvas;
 }
 
+void EditorWindowController::buildContent() {
+    app::Preferences& preferences = app::SaveLocation::preferences();
+    // The toolbar's groups: the tools in the middle, undo, redo and the
+    // panel toggles at the end.
+    tools_ = new ToolStripView;
+    window_->toolsGroup()->layout()->addWidget(tools_);
+    trailing_ = new ToolbarTrailingView(preferences);
+    window_->trailingGroup()->layout()->addWidget(trailing_);
+
+    auto* view = new EditorContentView(
+        preferences, annotation::CustomColors::shared(),
+        [this](annotation::EditorDocument& document) { return makeCanvas(document); }, window_);
+    content_ = view;
+    window_->setCentralWidget(view);
+    view->setBackdropColor(CanvasView::backdropColor(view->palette().color(QPalette::Window)));
+
+    const QPointer<EditorWindowController> self(this);
+    connect(view, &EditorContentView::copyRequested, this, [this] { export_->copy(); });
+    connect(view, &EditorContentView::saveRequested, this, [this] { export_->save(); });
+    connect(view, &EditorContentView::pinRequested, this, [this] { export_->pin(); });
+    connect(view, &EditorContentView::shareRequested, this,
+            [this](QWidget* anchor) { export_->share(anchor); });
+    view->setDragItemProvider(
+        [self]() -> QMimeData* { return self ? self->export_->dragData().release() : nullptr; });
+    // After the click is over: the panel's choice may replace this content.
+    connect(view, &EditorContentView::openImageRequested, this,
+            &EditorWindowController::chooseImageToAnnotate, Qt::QueuedConnection);
+
+    // The badge the export shows, over the canvas.
+    model_.badge().setAnnouncer(view->confirmationBadge());
+    connect(&model_, &EditorWindowModel::confirmationChanged, view, [this] {
+        if (const std::optional<EditorConfirmation>& shown = model_.confirmation()) {
+            content_->showConfirmation(shown->id, shown->text);
+        } else {
+            content_->clearConfirmation();
+        }
+    });
+
+    // Whether the recent strip's place shows follows what the listing knows.
+    app::RecentCaptures& recent = app::RecentCaptures::shared();
+    const auto libraryState = [view, &recent] {
+        view->setRecentLibraryState(!recent.files().empty(), recent.isAccessible());
+    };
+    connect(&recent, &app::RecentCaptures::filesChanged, view, libraryState);
+    connect(&recent, &app::RecentCaptures::isAccessibleChanged, view, libraryState);
+    libraryState();
+
+    showDocument();
+}
+
 // ---- content ---------------------------------------------------------------
 
-void EditorWindowController::setDocument(std::unique_ptr<annotation::EditorDocument> document) {
-    canvas_ = nullptr;
-    std::unique_ptr<annotation::EditorDocument> old = model_.setDocument(std::move(document));
-    QList<QPointer<QWidget>> shown;
-    if (content_) {
-        shown = content_->showDocument(model_.document());
+void EditorWindowController::showDocument() {
+    annotation::EditorDocument* document = model_.document();
+    if (tools_) {
+        tools_->setDocument(document);
     }
-    // The old document, with its history, goes with the last widget that
-    // showed it.
-    releaseAfter(std::move(old), shown);
+    if (trailing_) {
+        trailing_->setDocument(document);
+    }
+    if (content_) {
+        content_->setDocument(document);
+    }
     // The tool letters and the arrow keys work at once (from the window's
     // next activation when it is not the active one).
     if (canvas_) {
         canvas_->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void EditorWindowController::setDocument(std::unique_ptr<annotation::EditorDocument> document) {
+    canvas_ = nullptr;
+    std::unique_ptr<annotation::EditorDocument> old = model_.setDocument(std::move(document));
+    // The views let go of the old document before it goes, with its history.
+    showDocument();
+    releaseAfter(std::move(old), {});
     watchDocument();
 }
 

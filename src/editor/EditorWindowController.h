@@ -6,6 +6,11 @@
 #include "editor/EditorWindowModel.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/export/EditorExport.h"
+// The bar first: the content view hands it out by a guarded pointer.
+#include "editor/views/EditorBottomBar.h"
+#include "editor/views/EditorContentView.h"
+#include "editor/views/ToolStripView.h"
+#include "editor/views/ToolbarTrailingView.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -26,7 +31,6 @@ class EditorDocument;
 
 namespace editor {
 
-class EditorContentView;
 class EditorWindow;
 
 // One annotation-editor window: builds it (toolbar, canvas, the views' places),
@@ -115,7 +119,11 @@ public:
 private:
     friend class EditorWindow;
 
-    void buildToolbar();
+    // The content under the toolbar and the toolbar's groups, wired to the
+    // export and the model.
+    void buildContent();
+    // Hands the model's document to the views.
+    void showDocument();
     EditorActions makeActions();
     CanvasView* makeCanvas(annotation::EditorDocument& document);
     void setDocument(std::unique_ptr<annotation::EditorDocument> document);
@@ -138,6 +146,8 @@ private:
     std::unique_ptr<EditorExport> export_;
     QPointer<EditorWindow> window_;
     QPointer<EditorContentView> content_;
+    QPointer<ToolStripView> tools_;
+    QPointer<ToolbarTrailingView> trailing_;
     QPointer<QMessageBox> question_;
     bool validatePending_ = false;
 };

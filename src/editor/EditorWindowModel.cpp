@@ -6,7 +6,7 @@
 namespace editor {
 
 EditorWindowModel::EditorWindowModel(QObject* parent) : QObject(parent) {
-    connect(&badge_, &ConfirmationBadge::confirmationChanged, this,
+    connect(&badge_, &ConfirmationBadgeModel::confirmationChanged, this,
             &EditorWindowModel::confirmationChanged);
 }
 

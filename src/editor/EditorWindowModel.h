@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/EditorFile.h"
-#include "editor/export/ConfirmationBadge.h"
+#include "editor/export/ConfirmationBadgeModel.h"
 
 #include <QObject>
 
@@ -37,7 +37,7 @@ public:
     // again) by the window's badge.
     const std::optional<EditorConfirmation>& confirmation() const { return badge_.confirmation(); }
     void setConfirmation(const std::optional<EditorConfirmation>& confirmation);
-    ConfirmationBadge& badge() { return badge_; }
+    ConfirmationBadgeModel& badge() { return badge_; }
 
 Q_SIGNALS:
     void documentChanged();
@@ -47,7 +47,7 @@ Q_SIGNALS:
 private:
     std::unique_ptr<annotation::EditorDocument> document_;
     std::optional<EditorFile> file_;
-    ConfirmationBadge badge_;
+    ConfirmationBadgeModel badge_;
 };
 
 } // namespace editor

@@ -189,7 +189,7 @@ protected:
     app::ScopedFilePanels usePanels{panels};
     EditStore store{dir.file("Edits")};
     testsupport::ManualScheduler scheduler;
-    ConfirmationBadge badge{scheduler};
+    ConfirmationBadgeModel badge{scheduler};
     annotation::CustomColors colours{nullptr};
     FakeWindow window;
 
@@ -335,7 +335,7 @@ TEST_F(ExportTest, SavingTwiceWithoutAChangeWritesOnceAndSaysSavedTwice) {
     // A write would change the file's inode (it is replaced atomically).
     struct stat before {};
     ::stat(QFile::encodeName(path).constData(), &before);
-    scheduler.advance(ConfirmationBadge::visibleFor);
+    scheduler.advance(ConfirmationBadgeModel::visibleFor);
     ASSERT_FALSE(badge.confirmation());
 
     exporter.save();

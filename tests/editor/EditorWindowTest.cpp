@@ -5,10 +5,11 @@
 
 #include "app/MainMenu.h"
 #include "editor/canvas/CanvasView.h"
+#include "editor/views/ConfirmationBadge.h"
+#include "editor/views/EditorEmptyView.h"
 
 #include <QAction>
 #include <QDir>
-#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -199,14 +200,13 @@ TEST_F(EditorMenu, TheMenuReachesTheActiveEditorWithItsEnabledRules) {
     EXPECT_EQ(savedFiles().size(), 1u);
     ASSERT_TRUE(editor->model().file());
     EXPECT_EQ(editor->model().confirmation()->text, QStringLiteral("Saved"));
-    // Shown over the canvas, where clicks go through it.
-    QWidget* badge = window->findChild<QWidget*>(QStringLiteral("confirmationBadge"));
-    ASSERT_NE(badge, nullptr);
+    // Shown over the canvas until the badge lets it go.
+    ConfirmationBadge* badge = window->findChild<EditorContentView*>()->confirmationBadge();
     EXPECT_TRUE(badge->isVisible());
-    EXPECT_TRUE(badge->testAttribute(Qt::WA_TransparentForMouseEvents));
-    EXPECT_TRUE(canvas->QWidget::geometry().contains(badge->geometry().center()));
+    EXPECT_EQ(badge->text(), QStringLiteral("Saved"));
+    EXPECT_EQ(badge->confirmationID(), editor->model().confirmation()->id);
     editor->model().setConfirmation(std::nullopt);
-    EXPECT_FALSE(badge->isVisible());
+    EXPECT_FALSE(badge->confirmationID());
     // Saved already: a second Save writes nothing new.
     trigger("saveDocument");
     EXPECT_EQ(savedFiles().size(), 1u);
@@ -260,82 +260,75 @@ TEST_F(EditorMenu, EnabledStatesFollowTheDocumentWithoutAFocusChange) {
     EXPECT_TRUE(undo->isEnabled());
 }
 
-TEST_F(EditorWindows, TheViewsFillTheirPlacesAndGoWithTheirDocument) {
-    struct Made {
-        QPointer<QWidget> tools, trailing, bottom, panel;
-        EditorDocument* toolsDocument = nullptr;
-        int recentStrips = 0;
-    };
-    auto made = std::make_shared<Made>();
-    EditorViewFactories views;
-    views.tools = [made](EditorDocument* document) {
-        made->toolsDocument = document;
-        return made->tools = new QLabel(QStringLiteral("tools"));
-    };
-    views.trailing = [made](EditorDocument*) {
-        return made->trailing = new QLabel(QStringLiteral("trailing"));
-    };
-    views.bottomBar = [made](EditorDocument&, const EditorActions& actions) {
-        EXPECT_TRUE(actions.copy && actions.save && actions.saveAs && actions.pin &&
-                    actions.share && actions.dragItem && actions.openRecent);
-        return made->bottom = new QLabel(QStringLiteral("bottom"));
-    };
-    views.backgroundPanel = [made](EditorDocument&) {
-        return made->panel = new QLabel(QStringLiteral("panel"));
-    };
-    views.recentStrip = [made](EditorWindowModel&, const EditorActions&) {
-        ++made->recentStrips;
-        return new QLabel(QStringLiteral("recent"));
-    };
-    EditorServices::current().views = views;
-
+TEST_F(EditorWindows, TheViewsFollowTheWindowsDocumentAndReachItsExport) {
     EditorWindowController* editor = EditorWindowController::open(std::nullopt);
     QMainWindow* window = editor->window();
     auto* toolbar = window->findChild<QToolBar*>(QStringLiteral("VexlinEditor"));
     ASSERT_NE(toolbar, nullptr);
     EXPECT_FALSE(toolbar->isMovable());
     EXPECT_EQ(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    // The empty editor: the toolbar groups with no document, the placeholder.
-    ASSERT_TRUE(made->tools && made->trailing);
-    EXPECT_EQ(made->toolsDocument, nullptr);
-    EXPECT_EQ(made->tools->parentWidget()->objectName(), QStringLiteral("tools"));
-    EXPECT_EQ(made->trailing->parentWidget()->objectName(), QStringLiteral("trailing"));
-    EXPECT_FALSE(made->bottom);
-    EXPECT_NE(window->findChild<QPushButton*>(QStringLiteral("openImage")), nullptr);
+    auto* tools = window->findChild<ToolStripView*>();
+    auto* trailing = window->findChild<ToolbarTrailingView*>();
+    auto* content = window->findChild<EditorContentView*>();
+    ASSERT_TRUE(tools && trailing && content);
+    EXPECT_EQ(tools->parentWidget()->objectName(), QStringLiteral("tools"));
+    EXPECT_EQ(trailing->parentWidget()->objectName(), QStringLiteral("trailing"));
+    EXPECT_TRUE(toolbar->isAncestorOf(tools));
+    EXPECT_TRUE(toolbar->isAncestorOf(trailing));
 
-    editor->load(EditorContent::forCapture(captureOf(solid(400, 300))));
+    // The empty editor: no document anywhere; its Open Image… opens the panel
+    // and the choice comes into this window.
+    EXPECT_EQ(tools->document(), nullptr);
+    EXPECT_EQ(trailing->document(), nullptr);
+    EXPECT_TRUE(content->emptyView()->isVisible());
+    EXPECT_EQ(content->bottomBar(), nullptr);
+    panels.image = writeFile(QStringLiteral("chosen.png"), pngAt(72, solid(300, 200)));
+    content->emptyView()->openButton()->click();
+    flush();
     QPointer<EditorDocument> first = editor->model().document();
-    EXPECT_EQ(made->toolsDocument, first.data());
-    ASSERT_TRUE(made->bottom && made->panel);
-    EXPECT_TRUE(made->bottom->isVisible());
-    EXPECT_TRUE(window->isAncestorOf(made->bottom));
-    flush();
-    EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("openImage")), nullptr);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(tools->document(), first.data());
+    EXPECT_EQ(trailing->document(), first.data());
+    EXPECT_EQ(content->document(), first.data());
+    EXPECT_EQ(content->canvas(), editor->canvas());
+    EXPECT_FALSE(content->emptyView()->isVisible());
+    ASSERT_NE(content->bottomBar(), nullptr);
 
-    // The background panel shows while asked for, and steps aside for crop.
-    EXPECT_FALSE(made->panel->isVisible());
+    // The bar's buttons reach the window's export, and the badge shows.
+    content->bottomBar()->copyButton()->click();
+    EXPECT_EQ(calls.copies, 1);
+    EXPECT_EQ(content->confirmationBadge()->text(), QStringLiteral("Copied"));
+    // The opened file is saved over, with the mark in it.
+    const QByteArray before = testsupport::readAll(*panels.image);
+    first->addAnnotation(rectangleMark());
+    content->bottomBar()->saveButton()->click();
+    EXPECT_NE(testsupport::readAll(*panels.image), before);
+    ASSERT_TRUE(editor->model().file());
+    EXPECT_EQ(editor->model().file()->path, *panels.image);
+    EXPECT_EQ(editor->model().file()->savedState, first->state());
+    EXPECT_EQ(content->confirmationBadge()->text(), QStringLiteral("Saved"));
+    EXPECT_FALSE(editor->hasUnsavedChanges());
+
+    // The background panel comes while asked for, and steps aside for crop.
     first->setShowsBackgroundPanel(true);
-    EXPECT_TRUE(made->panel->isVisible());
+    EXPECT_TRUE(content->showsBackgroundPanel());
     first->setTool(annotation::Tool::crop);
-    EXPECT_FALSE(made->panel->isVisible());
+    EXPECT_FALSE(content->showsBackgroundPanel());
     first->setTool(annotation::Tool::arrow);
-    EXPECT_TRUE(made->panel->isVisible());
+    EXPECT_TRUE(content->showsBackgroundPanel());
 
-    // Another document: new views and a new canvas; the old ones go, and the
-    // old document after them.
-    const QPointer<QWidget> oldBottom = made->bottom, oldTools = made->tools;
-    const QPointer<CanvasView> oldCanvas = editor->canvas();
+    // Another document: new canvas and bar; the old ones go at once, the old
+    // document after them.
+    const QPointer<QWidget> oldCanvas = content->canvas();
+    const QPointer<QWidget> oldBar = content->bottomBar();
     editor->load(EditorContent::forCapture(captureOf(solid(200, 100))));
-    EXPECT_NE(editor->model().document(), first.data());
-    EXPECT_NE(editor->canvas(), oldCanvas.data());
-    EXPECT_NE(made->bottom, oldBottom);
-    EXPECT_TRUE(first); // the old canvas may still be painting it
-    flush();
-    EXPECT_TRUE(oldBottom.isNull());
-    EXPECT_TRUE(oldTools.isNull());
     EXPECT_TRUE(oldCanvas.isNull());
+    EXPECT_TRUE(oldBar.isNull());
+    EXPECT_NE(editor->model().document(), first.data());
+    EXPECT_EQ(tools->document(), editor->model().document());
+    EXPECT_EQ(content->canvas(), editor->canvas());
+    flush();
     EXPECT_TRUE(first.isNull());
-    EXPECT_EQ(made->recentStrips, 1);
 }
 
 TEST_F(EditorWindows, AWindowTooLargeForItsScreenIsCutToItAndKeptOnIt) {

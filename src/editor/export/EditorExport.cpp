@@ -54,7 +54,7 @@ ExportServices& ExportServices::shared() {
     return services;
 }
 
-EditorExport::EditorExport(ExportHost& host, ConfirmationBadge& badge, ExportServices services,
+EditorExport::EditorExport(ExportHost& host, ConfirmationBadgeModel& badge, ExportServices services,
                            QObject* parent)
     : QObject(parent), host_(host), badge_(badge), services_(std::move(services)) {}
 

@@ -2,8 +2,8 @@
 
 #include "annotation/EditorState.h"
 #include "app/Capture.h"
-#include "editor/export/ConfirmationBadge.h"
 #include "editor/EditorFile.h"
+#include "editor/export/ConfirmationBadgeModel.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -72,7 +72,7 @@ struct ExportServices {
 class EditorExport : public QObject {
     Q_OBJECT
 public:
-    EditorExport(ExportHost& host, ConfirmationBadge& badge,
+    EditorExport(ExportHost& host, ConfirmationBadgeModel& badge,
                  ExportServices services = ExportServices::shared(), QObject* parent = nullptr);
     ~EditorExport() override;
 
@@ -125,7 +125,7 @@ private:
     void closeIfAsked();
 
     ExportHost& host_;
-    ConfirmationBadge& badge_;
+    ConfirmationBadgeModel& badge_;
     ExportServices services_;
 };
 

@@ -1,4 +1,4 @@
-#include "editor/export/ConfirmationBadge.h"
+#include "editor/export/ConfirmationBadgeModel.h"
 
 #include "platform/MainThread.h"
 
@@ -7,12 +7,13 @@
 
 namespace editor {
 
-ConfirmationBadge::ConfirmationBadge(desktop::Scheduler& scheduler, QObject* parent)
+ConfirmationBadgeModel::ConfirmationBadgeModel(desktop::Scheduler& scheduler, QObject* parent)
     : QObject(parent), scheduler_(scheduler) {}
 
-ConfirmationBadge::~ConfirmationBadge() = default;
+ConfirmationBadgeModel::~ConfirmationBadgeModel() = default;
 
-void ConfirmationBadge::setConfirmation(const std::optional<EditorConfirmation>& confirmation) {
+void ConfirmationBadgeModel::setConfirmation(
+    const std::optional<EditorConfirmation>& confirmation) {
     platform::assertMainThread();
     if (confirmation_ == confirmation) {
         return;
@@ -24,7 +25,7 @@ void ConfirmationBadge::setConfirmation(const std::optional<EditorConfirmation>&
     Q_EMIT confirmationChanged();
 }
 
-void ConfirmationBadge::show(const QString& text) {
+void ConfirmationBadgeModel::show(const QString& text) {
     platform::assertMainThread();
     const EditorConfirmation shown{QUuid::createUuid(), text};
     setConfirmation(shown);
@@ -38,12 +39,12 @@ void ConfirmationBadge::show(const QString& text) {
     });
 }
 
-void ConfirmationBadge::setAnnouncer(QWidget* widget) {
+void ConfirmationBadgeModel::setAnnouncer(QWidget* widget) {
     platform::assertMainThread();
     announcer_ = widget;
 }
 
-void ConfirmationBadge::announce(const QString& text) {
+void ConfirmationBadgeModel::announce(const QString& text) {
     if (!announcer_) {
         return;
     }

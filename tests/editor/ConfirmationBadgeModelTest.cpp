@@ -1,6 +1,6 @@
 // The badge over the canvas: how long it stays, which timer may clear it,
 // and what assistive technology hears.
-#include "editor/export/ConfirmationBadge.h"
+#include "editor/export/ConfirmationBadgeModel.h"
 
 #include "support/ManualScheduler.h"
 
@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-using editor::ConfirmationBadge;
+using editor::ConfirmationBadgeModel;
 using std::chrono::milliseconds;
 
 namespace {
 
-std::optional<QString> shownText(const ConfirmationBadge& badge) {
+std::optional<QString> shownText(const ConfirmationBadgeModel& badge) {
     if (!badge.confirmation()) {
         return std::nullopt;
     }
@@ -52,7 +52,7 @@ TEST(ConfirmationBadgeTest, EachBadgeStaysItsFullTimeWhateverCameBefore) {
     };
     for (const Case& c : cases) {
         testsupport::ManualScheduler scheduler;
-        ConfirmationBadge badge(scheduler);
+        ConfirmationBadgeModel badge(scheduler);
         for (const Step& step : c.steps) {
             scheduler.advance(step.at - scheduler.now());
             if (step.show) {
@@ -65,8 +65,8 @@ TEST(ConfirmationBadgeTest, EachBadgeStaysItsFullTimeWhateverCameBefore) {
 
 TEST(ConfirmationBadgeTest, EveryBadgeIsNewToItsObservers) {
     testsupport::ManualScheduler scheduler;
-    ConfirmationBadge badge(scheduler);
-    QSignalSpy changed(&badge, &ConfirmationBadge::confirmationChanged);
+    ConfirmationBadgeModel badge(scheduler);
+    QSignalSpy changed(&badge, &ConfirmationBadgeModel::confirmationChanged);
     badge.show("Saved");
     const QUuid first = badge.confirmation()->id;
     badge.show("Saved");
@@ -75,7 +75,7 @@ TEST(ConfirmationBadgeTest, EveryBadgeIsNewToItsObservers) {
     // An equal value is stored silently.
     badge.setConfirmation(badge.confirmation());
     EXPECT_EQ(2, changed.count());
-    scheduler.advance(ConfirmationBadge::visibleFor);
+    scheduler.advance(ConfirmationBadgeModel::visibleFor);
     EXPECT_EQ(3, changed.count());
     EXPECT_EQ(0u, scheduler.pending());
 }
@@ -83,23 +83,23 @@ TEST(ConfirmationBadgeTest, EveryBadgeIsNewToItsObservers) {
 TEST(ConfirmationBadgeTest, AGoneBadgeLeavesNoTimerBehind) {
     testsupport::ManualScheduler scheduler;
     {
-        ConfirmationBadge badge(scheduler);
+        ConfirmationBadgeModel badge(scheduler);
         badge.show("Copied");
     }
-    scheduler.advance(ConfirmationBadge::visibleFor); // would touch the gone badge
+    scheduler.advance(ConfirmationBadgeModel::visibleFor); // would touch the gone badge
     EXPECT_EQ(0u, scheduler.pending());
 }
 
 TEST(ConfirmationBadgeTest, EachBadgeIsAnnouncedThroughItsViewsName) {
     testsupport::ManualScheduler scheduler;
-    ConfirmationBadge badge(scheduler);
+    ConfirmationBadgeModel badge(scheduler);
     QWidget view;
     badge.show("Copied"); // no view yet: nothing to announce through
     EXPECT_EQ(QString(), view.accessibleName());
     badge.setAnnouncer(&view);
     badge.show("Saved");
     EXPECT_EQ("Saved", view.accessibleName());
-    scheduler.advance(ConfirmationBadge::visibleFor);
+    scheduler.advance(ConfirmationBadgeModel::visibleFor);
     EXPECT_EQ(QString(), view.accessibleName());
     badge.show("Copied");
     EXPECT_EQ("Copied", view.accessibleName());

@@ -28,14 +28,14 @@ struct EditorConfirmation {
 // stays visibleFor after it was shown; a newer badge replaces it at once and
 // gets its own full time, and the older one's timer never clears the newer
 // one. Main thread only.
-class ConfirmationBadge : public QObject {
+class ConfirmationBadgeModel : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds visibleFor{1400};
 
-    explicit ConfirmationBadge(desktop::Scheduler& scheduler = desktop::mainScheduler(),
-                               QObject* parent = nullptr);
-    ~ConfirmationBadge() override;
+    explicit ConfirmationBadgeModel(desktop::Scheduler& scheduler = desktop::mainScheduler(),
+                                    QObject* parent = nullptr);
+    ~ConfirmationBadgeModel() override;
 
     const std::optional<EditorConfirmation>& confirmation() const { return confirmation_; }
     // Stores the value; observers hear of it only when it differs.
