@@ -3,7 +3,10 @@
 # full-screen hot key opens an editor that shows the picture; Ctrl+W closes an
 # unchanged one at once; after a change Ctrl+W asks first, Escape keeps the
 # window, and "Don't Save" (Alt+D) closes it with nothing written; Ctrl+Q
-# ends the program at once, unsaved changes or not.
+# ends the program at once, unsaved changes or not. The capture's road: Ctrl+C
+# copies it, a rectangle and Ctrl+S write over its file and keep the original,
+# Ctrl+O opens the file again in a second window with the rectangle still a
+# mark to delete. With "close after export" on, Ctrl+C closes the editor.
 #
 #   editor.sh CASE ROOT_PATTERN
 #
@@ -45,19 +48,12 @@ box_of() { # picture colour
 # must sit as on the desktop, equal in size, together the desktop's
 # proportions. Sets rx ry (the red quarter's top-left) and qw qh (a quarter's
 # size) in window pixels, and wx wy (the window's place).
-open_capture() {
-    start_app
-    xdotool mousemove 960 540
-    sleep 0.2
-    xdotool key shift+alt+super+3
-    wait_for 50 find_editor || fail "the full-screen hot key opened no editor window"
-    wait_for 20 one_file || fail "the capture was not saved: $(files)"
-    sleep 1 # shown, laid out and painted
+measure_window() { # window
     local info
-    info=$(xwininfo -id "$editor")
+    info=$(xwininfo -id "$1")
     wx=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")
     wy=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")
-    import -window "$editor" "$work/window.png"
+    import -window "$1" "$work/window.png"
     local red green blue yellow gx gy bx by yx yy
     red=$(box_of "$work/window.png" '#ff0000') || fail "no red quarter in the editor window"
     green=$(box_of "$work/window.png" '#00ff00') || fail "no green quarter in the editor window"
@@ -75,10 +71,122 @@ open_capture() {
     awk -v w="$qw" -v h="$qh" 'BEGIN { r = w / h; exit !(r > 1.74 && r < 1.82) }' ||
         fail "the picture is distorted: a quarter is ${qw}x${qh}"
     [ "$qw" -le 960 ] && [ "$qw" -ge 400 ] || fail "the picture is shown ${qw} wide a quarter"
+}
+
+# The full-screen hot key with the editor on: one editor, one saved file.
+open_capture() {
+    start_app
+    xdotool mousemove 960 540
+    sleep 0.2
+    xdotool key shift+alt+super+3
+    wait_for 50 find_editor || fail "the full-screen hot key opened no editor window"
+    wait_for 20 one_file || fail "the capture was not saved: $(files)"
+    sleep 1 # shown, laid out and painted
+    measure_window "$editor"
     no_failure_traced
 }
 
+# The clipboard's PNG, as another program reads it, into a file.
+clipboard_png() { # file
+    timeout 30 xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [ -s "$1" ]
+}
+# Ctrl+C in the front editor: the clipboard then holds a PNG with no pixel
+# other than in the picture given. A text put there first tells a copy of
+# the same pixels from the copy before; its xclip ends once the program takes
+# the clipboard.
+copy_gives() { # picture what
+    printf 'before the copy' | xclip -selection clipboard -i
+    xdotool key ctrl+c
+    copied() { clipboard_png "$work/clip.png"; }
+    wait_for 50 copied || fail "Ctrl+C put no PNG on the clipboard ($2)"
+    [ "$(size_of "$work/clip.png")" = "$(size_of "$1")" ] ||
+        fail "the copied picture is $(size_of "$work/clip.png"), not $(size_of "$1") ($2)"
+    local differ
+    differ=$(differing "$1" "$work/clip.png")
+    [ "$differ" = 0 ] || fail "the copied picture differs from $2 in $differ pixels"
+}
+
 case "$case_name" in
+capture_road)
+    # From the hot key to a file that was annotated, saved over, opened again
+    # and taken back to what was captured.
+    import -window root "$work/desktop.png"
+    open_capture
+    capture=$(files)
+    cp "$capture" "$work/captured.png"
+    differ=$(differing "$work/desktop.png" "$work/captured.png")
+    [ "$differ" = 0 ] || fail "the saved capture differs from the desktop in $differ pixels"
+    copy_gives "$work/captured.png" "the capture"
+
+    # A rectangle over the red quarter, then Ctrl+S: the same file, rewritten.
+    xdotool key r
+    sleep 0.3
+    drag $((wx + rx + qw / 4)) $((wy + ry + qh / 4)) $((wx + rx + qw * 3 / 4)) $((wy + ry + qh * 3 / 4))
+    edited() { [ "$(title)" = "Vexlin Capture*" ]; }
+    wait_for 20 edited || fail "the rectangle did not mark the window edited: '$(title)'"
+    xdotool key ctrl+s
+    saved() { [ "$(title)" = "Vexlin Capture" ] && ! cmp -s "$capture" "$work/captured.png"; }
+    wait_for 50 saved || fail "Ctrl+S did not save: '$(title)'"
+    sleep 0.3
+    [ "$(files)" = "$capture" ] || fail "Ctrl+S did not write over the capture: $(files)"
+    # The outline, a full-strength (255,59,71) frame where the drag went
+    # (the desktop is 1920×1080, so the red quarter's middle half).
+    outline=$(box_of "$capture" '#ff3b47') || fail "no (255,59,71) outline in the saved file"
+    read -r ow oh ox oy <<<"$outline"
+    [ "$ox" -gt 200 ] && [ "$ox" -lt 280 ] && [ "$oy" -gt 100 ] && [ "$oy" -lt 170 ] &&
+        [ "$ow" -gt 420 ] && [ "$ow" -lt 540 ] && [ "$oh" -gt 220 ] && [ "$oh" -lt 320 ] ||
+        fail "the outline is not where the drag went: $outline"
+    edge=$(convert "$capture" -alpha off -format "%[pixel:p{$((ox + 1)),$((oy + oh / 2))}]" info:)
+    [ "$edge" = "srgb(255,59,71)" ] || fail "the outline's left edge is $edge"
+    inside=$(convert "$capture" -alpha off -format "%[pixel:p{$((ox + ow / 2)),$((oy + oh / 2))}]" info:)
+    [ "$inside" = "srgb(255,0,0)" ] || fail "the rectangle is filled: $inside inside"
+    # What was captured is kept under the new file's content key.
+    key=$(sha256sum <"$capture" | cut -d' ' -f1)
+    kept="$XDG_DATA_HOME/Vexlin/Edits/$key/original"
+    [ -f "$kept" ] || fail "no edit record for the saved file: $(find "$XDG_DATA_HOME/Vexlin" 2>/dev/null)"
+    cmp -s "$kept" "$work/captured.png" || fail "the kept original is not the captured file"
+
+    # Ctrl+O on the file: a second window with the rectangle still a mark.
+    first=$editor
+    xdotool key ctrl+o
+    dialog=""
+    find_dialog() {
+        dialog=$(our_windows_named 'Choose an image to annotate' | head -n 1)
+        [ -n "$dialog" ]
+    }
+    wait_for 50 find_dialog || fail "Ctrl+O showed no open panel"
+    sleep 0.5
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    # The file name field has the keyboard; a whole path there opens it.
+    xdotool type --delay 20 "$capture"
+    sleep 0.3
+    xdotool key Return
+    second() {
+        editor=$(our_windows_named '^Vexlin Capture\*?$' | grep -vx "$first" | head -n 1)
+        [ -n "$editor" ]
+    }
+    wait_for 50 second || fail "the open panel did not open a second editor"
+    [ "$(our_windows_named '^Vexlin Capture\*?$' | wc -l)" = 2 ] || fail "not two editor windows"
+    sleep 1
+    measure_window "$editor"
+    # A click on the outline's left edge, in this window's scale, selects
+    # the rectangle; Delete takes it away.
+    xdotool mousemove $((wx + rx + (ox + 2) * qw / 960)) $((wy + ry + (oy + oh / 2) * qh / 540))
+    sleep 0.15
+    xdotool click 1
+    sleep 0.3
+    xdotool key Delete
+    wait_for 20 edited || fail "Delete changed nothing: '$(title)'"
+    copy_gives "$work/captured.png" "the original after the rectangle was deleted"
+    no_failure_traced
+    ;;
+close_after_export)
+    setting closeEditorAfterExport true
+    open_capture
+    copy_gives "$(files)" "the capture"
+    wait_for 30 editor_gone || fail "Ctrl+C did not close the editor"
+    kill -0 "$pid" || fail "the program ended"
+    ;;
 unchanged_closes)
     open_capture
     [ "$(title)" = "Vexlin Capture" ] || fail "the window is titled '$(title)'"
