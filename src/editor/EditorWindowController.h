@@ -6,7 +6,6 @@
 #include "editor/EditorWindowModel.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/export/EditorExport.h"
-// The bar first: the content view hands it out by a guarded pointer.
 #include "editor/views/EditorBottomBar.h"
 #include "editor/views/EditorContentView.h"
 #include "editor/views/ToolStripView.h"

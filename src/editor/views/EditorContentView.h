@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/views/EditorBottomBar.h"
+
 #include <QPointer>
 #include <QUuid>
 #include <QVariantAnimation>
@@ -22,7 +24,6 @@ namespace editor {
 
 class BackgroundPanel;
 class ConfirmationBadge;
-class EditorBottomBar;
 class EditorEmptyView;
 class LineDivider;
 
