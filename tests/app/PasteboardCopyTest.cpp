@@ -1,5 +1,7 @@
 #include "app/PasteboardCopy.h"
 
+#include "support/TiffReading.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -11,7 +13,6 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <algorithm>
 #include <atomic>
@@ -40,53 +41,8 @@ QImage sample(int width, int height) {
 }
 
 QImage decodeTiff(const QByteArray& bytes) {
-    struct Reader {
-        const QByteArray* bytes;
-        toff_t position = 0;
-    } reader{&bytes};
-    TIFF* tiff = TIFFClientOpen(
-        "pasteboard", "r", &reader,
-        [](thandle_t h, void* data, tmsize_t size) -> tmsize_t {
-            auto* r = static_cast<Reader*>(h);
-            const auto n = std::clamp<tmsize_t>(
-                r->bytes->size() - static_cast<qsizetype>(r->position), 0, size);
-            std::memcpy(data, r->bytes->constData() + r->position, static_cast<std::size_t>(n));
-            r->position += static_cast<toff_t>(n);
-            return n;
-        },
-        [](thandle_t, void*, tmsize_t) -> tmsize_t { return -1; },
-        [](thandle_t h, toff_t offset, int whence) -> toff_t {
-            auto* r = static_cast<Reader*>(h);
-            r->position = whence == SEEK_SET   ? offset
-                          : whence == SEEK_CUR ? r->position + offset
-                                               : static_cast<toff_t>(r->bytes->size()) + offset;
-            return r->position;
-        },
-        [](thandle_t) { return 0; },
-        [](thandle_t h) { return static_cast<toff_t>(static_cast<Reader*>(h)->bytes->size()); },
-        [](thandle_t, void**, toff_t*) { return 0; }, [](thandle_t, void*, toff_t) {});
-    if (!tiff) {
-        return {};
-    }
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-    std::vector<std::uint32_t> abgr(static_cast<std::size_t>(width) * height);
-    const bool read =
-        TIFFReadRGBAImageOriented(tiff, width, height, abgr.data(), ORIENTATION_TOPLEFT, 0) == 1;
-    TIFFClose(tiff);
-    if (!read) {
-        return {};
-    }
-    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const std::uint32_t p = abgr[static_cast<std::size_t>(y) * width + x];
-            image.setPixel(x, y, qRgb(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)));
-        }
-    }
-    return image;
+    const auto read = testsupport::readTiff(bytes);
+    return read ? read->toImage() : QImage();
 }
 
 // Encoders that count their runs and hold every run until released, so a

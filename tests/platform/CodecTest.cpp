@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QRandomGenerator>
 
+#include "support/TiffReading.h"
+
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -13,76 +15,9 @@
 
 using platform::JpegEncoder;
 using platform::TiffEncoder;
+using testsupport::readTiff;
 
 namespace {
-
-struct ReadTiff {
-    int width = 0;
-    int height = 0;
-    int samples = 0;
-    float xResolution = 0;
-    float yResolution = 0;
-    int unit = 0;
-    int extraSamples = 0;
-    std::vector<std::uint32_t> abgr; // libtiff's RGBA raster, bottom row first
-};
-
-struct Reader {
-    const QByteArray* bytes;
-    toff_t position = 0;
-};
-
-std::optional<ReadTiff> readTiff(const QByteArray& bytes) {
-    Reader reader{&bytes};
-    TIFF* tiff = TIFFClientOpen(
-        "test", "r", &reader,
-        [](thandle_t h, void* data, tmsize_t size) -> tmsize_t {
-            auto* r = static_cast<Reader*>(h);
-            const auto n =
-                std::min<tmsize_t>(size, r->bytes->size() - static_cast<qsizetype>(r->position));
-            std::memcpy(data, r->bytes->constData() + r->position, static_cast<std::size_t>(n));
-            r->position += static_cast<toff_t>(n);
-            return n;
-        },
-        [](thandle_t, void*, tmsize_t) -> tmsize_t { return -1; },
-        [](thandle_t h, toff_t offset, int whence) -> toff_t {
-            auto* r = static_cast<Reader*>(h);
-            r->position = whence == SEEK_SET   ? offset
-                          : whence == SEEK_CUR ? r->position + offset
-                                               : static_cast<toff_t>(r->bytes->size()) + offset;
-            return r->position;
-        },
-        [](thandle_t) { return 0; },
-        [](thandle_t h) { return static_cast<toff_t>(static_cast<Reader*>(h)->bytes->size()); },
-        [](thandle_t, void**, toff_t*) { return 0; }, [](thandle_t, void*, toff_t) {});
-    if (!tiff) {
-        return std::nullopt;
-    }
-    ReadTiff result;
-    std::uint32_t w = 0;
-    std::uint32_t h = 0;
-    std::uint16_t samples = 0;
-    std::uint16_t unit = 0;
-    std::uint16_t extraCount = 0;
-    std::uint16_t* extra = nullptr;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &result.xResolution);
-    TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &result.yResolution);
-    TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1) {
-        result.extraSamples = extra[0];
-    }
-    result.width = static_cast<int>(w);
-    result.height = static_cast<int>(h);
-    result.samples = samples;
-    result.unit = unit;
-    result.abgr.resize(static_cast<std::size_t>(w) * h);
-    const bool ok = TIFFReadRGBAImage(tiff, w, h, result.abgr.data(), 0) == 1;
-    TIFFClose(tiff);
-    return ok ? std::optional<ReadTiff>(result) : std::nullopt;
-}
 
 QImage colourful(int width, int height, bool alpha) {
     QImage image(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
