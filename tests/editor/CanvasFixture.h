@@ -3,6 +3,7 @@
 #include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
 #include "editor/canvas/CanvasController.h"
+#include "support/Captures.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 #include <memory>
 
 namespace canvastest {
+
+using testsupport::captureOf;
+using testsupport::solidImage;
 
 using namespace annotation;
 using namespace editor;
@@ -23,21 +27,6 @@ inline QImage patternImage(int width, int height) {
         }
     }
     return image;
-}
-
-inline QImage solidImage(int width, int height, QColor colour) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(colour);
-    return image;
-}
-
-inline app::Capture captureOf(QImage image, double scale = 1) {
-    app::Capture c;
-    c.id = QUuid::createUuid();
-    c.image = std::move(image);
-    c.scale = scale;
-    c.date = QDateTime::currentDateTimeUtc();
-    return c;
 }
 
 // The widget side as the controller sees it, recorded.

@@ -9,6 +9,7 @@
 #include "app/ScopedReplacement.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindowController.h"
+#include "support/Captures.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@
 #include <vector>
 
 namespace editortest {
+
+using testsupport::captureOf;
 
 using namespace editor;
 using annotation::EditorDocument;
@@ -63,18 +66,7 @@ private:
 };
 
 inline QImage solid(int width, int height, QColor colour = Qt::white) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(colour);
-    return image;
-}
-
-inline app::Capture captureOf(QImage image, double scale = 1) {
-    app::Capture capture;
-    capture.id = QUuid::createUuid();
-    capture.image = std::move(image);
-    capture.scale = scale;
-    capture.date = QDateTime::currentDateTime();
-    return capture;
+    return testsupport::solidImage(width, height, colour);
 }
 
 inline QByteArray encode(const QImage& image, const char* format) {

@@ -3,6 +3,8 @@
 #include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
 #include "app/Preferences.h"
+#include "support/Captures.h"
+#include "support/Captures.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -16,13 +18,8 @@ namespace viewstest {
 using namespace annotation;
 
 inline app::Capture captureOf(int width, int height, double scale = 1) {
-    app::Capture c;
-    c.id = QUuid::createUuid();
-    c.image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
-    c.image.fill(QColor(70, 120, 180));
-    c.scale = scale;
-    c.date = QDateTime::currentDateTimeUtc();
-    return c;
+    return testsupport::captureOf(testsupport::solidImage(width, height, QColor(70, 120, 180)),
+                                  scale);
 }
 
 // A document over a plain capture, custom colours kept in memory and the
