@@ -1,7 +1,7 @@
 #include "editor/EditorServices.h"
 
 #include "annotation/EditStore.h"
-#include "app/RecentCaptures.h"
+#include "delivery/RecentCaptures.h"
 #include "app/SaveLocation.h"
 #include "platform/ClientWindows.h"
 #include "platform/MainThread.h"
@@ -56,9 +56,9 @@ std::vector<WId> stackingOrder() {
 EditorServices EditorServices::defaults() {
     EditorServices services;
     services.store = &annotation::EditStore::shared();
-    services.editorOpened = [] { app::RecentCaptures::shared().editorOpened(); };
-    services.editorClosed = [] { app::RecentCaptures::shared().editorClosed(); };
-    services.refreshRecent = [] { app::RecentCaptures::shared().refresh(); };
+    services.editorOpened = [] { delivery::RecentCaptures::shared().editorOpened(); };
+    services.editorClosed = [] { delivery::RecentCaptures::shared().editorClosed(); };
+    services.refreshRecent = [] { delivery::RecentCaptures::shared().refresh(); };
     services.newestCapture = newestCaptureOfSaveFolder;
     services.beep = [] { QApplication::beep(); };
     services.openWithDefaultApp = [](const QString& path) {

@@ -7,7 +7,7 @@
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
-#include "app/RecentCaptures.h"
+#include "delivery/RecentCaptures.h"
 #include "app/SaveLocation.h"
 #include "desktop/PointerScreen.h"
 #include "editor/EditorServices.h"
@@ -274,12 +274,12 @@ void EditorWindowController::buildContent() {
     });
 
     // Whether the recent strip's place shows follows what the listing knows.
-    app::RecentCaptures& recent = app::RecentCaptures::shared();
+    delivery::RecentCaptures& recent = delivery::RecentCaptures::shared();
     const auto libraryState = [view, &recent] {
         view->setRecentLibraryState(!recent.files().empty(), recent.isAccessible());
     };
-    connect(&recent, &app::RecentCaptures::filesChanged, view, libraryState);
-    connect(&recent, &app::RecentCaptures::isAccessibleChanged, view, libraryState);
+    connect(&recent, &delivery::RecentCaptures::filesChanged, view, libraryState);
+    connect(&recent, &delivery::RecentCaptures::isAccessibleChanged, view, libraryState);
     libraryState();
 
     showDocument();

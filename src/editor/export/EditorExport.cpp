@@ -9,7 +9,7 @@
 #include "app/ImageFiles.h"
 #include "app/PasteboardCopy.h"
 #include "app/Preferences.h"
-#include "app/RecentCaptures.h"
+#include "delivery/RecentCaptures.h"
 #include "app/SaveLocation.h"
 #include "app/SavePanel.h"
 #include "editor/export/SaveDecision.h"
@@ -47,7 +47,7 @@ ExportServices& ExportServices::shared() {
                         double scale) { app::copyImageToPasteboard(image, std::nullopt, scale); },
         .pin = {},
         .share = {},
-        .refreshRecent = [] { app::RecentCaptures::shared().refresh(); },
+        .refreshRecent = [] { delivery::RecentCaptures::shared().refresh(); },
         .editStore = &annotation::EditStore::shared(),
         .now = [] { return QDateTime::currentDateTime(); },
     };

@@ -1,10 +1,10 @@
-#include "app/RecentCaptures.h"
+#include "delivery/RecentCaptures.h"
 
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
-using app::RecentCaptures;
+using delivery::RecentCaptures;
 
 TEST(RecentCaptures, CountsOpenEditorsAndListsNothingYet) {
     RecentCaptures& recent = RecentCaptures::shared();
