@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecentFile.h"
+#include "delivery/RecentLibrary.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -21,15 +22,15 @@ namespace delivery {
 // complaint about the folder. The count of open editors and the flag that
 // the folder setting is observed are kept as the listing needs them, so the
 // editors' calls are final. Main thread only.
-class RecentCaptures : public QObject {
+class RecentCaptures : public RecentLibrary {
     Q_OBJECT
 public:
     static RecentCaptures& shared();
 
     // Newest first, at most 60.
-    const std::vector<app::RecentFile>& files() const { return files_; }
+    const std::vector<app::RecentFile>& files() const override { return files_; }
     // Whether the save folder could be read.
-    bool isAccessible() const { return isAccessible_; }
+    bool isAccessible() const override { return isAccessible_; }
 
     // Open editor windows, which keep the folder watched.
     int openEditors() const { return openEditors_; }
@@ -47,25 +48,14 @@ public:
     // over), or none. `done` runs later, on the main thread.
     void newestCapture(std::function<void(std::optional<QString> path)> done);
 
-    // The file's thumbnail for a 120 × 76-point tile at `scale` pixels per
-    // point; a null image when none can be made. `done` runs later on the
-    // main thread, and not at all once `context` is gone.
     void thumbnail(const app::RecentFile& file, double scale, const QObject* context,
-                   std::function<void(const QImage& image)> done);
-    // A video's length in seconds; none for images, GIFs and unreadable
-    // videos. `done` as for thumbnail.
+                   std::function<void(const QImage& image)> done) override;
     void duration(const app::RecentFile& file, const QObject* context,
-                  std::function<void(std::optional<double> seconds)> done);
-
-    // Moves the file to the trash (a beep when that fails) and lists again.
-    void moveToTrash(const app::RecentFile& file);
-    // Puts the file on the clipboard: a readable image as an image with its
-    // path, anything else as the file itself.
-    void copy(const app::RecentFile& file);
+                  std::function<void(std::optional<double> seconds)> done) override;
+    void moveToTrash(const app::RecentFile& file) override;
+    void copy(const app::RecentFile& file) override;
 
 Q_SIGNALS:
-    void filesChanged();
-    void isAccessibleChanged();
     void openEditorsChanged();
 
 private:
