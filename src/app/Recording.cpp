@@ -1,8 +1,17 @@
 #include "app/Recording.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace app {
+
+QString durationText(double seconds) {
+    const long long whole = std::isfinite(seconds) && seconds > 0
+                                ? static_cast<long long>(std::floor(std::min(seconds, 1e15)))
+                                : 0;
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
 
 namespace {
 constexpr std::array kFormats{Recording::Format::video, Recording::Format::gif};

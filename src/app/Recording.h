@@ -27,6 +27,11 @@ struct Recording {
 
 QString rawValue(Recording::Format format);
 
+// A length as whole minutes and two-digit seconds, with no hour field:
+// 65.4 s reads "1:05", 3725 s "62:05". Negative and non-finite lengths read
+// "0:00".
+QString durationText(double seconds);
+
 template <> std::span<const Recording::Format> allCases<Recording::Format>();
 template <> Recording::Format defaultCase<Recording::Format>();
 template <> std::optional<Recording::Format> fromRawValue<Recording::Format>(const QString& raw);
