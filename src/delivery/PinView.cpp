@@ -104,7 +104,8 @@ void PinView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(QColor(255, 255, 255, 64), border));
     painter.setBrush(Qt::NoBrush);
     const QRectF box = QRectF(rect()).adjusted(border / 2, border / 2, -border / 2, -border / 2);
-    const double radius = std::max(0.0, std::min({cornerRadius, box.width() / 2, box.height() / 2}));
+    const double radius =
+        std::max(0.0, std::min({cornerRadius, box.width() / 2, box.height() / 2}));
     painter.drawRoundedRect(box, radius, radius);
 }
 

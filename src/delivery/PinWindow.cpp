@@ -171,9 +171,9 @@ void PinWindow::setOpacityPercent(int percent) {
 }
 
 void PinWindow::actualSize() {
-    setFrame(pinGeometry::actualSize(
-        QRectF(geometry()), pinGeometry::pointSize(capture_.image.size(), capture_.scale),
-        aspect_));
+    setFrame(pinGeometry::actualSize(QRectF(geometry()),
+                                     pinGeometry::pointSize(capture_.image.size(), capture_.scale),
+                                     aspect_));
 }
 
 void PinWindow::zoomBy(double factor) {

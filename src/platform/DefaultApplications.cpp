@@ -68,8 +68,8 @@ QString defaultApplicationName(const QString& mimeType, const QStringList& listF
                                const QStringList& applicationFolders,
                                const DesktopEntries& entries) {
     for (const QString& list : listFiles) {
-        const QString name = firstInstalled(
-            idsFor(list, QLatin1String("Default Applications"), mimeType), entries);
+        const QString name =
+            firstInstalled(idsFor(list, QLatin1String("Default Applications"), mimeType), entries);
         if (!name.isEmpty()) {
             return name;
         }

@@ -37,7 +37,11 @@ TEST(PinGeometry, NewPinFrames) {
         {"six open: centred again", {300, 200}, 1, laptop, 6, {570, 337.5, 300, 200}},
         {"seven open: 24 again", {300, 200}, 1, laptop, 7, {594, 361.5, 300, 200}},
         // A second screen right of the first, below a 30-point panel.
-        {"centred on the free area", {300, 200}, 1, {1920, 30, 1280, 994}, 0,
+        {"centred on the free area",
+         {300, 200},
+         1,
+         {1920, 30, 1280, 994},
+         0,
          {2410, 427, 300, 200}},
         {"one pixel", {1, 1}, 1, laptop, 0, {719.5, 437, 1, 1}},
         // Held by the width: s = 0.6 × 1440 / 12000 = 0.072.
@@ -106,5 +110,6 @@ TEST(PinGeometry, ActualSizeAfterZoomIsTheImageAboutTheSameCentre) {
     const QRectF zoomedIn = pg::zoomed({400, 250, 200, 100}, 2.0, 2.0);
     expectRect({400, 250, 200, 100}, pg::actualSize(zoomedIn, {200, 100}, 2.0));
     // An image wider than the zoom's limit stops there.
-    expectRect({-1500, 0, 4000, 600}, pg::actualSize({400, 250, 200, 100}, {6000, 900}, 6000.0 / 900));
+    expectRect({-1500, 0, 4000, 600},
+               pg::actualSize({400, 250, 200, 100}, {6000, 900}, 6000.0 / 900));
 }

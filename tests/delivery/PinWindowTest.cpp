@@ -1,8 +1,8 @@
 // Pinned screenshots as windows on the offscreen platform: where they open,
 // what their menu, keys, pointer and button do, and their save.
+#include "delivery/PinWindow.h"
 #include "delivery/PinManager.h"
 #include "delivery/PinView.h"
-#include "delivery/PinWindow.h"
 
 #include "app/CaptureFileName.h"
 #include "app/FilePanels.h"
@@ -162,9 +162,9 @@ TEST_F(PinTest, ExtremeCapturesStillMakePins) {
 TEST_F(PinTest, MenuEntriesAndOpacityCheckMark) {
     PinWindow& window = pin(solidImage(200, 100));
     std::unique_ptr<QMenu> menu(window.makeContextMenu());
-    EXPECT_EQ(QStringList({"Copy", "Save", "Annotate", "-", "Opacity", "Actual Size", "-",
-                           "Close"}),
-              texts(*menu));
+    EXPECT_EQ(
+        QStringList({"Copy", "Save", "Annotate", "-", "Opacity", "Actual Size", "-", "Close"}),
+        texts(*menu));
     QMenu* opacity = opacityMenu(*menu);
     ASSERT_NE(nullptr, opacity);
     EXPECT_EQ(QStringList({"100%", "75%", "50%", "25%"}), texts(*opacity));

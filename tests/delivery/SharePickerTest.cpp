@@ -30,8 +30,8 @@ namespace {
 class EnvironmentOverride {
 public:
     EnvironmentOverride(const char* name, const QByteArray& value)
-        : name_(name), old_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
-                                                            : std::nullopt) {
+        : name_(name)
+        , old_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
         qputenv(name, value);
     }
     ~EnvironmentOverride() {
@@ -129,14 +129,13 @@ protected:
 };
 
 TEST_F(SharePickerTest, EntriesFollowWhatTheDesktopHas) {
-    EXPECT_EQ(QStringList({"Open With Picture Viewer", "Show in File Manager"}),
-              [&] {
-                  QStringList list;
-                  for (const SharePicker::Entry& entry : SharePicker::entries(file, &window)) {
-                      list.append(entry.text);
-                  }
-                  return list;
-              }());
+    EXPECT_EQ(QStringList({"Open With Picture Viewer", "Show in File Manager"}), [&] {
+        QStringList list;
+        for (const SharePicker::Entry& entry : SharePicker::entries(file, &window)) {
+            list.append(entry.text);
+        }
+        return list;
+    }());
 
     installEmailProgram();
     writeAll(dir.file("config/mimeapps.list"), "[Default Applications]\nimage/png=gone.desktop\n");
@@ -175,7 +174,8 @@ TEST_F(SharePickerTest, AChoiceDoesItsWorkAndRaisesTheAnchorsWindow) {
         choose(SharePicker::current(), c.entry);
         EXPECT_TRUE(testsupport::waitFor(5000, c.done));
         EXPECT_TRUE(testsupport::waitFor(1000, [] { return SharePicker::current() == nullptr; }));
-        EXPECT_TRUE(testsupport::waitFor(1000, [&] { return QApplication::activeWindow() == &window; }));
+        EXPECT_TRUE(
+            testsupport::waitFor(1000, [&] { return QApplication::activeWindow() == &window; }));
     }
 }
 

@@ -45,8 +45,8 @@ TEST(DefaultApplications, NamesTheFirstInstalledChoice) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
-        EXPECT_EQ(QString::fromUtf8(c.expected),
-                  platform::defaultApplicationName(QString::fromUtf8(c.type), lists, {apps},
-                                                   entries));
+        EXPECT_EQ(
+            QString::fromUtf8(c.expected),
+            platform::defaultApplicationName(QString::fromUtf8(c.type), lists, {apps}, entries));
     }
 }
