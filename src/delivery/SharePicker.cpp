@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <memory>
@@ -96,7 +97,15 @@ void SharePicker::show(const QString& file, QWidget* anchor) {
             menu, [menu, chosen, guard] { report(menu, *chosen, guard); }, Qt::QueuedConnection);
     });
     current = menu;
-    menu->popup(anchor->mapToGlobal(QPoint(0, anchor->height())));
+    // Below the button; above it where the screen ends first (a button at
+    // the bottom of a window at the bottom of the screen), never over it.
+    QPoint at = anchor->mapToGlobal(QPoint(0, anchor->height()));
+    const QScreen* screen = anchor->screen();
+    const int height = menu->sizeHint().height();
+    if (screen != nullptr && at.y() + height > screen->availableGeometry().bottom() + 1) {
+        at = anchor->mapToGlobal(QPoint(0, -height));
+    }
+    menu->popup(at);
 }
 
 void SharePicker::report(QMenu* picker, bool chosen, const ShareAnchor& anchor) {
