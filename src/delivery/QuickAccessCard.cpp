@@ -143,9 +143,9 @@ QuickAccessCard::QuickAccessCard(app::QuickAccessItem item, QuickAccessManager* 
     const desktop::PanelSurface::Kind kind = manager->services().surfaceKind
                                                  ? manager->services().surfaceKind()
                                                  : desktop::PanelSurface::kindNow();
-    auto* view = new QuickAccessCardView(thumbnail.image, thumbnailSize(thumbnail.points), badge,
-                                         &model_, actions_,
-                                         kind == desktop::PanelSurface::Kind::translucent);
+    auto* view =
+        new QuickAccessCardView(thumbnail.image, thumbnailSize(thumbnail.points), badge, &model_,
+                                actions_, kind == desktop::PanelSurface::Kind::translucent);
     window_ = std::make_unique<QuickAccessCardWindow>(view, kind);
     connect(window_.get(), &QuickAccessCardWindow::hoverChanged, this,
             &QuickAccessCard::setPointerInside);
@@ -277,16 +277,16 @@ QuickAccessActions QuickAccessCard::makeScreenshotActions(const app::Capture& ca
                                         manager->onEdit(capture);
                                     }
                                 }};
-    actions.secondary = CornerAction{QStringLiteral("pin.fill"), pinHelp(),
-                                     [self, manager, capture] {
-                                         if (!self || !manager) {
-                                             return;
-                                         }
-                                         manager->dismiss(self, true);
-                                         if (manager->onPin) {
-                                             manager->onPin(capture);
-                                         }
-                                     }};
+    actions.secondary =
+        CornerAction{QStringLiteral("pin.fill"), pinHelp(), [self, manager, capture] {
+                         if (!self || !manager) {
+                             return;
+                         }
+                         manager->dismiss(self, true);
+                         if (manager->onPin) {
+                             manager->onPin(capture);
+                         }
+                     }};
     actions.share = [self, capture](QWidget* anchor) {
         if (!self) {
             return;
@@ -350,16 +350,16 @@ QuickAccessActions QuickAccessCard::makeRecordingActions(const app::Recording& r
         });
     };
     if (recording.format == app::Recording::Format::video) {
-        actions.edit = CornerAction{QStringLiteral("scissors"), editVideoHelp(),
-                                    [self, manager, recording] {
-                                        if (!self || !manager) {
-                                            return;
-                                        }
-                                        manager->dismiss(self, true);
-                                        if (manager->onEditRecording) {
-                                            manager->onEditRecording(recording);
-                                        }
-                                    }};
+        actions.edit =
+            CornerAction{QStringLiteral("scissors"), editVideoHelp(), [self, manager, recording] {
+                             if (!self || !manager) {
+                                 return;
+                             }
+                             manager->dismiss(self, true);
+                             if (manager->onEditRecording) {
+                                 manager->onEditRecording(recording);
+                             }
+                         }};
     }
     actions.secondary = CornerAction{QStringLiteral("play.fill"), playHelp(), [recording] {
                                          // The card stays, its timer running.
@@ -382,8 +382,7 @@ QuickAccessActions QuickAccessCard::makeRecordingActions(const app::Recording& r
 }
 
 QPropertyAnimation* QuickAccessCard::runAnimation(const QByteArray& property, const QVariant& to,
-                                                  std::chrono::milliseconds duration,
-                                                  Curve curve) {
+                                                  std::chrono::milliseconds duration, Curve curve) {
     auto* animation = new QPropertyAnimation(window_.get(), property, window_.get());
     animation->setDuration(static_cast<int>(duration.count()));
     animation->setEndValue(to);
@@ -407,8 +406,8 @@ void QuickAccessCard::appear(const QPoint& from, const QPoint& to, bool animate)
     window_->show();
     slide_ = runAnimation("pos", to, QuickAccessManager::appearDuration, Curve::appear);
     if (fades) {
-        fade_ = runAnimation("windowOpacity", 1.0, QuickAccessManager::appearDuration,
-                             Curve::appear);
+        fade_ =
+            runAnimation("windowOpacity", 1.0, QuickAccessManager::appearDuration, Curve::appear);
     }
 }
 

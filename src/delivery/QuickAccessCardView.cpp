@@ -181,11 +181,16 @@ QList<QuickAccessCardView::ButtonInfo> QuickAccessCardView::allButtons() const {
     const int rowWidth = copyWidth + middleSpacing + saveWidth;
     const int rowLeft = tile.x() + (tile.width() - rowWidth) / 2;
     const int rowTop = tile.y() + (tile.height() - labelledHeight) / 2;
-    buttons.append({Button::copy, copyTitle(), {}, QRect(rowLeft, rowTop, copyWidth, labelledHeight)});
-    buttons.append({Button::save, saveTitle(), {}, QRect(rowLeft + copyWidth + middleSpacing, rowTop, saveWidth, labelledHeight)});
+    buttons.append(
+        {Button::copy, copyTitle(), {}, QRect(rowLeft, rowTop, copyWidth, labelledHeight)});
+    buttons.append({Button::save,
+                    saveTitle(),
+                    {},
+                    QRect(rowLeft + copyWidth + middleSpacing, rowTop, saveWidth, labelledHeight)});
 
     const QSize round(roundSide, roundSide);
-    buttons.append({Button::close, closeHelp(), QStringLiteral("xmark"), QRect(QPoint(left, top), round)});
+    buttons.append(
+        {Button::close, closeHelp(), QStringLiteral("xmark"), QRect(QPoint(left, top), round)});
     if (actions_.edit) {
         buttons.append({Button::edit, actions_.edit->help, actions_.edit->symbol,
                         QRect(QPoint(right - roundSide, top), round)});
@@ -399,9 +404,8 @@ void QuickAccessCardView::prepareThumbnail(qreal ratio) {
     thumbnail_ = image_.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     thumbnail_.setDevicePixelRatio(ratio);
-    thumbnailOrigin_ =
-        QPointF(std::round((device.width() - width) / 2) / ratio,
-                std::round((device.height() - height) / 2) / ratio);
+    thumbnailOrigin_ = QPointF(std::round((device.width() - width) / 2) / ratio,
+                               std::round((device.height() - height) / 2) / ratio);
 }
 
 void QuickAccessCardView::prepareShadow(qreal ratio) {
@@ -472,12 +476,15 @@ void QuickAccessCardView::paintTile(QPainter& painter, qreal ratio) {
             paintNote(tile);
         }
         if (translucent_) {
+            // Everything outside the rounded tile is taken away again.
             tile.resetTransform();
-            tile.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            QPainterPath shape;
-            shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(tileSize_)), cornerRadius,
-                                 cornerRadius);
-            tile.fillPath(shape, Qt::black);
+            const QRectF whole(QPointF(0, 0), QSizeF(tileSize_));
+            QPainterPath rounded;
+            rounded.addRoundedRect(whole, cornerRadius, cornerRadius);
+            QPainterPath corners;
+            corners.addRect(whole);
+            tile.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+            tile.fillPath(corners.subtracted(rounded), Qt::black);
         }
     }
     painter.drawImage(tileRect().topLeft(), layer);
@@ -531,10 +538,9 @@ void QuickAccessCardView::paintButtons(QPainter& painter) {
             painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, info.text);
         } else {
             const qreal side = 13;
-            drawQuickAccessSymbol(painter, info.symbol,
-                                  QRectF(rect.center() - QPointF(side / 2, side / 2),
-                                         QSizeF(side, side)),
-                                  label);
+            drawQuickAccessSymbol(
+                painter, info.symbol,
+                QRectF(rect.center() - QPointF(side / 2, side / 2), QSizeF(side, side)), label);
         }
     }
 }
@@ -552,9 +558,9 @@ void QuickAccessCardView::paintNote(QPainter& painter) {
     // On whole device pixels, so the symbol stays sharp.
     const qreal left = std::round((tile.center().x() + 0.5 - width / 2) * ratio) / ratio;
     const qreal top = std::round((tile.center().y() + 0.5 - side / 2.0) * ratio) / ratio;
-    painter.drawPixmap(QPointF(left, top),
-                       desktop::toastSymbol(QStringLiteral("checkmark.circle.fill"), Qt::white,
-                                            side, ratio));
+    painter.drawPixmap(
+        QPointF(left, top),
+        desktop::toastSymbol(QStringLiteral("checkmark.circle.fill"), Qt::white, side, ratio));
     painter.setFont(font);
     painter.setPen(Qt::white);
     painter.drawText(QRectF(left + side + gap, tile.y(), tile.width(), tile.height()),

@@ -45,12 +45,12 @@ bool QuickAccessCardWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == view_) {
         switch (event->type()) {
         case QEvent::Enter:
-            follow(view_->tileRect().contains(
-                static_cast<QEnterEvent*>(event)->position().toPoint()));
+            follow(
+                view_->tileRect().contains(static_cast<QEnterEvent*>(event)->position().toPoint()));
             break;
         case QEvent::MouseMove:
-            follow(view_->tileRect().contains(
-                static_cast<QMouseEvent*>(event)->position().toPoint()));
+            follow(
+                view_->tileRect().contains(static_cast<QMouseEvent*>(event)->position().toPoint()));
             break;
         case QEvent::Leave:
             follow(false);

@@ -99,15 +99,15 @@ void QuickAccessManager::layoutCards(QScreen* screen, QuickAccessCard* appearing
     }
     // Taken away once this pass is over, each without sliding.
     const int key = nextDrop_++;
-    pendingDrops_[key] = services_.scheduler->after(std::chrono::milliseconds(0), [this, key,
-                                                                                  dropped] {
-        for (const QPointer<QuickAccessCard>& card : dropped) {
-            if (card) {
-                dismiss(card, false);
+    pendingDrops_[key] =
+        services_.scheduler->after(std::chrono::milliseconds(0), [this, key, dropped] {
+            for (const QPointer<QuickAccessCard>& card : dropped) {
+                if (card) {
+                    dismiss(card, false);
+                }
             }
-        }
-        pendingDrops_.erase(key);
-    });
+            pendingDrops_.erase(key);
+        });
 }
 
 } // namespace delivery

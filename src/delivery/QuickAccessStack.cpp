@@ -13,7 +13,7 @@ QList<Slot> layout(const QRect& available, app::ScreenCorner corner, const QList
     for (qsizetype i = 0; i < sizes.size(); ++i) {
         const QSize size = sizes[i];
         const int x = corner == app::ScreenCorner::bottomRight ? right - margin - size.width()
-                                                                : left + margin;
+                                                               : left + margin;
         const int top = bottom - size.height();
         if (i > 0 && top + overlap < available.y() + topReserve) {
             dropping = true;
