@@ -112,6 +112,8 @@ QString FileError::description() const {
         return QCoreApplication::translate(
                    "FileError", "“%1” couldn’t be opened because no program is set up to open it.")
             .arg(QDir::toNativeSeparators(path_));
+    case Code::notAvailable:
+        return message_;
     }
     return {};
 }

@@ -31,6 +31,8 @@ public:
         cannotOpenFolder,
         // No program could be started to open the file at path.
         cannotOpenFile,
+        // The operation is not part of this version; message says which.
+        notAvailable,
     };
 
     static FileError userCancelled() { return FileError(Code::userCancelled); }
@@ -53,6 +55,12 @@ public:
     static FileError cannotOpenFile(const QString& path) {
         return FileError(Code::cannotOpenFile, path);
     }
+    // `message` is shown as it is (already translated).
+    static FileError notAvailable(const QString& message) {
+        FileError error(Code::notAvailable);
+        error.message_ = message;
+        return error;
+    }
 
     Code code() const { return code_; }
     // The file or folder concerned; may be empty.
@@ -69,6 +77,7 @@ private:
     Code code_;
     QString path_;
     std::error_code system_;
+    QString message_;
 };
 
 // A value or the FileError that prevented it.

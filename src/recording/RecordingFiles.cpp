@@ -1,5 +1,9 @@
 #include "recording/RecordingFiles.h"
 
+#include "app/FilePanels.h"
+
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,6 +54,28 @@ void removeExpiredRecordings(const QString& folder, const QDateTime& now) {
             QFile::remove(item.absoluteFilePath());
         }
     }
+}
+
+QString savingUnavailableText() {
+    //: Alert text when a recording is saved from Quick Access before saving recordings exists.
+    return QCoreApplication::translate("RecordingFiles", "Saving recordings isn’t available yet.");
+}
+
+app::Result<QString> saveCopy(const app::Recording& /*recording*/, const QString& /*folder*/) {
+    return app::FileError::notAvailable(savingUnavailableText());
+}
+
+void saveAs(const app::Recording& /*recording*/, QWidget* window,
+            const std::function<void(std::optional<QString> path)>& completion) {
+    app::FilePanels::current().showError(window,
+                                         app::FileError::notAvailable(savingUnavailableText()));
+    if (completion) {
+        completion(std::nullopt);
+    }
+}
+
+QString shareCopy(const app::Recording& recording) {
+    return recording.url.toLocalFile();
 }
 
 } // namespace recording

@@ -16,6 +16,8 @@ case_name=$1
 target_program=${2:?}
 probe=${3:?}
 save_to_shots
+# A Quick Access card would stand in the screen the pictures are compared with.
+setting showQuickAccess false
 
 targets=()
 cleanup() {

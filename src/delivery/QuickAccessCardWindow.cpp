@@ -1,0 +1,65 @@
+#include "delivery/QuickAccessCardWindow.h"
+
+#include "delivery/QuickAccessCardView.h"
+
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainterPath>
+
+namespace delivery {
+
+QuickAccessCardWindow::QuickAccessCardWindow(QuickAccessCardView* view,
+                                             desktop::PanelSurface::Kind kind)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint)
+    , view_(view)
+    , surface_(nullptr) {
+    //: Title of the floating thumbnail window after a capture (seen by window tools only)
+    setWindowTitle(QCoreApplication::translate("QuickAccess", "Quick Access"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    view_->setParent(this);
+    view_->move(0, 0);
+    setFixedSize(view_->size());
+    surface_ = new desktop::PanelSurface(
+        this,
+        [view = view_] {
+            QPainterPath outline;
+            outline.addRoundedRect(QRectF(view->tileRect()), 12, 12);
+            return outline;
+        },
+        kind);
+    view_->installEventFilter(this);
+}
+
+void QuickAccessCardWindow::follow(bool inside) {
+    if (inside == inside_) {
+        return;
+    }
+    inside_ = inside;
+    Q_EMIT hoverChanged(inside);
+}
+
+bool QuickAccessCardWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_) {
+        switch (event->type()) {
+        case QEvent::Enter:
+            follow(
+                view_->tileRect().contains(static_cast<QEnterEvent*>(event)->position().toPoint()));
+            break;
+        case QEvent::MouseMove:
+            follow(
+                view_->tileRect().contains(static_cast<QMouseEvent*>(event)->position().toPoint()));
+            break;
+        case QEvent::Leave:
+            follow(false);
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace delivery
