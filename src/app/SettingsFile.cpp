@@ -105,6 +105,9 @@ void appendEscaped(QByteArray& out, const QString& text) {
 }
 
 QString textForm(const QString& text) {
+    if (text.contains(QChar::Null)) {
+        return QStringLiteral("@String(") + text + QLatin1Char(')');
+    }
     return text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + text : text;
 }
 
@@ -401,7 +404,13 @@ QByteArray withValue(const QByteArray& ini, const QString& key, const QVariant& 
                    (data.at(valueStart) == ' ' || data.at(valueStart) == '\t')) {
                 ++valueStart;
             }
-            data.replace(valueStart, it->lineEnd - valueStart, encoded);
+            // Blanks before a comment after the value stay too.
+            qsizetype valueEnd = it->lineEnd;
+            while (valueEnd > valueStart &&
+                   (data.at(valueEnd - 1) == ' ' || data.at(valueEnd - 1) == '\t')) {
+                --valueEnd;
+            }
+            data.replace(valueStart, valueEnd - valueStart, encoded);
             return data;
         }
     }
