@@ -414,7 +414,15 @@ QByteArray withValue(const QByteArray& ini, const QString& key, const QVariant& 
             return data;
         }
     }
-    return inserted(ini, entries, name + '=' + encoded, name);
+    const QByteArray line = name + '=' + encoded;
+    QByteArray added = inserted(ini, entries, line, name);
+    // After an entry whose quote never closes, a new line would become part
+    // of that entry. At the very top nothing comes before it, and the top of
+    // a file is the General section.
+    if (rawValue(added, key) != encoded) {
+        added = line + '\n' + ini;
+    }
+    return added;
 }
 
 std::error_code writeValue(const QString& path, const QString& key, const QVariant& value) {
