@@ -114,6 +114,25 @@ QString FileError::description() const {
             .arg(QDir::toNativeSeparators(path_));
     case Code::notAvailable:
         return message_;
+    case Code::notAFolder:
+        //: Alert text when the chosen save folder is a file, a device or a broken link. %1 is
+        //: its full path.
+        return QCoreApplication::translate(
+                   "FileError", "The save folder “%1” isn’t a folder. Choose another save folder.")
+            .arg(QDir::toNativeSeparators(path_));
+    case Code::folderNotWritable:
+        //: Alert text when nothing can be saved into the chosen save folder. %1 is its full
+        //: path, %2 the system's explanation.
+        return QCoreApplication::translate("FileError",
+                                           "Nothing can be saved into the save folder “%1”: %2.")
+            .arg(QDir::toNativeSeparators(path_), QString::fromStdString(system_.message()));
+    case Code::settingsNotSaved:
+        //: Alert text when the settings file could not be written. %1 is its full path, %2 the
+        //: system's explanation.
+        return QCoreApplication::translate(
+                   "FileError", "Your settings couldn’t be saved to “%1”: %2. Changes stay in "
+                                "effect until Vexlin Capture quits.")
+            .arg(QDir::toNativeSeparators(path_), QString::fromStdString(system_.message()));
     }
     return {};
 }

@@ -33,6 +33,13 @@ public:
         cannotOpenFile,
         // The operation is not part of this version; message says which.
         notAvailable,
+        // The chosen save folder at path is something other than a folder (a
+        // file, a device, a link to nothing).
+        notAFolder,
+        // The chosen save folder at path takes no new files; system says why.
+        folderNotWritable,
+        // The settings file at path could not be written; system says why.
+        settingsNotSaved,
     };
 
     static FileError userCancelled() { return FileError(Code::userCancelled); }
@@ -60,6 +67,14 @@ public:
         FileError error(Code::notAvailable);
         error.message_ = message;
         return error;
+    }
+
+    static FileError notAFolder(const QString& path) { return FileError(Code::notAFolder, path); }
+    static FileError folderNotWritable(const QString& path, std::error_code system) {
+        return FileError(Code::folderNotWritable, path, system);
+    }
+    static FileError settingsNotSaved(const QString& path, std::error_code system) {
+        return FileError(Code::settingsNotSaved, path, system);
     }
 
     Code code() const { return code_; }

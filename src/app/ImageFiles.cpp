@@ -82,6 +82,37 @@ void removeOldDragFolders() {
     }
 }
 
+namespace {
+
+// What went wrong, said of the file where the file was the trouble (a full or
+// read-only disk, no permission) and of the folder where the folder was.
+FileError saveError(const QString& folder, const QString& name, std::error_code error) {
+    switch (error.value()) {
+    case ENOSPC:
+    case EDQUOT:
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case EIO:
+    case EFBIG:
+        return FileError::writeFailed(folder + QLatin1Char('/') + name, error);
+    default:
+        break;
+    }
+    const QByteArray bytes = platform::pathBytes(folder);
+    struct stat link {};
+    if (::lstat(bytes.constData(), &link) != 0) {
+        return FileError::noSuchFile(folder);
+    }
+    struct stat target {};
+    if (::stat(bytes.constData(), &target) != 0 || !S_ISDIR(target.st_mode)) {
+        return FileError::notAFolder(folder);
+    }
+    return FileError::folderNotWritable(folder, error);
+}
+
+} // namespace
+
 Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
                                 const QDateTime& date, ImageFormat format) {
     const QString base = captureFileName(date);
@@ -93,11 +124,7 @@ Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
     const platform::SafeFile::Created created =
         platform::SafeFile().createUnique(folder, bytes, nameFor);
     if (created.error) {
-        const QString intended = folder + QLatin1Char('/') + nameFor(1);
-        if (created.error == std::errc::no_such_file_or_directory && !QFileInfo(folder).isDir()) {
-            return FileError::noSuchFile(folder);
-        }
-        return FileError::writeFailed(intended, created.error);
+        return saveError(folder, nameFor(1), created.error);
     }
     return created.path;
 }
@@ -105,7 +132,7 @@ Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
 Result<Done> writeDataAtomicallyOrDirect(const QByteArray& bytes, const QString& given) {
     const QFileInfo info(given);
     const QString path = info.isSymLink() && info.exists() ? info.canonicalFilePath() : given;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = platform::pathBytes(path);
     struct stat existing {};
     if (::stat(name.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         // No write permission for anyone counts even for root, who may write

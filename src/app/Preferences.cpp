@@ -1,10 +1,12 @@
 #include "app/Preferences.h"
 
+#include "app/FilePanels.h"
 #include "app/SettingsFile.h"
 #include "app/SettingsValue.h"
 #include "platform/MainThread.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 
 #include <concepts>
@@ -161,7 +163,7 @@ void registerDefault(QList<QPair<QString, QVariant>>&, const char*, const T&, Un
 } // namespace
 
 Preferences::Preferences(const QString& filePath, QObject* parent)
-    : QObject(parent), settings_(openSettingsFile(filePath)) {
+    : QObject(parent), filePath_(filePath) {
     load();
 }
 
@@ -175,7 +177,7 @@ Preferences& Preferences::shared() {
 }
 
 QString Preferences::filePath() const {
-    return settings_->fileName();
+    return filePath_;
 }
 
 const QList<SettingDescriptor>& Preferences::declarations() {
@@ -198,10 +200,24 @@ QList<QPair<QString, QVariant>> Preferences::registeredDefaults() {
 void Preferences::load() {
     // Repairs stay in memory: the file keeps what it holds until the setting
     // is next set.
+    const std::unique_ptr<QSettings> settings = openSettingsFile(filePath_);
 #define VEXLIN_LOAD(Type, name, Name, fallback, registration, rule)                                \
-    name##_ = loadSetting<Type>(*settings_, QStringLiteral(#name), fallback, rule);
+    name##_ = loadSetting<Type>(*settings, QStringLiteral(#name), fallback, rule);
     VEXLIN_PREFERENCES(VEXLIN_LOAD)
 #undef VEXLIN_LOAD
+
+    // QSettings reads the file as UTF-8 and drops the bytes that are not. A
+    // folder path may hold any bytes, so a plain value that is not UTF-8 is
+    // taken as the file holds it (without the quotes that may surround it).
+    QFile file(filePath_);
+    if (file.open(QIODevice::ReadOnly)) {
+        const std::optional<QByteArray> raw =
+            settingsFile::rawValue(file.readAll(), QStringLiteral("saveFolderBookmark"));
+        if (raw && QString::fromUtf8(*raw).toUtf8() != *raw) {
+            const bool quoted = raw->size() >= 2 && raw->startsWith('"') && raw->endsWith('"');
+            saveFolderBookmark_ = quoted ? raw->mid(1, raw->size() - 2) : *raw;
+        }
+    }
 }
 
 template <typename T>
@@ -220,13 +236,18 @@ void Preferences::assign(T& field, const T& value, const QString& key,
 }
 
 void Preferences::write(const QString& key, const QVariant& value) {
-    if (value.isValid()) {
-        settings_->setValue(key, value);
-    } else {
-        settings_->remove(key);
-    }
     // Straight to disk, so a crash or a kill loses no setting the user made.
-    settings_->sync();
+    const std::error_code error = settingsFile::writeValue(filePath_, key, value);
+    if (!error || toldWriteFailure_) {
+        return;
+    }
+    toldWriteFailure_ = true;
+    // After the change that failed has run its course: the setter may be
+    // called from inside a menu or another panel.
+    const FileError failure = FileError::settingsNotSaved(filePath_, error);
+    QMetaObject::invokeMethod(
+        this, [failure] { FilePanels::current().showError(nullptr, failure); },
+        Qt::QueuedConnection);
 }
 
 #define VEXLIN_DEFINE_SETTER(Type, name, Name, ...)                                                \

@@ -103,8 +103,10 @@ private:                                                                        
 // settings-file key is the property's name. The file is read once, when the
 // store is made: a value that is missing, of the wrong type or out of range
 // loads as its default (in memory only). From then on every set writes the
-// value through to the file at once, and the property's change signal fires
-// only when the value really changed.
+// value through to the file at once, changing only that key's entry, and the
+// property's change signal fires only when the value really changed. When the
+// file cannot be written the value stays in effect in memory and the user is
+// told once per run, through FilePanels, which file and why.
 class Preferences : public QObject {
     Q_OBJECT
 
@@ -145,7 +147,9 @@ private:
                 void (Preferences::*changed)(const T&));
     void write(const QString& key, const QVariant& value);
 
-    std::unique_ptr<QSettings> settings_;
+    QString filePath_;
+    // A failed write is said once per run; later failures stay quiet.
+    bool toldWriteFailure_ = false;
 };
 
 #undef VEXLIN_PREFERENCE_MEMBERS

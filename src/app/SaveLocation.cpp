@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace app {
 
 std::optional<SaveLocation::Services>& SaveLocation::replacement() {
@@ -31,13 +33,13 @@ std::optional<SaveLocation::Resolved> SaveLocation::resolvedFolder() {
     if (!bookmark) {
         return std::nullopt;
     }
-    const QString path = QString::fromUtf8(*bookmark);
-    // Bytes that are no absolute path (or not UTF-8 at all) do not resolve;
-    // they stay stored, as an unresolvable bookmark does.
-    if (path.isEmpty() || !QDir::isAbsolutePath(path) || path.toUtf8() != *bookmark) {
+    // The path's bytes as they are, UTF-8 or not: the folder is the one the
+    // bytes name. Bytes that are no absolute path do not resolve; they stay
+    // stored, as an unresolvable bookmark does.
+    if (!bookmark->startsWith('/') || bookmark->contains('\0')) {
         return std::nullopt;
     }
-    return Resolved{QDir::cleanPath(path), false};
+    return Resolved{QDir::cleanPath(platform::pathText(*bookmark)), false};
 }
 
 std::optional<SaveLocation::Access> SaveLocation::beginAccess() {
@@ -51,6 +53,24 @@ std::optional<SaveLocation::Access> SaveLocation::beginAccess() {
     return Access{resolved->folder, false};
 }
 
+std::optional<FileError> SaveLocation::folderProblem(const QString& folder) {
+    const QByteArray bytes = platform::pathBytes(folder);
+    struct stat link {};
+    if (::lstat(bytes.constData(), &link) == 0) {
+        // Something is there: it has to be a folder or a link to one. A file,
+        // a device or a link to nothing cannot hold captures.
+        struct stat target {};
+        if (::stat(bytes.constData(), &target) != 0 || !S_ISDIR(target.st_mode)) {
+            return FileError::notAFolder(folder);
+        }
+        return std::nullopt;
+    }
+    if (const std::error_code error = platform::SafeFile::createFolder(folder)) {
+        return FileError::folderNotWritable(folder, error);
+    }
+    return std::nullopt;
+}
+
 Result<QString> SaveLocation::prepareFolder() {
     if (!resolvedFolder() && !chooseFolder()) {
         return FileError::userCancelled();
@@ -59,8 +79,8 @@ Result<QString> SaveLocation::prepareFolder() {
     if (!resolved) {
         return FileError::noSuchFile(QString());
     }
-    if (const std::error_code error = platform::SafeFile::createFolder(resolved->folder)) {
-        return FileError::writeFailed(resolved->folder, error);
+    if (std::optional<FileError> problem = folderProblem(resolved->folder)) {
+        return *std::move(problem);
     }
     return resolved->folder;
 }
@@ -108,7 +128,7 @@ bool SaveLocation::remember(const QString& folder) {
     if (folder.isEmpty() || !QDir::isAbsolutePath(folder)) {
         return false;
     }
-    preferences().setSaveFolderBookmark(QDir::cleanPath(folder).toUtf8());
+    preferences().setSaveFolderBookmark(platform::pathBytes(QDir::cleanPath(folder)));
     return true;
 }
 

@@ -14,8 +14,10 @@ namespace app {
 class Preferences;
 
 // The save folder: the only way into the folder where captures are written.
-// It is kept in Preferences::saveFolderBookmark as the folder's absolute path
-// in UTF-8 and read afresh by every operation. There is no default folder: an
+// It is kept in Preferences::saveFolderBookmark as the bytes of the folder's
+// absolute path (UTF-8 for every path a person can type) and read afresh by
+// every operation; bytes that are not UTF-8 reach the file system unchanged
+// (platform::pathText/pathBytes). There is no default folder: an
 // operation that works in the folder asks for one while none is stored, and
 // the user's cancelling travels as FileError::userCancelled, which callers
 // never show. Main thread only.
@@ -45,8 +47,9 @@ public:
     // Resolves the folder, asking for one while none is stored, creates it
     // with any missing parents, and runs body with its path. The body does
     // not run when there is no folder (userCancelled if the user cancelled
-    // the chooser, noSuchFile if the choice still does not resolve) or when
-    // the folder cannot be created (the write error).
+    // the chooser, noSuchFile if the choice still does not resolve), when
+    // something other than a folder is there (notAFolder) or when the folder
+    // cannot be created (folderNotWritable).
     template <typename Body> static auto withFolder(Body&& body) -> decltype(body(QString())) {
         const Result<QString> folder = prepareFolder();
         if (!folder) {
@@ -94,6 +97,10 @@ public:
 
     // The settings store the save operations read.
     static Preferences& preferences();
+
+    // Why folder cannot be the save folder, after creating it if it is
+    // missing; nothing when it is a folder (or a link to one).
+    static std::optional<FileError> folderProblem(const QString& folder);
 
 private:
     static Result<QString> prepareFolder();

@@ -4,10 +4,13 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +23,7 @@ std::error_code lastError() {
 }
 
 QByteArray encodedPath(const QString& path) {
-    return QFile::encodeName(path);
+    return pathBytes(path);
 }
 
 // Publishes a finished file under a new name, refusing names that exist.
@@ -40,9 +43,49 @@ int publishNoReplace(const QByteArray& from, const QByteArray& to) {
     return 0;
 }
 
+// Gives a nameless file its first name; a taken name is refused (EEXIST).
+// AT_EMPTY_PATH needs a capability most users lack; /proc/self/fd does the
+// same for everyone.
+int linkNameless(int fd, const QByteArray& to) {
+    if (::linkat(fd, "", AT_FDCWD, to.constData(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    if (errno == EEXIST) {
+        return errno;
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    return errno;
+}
+
+QByteArray unfinishedName(const QByteArray& folder) {
+    return folder + '/' + unfinishedPrefix +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+}
+
+bool isOldUnfinishedName(const char* name) {
+    const std::string_view text(name);
+    if (text.starts_with(unfinishedPrefix)) {
+        return true;
+    }
+    // What earlier builds named them: ".new." and base-36 digits, ".tmp".
+    constexpr std::string_view head = ".new.";
+    constexpr std::string_view tail = ".tmp";
+    if (text.size() <= head.size() + tail.size() || !text.starts_with(head) ||
+        !text.ends_with(tail)) {
+        return false;
+    }
+    const std::string_view digits =
+        text.substr(head.size(), text.size() - head.size() - tail.size());
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -51,6 +94,12 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
     // close() reports errors that a network file system keeps until then.
     std::error_code close() {
         const int fd = fd_;
@@ -63,6 +112,64 @@ private:
 };
 
 } // namespace
+
+QByteArray pathBytes(QStringView path) {
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t unit = path[i].unicode();
+        if (unit < 0xDC80 || unit > 0xDCFF) {
+            continue;
+        }
+        // A low surrogate after a high one is half of a real character.
+        if (i > 0 && QChar::isHighSurrogate(path[i - 1].unicode())) {
+            continue;
+        }
+        bytes += path.mid(plain, i - plain).toUtf8();
+        bytes += static_cast<char>(unit - 0xDC00);
+        plain = i + 1;
+    }
+    bytes += path.mid(plain).toUtf8();
+    return bytes;
+}
+
+QString pathText(QByteArrayView bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char lead = data[i];
+        qsizetype length = lead < 0x80           ? 1
+                           : (lead >> 5) == 0x6  ? 2
+                           : (lead >> 4) == 0xE  ? 3
+                           : (lead >> 3) == 0x1E ? 4
+                                                 : 0;
+        bool valid = length > 0 && i + length <= size;
+        char32_t code = 0;
+        if (valid) {
+            code = length == 1 ? lead : lead & (0x7F >> length);
+            for (qsizetype k = 1; k < length && valid; ++k) {
+                valid = (data[i + k] & 0xC0) == 0x80;
+                code = (code << 6) | (data[i + k] & 0x3F);
+            }
+            // Overlong forms, surrogates and values past Unicode are not UTF-8.
+            static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+            valid = valid && code >= smallest[length] && code <= 0x10FFFF &&
+                    (code < 0xD800 || code > 0xDFFF);
+        }
+        if (!valid) {
+            text += QChar(static_cast<char16_t>(0xDC00 + lead));
+            ++i;
+            continue;
+        }
+        text += QString::fromUcs4(&code, 1);
+        i += length;
+    }
+    return text;
+}
 
 FileCalls FileCalls::system() {
     return FileCalls{
@@ -94,83 +201,170 @@ std::error_code SafeFile::writeAll(int fd, QByteArrayView bytes) const {
     return {};
 }
 
-SafeFile::Temporary SafeFile::writeTemporary(const QString& folder, const QString& hint,
-                                             QByteArrayView bytes,
-                                             std::optional<mode_t> mode) const {
-    // A hidden name that folder listings skip while the file is incomplete.
-    QString path;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        path = folder + QStringLiteral("/.") + hint + QStringLiteral(".") +
-               QString::number(QRandomGenerator::global()->generate64(), 36) +
-               QStringLiteral(".tmp");
-        fd = calls_.open(encodedPath(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                         0666);
-        if (fd < 0 && errno != EEXIST) {
-            return {QString(), lastError()};
+void SafeFile::removeStaleUnfinished(const QByteArray& folder, time_t now) {
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return;
+    }
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    const uid_t me = ::geteuid();
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' || !isOldUnfinishedName(entry->d_name)) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != me ||
+            now - info.st_mtime <= unfinishedKeepSeconds) {
+            continue;
+        }
+        ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// A complete, flushed file that has no final name yet: nameless (name empty)
+// or under an unfinishedPrefix name.
+struct SafeFile::Unfinished {
+    Descriptor file;
+    QByteArray name;
+};
+
+std::error_code SafeFile::writeUnfinished(const QByteArray& folder, QByteArrayView bytes,
+                                          std::optional<mode_t> mode, Unfinished& out) const {
+    removeStaleUnfinished(folder, ::time(nullptr));
+    int fd = calls_.open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // File systems without nameless files say so in one of these ways.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return lastError();
+        }
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            out.name = unfinishedName(folder);
+            fd = calls_.open(out.name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) {
+                return lastError();
+            }
+        }
+        if (fd < 0) {
+            return {EEXIST, std::generic_category()};
         }
     }
-    if (fd < 0) {
-        return {QString(), std::error_code(EEXIST, std::generic_category())};
-    }
-    Descriptor file(fd);
-    std::error_code error = writeAll(file.get(), bytes);
-    if (!error && mode && ::fchmod(file.get(), *mode) != 0) {
+    out.file.reset(fd);
+    std::error_code error = writeAll(fd, bytes);
+    if (!error && mode && ::fchmod(fd, *mode) != 0) {
         error = lastError();
     }
-    if (!error && ::fsync(file.get()) != 0) {
+    if (!error && ::fsync(fd) != 0) {
         error = lastError();
     }
-    if (const std::error_code closed = file.close(); !error && closed) {
-        error = closed;
+    if (error && !out.name.isEmpty()) {
+        ::unlink(out.name.constData());
     }
-    if (error) {
-        ::unlink(encodedPath(path).constData());
-        return {QString(), error};
-    }
-    return {path, {}};
+    return error;
 }
+
+namespace {
+
+// close() of a file that was written reports what a network file system kept
+// until then; a named unfinished file is removed when it fails.
+std::error_code closeWritten(Descriptor& file, const QByteArray& name) {
+    if (const std::error_code error = file.close()) {
+        if (!name.isEmpty()) {
+            ::unlink(name.constData());
+        }
+        return error;
+    }
+    return {};
+}
+
+} // namespace
 
 SafeFile::Created SafeFile::createUnique(const QString& folder, QByteArrayView bytes,
                                          const std::function<QString(int)>& nameFor) const {
-    const Temporary temporary = writeTemporary(folder, QStringLiteral("new"), bytes, std::nullopt);
-    if (temporary.error) {
-        return {QString(), temporary.error};
+    const QByteArray folderBytes = encodedPath(folder);
+    Unfinished unfinished;
+    if (const std::error_code error =
+            writeUnfinished(folderBytes, bytes, std::nullopt, unfinished)) {
+        return {QString(), error};
     }
-    const QByteArray from = encodedPath(temporary.path);
+    const bool nameless = unfinished.name.isEmpty();
+    if (!nameless) {
+        if (const std::error_code error = closeWritten(unfinished.file, unfinished.name)) {
+            return {QString(), error};
+        }
+    }
     // Bounded so that a folder that refuses every name cannot loop forever.
     for (int attempt = 1; attempt <= 100000; ++attempt) {
         const QString target = folder + QLatin1Char('/') + nameFor(attempt);
-        const int status = publishNoReplace(from, encodedPath(target));
+        const QByteArray to = encodedPath(target);
+        const int status = nameless ? linkNameless(unfinished.file.get(), to)
+                                    : publishNoReplace(unfinished.name, to);
         if (status == 0) {
+            if (nameless) {
+                if (const std::error_code error = unfinished.file.close()) {
+                    ::unlink(to.constData());
+                    return {QString(), error};
+                }
+            }
             return {target, {}};
         }
         if (status != EEXIST) {
-            ::unlink(from.constData());
+            if (!nameless) {
+                ::unlink(unfinished.name.constData());
+            }
             return {QString(), std::error_code(status, std::generic_category())};
         }
     }
-    ::unlink(from.constData());
+    if (!nameless) {
+        ::unlink(unfinished.name.constData());
+    }
     return {QString(), std::error_code(EEXIST, std::generic_category())};
 }
 
 std::error_code SafeFile::replace(const QString& path, QByteArrayView bytes) const {
-    const QFileInfo info(path);
+    const QByteArray target = encodedPath(path);
     std::optional<mode_t> mode;
     struct stat existing {};
-    if (::stat(encodedPath(path).constData(), &existing) == 0) {
+    if (::stat(target.constData(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     }
-    // The hint keeps the temporary name readable yet within NAME_MAX.
-    const Temporary temporary =
-        writeTemporary(info.absolutePath(), info.fileName().left(64), bytes, mode);
-    if (temporary.error) {
-        return temporary.error;
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : target.left(slash);
+    Unfinished unfinished;
+    if (const std::error_code error = writeUnfinished(folder, bytes, mode, unfinished)) {
+        return error;
     }
-    const QByteArray from = encodedPath(temporary.path);
-    if (::rename(from.constData(), encodedPath(path).constData()) != 0) {
+    if (unfinished.name.isEmpty()) {
+        // Only rename replaces a file in one step, and it needs a name to
+        // move: the finished file gets one for that instant.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = unfinishedName(folder);
+            const int status = linkNameless(unfinished.file.get(), name);
+            if (status == 0) {
+                unfinished.name = name;
+                break;
+            }
+            if (status != EEXIST) {
+                return {status, std::generic_category()};
+            }
+        }
+        if (unfinished.name.isEmpty()) {
+            return {EEXIST, std::generic_category()};
+        }
+    }
+    if (const std::error_code error = closeWritten(unfinished.file, unfinished.name)) {
+        return error;
+    }
+    if (::rename(unfinished.name.constData(), target.constData()) != 0) {
         const std::error_code error = lastError();
-        ::unlink(from.constData());
+        ::unlink(unfinished.name.constData());
         return error;
     }
     return {};

@@ -2,7 +2,9 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <sys/types.h>
@@ -10,8 +12,22 @@
 
 namespace platform {
 
+// File names on Linux are bytes, not text. A path whose bytes are not UTF-8
+// still travels through the program's QString paths unchanged: pathText keeps
+// each byte that is not part of valid UTF-8 as the lone surrogate U+DC80 +
+// byte, and pathBytes turns those back into the byte. For UTF-8 paths both are
+// QFile::encodeName/decodeName.
+QByteArray pathBytes(QStringView path);
+QString pathText(QByteArrayView bytes);
+
+// Unfinished files that could not be kept nameless carry this prefix; ours
+// older than an hour are removed before the next write into their folder.
+inline constexpr char unfinishedPrefix[] = ".vexlin-unfinished-";
+inline constexpr int unfinishedKeepSeconds = 60 * 60;
+
 // The system calls SafeFile makes that can fail half-way; tests replace them
-// to act out a full disk or a refused temporary file.
+// to act out a full disk, a refused temporary file or a file system without
+// nameless files (open with O_TMPFILE failing with EOPNOTSUPP).
 struct FileCalls {
     std::function<int(const char* path, int flags, mode_t mode)> open;
     std::function<ssize_t(int fd, const void* data, size_t size, off_t offset)> pwrite;
@@ -20,8 +36,11 @@ struct FileCalls {
 };
 
 // Writes files so that a failure never leaves a damaged or half-written file
-// behind: every write first goes to a temporary file beside the target, which
-// is published only when it is complete and flushed to disk.
+// behind: every write first goes to a nameless file in the target's folder
+// (O_TMPFILE), which gets its name only when it is complete and flushed to
+// disk, so a kill at any point leaves nothing. Where the file system has no
+// nameless files, the unfinished file is named with unfinishedPrefix, and
+// such files of ours that a kill left behind are removed later.
 class SafeFile {
 public:
     explicit SafeFile(FileCalls calls = FileCalls::system());
@@ -50,13 +69,15 @@ public:
     // Creates folder and any missing parents; an existing folder is fine.
     static std::error_code createFolder(const QString& folder);
 
+    // Removes the unfinished files of ours (unfinishedPrefix, and the hidden
+    // ".new.*.tmp" of earlier builds) in folder that are regular files of this
+    // user whose last change is more than unfinishedKeepSeconds before now.
+    static void removeStaleUnfinished(const QByteArray& folder, time_t now);
+
 private:
-    struct Temporary {
-        QString path;
-        std::error_code error;
-    };
-    Temporary writeTemporary(const QString& folder, const QString& hint, QByteArrayView bytes,
-                             std::optional<mode_t> mode) const;
+    struct Unfinished;
+    std::error_code writeUnfinished(const QByteArray& folder, QByteArrayView bytes,
+                                    std::optional<mode_t> mode, Unfinished& out) const;
     std::error_code writeAll(int fd, QByteArrayView bytes) const;
 
     FileCalls calls_;

@@ -4,16 +4,25 @@
 #include "app/Capture.h"
 #include "app/ImageEncoding.h"
 
+#include "platform/SafeFile.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -132,6 +141,148 @@ TEST(WriteUniqueFile, AReadOnlyFolderFailsClearlyAndKeepsTheFilesThere) {
     EXPECT_TRUE(text.contains("read-only") || text.contains("permission")) << text.toStdString();
     EXPECT_EQ("old capture", readAll(existing));
     EXPECT_EQ(1, filesIn(folder).size());
+}
+
+namespace {
+
+const char* const childFolder = "VEXLIN_KILLED_SAVE_FOLDER";
+const char* const childImage = "VEXLIN_KILLED_SAVE_IMAGE";
+const char* const childNamed = "VEXLIN_KILLED_SAVE_NAMED";
+
+// A 3840×2160 screenshot: flat areas and a band of noise, so the PNG is a few
+// megabytes and a save takes long enough to be killed in the middle.
+QByteArray fourKCapture() {
+    QImage image(3840, 2160, QImage::Format_RGB32);
+    image.fill(qRgb(40, 90, 160));
+    QRandomGenerator noise(7);
+    for (int y = 800; y < 1400; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            line[x] = 0xFF000000u | (noise.generate() & 0xFFFFFFu);
+        }
+    }
+    return *encodeImage(image, ImageFormat::png, 1.0);
+}
+
+} // namespace
+
+// Run by the test below as a child process, which it kills: twenty saves of
+// the same capture into one folder.
+TEST(KilledSave, DISABLED_Child) {
+    const QString folder = qEnvironmentVariable(childFolder);
+    ASSERT_FALSE(folder.isEmpty());
+    const QByteArray png = readAll(qEnvironmentVariable(childImage));
+    for (int i = 0; i < 20; ++i) {
+        if (qEnvironmentVariableIsSet(childNamed)) {
+            // As on a file system without nameless files.
+            platform::FileCalls calls = platform::FileCalls::system();
+            const auto open = calls.open;
+            calls.open = [open](const char* path, int flags, mode_t mode) {
+                if ((flags & O_TMPFILE) == O_TMPFILE) {
+                    errno = EOPNOTSUPP;
+                    return -1;
+                }
+                return open(path, flags, mode);
+            };
+            const QString base = "Vexlin Capture 2026-12-08 at 14.05.09";
+            ASSERT_FALSE(platform::SafeFile(calls)
+                             .createUnique(folder, png,
+                                           [&](int n) {
+                                               return n == 1 ? base + ".png"
+                                                             : base + QString(" (%1).png").arg(n);
+                                           })
+                             .error);
+        } else {
+            ASSERT_TRUE(writeUniqueFile(png, folder, captureDate, ImageFormat::png).ok());
+        }
+    }
+}
+
+// A kill at any point of a save leaves the old files as they were, every
+// finished file whole, and nothing unfinished: nameless files vanish with the
+// process; named ones carry our prefix and go with the next save once old.
+TEST(KilledSave, LeavesOldFilesWholeAndNothingUnfinished) {
+    TempDir dir;
+    const QByteArray png = fourKCapture();
+    writeAll(dir.file("capture.png"), png);
+    const QString folder = dir.file("Screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QMap<QString, QByteArray> old = {
+        {"Vexlin Capture 2026-12-08 at 14.05.09.png", "the first capture"},
+        {"Vexlin Capture 2026-12-08 at 14.05.09 (4).png", png.left(100000)},
+        {"notes.txt", "mine"},
+    };
+    for (auto it = old.begin(); it != old.end(); ++it) {
+        writeAll(folder + '/' + it.key(), it.value());
+    }
+    const QString prefix = QString::fromLatin1(platform::unfinishedPrefix);
+
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "nameless");
+        const auto run = [&](std::optional<int> killAfterMs) {
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(childFolder, folder);
+            environment.insert(childImage, dir.file("capture.png"));
+            if (named) {
+                environment.insert(childNamed, "1");
+            }
+            child.setProcessEnvironment(environment);
+            child.start("/proc/self/exe", {"--gtest_also_run_disabled_tests",
+                                           "--gtest_filter=KilledSave.DISABLED_Child"});
+            EXPECT_TRUE(child.waitForStarted());
+            QElapsedTimer clock;
+            clock.start();
+            if (killAfterMs) {
+                QThread::msleep(*killAfterMs);
+                ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+            }
+            EXPECT_TRUE(child.waitForFinished(120000));
+            if (!killAfterMs) {
+                EXPECT_EQ(0, child.exitCode()) << child.readAllStandardOutput().toStdString();
+            }
+            return clock.elapsed();
+        };
+        // One run to the end gives the time that the kills are spread over.
+        const qint64 whole = run(std::nullopt);
+        for (int round = 0; round <= 8; ++round) {
+            if (round > 0) {
+                run(static_cast<int>(QRandomGenerator::global()->bounded(whole)));
+            }
+            int finished = 0;
+            for (const QString& name : entriesIn(folder)) {
+                if (old.contains(name)) {
+                    EXPECT_EQ(old.value(name), readAll(folder + '/' + name)) << name.toStdString();
+                } else if (name.startsWith(prefix) && named) {
+                    // Left by the kill; recognisable as ours.
+                } else {
+                    ASSERT_TRUE(name.startsWith("Vexlin Capture 2026-12-08 at 14.05.09 ("))
+                        << "round " << round << ": " << name.toStdString();
+                    EXPECT_TRUE(readAll(folder + '/' + name) == png) << name.toStdString();
+                    EXPECT_FALSE(QImage(folder + '/' + name).isNull());
+                    QFile::remove(folder + '/' + name);
+                    ++finished;
+                }
+            }
+            if (round == 0) {
+                EXPECT_EQ(20, finished);
+            }
+        }
+        // Named leftovers of an hour ago go with the next save.
+        for (const QString& name : entriesIn(folder)) {
+            if (name.startsWith(prefix)) {
+                const timeval then{::time(nullptr) - 2 * 3600, 0};
+                const timeval times[2] = {then, then};
+                ASSERT_EQ(0, ::utimes(QFile::encodeName(folder + '/' + name).constData(), times));
+            }
+        }
+        const Result<QString> next = writeUniqueFile("next", folder, captureDate, ImageFormat::png);
+        ASSERT_TRUE(next.ok());
+        QFile::remove(next.value());
+        QStringList left = entriesIn(folder);
+        left.sort();
+        EXPECT_EQ(QStringList(old.keys()), left);
+    }
 }
 
 TEST(WriteDragFile, EachCallMakesItsOwnFolderWithTheCaptureName) {

@@ -1,8 +1,11 @@
 #include "app/Preferences.h"
+#include "app/FilePanels.h"
 #include "app/SettingsFile.h"
 
+#include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -13,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace app;
 
@@ -588,3 +594,178 @@ TEST_F(PreferencesTest, SharedStoreLivesInTheUserConfigFolder) {
 }
 
 } // namespace
+
+namespace {
+
+// Answers alerts and records them.
+class AlertLog : public FilePanels {
+public:
+    std::vector<FileError> alerts;
+    void runSavePanel(const SaveRequest&, QWidget*, SaveDone done) override { done(std::nullopt); }
+    std::optional<QString> chooseFolder(const std::optional<QString>&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> chooseImageToAnnotate() override { return std::nullopt; }
+    void showError(QWidget*, const FileError& error) override { alerts.push_back(error); }
+};
+
+// The form QSettings gives a value, read from the file it writes.
+QByteArray qsettingsForm(const QString& file, const QVariant& value) {
+    QFile::remove(file);
+    {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue("key", value);
+    }
+    const QByteArray text = testsupport::readAll(file);
+    const qsizetype start = text.indexOf("key=") + 4;
+    return text.mid(start, text.indexOf('\n', start) - start);
+}
+
+} // namespace
+
+// The settings file is written by the store and read by QSettings (here and
+// in other parts of the program), so every value takes QSettings' own form.
+TEST_F(PreferencesTest, ValuesAreWrittenInTheFormQSettingsReadsBack) {
+    const QVariant values[] = {
+        true,
+        qlonglong(-9223372036854775807LL),
+        QString(),
+        QString("plain"),
+        QString(" blank at the ends "),
+        QString("a;b,c=d \"q\" back\\slash"),
+        QString("@at, @@twice"),
+        QString::fromUtf8("ü é 漢字 📷 \x7f\xc2\x80"),
+        QString::fromUtf8("ctl\x01"
+                          "1\x01g\ttab\nline\r\a\b\f\v"),
+        QString(QChar(0)) + "0" + QString(QChar(0)) + "z",
+        QStringList(),
+        QStringList{"one"},
+        QStringList{"a, b", "@c", "", " d"},
+        QByteArray(),
+        QByteArray("/home/caf\xe9/x\x01"
+                   "a\x00"
+                   "9\x7f\xff;",
+                   16),
+        QByteArray("{\"area\":null}"),
+    };
+    const QString file = dir_.file("qsettings.conf");
+    for (const QVariant& value : values) {
+        SCOPED_TRACE(value.toString().toStdString());
+        EXPECT_EQ(qsettingsForm(file, value), settingsFile::encodedValue(value));
+        // And it reads back as the value.
+        const QString mine = dir_.file("mine.conf");
+        QFile::remove(mine);
+        ASSERT_FALSE(settingsFile::writeValue(mine, "key", value));
+        const QVariant read = QSettings(mine, QSettings::IniFormat).value("key");
+        if (value.typeId() == QMetaType::QStringList) {
+            EXPECT_EQ(value.toStringList(), read.toStringList());
+        } else if (value.typeId() == QMetaType::QByteArray) {
+            EXPECT_EQ(value.toByteArray(), read.toByteArray());
+        } else {
+            EXPECT_EQ(value.toString(), read.toString());
+        }
+    }
+}
+
+// A change rewrites the one entry of its key; comments, spacing, line ends,
+// other sections and keys the store does not know stay byte for byte.
+TEST_F(PreferencesTest, AChangeLeavesEveryOtherByteOfTheFile) {
+    const QByteArray file = "; written by hand\r\n"
+                            "zeta = 1\r\n"
+                            "[General]\r\n"
+                            "playSounds = true ; keep this comment\r\n"
+                            "  captureTimer=3\r\n"
+                            "odd line without equals\r\n"
+                            "list=\"a,\r\nb\"\r\n"
+                            "gifFPS=9\r\n"
+                            "\r\n"
+                            "[Other]\r\n"
+                            "playSounds=other section\r\n"
+                            "[general]\r\n"
+                            "gifFPS=10\r\n";
+    struct Case {
+        const char* key;
+        QVariant value;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {"playSounds", false,
+         QByteArray(file).replace("playSounds = true ;", "playSounds = false ;")},
+        // The last entry is the one that is read, so the one that changes.
+        {"gifFPS", qlonglong(20), QByteArray(file).replace("gifFPS=10", "gifFPS=20")},
+        {"captureTimer", QVariant(), QByteArray(file).replace("  captureTimer=3\r\n", "")},
+        {"gifFPS", QVariant(),
+         QByteArray(file).replace("gifFPS=9\r\n", "").replace("gifFPS=10\r\n", "")},
+        // A new key goes among the section's keys in sorted order.
+        // A new key goes among the section's keys in sorted order, here
+        // before the first one, which comes before any header.
+        {"cameraSize", "large", QByteArray(file).replace("zeta = 1", "cameraSize=large\nzeta = 1")},
+        {"zzz", "x", QByteArray(file).replace("gifFPS=10\r\n", "gifFPS=10\r\nzzz=x\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(c.expected, settingsFile::withValue(file, c.key, c.value));
+    }
+    // A file without a General section gets one first; an empty file only it.
+    EXPECT_EQ("[General]\nplaySounds=false\n\n[Other]\na=1\n",
+              settingsFile::withValue("[Other]\na=1\n", "playSounds", false));
+    EXPECT_EQ("[General]\nplaySounds=false\n", settingsFile::withValue("", "playSounds", false));
+    // The last line may lack its line break.
+    EXPECT_EQ("[General]\na=1\nb=2\n", settingsFile::withValue("[General]\na=1", "b", 2));
+
+    // Through the store: what QSettings reads from the edited file.
+    seed(file);
+    Preferences p(path());
+    EXPECT_EQ(p.gifFPS(), 10);
+    EXPECT_TRUE(p.playSounds());
+    p.setGifFPS(300);
+    p.setPlaySounds(false);
+    EXPECT_EQ(testsupport::readAll(path()),
+              QByteArray(file)
+                  .replace("gifFPS=10", "gifFPS=300")
+                  .replace("playSounds = true ;", "playSounds = false ;"));
+    const Preferences again(path());
+    EXPECT_EQ(again.gifFPS(), 300);
+    EXPECT_FALSE(again.playSounds());
+    EXPECT_EQ(again.captureTimer(), 3);
+}
+
+// A read-only settings folder: the change is in effect for the session, and
+// the user hears once, with the file and the reason, not on every change.
+TEST_F(PreferencesTest, AFailedWriteIsSaidOnceAndTheValueStaysInEffect) {
+    auto mount = testsupport::ScratchMount::make(dir_.file("config"), 64);
+    const QString folder = mount ? mount->path() : dir_.file("config");
+    QDir().mkpath(folder);
+    const QString file = folder + "/VexlinCapture.conf";
+    testsupport::writeAll(file, "[General]\nplaySounds=true\n");
+    if (mount) {
+        ASSERT_TRUE(mount->makeReadOnly());
+    } else if (::geteuid() != 0) {
+        ASSERT_EQ(0, ::chmod(QFile::encodeName(folder).constData(), 0555));
+    } else {
+        GTEST_SKIP() << "root writes into any folder unless it can mount a read-only one";
+    }
+    AlertLog panels;
+    const ScopedFilePanels usePanels(panels);
+    {
+        Preferences p(file);
+        QSignalSpy changed(&p, &Preferences::playSoundsChanged);
+        p.setPlaySounds(false);
+        EXPECT_FALSE(p.playSounds());
+        EXPECT_EQ(changed.count(), 1);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(panels.alerts.size(), 1u);
+        EXPECT_EQ(panels.alerts[0].code(), FileError::Code::settingsNotSaved);
+        const QString text = panels.alerts[0].description();
+        EXPECT_TRUE(text.contains(file)) << text.toStdString();
+        EXPECT_TRUE(text.contains("Read-only file system") || text.contains("Permission denied"))
+            << text.toStdString();
+
+        p.setCaptureTimer(5);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(panels.alerts.size(), 1u);
+        EXPECT_EQ(p.captureTimer(), 5);
+    }
+    EXPECT_EQ(testsupport::readAll(file), "[General]\nplaySounds=true\n");
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+}

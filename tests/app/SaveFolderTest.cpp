@@ -2,15 +2,18 @@
 // the dialogs.
 #include "app/FileDialogPanels.h"
 #include "app/FilePanels.h"
+#include "app/ImageFiles.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 #include "app/SavePanel.h"
 #include "app/Workspace.h"
 
+#include "platform/SafeFile.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
@@ -18,6 +21,8 @@
 
 #include <deque>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace app;
 using testsupport::readAll;
@@ -135,15 +140,92 @@ TEST_F(SaveFolderTest, AMissingFolderIsMadeAgainWithItsParents) {
     EXPECT_TRUE(QFileInfo(access->url).isDir());
 }
 
-TEST_F(SaveFolderTest, AFolderThatCannotBeMadeFailsClearlyWithoutRunningTheBody) {
+// A save folder that cannot take captures is named in the alert, with what is
+// really wrong with it; the body does not run where the folder is no folder.
+TEST_F(SaveFolderTest, AnUnusableSaveFolderSaysWhatIsWrongWithItsPath) {
     writeAll(folder("plain-file"), "not a folder");
-    ASSERT_TRUE(SaveLocation::remember(folder("plain-file/Screenshots")));
-    const Result<QString> result = work();
-    ASSERT_FALSE(result.ok());
-    EXPECT_FALSE(SaveLocation::isUserCancellation(result.error()));
-    EXPECT_EQ(FileError::Code::writeFailed, result.error().code());
-    EXPECT_FALSE(result.error().description().isEmpty());
-    EXPECT_TRUE(ran_.empty());
+    ASSERT_EQ(0, ::symlink(QFile::encodeName(folder("nowhere")).constData(),
+                           QFile::encodeName(folder("dangling")).constData()));
+    using Code = FileError::Code;
+    struct Case {
+        QString folder;
+        std::set<Code> codes;
+        bool bodyRuns;
+    };
+    const Case cases[] = {
+        {folder("plain-file"), {Code::notAFolder}, false},
+        {"/dev/null", {Code::notAFolder}, false},
+        {folder("dangling"), {Code::notAFolder}, false},
+        {folder("plain-file/Screenshots"), {Code::folderNotWritable}, false},
+        {"/proc/vexlin-no-such-folder", {Code::folderNotWritable}, false},
+        // A folder that exists but takes no files.
+        {"/proc", {Code::folderNotWritable, Code::writeFailed}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        ran_.clear();
+        ASSERT_TRUE(SaveLocation::remember(c.folder));
+        const Result<QString> saved =
+            SaveLocation::withFolder([this](const QString& folder) -> Result<QString> {
+                ran_.push_back(folder);
+                return writeUniqueFile("bytes", folder, captureDate, ImageFormat::png);
+            });
+        ASSERT_FALSE(saved.ok());
+        EXPECT_TRUE(c.codes.count(saved.error().code())) << int(saved.error().code());
+        EXPECT_EQ(c.bodyRuns, !ran_.empty());
+        const QString text = saved.error().description();
+        EXPECT_TRUE(text.contains(c.folder)) << text.toStdString();
+        EXPECT_FALSE(text.contains("doesn’t exist")) << text.toStdString();
+        EXPECT_FALSE(text.contains("File exists")) << text.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder("nowhere")));
+    EXPECT_EQ("not a folder", readAll(folder("plain-file")));
+}
+
+// The bookmark holds the path's bytes, which need not be UTF-8: captures
+// land in exactly that folder, and the file keeps those bytes when other
+// settings change.
+TEST(SaveFolderBytes, ALatin1FolderIsUsedAndKeptByteForByte) {
+    testsupport::TempDir dir;
+    const QByteArray base = QFile::encodeName(dir.path());
+    const QByteArray latin1 = base + "/caf\xe9";
+    ASSERT_EQ(0, ::mkdir(latin1.constData(), 0755));
+    const QString settings = dir.file("VexlinCapture.conf");
+    // As a person or a script writes it, and in the form QSettings writes bytes.
+    const QByteArray forms[] = {
+        "[General]\nplaySounds=true\nsaveFolderBookmark=" + latin1 + "\nsaveToDisk=true\n",
+        "[General]\nsaveFolderBookmark=\"@ByteArray(" + base + "/caf\\xe9)\"\n",
+    };
+    for (const QByteArray& form : forms) {
+        SCOPED_TRACE(form.toStdString());
+        writeAll(settings, form);
+        Preferences preferences(settings);
+        ASSERT_EQ(latin1, preferences.saveFolderBookmark());
+        ScriptedPanels panels;
+        const ScopedFilePanels usePanels(panels);
+        const SaveLocation::ScopedServices services({&preferences, {}});
+
+        const Result<QString> saved = SaveLocation::withFolder([](const QString& folder) {
+            return writeUniqueFile("capture", folder, captureDate, ImageFormat::png);
+        });
+        ASSERT_TRUE(saved.ok()) << saved.error().description().toStdString();
+        const QByteArray file = latin1 + "/Vexlin Capture 2026-12-08 at 14.05.09.png";
+        EXPECT_EQ(file, platform::pathBytes(saved.value()));
+        struct stat info {};
+        EXPECT_EQ(0, ::stat(file.constData(), &info));
+        EXPECT_TRUE(panels.folderStarts.empty());
+        // Nothing next to it under a damaged name.
+        EXPECT_EQ(QStringList({"VexlinCapture.conf"}),
+                  QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+
+        preferences.setPlaySounds(false);
+        preferences.setCaptureTimer(5);
+        const QByteArray after = readAll(settings);
+        EXPECT_TRUE(after.contains(form.mid(form.indexOf("saveFolderBookmark")).split('\n')[0]));
+        EXPECT_EQ(latin1, Preferences(settings).saveFolderBookmark());
+        ASSERT_EQ(0, ::unlink(file.constData()));
+    }
+    ASSERT_EQ(0, ::rmdir(latin1.constData()));
 }
 
 TEST_F(SaveFolderTest, StoredBytesThatAreNoFolderCountAsNoFolder) {

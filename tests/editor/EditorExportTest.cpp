@@ -537,7 +537,7 @@ TEST_F(FailedSaveTest, ASaveFolderThatCannotBeMadeAgainIsSaid) {
     QDir(saveFolder()).removeRecursively();
     preferences.setSaveFolderBookmark(dir.file("blocked/Captures").toUtf8());
     writeAll(dir.file("blocked"), "a file");
-    expectFailedSave(QString(), {}, app::FileError::Code::writeFailed);
+    expectFailedSave(QString(), {}, app::FileError::Code::folderNotWritable);
 }
 
 TEST_F(ExportTest, ADeletedSaveFolderIsMadeAgainForTheNewFile) {

@@ -1,0 +1,92 @@
+// The settings file as the store loads it: any bytes load without a crash and
+// with every repaired setting in range; setting one key changes that key's
+// entry alone, and the file then reads back the value that was set.
+#include "app/Preferences.h"
+#include "app/SettingsFile.h"
+
+#include <QFile>
+#include <QMetaProperty>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+QString scratchFolder() {
+    static const QString folder = [] {
+        QByteArray name = qgetenv("TMPDIR");
+        name = (name.isEmpty() ? QByteArray("/tmp") : name) + "/vexlin-fuzz-XXXXXX";
+        const QString made = QString::fromLocal8Bit(::mkdtemp(name.data()));
+        // Every input's files are removed after it; the folder goes at exit.
+        std::atexit([] { ::rmdir(QFile::encodeName(scratchFolder()).constData()); });
+        return made;
+    }();
+    return folder;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+#define check(c) checkAt(c, __LINE__)
+void checkAt(bool condition, int line) {
+    if (!condition) {
+        std::fprintf(stderr, "check failed at line %d\n", line);
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using app::Preferences;
+    const QByteArray ini(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    // A new name each time: QSettings keeps parsed files by name.
+    static int run = 0;
+    const QString path = scratchFolder() + QStringLiteral("/%1.conf").arg(++run);
+    {
+        QFile file(path);
+        check(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
+    }
+    {
+        Preferences p(path);
+        check(QList<qint64>({0, 3, 5, 10}).contains(p.captureTimer()));
+        check(QList<qint64>({0, 30, 60}).contains(p.recordingFPS()));
+        check(p.recordingCountdown() >= 0 && p.gifFPS() >= 5 && p.gifMaxWidth() >= 200 &&
+              p.quickAccessCloseAfter() >= 3);
+
+        // One setting, picked by the input, set to another value where it has
+        // one (a boolean flips) or written back as loaded.
+        const QList<app::SettingDescriptor>& settings = Preferences::declarations();
+        const app::SettingDescriptor& setting =
+            settings[static_cast<qsizetype>(size % static_cast<std::size_t>(settings.size()))];
+        const QByteArray name = setting.key.toLatin1();
+        QVariant value = p.property(name);
+        if (setting.kind == app::SettingKind::boolean) {
+            value = !value.toBool();
+        }
+        check(p.setProperty(name, value));
+        const QByteArray after = readFile(path);
+
+        // Every other entry is as it was. A file without a General section
+        // gets its header first; a last line without a line break gets one.
+        using app::settingsFile::withValue;
+        const QByteArray others = withValue(after, setting.key, QVariant());
+        const QByteArray before = withValue(ini, setting.key, QVariant());
+        check(others == before || others == before + '\n' || others == "[General]\n" + before ||
+              others == "[General]\n\n" + before);
+        // And the file gives the value back.
+        // (From a copy: QSettings would answer from its parse of the file
+        // before the change when the size and time did not change.)
+        const QString copy = path + QStringLiteral(".again");
+        check(QFile::copy(path, copy));
+        const Preferences again(copy);
+        check(again.property(name) == value);
+        QFile::remove(copy);
+    }
+    QFile::remove(path);
+    return 0;
+}
