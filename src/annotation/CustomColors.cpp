@@ -67,7 +67,11 @@ void CustomColors::setList(const CustomColorList& list) {
     }
     list_ = list;
     if (settings_) {
-        settings_->setValue(QLatin1String(settingsKey), encode(list_));
+        // One entry changed in place: QSettings would rewrite the whole shared
+        // file in its own form and lose a save folder's bytes that are not
+        // UTF-8. Then the store reads the file again.
+        app::settingsFile::writeValue(settings_->fileName(), QLatin1String(settingsKey),
+                                      encode(list_));
         settings_->sync();
     }
     Q_EMIT listChanged();
