@@ -63,7 +63,8 @@ RecentCapturesStrip::RecentCapturesStrip(RecentLibrary& library, std::optional<Q
     settings_->setAutoDefault(false);
     settings_->setFocusPolicy(Qt::TabFocus);
     settings_->setCursor(Qt::PointingHandCursor);
-    const QColor link = palette().color(QPalette::Active, QPalette::Link);
+    // The accent colour, as the current file's ring.
+    const QColor link = palette().color(QPalette::Active, QPalette::Highlight);
     settings_->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; color: %1; }"
                                             "QPushButton:hover { text-decoration: underline; }")
                                  .arg(link.name()));

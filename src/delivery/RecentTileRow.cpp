@@ -6,6 +6,8 @@
 #include "delivery/RecentTileModel.h"
 #include "platform/MainThread.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -17,6 +19,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <vector>
 
 namespace delivery {
 
@@ -47,9 +50,120 @@ void execDrag(QWidget* source, std::unique_ptr<QMimeData> data, const QPixmap& i
     drag->exec(Qt::CopyAction);
 }
 
+// One tile for assistive technology: a button named by its file, its value
+// the video's length, selected when it is the file the host shows.
+class TileAccessible : public QAccessibleInterface {
+public:
+    TileAccessible(RecentTileRow* row, int index) : row_(row), index_(index) {}
+
+    bool isValid() const override {
+        return row_ && row_->tileModel() && index_ < row_->tileModel()->rowCount();
+    }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return row_ ? row_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return row_ ? QAccessible::queryAccessibleInterface(row_.data()) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* focusChild() const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid()) {
+            return {};
+        }
+        const QModelIndex index = row_->tileModel()->index(index_);
+        switch (t) {
+        case QAccessible::Name:
+            return index.data(Qt::AccessibleTextRole).toString();
+        case QAccessible::Value:
+            return index.data(Qt::AccessibleDescriptionRole).toString();
+        default:
+            return {};
+        }
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        if (!isValid()) {
+            return {};
+        }
+        const QRect local = row_->visualRect(row_->tileModel()->index(index_));
+        return QRect(row_->viewport()->mapToGlobal(local.topLeft()), local.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override {
+        QAccessible::State state;
+        if (!isValid()) {
+            state.invalid = true;
+            return state;
+        }
+        state.selectable = true;
+        state.selected = row_->tileModel()->currentRow() == index_;
+        state.offscreen = !row_->viewport()->rect().intersects(
+            row_->visualRect(row_->tileModel()->index(index_)));
+        return state;
+    }
+
+private:
+    QPointer<RecentTileRow> row_;
+    int index_;
+};
+
+// The row as a list of its tiles.
+class RowAccessible : public QAccessibleWidget {
+public:
+    explicit RowAccessible(RecentTileRow* row) : QAccessibleWidget(row, QAccessible::List) {}
+    ~RowAccessible() override {
+        for (const QAccessible::Id id : tiles_) {
+            QAccessible::deleteAccessibleInterface(id);
+        }
+    }
+
+    int childCount() const override {
+        return row()->tileModel() ? row()->tileModel()->rowCount() : 0;
+    }
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= childCount()) {
+            return nullptr;
+        }
+        while (int(tiles_.size()) <= index) {
+            tiles_.push_back(QAccessible::registerAccessibleInterface(
+                new TileAccessible(row(), int(tiles_.size()))));
+        }
+        return QAccessible::accessibleInterface(tiles_[std::size_t(index)]);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        for (std::size_t i = 0; i < tiles_.size(); ++i) {
+            if (QAccessible::accessibleInterface(tiles_[i]) == child) {
+                return int(i);
+            }
+        }
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QPoint local = row()->viewport()->mapFromGlobal(QPoint(x, y));
+        const QModelIndex index = row()->indexAt(local);
+        return index.isValid() ? child(index.row()) : nullptr;
+    }
+
+private:
+    RecentTileRow* row() const { return static_cast<RecentTileRow*>(widget()); }
+    mutable std::vector<QAccessible::Id> tiles_;
+};
+
+QAccessibleInterface* rowAccessible(const QString&, QObject* object) {
+    if (auto* row = qobject_cast<RecentTileRow*>(object)) {
+        return new RowAccessible(row);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 RecentTileRow::RecentTileRow(QWidget* parent) : QAbstractItemView(parent) {
+    static const bool accessible = (QAccessible::installFactory(rowAccessible), true);
+    Q_UNUSED(accessible);
     setItemDelegate(new RecentTileDelegate(this));
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
@@ -61,7 +175,7 @@ RecentTileRow::RecentTileRow(QWidget* parent) : QAbstractItemView(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
-    // The accessible tree names each tile as one button-like element.
+    //: Editor: what assistive technology calls the row of recent captures
     setAccessibleName(tr("Recent Captures"));
 
     indicator_ = new QScrollBar(Qt::Horizontal, this);

@@ -10,6 +10,7 @@
 #include "support/FakeRecentLibrary.h"
 #include "support/TempDir.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -426,6 +427,33 @@ TEST(TileToolTip, NameThenShortDateAndTimeOfTheLocale) {
     const QString german =
         RecentTileModel::toolTip(file, QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(german.split(QLatin1Char('\n')).value(1), QStringLiteral("10. Dez. 2026 19:55"));
+}
+
+TEST_F(Strip, AssistiveTechnologyReadsEachTileAsAButtonWithItsNameAndLength) {
+    make({recentFile("/c/a.png", Kind::image), recentFile("/c/clip.mp4", Kind::video)}, 800,
+         QStringLiteral("/c/clip.mp4"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&row());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 2);
+    QAccessibleInterface* image = list->child(0);
+    QAccessibleInterface* video = list->child(1);
+    EXPECT_EQ(image->role(), QAccessible::Button);
+    EXPECT_EQ(image->text(QAccessible::Name), QStringLiteral("a.png"));
+    EXPECT_EQ(video->text(QAccessible::Name), QStringLiteral("clip.mp4"));
+    EXPECT_FALSE(image->state().selected);
+    EXPECT_TRUE(video->state().selected);
+    EXPECT_EQ(list->indexOfChild(video), 1);
+    EXPECT_EQ(list->childAt(video->rect().center().x(), video->rect().center().y()), video);
+
+    EXPECT_EQ(video->text(QAccessible::Value), QString());
+    ASSERT_TRUE(library.answerThumbnail("/c/clip.mp4", QImage()));
+    ASSERT_TRUE(library.answerDuration("/c/clip.mp4", 65.4));
+    EXPECT_EQ(video->text(QAccessible::Value), QStringLiteral("1:05"));
+
+    library.setFiles({recentFile("/c/a.png", Kind::image)});
+    EXPECT_EQ(list->childCount(), 1);
+    EXPECT_FALSE(video->isValid()) << "a tile gone from the list";
 }
 
 } // namespace
