@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using app::RecentFile;
@@ -454,6 +455,22 @@ TEST_F(Strip, AssistiveTechnologyReadsEachTileAsAButtonWithItsNameAndLength) {
     library.setFiles({recentFile("/c/a.png", Kind::image)});
     EXPECT_EQ(list->childCount(), 1);
     EXPECT_FALSE(video->isValid()) << "a tile gone from the list";
+}
+
+TEST_F(Strip, AWheelTurnedEitherWayScrollsTheRowSideways) {
+    make(files(20), 400);
+    QScrollBar* bar = row().horizontalScrollBar();
+    const QPoint at = centreOf(0);
+    const auto wheel = [&](QPoint pixels, QPoint angle) {
+        QWheelEvent event(at, row().viewport()->mapToGlobal(at), pixels, angle, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(row().viewport(), &event);
+        return bar->value();
+    };
+    EXPECT_GT(wheel({}, {0, -120}), 0) << "a notch down goes on";
+    const int after = bar->value();
+    EXPECT_EQ(wheel({0, 50}, {0, 0}), after - 50) << "a touchpad's pixels as they come";
+    EXPECT_EQ(wheel({}, {240, 0}), 0) << "back, and no further than the start";
 }
 
 } // namespace
