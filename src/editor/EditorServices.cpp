@@ -1,8 +1,8 @@
 #include "editor/EditorServices.h"
 
 #include "annotation/EditStore.h"
-#include "delivery/RecentCaptures.h"
 #include "app/SaveLocation.h"
+#include "delivery/RecentCaptures.h"
 #include "platform/ClientWindows.h"
 #include "platform/MainThread.h"
 
@@ -56,6 +56,7 @@ std::vector<WId> stackingOrder() {
 EditorServices EditorServices::defaults() {
     EditorServices services;
     services.store = &annotation::EditStore::shared();
+    services.recentLibrary = &delivery::RecentCaptures::shared();
     services.editorOpened = [] { delivery::RecentCaptures::shared().editorOpened(); };
     services.editorClosed = [] { delivery::RecentCaptures::shared().editorClosed(); };
     services.refreshRecent = [] { delivery::RecentCaptures::shared().refresh(); };

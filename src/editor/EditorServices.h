@@ -13,6 +13,9 @@
 namespace annotation {
 class EditStore;
 }
+namespace delivery {
+class RecentLibrary;
+}
 
 namespace editor {
 
@@ -26,6 +29,8 @@ struct EditorServices {
     // The edit records of the files opened.
     const annotation::EditStore* store = nullptr;
 
+    // The listing the recent strip shows; none: the program's own.
+    delivery::RecentLibrary* recentLibrary = nullptr;
     // The recent-captures listing: told when an editor window opens and
     // closes (it watches the save folder only while one is open), asked to
     // list again when an editor comes to the front.

@@ -7,8 +7,9 @@
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
-#include "delivery/RecentCaptures.h"
 #include "app/SaveLocation.h"
+#include "delivery/RecentCaptures.h"
+#include "delivery/RecentCapturesStrip.h"
 #include "desktop/PointerScreen.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindow.h"
@@ -53,6 +54,11 @@ void call(const std::function<void()>& f) {
 
 void beep() {
     call(services().beep);
+}
+
+delivery::RecentLibrary& recentLibrary() {
+    delivery::RecentLibrary* library = services().recentLibrary;
+    return library ? *library : delivery::RecentCaptures::shared();
 }
 
 bool showsRecent() {
@@ -273,19 +279,45 @@ void EditorWindowController::buildContent() {
         }
     });
 
-    // Whether the recent strip's place shows follows what the listing knows.
-    delivery::RecentCaptures& recent = delivery::RecentCaptures::shared();
+    // The recent captures under the canvas; whether their place shows
+    // follows what the listing knows, the ring the file shown here. A chosen
+    // file opens after the click is over, as it may replace this content.
+    delivery::RecentLibrary& recent = recentLibrary();
     const auto libraryState = [view, &recent] {
         view->setRecentLibraryState(!recent.files().empty(), recent.isAccessible());
     };
-    connect(&recent, &delivery::RecentCaptures::filesChanged, view, libraryState);
-    connect(&recent, &delivery::RecentCaptures::isAccessibleChanged, view, libraryState);
+    connect(&recent, &delivery::RecentLibrary::filesChanged, view, libraryState);
+    connect(&recent, &delivery::RecentLibrary::isAccessibleChanged, view, libraryState);
     libraryState();
+    auto* strip =
+        new delivery::RecentCapturesStrip(recent, shownPath(), [self](const app::RecentFile& file) {
+            if (!self) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, file] {
+                    if (self) {
+                        self->openRecent(file);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    view->setRecentStrip(strip);
+    connect(&model_, &EditorWindowModel::fileChanged, strip,
+            [this, strip] { strip->setCurrentPath(shownPath()); });
 
     showDocument();
 }
 
 // ---- content ---------------------------------------------------------------
+
+std::optional<QString> EditorWindowController::shownPath() const {
+    if (const std::optional<EditorFile>& file = model_.file()) {
+        return file->path;
+    }
+    return std::nullopt;
+}
 
 void EditorWindowController::showDocument() {
     annotation::EditorDocument* document = model_.document();

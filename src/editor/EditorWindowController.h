@@ -123,6 +123,8 @@ private:
     void buildContent();
     // Hands the model's document to the views.
     void showDocument();
+    // Where the shown file is, if it has one.
+    std::optional<QString> shownPath() const;
     EditorActions makeActions();
     CanvasView* makeCanvas(annotation::EditorDocument& document);
     void setDocument(std::unique_ptr<annotation::EditorDocument> document);

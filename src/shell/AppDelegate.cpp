@@ -18,6 +18,7 @@
 #include "capture/text/TextRecognizer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
+#include "delivery/RecentCapturesStrip.h"
 #include "delivery/SharePicker.h"
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
@@ -167,6 +168,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     app::removeOldDragFolders();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;
+    // The recent strip's way to the save-folder setting.
+    delivery::RecentCapturesStrip::openSettings = [] {
+        settings::SettingsWindowController::show(settings::SettingsSection::general);
+    };
     // The editor links no delivery code; its Pin and Share reach it from here.
     editor::ExportServices& exports = editor::ExportServices::shared();
     exports.pin = [](const app::Capture& capture) { delivery::PinManager::shared().pin(capture); };

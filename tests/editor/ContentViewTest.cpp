@@ -61,6 +61,21 @@ TEST_F(Content, WithoutADocumentTheEmptyViewShows) {
     EXPECT_EQ(open.count(), 1);
 }
 
+TEST_F(Content, TheRecentStripFillsItsRowAndAReplacementTakesItsPlace) {
+    view.setRecentLibraryState(true, true);
+    QPointer<QWidget> first = new QWidget;
+    view.setRecentStrip(first);
+    EXPECT_EQ(first->parentWidget(), view.recentStripSlot());
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->geometry(), view.recentStripSlot()->rect());
+    auto* second = new QWidget;
+    view.setRecentStrip(second);
+    EXPECT_FALSE(first) << "the old strip goes";
+    EXPECT_EQ(view.recentStrip(), second);
+    view.setRecentLibraryState(false, true);
+    EXPECT_FALSE(second->isVisible()) << "hidden with its row";
+}
+
 TEST_F(Content, EachDocumentGetsItsOwnCanvasAndBar) {
     view.setDocument(doc.get());
     ASSERT_EQ(canvasesMadeFor, std::vector{doc.get()});

@@ -10,6 +10,7 @@
 #include "editor/EditorServices.h"
 #include "editor/EditorWindowController.h"
 #include "support/Captures.h"
+#include "support/FakeRecentLibrary.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -110,6 +111,7 @@ protected:
 
         EditorServices services;
         services.store = &store;
+        services.recentLibrary = &recent;
         services.editorOpened = [this] { ++calls.opened; };
         services.editorClosed = [this] { ++calls.closed; };
         services.refreshRecent = [this] { ++calls.refreshed; };
@@ -179,6 +181,8 @@ protected:
     app::SaveLocation::ScopedServices location{{&preferences, {}}};
     annotation::EditStore store{dir.file(QStringLiteral("Edits"))};
     Calls calls;
+    // What the recent strip lists.
+    testsupport::FakeRecentLibrary recent;
     AnsweringPanels panels{calls};
     app::ScopedFilePanels usePanels{panels};
 

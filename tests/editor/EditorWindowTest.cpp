@@ -4,9 +4,13 @@
 #include "EditorWindowFixture.h"
 
 #include "app/MainMenu.h"
+#include "delivery/RecentCapturesStrip.h"
+#include "delivery/RecentTileModel.h"
+#include "delivery/RecentTileRow.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/views/ConfirmationBadge.h"
 #include "editor/views/EditorEmptyView.h"
+#include "support/EventLoop.h"
 
 #include <QAction>
 #include <QDir>
@@ -405,6 +409,50 @@ TEST_F(EditorWindows, TheRecentStripOpensImagesHereAndOtherKindsElsewhere) {
     actions.openRecent(recent(dir.file(QStringLiteral("gone.png")), app::RecentFile::Kind::image));
     EXPECT_EQ(calls.beeps, beeps + 2);
     EXPECT_EQ(editor->model().document(), document);
+}
+
+TEST_F(EditorWindows, TheStripInTheRecentRowRingsTheShownFileAndOpensWhatIsClicked) {
+    const QString first = writeFile(QStringLiteral("first.png"), pngAt(72, solid(30, 20)));
+    const QString second = writeFile(QStringLiteral("second.png"), pngAt(72, solid(50, 40)));
+    const QString gif = dir.file(QStringLiteral("loop.gif"));
+    using Kind = app::RecentFile::Kind;
+    recent.setFiles({testsupport::recentFile(second, Kind::image),
+                     testsupport::recentFile(gif, Kind::gif),
+                     testsupport::recentFile(first, Kind::image)});
+    // Opened by a path that names the same file another way.
+    QDir().mkpath(dir.file(QStringLiteral("sub")));
+    EditorWindowController::open(dir.path() + QStringLiteral("/./sub/../first.png"));
+    ASSERT_EQ(editors().size(), 1u);
+    QMainWindow* window = editors().front()->window();
+    window->resize(900, 700);
+    auto* content = window->findChild<EditorContentView*>();
+    ASSERT_NE(content, nullptr);
+    auto* strip = qobject_cast<delivery::RecentCapturesStrip*>(content->recentStrip());
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->parentWidget(), content->recentStripSlot());
+    EXPECT_EQ(strip->state(), delivery::RecentCapturesStrip::State::row);
+    EXPECT_EQ(strip->model()->currentRow(), 2);
+
+    const auto click = [&](int row) {
+        delivery::RecentTileRow* tiles = strip->row();
+        QTest::mouseClick(tiles->viewport(), Qt::LeftButton, {},
+                          tiles->visualRect(strip->model()->index(row)).center());
+        flush();
+    };
+    click(0);
+    ASSERT_TRUE(editors().front()->model().file());
+    EXPECT_EQ(editors().front()->model().file()->path, second);
+    EXPECT_EQ(strip->model()->currentRow(), 0) << "the ring follows the shown file";
+    EXPECT_EQ(content->recentStrip(), strip) << "the strip outlives the document";
+    click(1);
+    EXPECT_EQ(calls.openedWithDefaultApp, QStringList{gif});
+    EXPECT_EQ(strip->model()->currentRow(), 0);
+
+    // The row's place shows while there is something in it.
+    EXPECT_TRUE(content->recentStripSlot()->isVisibleTo(window));
+    recent.setAccessible(false);
+    EXPECT_EQ(strip->state(), delivery::RecentCapturesStrip::State::unreadable);
+    EXPECT_TRUE(content->recentStripSlot()->isVisibleTo(window));
 }
 
 } // namespace

@@ -247,6 +247,19 @@ void EditorContentView::refreshRecentStrip() {
     recentSlot_->setVisible(shown);
 }
 
+void EditorContentView::setRecentStrip(QWidget* strip) {
+    if (recentStrip_ == strip) {
+        return;
+    }
+    delete recentStrip_;
+    recentStrip_ = strip;
+    if (strip) {
+        strip->setParent(recentSlot_);
+        recentSlot_->layout()->addWidget(strip);
+        strip->show();
+    }
+}
+
 void EditorContentView::setDragItemProvider(std::function<QMimeData*()> provider) {
     dragItemProvider_ = std::move(provider);
     if (bar_) {

@@ -82,6 +82,9 @@ public:
     // The 96-point row where the recent captures strip goes; empty until the
     // strip exists. Its visibility is this view's.
     QWidget* recentStripSlot() const { return recentSlot_; }
+    // Puts the strip into its row, replacing (and deleting) the one before.
+    void setRecentStrip(QWidget* strip);
+    QWidget* recentStrip() const { return recentStrip_; }
 
     // What a drag from the bottom bar's handle carries.
     void setDragItemProvider(std::function<QMimeData*()> provider);
@@ -133,6 +136,7 @@ private:
     EditorEmptyView* empty_;
     LineDivider* recentDivider_;
     QWidget* recentSlot_;
+    QPointer<QWidget> recentStrip_;
     LineDivider* barDivider_;
     QPointer<EditorBottomBar> bar_;
 };
