@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -95,9 +96,15 @@ void SingleInstance::acceptConnections() {
         ++openConnections_;
         connect(socket, &QObject::destroyed, this, [this] {
             --openConnections_;
-            if (server_ != nullptr && server_->hasPendingConnections()) {
-                acceptConnections();
-            }
+            // Not from within the socket's destruction.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (server_ != nullptr) {
+                        acceptConnections();
+                    }
+                },
+                Qt::QueuedConnection);
         });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // Dropped whether it said nothing or too little; restarted by each
@@ -113,10 +120,17 @@ void SingleInstance::acceptConnections() {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine();
                 if (line == kReopen) {
-                    deadline->start(requestTimeoutMs);
                     // Answered once handled, so the second start ends after
-                    // the running program has come forward.
+                    // the running program has come forward. The handler may
+                    // run an event loop of its own (a dialog), in which the
+                    // client can go away and its socket with it.
+                    deadline->stop();
+                    const QPointer<QLocalSocket> alive(socket);
                     Q_EMIT reopenRequested();
+                    if (alive == nullptr) {
+                        return;
+                    }
+                    deadline->start(requestTimeoutMs);
                     socket->write(kAcknowledged);
                     socket->flush();
                 } else {
