@@ -1,4 +1,5 @@
 #include "platform/DisplayServer.h"
+#include "platform/MemoryRelease.h"
 #include "platform/SingleInstance.h"
 #include "shell/AppDelegate.h"
 
@@ -7,6 +8,9 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // Before any thread: the allocator's arenas are made as threads need them.
+    platform::configureAllocator();
+
     // Capture, hot keys and the window list all speak X11, so the xcb platform
     // is the only one that works; an explicit choice (tests use offscreen)
     // still wins.

@@ -4,6 +4,7 @@
 #include "app/ImageEncoding.h"
 #include "platform/MainThread.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -17,7 +18,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace annotation {
 
@@ -53,12 +59,46 @@ bool writeAtomically(const QString& path, const QByteArray& bytes) {
     return file.commit();
 }
 
-std::optional<QByteArray> readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
+// Opens `path` for reading when it is a regular file of at most `limit`
+// bytes: no final symlink is followed, and O_NONBLOCK keeps a FIFO from
+// holding the thread in open(). -1 for anything else.
+int openRegularFile(const QString& path, qint64 limit) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
     }
-    return file.readAll();
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > limit) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads `fd` to its end in pieces, handing each to `take`; false on a read
+// error or once more than `limit` bytes came (the file grew since fstat).
+template <typename Take> bool readPieces(int fd, qint64 limit, Take take) {
+    constexpr qsizetype kPiece = 1 << 20;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.data(), kPiece);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        total += got;
+        if (total > limit) {
+            return false;
+        }
+        take(QByteArrayView(piece.constData(), got));
+    }
 }
 
 void removeEntry(const QString& path) {
@@ -79,12 +119,9 @@ std::optional<QDateTime> decodeDate(Decoder& d, const QJsonValue& value) {
     return EditStore::dateFromReferenceSeconds(*seconds);
 }
 
-struct RecordInfo {
-    QString path;
-    QDateTime saved;
-};
+} // namespace
 
-std::optional<RecordInfo> decodeRecordInfo(const QByteArray& bytes) {
+std::optional<EditStore::Stamp> EditStore::decodeStamp(const QByteArray& bytes) {
     Decoder d;
     const std::optional<QJsonValue> value = json::parse(bytes, d);
     const std::optional<QJsonObject> object = value ? d.object(*value) : std::nullopt;
@@ -99,10 +136,31 @@ std::optional<RecordInfo> decodeRecordInfo(const QByteArray& bytes) {
     if (!savedDate) {
         return std::nullopt;
     }
-    return RecordInfo{*pathText, *savedDate};
+    return Stamp{*pathText, *savedDate};
 }
 
-} // namespace
+std::optional<QByteArray> EditStore::readRegularFile(const QString& path, qint64 limit) {
+    const int fd = openRegularFile(path, limit);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    const bool read = readPieces(fd, limit, [&bytes](QByteArrayView piece) { bytes += piece; });
+    ::close(fd);
+    return read ? std::optional(std::move(bytes)) : std::nullopt;
+}
+
+std::optional<QString> EditStore::contentKeyOfRegularFile(const QString& path, qint64 limit) {
+    const int fd = openRegularFile(path, limit);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    platform::Sha256 hasher;
+    const bool read = readPieces(
+        fd, limit, [&hasher](QByteArrayView piece) { app::sha256UpdateWithData(hasher, piece); });
+    ::close(fd);
+    return read ? std::optional(app::hexString(hasher.finish())) : std::nullopt;
+}
 
 EditStore::EditStore(QString folder, PngEncoder encoder)
     : folder_(std::move(folder)), encoder_(encoder ? std::move(encoder) : PngEncoder(defaultPng)) {}
@@ -221,7 +279,8 @@ std::optional<EditStore::Record> EditStore::decodeRecord(const QByteArray& bytes
 std::optional<EditStore::Edit> EditStore::load(const QString& key) const {
     platform::assertMainThread();
     const QString folder = recordFolder(key);
-    const std::optional<QByteArray> json = readFile(folder + QLatin1Char('/') + kEditFile);
+    const std::optional<QByteArray> json =
+        readRegularFile(folder + QLatin1Char('/') + kEditFile, maxRecordBytes);
     if (!json) {
         return std::nullopt;
     }
@@ -229,7 +288,13 @@ std::optional<EditStore::Edit> EditStore::load(const QString& key) const {
     if (!record || record->version > 1) {
         return std::nullopt;
     }
-    QImageReader reader(folder + QLatin1Char('/') + kOriginalFile);
+    std::optional<QByteArray> originalBytes =
+        readRegularFile(folder + QLatin1Char('/') + kOriginalFile, maxImageBytes);
+    if (!originalBytes) {
+        return std::nullopt;
+    }
+    QBuffer buffer(&*originalBytes);
+    QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QImage image = reader.read();
     if (image.isNull()) {
@@ -306,9 +371,13 @@ void EditStore::prune(const QDateTime& now) const {
         store.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::NoSort);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
+        // Only a real folder holds a record; a symlink is judged by its age.
         const std::optional<QByteArray> json =
-            readFile(folder_ + QLatin1Char('/') + name + QLatin1Char('/') + kEditFile);
-        const std::optional<RecordInfo> info = json ? decodeRecordInfo(*json) : std::nullopt;
+            entry.isDir() && !entry.isSymLink()
+                ? readRegularFile(folder_ + QLatin1Char('/') + name + QLatin1Char('/') + kEditFile,
+                                  maxRecordBytes)
+                : std::nullopt;
+        const std::optional<Stamp> info = json ? decodeStamp(*json) : std::nullopt;
         if (!info) {
             QDateTime created = entry.birthTime();
             if (!created.isValid()) {
@@ -322,7 +391,9 @@ void EditStore::prune(const QDateTime& now) const {
         if (static_cast<double>(info->saved.msecsTo(now)) <= pruneAgeSeconds * 1000.0) {
             continue;
         }
-        const std::optional<QString> fileKey = app::contentKeyOfFile(info->path);
+        // A device, FIFO or giant at the record's path is no file we wrote:
+        // it counts as changed without being read.
+        const std::optional<QString> fileKey = contentKeyOfRegularFile(info->path, maxImageBytes);
         if (!fileKey || *fileKey != name) {
             removeEntry(entry.absoluteFilePath());
         }

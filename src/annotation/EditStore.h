@@ -73,6 +73,14 @@ public:
                          std::function<void()> finished = {}) const;
 
     static constexpr qint64 pruneAgeSeconds = 2'592'000;
+    // The largest "edit.json" read: far beyond any record the editor writes
+    // (its annotations are a few hundred bytes each), and small enough that a
+    // planted giant cannot take the memory of a pass.
+    static constexpr qint64 maxRecordBytes = qint64(64) << 20;
+    // The largest image file hashed or original read: an image within Qt's
+    // decoding limit (256 MB of pixels) is smaller than this in any format
+    // the editor writes, so a larger file cannot be the one a record names.
+    static constexpr qint64 maxImageBytes = qint64(512) << 20;
     // Scales beyond this are read as it: no display has more pixels per point,
     // and it bounds what a damaged record can make the renderer allocate.
     static constexpr double maxScale = 8;
@@ -82,6 +90,22 @@ public:
     static std::optional<QByteArray> encodeRecord(const Record& record);
     static std::optional<Record> decodeRecord(const QByteArray& bytes,
                                               json::DecodeError* error = nullptr);
+    // The two members the prune pass needs, read without the editor state: a
+    // record whose state no longer decodes still tells when it was saved and
+    // for which file.
+    struct Stamp {
+        QString path;
+        QDateTime saved;
+    };
+    static std::optional<Stamp> decodeStamp(const QByteArray& bytes);
+
+    // The bytes of a regular file of at most `limit` bytes, read through no
+    // final symlink and never waiting on a device or FIFO; none for anything
+    // else, also a file that grows past the limit while being read.
+    static std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit);
+    // The content key of such a file, hashed in pieces.
+    static std::optional<QString> contentKeyOfRegularFile(const QString& path, qint64 limit);
+
     static double referenceSeconds(const QDateTime& date);
     static QDateTime dateFromReferenceSeconds(double seconds);
 

@@ -1,5 +1,7 @@
 #include "app/KeyShortcut.h"
 
+#include "platform/KeyCodeMap.h"
+
 #include <QJsonValue>
 
 #include <limits>
@@ -47,6 +49,11 @@ std::optional<KeyShortcut> KeyShortcut::fromJson(const QJsonObject& object) {
         return std::nullopt;
     }
     return KeyShortcut{static_cast<std::uint32_t>(*keyCode), *modifiers};
+}
+
+bool KeyShortcut::isSafeAsHotKey() const {
+    using namespace platform::modifierBits;
+    return (modifiers & (control | option | command)) != 0 || functionKeyCodes().contains(keyCode);
 }
 
 } // namespace app

@@ -28,6 +28,12 @@ struct KeyShortcut {
     // number, negative or too large for its field.
     static std::optional<KeyShortcut> fromJson(const QJsonObject& object);
 
+    // Whether the shortcut may be held as a global hot key: a function key
+    // may stand alone, any other key needs control, option or command, or the
+    // grab would swallow what the user types everywhere else (shift alone
+    // only makes capitals).
+    bool isSafeAsHotKey() const;
+
     // The text of the shortcut wherever one is shown (menus, settings, the
     // welcome window): the modifier names followed by the key's display name,
     // shift-option-command-4 reads "Alt+Shift+Super+4", F5 alone "F5".

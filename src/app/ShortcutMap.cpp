@@ -53,6 +53,11 @@ ShortcutMap ShortcutMap::fromJson(const QByteArray& json) {
             }
         }
         if (const auto action = captureActionFromRawValue(it.key())) {
+            // A plain key would be taken from every other program; the
+            // action goes without a hot key instead.
+            if (shortcut && !shortcut->isSafeAsHotKey()) {
+                shortcut.reset();
+            }
             map.set(*action, shortcut);
         }
     }

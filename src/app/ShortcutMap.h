@@ -21,7 +21,8 @@ public:
 
     // The defaults with the stored entries laid over them. Names that are no
     // action are skipped; anything that does not read as an object of
-    // shortcuts and nulls gives the defaults as a whole.
+    // shortcuts and nulls gives the defaults as a whole. A shortcut that is
+    // not safe as a hot key (KeyShortcut::isSafeAsHotKey) reads as null.
     static ShortcutMap fromJson(const QByteArray& json);
     QByteArray toJson() const;
 

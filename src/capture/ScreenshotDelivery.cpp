@@ -7,7 +7,10 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 
+#include "platform/MemoryRelease.h"
+
 #include <QPointer>
+#include <QScopeGuard>
 
 namespace capture {
 
@@ -57,6 +60,9 @@ void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator& coord
 
 void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Delivery mode,
                                  const FailureAlert& alert) const {
+    // The picture and its encodings are freed over the next moments; what
+    // they took goes back to the system once the workers are done.
+    const auto release = qScopeGuard([] { platform::returnFreeMemorySoon(); });
     const DeliverySettings settings =
         services_.settings ? services_.settings() : DeliverySettings();
     const auto fail = [&alert](const CaptureFailure& failure) {

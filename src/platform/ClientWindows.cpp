@@ -115,12 +115,9 @@ std::optional<ClientWindow> receive(X11Connection& x11, const Atoms& atoms, cons
         ClientWindow w;
         w.id = p.window;
         w.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-        QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        if (const auto e = extents.words(); e.size() == 4) {
-            frame.adjust(-static_cast<int>(e[0]), -static_cast<int>(e[2]), static_cast<int>(e[1]),
-                         static_cast<int>(e[3]));
-        }
-        w.frame = frame;
+        w.frame = frameAroundClient(
+            QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height),
+            extents.words());
         if (netName.ok() && netName.reply->type == atoms.utf8) {
             w.title = QString::fromUtf8(netName.bytes(), netName.length());
         } else if (name.ok()) {
@@ -169,6 +166,23 @@ std::optional<ClientWindow> receive(X11Connection& x11, const Atoms& atoms, cons
 }
 
 } // namespace
+
+QRect frameAroundClient(const QRect& client, const std::vector<std::uint32_t>& extents) {
+    if (extents.size() != 4) {
+        return client;
+    }
+    const std::uint32_t left = extents[0], right = extents[1], top = extents[2],
+                        bottom = extents[3];
+    const auto width = static_cast<std::uint32_t>(std::max(client.width(), 0));
+    const auto height = static_cast<std::uint32_t>(std::max(client.height(), 0));
+    const bool believable = std::max({left, right, top, bottom}) <= maxFrameExtent &&
+                            std::max(left, right) <= width && std::max(top, bottom) <= height;
+    if (!believable) {
+        return client;
+    }
+    return client.adjusted(-static_cast<int>(left), -static_cast<int>(top), static_cast<int>(right),
+                           static_cast<int>(bottom));
+}
 
 std::vector<std::uint32_t> clientStackingOrder() {
     X11Connection* x11 = X11Connection::shared();

@@ -29,6 +29,16 @@ struct ClientWindow {
     bool viewable = false;           // mapped, and every ancestor mapped
 };
 
+// The largest frame edge believed: title bars and borders are tens of pixels,
+// a few hundred at the most on a dense display.
+inline constexpr std::uint32_t maxFrameExtent = 400;
+
+// The client area grown by _NET_FRAME_EXTENTS (left, right, top, bottom).
+// The extents are another program's word, so they are ignored, and the
+// client area alone is the frame, when they are not four, when one is above
+// maxFrameExtent, or when one is larger than the window along its side.
+QRect frameAroundClient(const QRect& client, const std::vector<std::uint32_t>& extents);
+
 // The managed windows, front to back (_NET_CLIENT_LIST_STACKING reversed;
 // _NET_CLIENT_LIST when the manager gives no stacking order). Windows that
 // vanish while being read are left out. Empty without an X server or manager.

@@ -4,7 +4,9 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace platform {
 
@@ -48,6 +50,7 @@ SingleInstance::Role SingleInstance::claim() {
     QLocalServer::removeServer(socketPath_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->setMaxPendingConnections(maxOpenConnections);
     if (!server_->listen(socketPath_)) {
         delete server_;
         server_ = nullptr;
@@ -82,15 +85,52 @@ bool SingleInstance::askRunningToReopen() {
 }
 
 void SingleInstance::acceptConnections() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    // Connections beyond the cap wait in the server's queue, and beyond that
+    // in the system's, holding no handle of ours; a second start among them
+    // is served once the idle ones ahead of it are dropped.
+    while (openConnections_ < maxOpenConnections) {
+        QLocalSocket* socket = server_->nextPendingConnection();
+        if (socket == nullptr) {
+            return;
+        }
+        ++openConnections_;
+        connect(socket, &QObject::destroyed, this, [this] {
+            --openConnections_;
+            // Not from within the socket's destruction.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (server_ != nullptr) {
+                        acceptConnections();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        // Dropped whether it said nothing or too little; restarted by each
+        // request, so a client may ask again on the same connection.
+        auto* deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        deadline->start(requestTimeoutMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine();
                 if (line == kReopen) {
                     // Answered once handled, so the second start ends after
-                    // the running program has come forward.
+                    // the running program has come forward. The handler may
+                    // run an event loop of its own (a dialog), in which the
+                    // client can go away and its socket with it.
+                    deadline->stop();
+                    const QPointer<QLocalSocket> alive(socket);
                     Q_EMIT reopenRequested();
+                    if (alive == nullptr) {
+                        return;
+                    }
+                    deadline->start(requestTimeoutMs);
                     socket->write(kAcknowledged);
                     socket->flush();
                 } else {

@@ -34,6 +34,16 @@ public:
 
     bool isListening() const;
 
+    // A client has this long to send its request before it is dropped, and
+    // at most this many are served at once while as many more wait their
+    // turn. A second start needs one connection for a moment, so neither
+    // limit is felt by it, while a flood of idle connections cannot pile up
+    // handles.
+    static constexpr int requestTimeoutMs = 1000;
+    static constexpr int maxOpenConnections = 8;
+    // The connections held now.
+    int openConnections() const { return openConnections_; }
+
 Q_SIGNALS:
     void reopenRequested();
 
@@ -43,6 +53,7 @@ private:
 
     QString socketPath_;
     QLocalServer* server_ = nullptr;
+    int openConnections_ = 0;
 };
 
 } // namespace platform

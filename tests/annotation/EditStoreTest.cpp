@@ -12,6 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace annotation;
 using testsupport::readAll;
 using testsupport::writeAll;
@@ -201,6 +203,102 @@ TEST_F(Store, PruneRemovesWhatTheRulesSayAndKeepsTheRest) {
     store.prune(QDateTime::currentDateTimeUtc().addDays(31));
     EXPECT_FALSE(QFileInfo::exists(stray));
     EXPECT_TRUE(QFileInfo::exists(store.recordFolder(ancientKept)));
+}
+
+TEST_F(Store, PruneReadsOnlyRegularFilesOfBoundedSize) {
+    const QDateTime today = QDateTime::currentDateTimeUtc();
+    // A record last saved 31 days ago whose path names `target`.
+    auto staleRecordFor = [&](const QString& name, const QString& target) {
+        const QString key = saveFile(name, png(Qt::red, name.size() + 4), marked());
+        std::optional<EditStore::Record> record = EditStore::decodeRecord(readAll(edit(key)));
+        EXPECT_TRUE(record);
+        record->path = target;
+        record->saved = today.addDays(-31);
+        writeAll(edit(key), *EditStore::encodeRecord(*record));
+        return key;
+    };
+    const QString fifo = dir.file(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zeroLink = dir.file(QStringLiteral("zero"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zeroLink));
+
+    // Records that name what no save writes: judged stale, nothing read.
+    const QStringList hostileTargets = {QStringLiteral("/dev/zero"), fifo, zeroLink};
+    QStringList hostile;
+    for (const QString& target : hostileTargets) {
+        hostile << staleRecordFor(QStringLiteral("%1.png").arg(hostile.size()), target);
+    }
+    // Record folders whose edit.json cannot be a record: skipped while young.
+    const auto plantFolder = [&](const QString& name) {
+        const QString folder = store.recordFolder(name);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        return folder + QStringLiteral("/edit.json");
+    };
+    const QString fifoRecord = plantFolder(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoRecord).constData(), 0600), 0);
+    QFile giant(plantFolder(QStringLiteral("giant")));
+    ASSERT_TRUE(giant.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(giant.resize(100 << 20)); // sparse: no disk used
+    giant.close();
+    const QString linkedRecord = plantFolder(QStringLiteral("linked"));
+    ASSERT_TRUE(QFile::link(edit(hostile[0]), linkedRecord));
+    // A record that must survive: its file is unchanged.
+    const QString kept = saveFile(QStringLiteral("kept.png"), png(Qt::blue, 20), marked());
+
+    bool finished = false;
+    store.scheduleCleanup(std::chrono::milliseconds(0), [&] { finished = true; });
+    // A guard against a pass that hangs, not a measure of its speed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 20000)) << "the prune pass hangs";
+    for (qsizetype i = 0; i < hostile.size(); ++i) {
+        EXPECT_FALSE(QFileInfo::exists(store.recordFolder(hostile[i])))
+            << hostileTargets[i].toStdString();
+    }
+    for (const char* name : {"fifo", "giant", "linked"}) {
+        EXPECT_TRUE(QFileInfo::exists(store.recordFolder(QString::fromLatin1(name)))) << name;
+    }
+    EXPECT_TRUE(QFileInfo::exists(store.recordFolder(kept)));
+
+    store.prune(today.addDays(31));
+    for (const char* name : {"fifo", "giant", "linked"}) {
+        EXPECT_FALSE(QFileInfo::exists(store.recordFolder(QString::fromLatin1(name)))) << name;
+    }
+    EXPECT_TRUE(QFileInfo::exists(store.recordFolder(kept)));
+    EXPECT_TRUE(QFileInfo::exists(fifo));
+}
+
+TEST(EditStoreFiles, ReadOnlyRegularFilesWithinTheLimit) {
+    testsupport::TempDir dir;
+    const QString file = dir.file(QStringLiteral("file"));
+    writeAll(file, "12345678");
+    const QString link = dir.file(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(file, link));
+    const QString fifo = dir.file(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        qint64 limit;
+        std::optional<QByteArray> expected;
+    };
+    const Case cases[] = {
+        {file, 8, QByteArray("12345678")},
+        {file, 7, std::nullopt},
+        {link, 8, std::nullopt},
+        {fifo, 8, std::nullopt},
+        {dir.path(), 8, std::nullopt},
+        {QStringLiteral("/dev/zero"), 8, std::nullopt},
+        {dir.file(QStringLiteral("missing")), 8, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EditStore::readRegularFile(c.path, c.limit), c.expected)
+            << c.path.toStdString() << " " << c.limit;
+        EXPECT_EQ(EditStore::contentKeyOfRegularFile(c.path, c.limit),
+                  c.expected ? std::optional(app::contentKey(*c.expected)) : std::nullopt)
+            << c.path.toStdString() << " " << c.limit;
+    }
+    // Larger than one read: the key covers every byte.
+    const QByteArray big = QByteArray(3 << 20, 'x') + "end";
+    writeAll(file, big);
+    EXPECT_EQ(EditStore::contentKeyOfRegularFile(file, big.size()), app::contentKey(big));
 }
 
 TEST_F(Store, CleanupRunsInTheBackgroundAfterItsDelayAndRemoveAllEmptiesTheStore) {

@@ -224,6 +224,25 @@ TEST_F(HotKeyCenterTest, FollowsTheStoredShortcuts) {
     EXPECT_EQ(heldIds(), (std::set<quint32>{4}));
 }
 
+TEST_F(HotKeyCenterTest, AStoredPlainKeyIsNeverGrabbed) {
+    // A settings file someone edited by hand: "a" alone for full screen,
+    // shift-"a" for an area, F5 alone for a recording.
+    testsupport::TempDir dir;
+    testsupport::writeAll(dir.file(QStringLiteral("settings.conf")),
+                          R"ini([General]
+shortcuts="{\"fullscreen\":{\"keyCode\":0,\"modifiers\":0},\"area\":{\"keyCode\":0,\"modifiers\":131072},\"record\":{\"keyCode\":96,\"modifiers\":0}}"
+)ini");
+    Preferences preferences(dir.file(QStringLiteral("settings.conf")));
+    center.follow(preferences);
+
+    EXPECT_EQ(heldIds(), (std::set<quint32>{1, 3, 4, 5, 6, 7, 8}));
+    EXPECT_TRUE(center.conflicts().empty());
+    for (const auto& [id, key] : server.held) {
+        EXPECT_NE(key.keycode, 38) << "the A key is held by action " << id;
+    }
+    EXPECT_EQ(server.held.at(5), (XKeyCombo{71 /* F5 */, 0}));
+}
+
 TEST_F(HotKeyCenterTest, CapsLockInTheStoredModifiersChangesNothing) {
     center.registerAll(
         mapOf({{CaptureAction::area, KeyShortcut{21, kShiftOptionCommand | kCapsLock}}}));

@@ -84,6 +84,35 @@ TEST(ShortcutMap, StoredEntriesLieOverTheDefaults) {
     EXPECT_EQ(ShortcutMap::fromJson("{}"), ShortcutMap::defaults());
 }
 
+TEST(ShortcutMap, AStoredPlainKeyLeavesItsActionWithoutAShortcut) {
+    // Key codes: 0 "a", 49 Space, 53 Escape, 96 F5. Modifier bits: 0x10000
+    // Caps Lock, 0x20000 shift, 0x40000 control, 0x80000 option, 0x100000
+    // command.
+    struct Case {
+        const char* stored;
+        std::optional<KeyShortcut> expected;
+    };
+    const Case cases[] = {
+        {R"({"keyCode":0,"modifiers":0})", std::nullopt},
+        {R"({"keyCode":0,"modifiers":131072})", std::nullopt},
+        {R"({"keyCode":0,"modifiers":196608})", std::nullopt},
+        {R"({"keyCode":0,"modifiers":8388608})", std::nullopt}, // function bit only
+        {R"({"keyCode":49,"modifiers":0})", std::nullopt},
+        {R"({"keyCode":53,"modifiers":131072})", std::nullopt},
+        {R"({"keyCode":96,"modifiers":0})", KeyShortcut{96, 0}},
+        {R"({"keyCode":96,"modifiers":131072})", KeyShortcut{96, 0x20000}},
+        {R"({"keyCode":0,"modifiers":262144})", KeyShortcut{0, 0x40000}},
+        {R"({"keyCode":0,"modifiers":524288})", KeyShortcut{0, 0x80000}},
+        {R"({"keyCode":0,"modifiers":1179648})", KeyShortcut{0, 0x120000}},
+    };
+    for (const Case& c : cases) {
+        const QByteArray json = QByteArray(R"({"fullscreen":)") + c.stored + "}";
+        ShortcutMap expected = ShortcutMap::defaults();
+        expected.set(CaptureAction::fullscreen, c.expected);
+        EXPECT_EQ(ShortcutMap::fromJson(json), expected) << c.stored;
+    }
+}
+
 TEST(ShortcutMap, AnyUnreadablePartGivesAllDefaults) {
     const char* cases[] = {
         "",

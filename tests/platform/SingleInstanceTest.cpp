@@ -3,11 +3,14 @@
 
 #include <QFile>
 #include <QLocalServer>
+#include <QLocalSocket>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,13 @@ public:
     }
     Role role() const { return role_; }
     int reopens() const { return reopens_.load(); }
+    int openConnections() const {
+        int open = 0;
+        QMetaObject::invokeMethod(
+            instance_.get(), [&] { open = instance_->openConnections(); },
+            Qt::BlockingQueuedConnection);
+        return open;
+    }
 
 private:
     QThread thread_;
@@ -55,6 +65,41 @@ TEST(SingleInstance, SecondStartAsksTheRunningProgramToReopen) {
         EXPECT_FALSE(second.isListening());
         EXPECT_EQ(first.reopens(), start);
     }
+}
+
+TEST(SingleInstance, IdleConnectionsAreCappedAndDropped) {
+    testsupport::TempDir dir;
+    const QString socket = dir.file(QStringLiteral("app.socket"));
+    RunningProgram first(socket);
+    ASSERT_EQ(first.role(), Role::Primary);
+
+    // Connections that never say anything, three times the cap, and one
+    // that sends half a request.
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < 3 * platform::SingleInstance::maxOpenConnections; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(socket);
+        ASSERT_TRUE(idle.back()->waitForConnected(2000)) << i;
+    }
+    idle.back()->write("reo");
+    ASSERT_TRUE(idle.back()->waitForBytesWritten(2000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return first.openConnections() == platform::SingleInstance::maxOpenConnections; },
+        2000));
+
+    // Every one is dropped by the program; never more than the cap at once.
+    for (const auto& client : idle) {
+        EXPECT_LE(first.openConnections(), platform::SingleInstance::maxOpenConnections);
+        EXPECT_TRUE(client->state() == QLocalSocket::UnconnectedState ||
+                    client->waitForDisconnected(10000));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.openConnections() == 0; }, 2000));
+    EXPECT_EQ(first.reopens(), 0);
+
+    // The channel still works.
+    platform::SingleInstance second(socket);
+    EXPECT_EQ(second.claim(), Role::Secondary);
+    EXPECT_EQ(first.reopens(), 1);
 }
 
 TEST(SingleInstance, SocketLeftByAnEndedProgramIsTakenOver) {

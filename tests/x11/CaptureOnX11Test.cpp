@@ -243,6 +243,25 @@ TEST_F(CaptureOnX11, AWindowPictureIsTheWindowAloneAtItsSize) {
     EXPECT_EQ(shadowed.size(), frame.size() + QSize(80, 80));
 }
 
+TEST_F(CaptureOnX11, AbsurdFrameExtentsAreIgnored) {
+    Target window(QRect(900, 200, 300, 200), QStringLiteral("Absurd frame"));
+    ASSERT_TRUE(window.info());
+    // Any client may write the property; here one claims a frame far larger
+    // than the window, then one that would swallow the display.
+    for (const char* extents : {"0, 0, 250, 0", "5000, 5000, 5000, 5000"}) {
+        run(QStringLiteral("xprop"),
+            {"-id", QString::number(window.id()), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
+             "_NET_FRAME_EXTENTS", QString::fromLatin1(extents)});
+        pump(100);
+        EXPECT_EQ(window.info()->frame, QRectF(window.client())) << extents;
+        const auto result = ScreenCapturer::windowImage(window.id());
+        ASSERT_TRUE(holds_alternative<WindowPicture>(result)) << extents;
+        const QImage& image = get<WindowPicture>(result).image;
+        EXPECT_EQ(image.size(), window.client().size()) << extents;
+        EXPECT_EQ(patternDifference(image, {0, 0}, window.client().size()), "") << extents;
+    }
+}
+
 TEST_F(CaptureOnX11, AWindowThatClosedIsNotFound) {
     Target doomed(QRect(900, 200, 300, 200), QStringLiteral("Closing"));
     ASSERT_TRUE(doomed.info());
