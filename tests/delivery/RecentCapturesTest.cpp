@@ -17,9 +17,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QStandardPaths>
+#include <QStorageInfo>
 
 #include <gtest/gtest.h>
 
@@ -482,9 +483,20 @@ TEST_F(RecentCapturesTest, DurationsOfVideosOnly) {
 }
 
 TEST_F(RecentCapturesTest, MoveToTrashUsesTheHomeTrashAndBeepsOnFailure) {
-    const QString trash =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
-    ASSERT_FALSE(QFileInfo::exists(trash)) << "the test home holds a trash already";
+    // The home trash is $XDG_DATA_HOME/Trash; this test's own, so whatever it
+    // trashes goes with its folder.
+    const QString data = dir.file(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkpath(data));
+    const std::optional<QByteArray> oldData = qEnvironmentVariableIsSet("XDG_DATA_HOME")
+                                                  ? std::optional(qgetenv("XDG_DATA_HOME"))
+                                                  : std::nullopt;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    const auto restore = qScopeGuard(
+        [&] { oldData ? qputenv("XDG_DATA_HOME", *oldData) : qunsetenv("XDG_DATA_HOME"); });
+    if (QStorageInfo(dir.path()) != QStorageInfo(QDir::home())) {
+        GTEST_SKIP() << "files beside another volume than the home go to that volume's trash";
+    }
+    const QString trash = data + QStringLiteral("/Trash");
     touch(file(QStringLiteral("gone.png")));
     touch(file(QStringLiteral("kept.png")));
     openEditor();
@@ -499,7 +511,6 @@ TEST_F(RecentCapturesTest, MoveToTrashUsesTheHomeTrashAndBeepsOnFailure) {
     // Already gone: a beep, and the list is read again all the same.
     listedAfter([&] { recent->moveToTrash(gone); });
     EXPECT_EQ(beeps, 1);
-    QDir(trash).removeRecursively();
 }
 
 TEST_F(RecentCapturesTest, CopyPutsAnImageOrTheFileOnTheClipboard) {
