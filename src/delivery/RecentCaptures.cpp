@@ -6,6 +6,7 @@
 #include "desktop/Scheduler.h"
 #include "platform/MainThread.h"
 #include "platform/MovieReader.h"
+#include "platform/PngThumbnail.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -116,6 +117,12 @@ QSize fitted(QSize size, QSize box) {
 }
 
 QImage pictureThumbnail(const QString& path, QSize box) {
+    // Most captures are large PNGs: read straight into the small picture.
+    if (QFileInfo(path).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) == 0) {
+        if (std::optional<QImage> image = platform::readPngFitting(path, box)) {
+            return std::move(*image);
+        }
+    }
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
