@@ -1,9 +1,17 @@
 #include "app/RecentFile.h"
 
+#include <QCollator>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace app {
 
@@ -32,84 +40,82 @@ std::optional<RecentFile> RecentFile::make(const QString& path, const QDateTime&
 
 namespace {
 
-// A name comparison as a file manager sorts: runs of digits by their value
-// ("shot9" before "shot10"), the rest without regard to case. Written out
-// rather than left to the collator, whose numeric mode depends on how Qt
-// was built and on the locale.
-int compareNames(const QString& a, const QString& b) {
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype endA = i, endB = j;
-            while (endA < a.size() && a[endA].isDigit()) {
-                ++endA;
-            }
-            while (endB < b.size() && b[endB].isDigit()) {
-                ++endB;
-            }
-            // Leading zeros say nothing about the value.
-            qsizetype startA = i, startB = j;
-            while (startA + 1 < endA && a[startA] == QLatin1Char('0')) {
-                ++startA;
-            }
-            while (startB + 1 < endB && b[startB] == QLatin1Char('0')) {
-                ++startB;
-            }
-            const qsizetype lengthA = endA - startA, lengthB = endB - startB;
-            if (lengthA != lengthB) {
-                return lengthA < lengthB ? -1 : 1;
-            }
-            if (const int digits = QStringView(a)
-                                       .mid(startA, lengthA)
-                                       .compare(QStringView(b).mid(startB, lengthB));
-                digits != 0) {
-                return digits;
-            }
-            i = endA;
-            j = endB;
-            continue;
+// File names compared as a file manager lists them: runs of digits by their
+// value ("shot9" before "shot10"), letters by the user's language. The C
+// locale has no collation rules, and Qt's collator then ignores numeric mode,
+// so it stands in with English ones. One collator per thread: it is not
+// meant to be shared between threads.
+const QCollator& nameCollator() {
+    thread_local const QCollator collator = [] {
+        QLocale locale;
+        if (locale.language() == QLocale::C) {
+            locale = QLocale(QLocale::English, QLocale::UnitedStates);
         }
-        const int letter =
-            QStringView(a).mid(i, 1).compare(QStringView(b).mid(j, 1), Qt::CaseInsensitive);
-        if (letter != 0) {
-            return letter;
-        }
-        ++i;
-        ++j;
-    }
-    if (i < a.size()) {
-        return 1;
-    }
-    return j < b.size() ? -1 : 0;
+        QCollator made(locale);
+        made.setNumericMode(true);
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    return collator;
+}
+
+// The earliest date there is, for a file without one.
+QDateTime distantPast() {
+    return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
 }
 
 } // namespace
 
 bool RecentFile::listsBefore(const RecentFile& a, const RecentFile& b) {
     if (a.date == b.date) {
-        return compareNames(QFileInfo(a.path).completeBaseName(),
-                            QFileInfo(b.path).completeBaseName()) > 0;
+        return nameCollator().compare(QFileInfo(a.path).completeBaseName(),
+                                      QFileInfo(b.path).completeBaseName()) > 0;
     }
     return a.date > b.date;
 }
 
 std::optional<std::vector<RecentFile>> listRecentFiles(const QString& folder, std::size_t limit) {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists() || !dir.isReadable()) {
+    if (folder.isEmpty()) {
         return std::nullopt;
     }
+    DIR* const dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        return std::nullopt;
+    }
+    const QString prefix = QDir::cleanPath(folder) + QLatin1Char('/');
     std::vector<RecentFile> files;
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
-        if (!entry.isFile()) {
+    bool failed = false;
+    for (;;) {
+        errno = 0;
+        const dirent* const entry = ::readdir(dir);
+        if (!entry) {
+            failed = errno != 0;
+            break;
+        }
+        // Hidden files (and "." and "..") are not captures.
+        if (entry->d_name[0] == '.') {
             continue;
         }
-        QDateTime date = entry.lastModified();
-        if (!date.isValid()) {
-            date = QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); // the distant past
+        // Regular files only: a symbolic link is not followed, even to a file.
+        struct stat status {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
+            continue;
         }
-        if (auto file = RecentFile::make(entry.absoluteFilePath(), date)) {
+        const QString path = prefix + QFile::decodeName(entry->d_name);
+        const qint64 milliseconds =
+            qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1'000'000;
+        QDateTime date = QDateTime::fromMSecsSinceEpoch(milliseconds);
+        if (!date.isValid()) {
+            date = distantPast();
+        }
+        if (auto file = RecentFile::make(path, date)) {
             files.push_back(std::move(*file));
         }
+    }
+    ::closedir(dir);
+    if (failed) {
+        return std::nullopt;
     }
     std::stable_sort(files.begin(), files.end(), RecentFile::listsBefore);
     if (files.size() > limit) {

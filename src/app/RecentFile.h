@@ -29,14 +29,15 @@ struct RecentFile {
     static std::optional<RecentFile> make(const QString& path, const QDateTime& date);
 
     // The listing's order: newer first; within the same date, the name
-    // without its extension that sorts later (numbers by value) first, so
-    // "Capture (2)" lists before "Capture" and "shot10" before "shot9".
+    // without its extension that sorts later in the user's language (numbers
+    // by value) first, so "Capture (2)" lists before "Capture" and "shot10"
+    // before "shot9".
     static bool listsBefore(const RecentFile& a, const RecentFile& b);
 };
 
-// The capture files directly in the folder (no hidden files, no subfolders),
-// in listing order, at most `limit`; none when the folder cannot be read.
-// Reads the file system only: safe on any thread.
+// The capture files directly in the folder: regular files only (no hidden
+// files, subfolders or symbolic links, even to a file), in listing order, at most `limit`; none
+// when the folder cannot be read. Reads the file system only: safe on any thread.
 std::optional<std::vector<RecentFile>> listRecentFiles(const QString& folder,
                                                        std::size_t limit = SIZE_MAX);
 

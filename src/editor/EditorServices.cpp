@@ -1,7 +1,6 @@
 #include "editor/EditorServices.h"
 
 #include "annotation/EditStore.h"
-#include "app/SaveLocation.h"
 #include "delivery/RecentCaptures.h"
 #include "platform/ClientWindows.h"
 #include "platform/MainThread.h"
@@ -9,34 +8,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QPointer>
-#include <QThreadPool>
 #include <QUrl>
 
 namespace editor {
 
 namespace {
-
-void newestCaptureOfSaveFolder(std::function<void(std::optional<QString>)> done) {
-    platform::assertMainThread();
-    const std::optional<app::SaveLocation::Access> access = app::SaveLocation::beginAccess();
-    const std::optional<QString> folder =
-        access ? std::optional<QString>(access->url) : std::nullopt;
-    // The answer always comes later, as it does when the folder is listed.
-    const QPointer<QCoreApplication> app(QCoreApplication::instance());
-    const auto answer = [app, done = std::move(done)](std::optional<QString> path) {
-        if (app) {
-            QMetaObject::invokeMethod(
-                app, [done, path] { done(path); }, Qt::QueuedConnection);
-        }
-    };
-    if (!folder) {
-        answer(std::nullopt);
-        return;
-    }
-    QThreadPool::globalInstance()->start(
-        [folder = *folder, answer] { answer(app::newestImage(folder)); });
-}
 
 std::vector<WId> stackingOrder() {
     std::vector<WId> order;
@@ -60,7 +36,9 @@ EditorServices EditorServices::defaults() {
     services.editorOpened = [] { delivery::RecentCaptures::shared().editorOpened(); };
     services.editorClosed = [] { delivery::RecentCaptures::shared().editorClosed(); };
     services.refreshRecent = [] { delivery::RecentCaptures::shared().refresh(); };
-    services.newestCapture = newestCaptureOfSaveFolder;
+    services.newestCapture = [](std::function<void(std::optional<QString>)> done) {
+        delivery::RecentCaptures::shared().newestCapture(std::move(done));
+    };
     services.beep = [] { QApplication::beep(); };
     services.openWithDefaultApp = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

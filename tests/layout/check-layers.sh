@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the library graph: every folder of src/ includes only its own headers
 # and those of the libraries its CMakeLists names (directly or through them),
-# and no xcb header reaches a header that code outside src/platform includes.
+# no xcb header reaches a header that code outside src/platform includes, and
+# no FFmpeg header is included outside src/platform.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../../src" && pwd)
 fail=0
@@ -41,6 +42,11 @@ done
 # code outside includes, no xcb header may appear.
 if grep -rlE '#include <xcb/' "$src" | grep -v "^$src/platform/"; then
     echo "xcb headers included outside src/platform"
+    fail=1
+fi
+# FFmpeg's headers likewise stay inside src/platform.
+if grep -rlE '#include <lib(av|sw)[a-z]+/' "$src" | grep -v "^$src/platform/"; then
+    echo "FFmpeg headers included outside src/platform"
     fail=1
 fi
 for header in $(grep -rhoE '#include "platform/[A-Za-z0-9]+\.h"' "$src" --exclude-dir=platform |
