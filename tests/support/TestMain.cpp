@@ -4,10 +4,28 @@
 #include <gmock/gmock.h>
 
 #include <optional>
+#include <utility>
 
 // Widgets and clipboards need an application object; unit tests run it on the
 // offscreen platform (set by ctest), the X11 tests on the rig's Xvfb.
 int main(int argc, char** argv) {
+    // ctest passes the unit tests' private home in one variable (a list of
+    // variables would not survive the test discovery); every folder a test
+    // may write to lies below it, so the run can check that nothing is left.
+    const QByteArray home = qgetenv("VEXLIN_TEST_HOME");
+    if (!home.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        const std::pair<const char*, const char*> folders[] = {
+            {"TMPDIR", "/tmp"},
+            {"XDG_RUNTIME_DIR", "/runtime"},
+            {"XDG_CONFIG_HOME", "/config"},
+            {"XDG_CACHE_HOME", "/cache"},
+            {"XDG_DATA_HOME", "/data"},
+        };
+        for (const auto& [variable, folder] : folders) {
+            qputenv(variable, home + folder);
+        }
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
