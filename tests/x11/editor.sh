@@ -21,6 +21,8 @@ pattern=${2:?}
 save_to_shots
 setting openEditor true
 setting showQuickAccess false
+# The recent strip's thumbnails would show the quarters a second time.
+setting editorShowsRecent false
 setting copyToClipboard false
 trap stop_app EXIT
 
