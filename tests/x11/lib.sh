@@ -120,9 +120,68 @@ one_file() {
     [ -n "$all" ] && [ "$(wc -l <<<"$all")" = 1 ] && [[ "$(basename "$all")" != .* ]]
 }
 size_of() { identify -format '%wx%h' "$1"; }
+# Where a window stands: "WxH+X+Y" on the root.
+window_geometry() {
+    local info
+    info=$(xwininfo -id "$1")
+    printf '%sx%s+%s+%s' \
+        "$(awk '/^  Width:/ {print $2}' <<<"$info")" \
+        "$(awk '/^  Height:/ {print $2}' <<<"$info")" \
+        "$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")" \
+        "$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")"
+}
 # Pixels that differ between two pictures (alpha left out).
 differing() {
     convert "$1" -alpha off "$work/a.png"
     convert "$2" -alpha off "$work/b.png"
     compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
+}
+# Pixels of two pictures inside a W×H rectangle of each, a border of 3
+# pixels left out (a pin's rounded corners and edge).
+same_inside() { # picture x y picture x y WxH what
+    local w=${7%x*} h=${7#*x} differ
+    convert "$1" -crop "$((w - 6))x$((h - 6))+$(($2 + 3))+$(($3 + 3))" +repage "$work/inside-a.png"
+    convert "$4" -crop "$((w - 6))x$((h - 6))+$(($5 + 3))+$(($6 + 3))" +repage "$work/inside-b.png"
+    differ=$(differing "$work/inside-a.png" "$work/inside-b.png")
+    [ "$differ" = 0 ] || fail "$8: $differ pixels differ"
+}
+
+# A file manager played by the test (fake_file_manager.cpp) on a private
+# session bus, which the program started after this call uses. Each request
+# to show files adds their URIs to $shown, one a line.
+bus_pid=""
+manager_pid=""
+shown="$scratch/shown.txt"
+start_fake_file_manager() { # program
+    local bus_address
+    bus_address=$(mktemp -u "$scratch/bus-XXXXXX")
+    dbus-daemon --session --nofork --address="unix:path=$bus_address" --print-address=1 \
+        >"$scratch/bus.out" 2>&1 &
+    bus_pid=$!
+    bus_up() { [ -s "$scratch/bus.out" ]; }
+    wait_for 50 bus_up || fail "no session bus"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$bus_address"
+    "$1" "$shown" >"$scratch/manager.out" 2>&1 &
+    manager_pid=$!
+    manager_up() { grep -q ready "$scratch/manager.out"; }
+    wait_for 50 manager_up || fail "the file manager did not start: $(cat "$scratch/manager.out")"
+}
+stop_fake_file_manager() {
+    [ -z "$manager_pid" ] || kill "$manager_pid" 2>/dev/null || true
+    [ -z "$bus_pid" ] || kill "$bus_pid" 2>/dev/null || true
+    manager_pid=""
+    bus_pid=""
+}
+# Waits for the file manager's one request and sets $shown_file to the local
+# path of the one file it was asked to show.
+shown_file=""
+read_shown_file() {
+    local uri
+    asked() { [ -s "$shown" ]; }
+    wait_for 50 asked || fail "the file manager was not asked"
+    sleep 0.3 # a second request would come by now
+    [ "$(wc -l <"$shown")" = 1 ] || fail "asked: $(cat "$shown")"
+    uri=$(cat "$shown")
+    [[ "$uri" == file:///* ]] || fail "not a file URI: $uri"
+    shown_file=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(sys.argv[1][7:]))' "$uri")
 }

@@ -22,12 +22,9 @@ setting openEditor true
 setting showQuickAccess false
 setting copyToClipboard false
 
-bus_pid=""
-manager_pid=""
 finish() {
     stop_app
-    [ -z "$manager_pid" ] || kill "$manager_pid" 2>/dev/null || true
-    [ -z "$bus_pid" ] || kill "$bus_pid" 2>/dev/null || true
+    stop_fake_file_manager
 }
 trap finish EXIT
 
@@ -68,16 +65,6 @@ click_bar_button() { # pixels from the right edge
 pin_button=259
 share_button=217
 
-# Pixels of two pictures inside a rectangle, the pin's rounded corners and
-# border left out (3 pixels in).
-same_inside() { # picture x y picture x y what
-    convert "$1" -crop "994x594+$(($2 + 3))+$(($3 + 3))" +repage "$work/inside-a.png"
-    convert "$4" -crop "994x594+$(($5 + 3))+$(($6 + 3))" +repage "$work/inside-b.png"
-    local differ
-    differ=$(differing "$work/inside-a.png" "$work/inside-b.png")
-    [ "$differ" = 0 ] || fail "$7: $differ pixels differ"
-}
-
 case "$case_name" in
 pin_from_editor)
     start_app
@@ -90,10 +77,7 @@ pin_from_editor)
     click_bar_button "$pin_button"
     wait_for 30 find_pin || fail "Pin showed no pinned screenshot"
     sleep 0.5
-    info=$(xwininfo -id "$pin")
-    geometry="$(awk '/Width:/ {print $2}' <<<"$info")x$(awk '/Height:/ {print $2}' <<<"$info")"
-    geometry+="+$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")"
-    geometry+="+$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")"
+    geometry=$(window_geometry "$pin")
     [ "$geometry" = 1000x600+460+240 ] || fail "the pin is at $geometry"
     props=$(xprop -id "$pin" _NET_WM_DESKTOP _NET_WM_STATE WM_NORMAL_HINTS)
     grep -q '_NET_WM_DESKTOP(CARDINAL) = 4294967295' <<<"$props" ||
@@ -103,7 +87,7 @@ pin_from_editor)
         fail "the pin's aspect is free: $props"
     grep -q 'minimum size: 40 by 40' <<<"$props" || fail "the pin has no minimum: $props"
     import -window root "$work/pinned.png"
-    same_inside "$work/pinned.png" 460 240 "$capture" 0 0 "the pin against the capture"
+    same_inside "$work/pinned.png" 460 240 "$capture" 0 0 1000x600 "the pin against the capture"
 
     # A full-screen screenshot keeps the pin.
     cp "$capture" "$work/area.png"
@@ -113,7 +97,7 @@ pin_from_editor)
     wait_for 50 second_file || fail "the full-screen hot key saved nothing: $(files)"
     screenshot=$(comm -13 <(echo "$before") <(files))
     sleep 0.5
-    same_inside "$screenshot" 460 240 "$work/area.png" 0 0 "the pin in the screenshot"
+    same_inside "$screenshot" 460 240 "$work/area.png" 0 0 1000x600 "the pin in the screenshot"
     wait_for 50 find_pin || fail "the screenshot took the pin away"
 
     # A double-click closes the pin and opens it in an editor.
@@ -128,18 +112,7 @@ pin_from_editor)
     no_failure_traced
     ;;
 share_shows_in_file_manager)
-    bus_address=$(mktemp -u "$scratch/bus-XXXXXX")
-    dbus-daemon --session --nofork --address="unix:path=$bus_address" --print-address=1 \
-        >"$scratch/bus.out" 2>&1 &
-    bus_pid=$!
-    bus_up() { [ -s "$scratch/bus.out" ]; }
-    wait_for 50 bus_up || fail "no session bus"
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$bus_address"
-    "$fake_file_manager" "$scratch/shown.txt" >"$scratch/manager.out" 2>&1 &
-    manager_pid=$!
-    manager_up() { grep -q ready "$scratch/manager.out"; }
-    wait_for 50 manager_up || fail "the file manager did not start: $(cat "$scratch/manager.out")"
-
+    start_fake_file_manager "$fake_file_manager"
     start_app
     capture_area
     menu=""
@@ -152,12 +125,8 @@ share_shows_in_file_manager)
     sleep 0.3
     # The last entry.
     xdotool key Up Return
-    asked() { [ -s "$scratch/shown.txt" ]; }
-    wait_for 50 asked || fail "the file manager was not asked"
-    [ "$(wc -l <"$scratch/shown.txt")" = 1 ] || fail "asked: $(cat "$scratch/shown.txt")"
-    uri=$(cat "$scratch/shown.txt")
-    [[ "$uri" == file:///* ]] || fail "not a file URI: $uri"
-    path=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(sys.argv[1][7:]))' "$uri")
+    read_shown_file
+    path=$shown_file
     [ -f "$path" ] || fail "the shown file $path does not exist"
     [ "$(size_of "$path")" = 1000x600 ] || fail "the shown file is $(size_of "$path")"
     no_failure_traced
