@@ -730,6 +730,20 @@ TEST_F(PreferencesTest, AChangeLeavesEveryOtherByteOfTheFile) {
     EXPECT_EQ(again.captureTimer(), 3);
 }
 
+// Found by fuzzing: a new key after an entry whose quote never closes was
+// read as part of that entry, so the change was lost on reading.
+TEST_F(PreferencesTest, ANewKeyAfterAnUnclosedQuoteIsStillRead) {
+    for (const QByteArray& file :
+         {QByteArray("[General]\nlist=\"a,\nb\n"), QByteArray("[General]\r\nz=\"never closed")}) {
+        SCOPED_TRACE(file.constData());
+        seed(settingsFile::withValue(file, "gifFPS", qlonglong(12)));
+        const Preferences again(path());
+        EXPECT_EQ(again.gifFPS(), 12);
+        EXPECT_EQ(testsupport::readAll(path()).replace("gifFPS=12\n", ""), file)
+            << "the rest is kept as it was";
+    }
+}
+
 // A read-only settings folder: the change is in effect for the session, and
 // the user hears once, with the file and the reason, not on every change.
 TEST_F(PreferencesTest, AFailedWriteIsSaidOnceAndTheValueStaysInEffect) {
