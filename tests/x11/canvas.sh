@@ -59,7 +59,9 @@ has '"editing":true' || fail "the click did not open a text field: $(cat "$state
 # letter is bound for good first, so the typing changes no keymap.
 xmodmap -e 'keycode any = eacute Eacute' || fail "could not bind é to a key"
 sleep 0.5
-xdotool type --delay 80 'Hé 2'
+# xdotool reads its argument in the locale's encoding: a bare system runs in
+# the C locale, where é is not a character.
+LC_ALL=C.UTF-8 xdotool type --delay 80 'Hé 2'
 settle
 xdotool key Escape
 settle
