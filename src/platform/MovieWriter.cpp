@@ -1,0 +1,621 @@
+#include "platform/MovieWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace platform {
+
+namespace {
+
+constexpr int audioRate = 48000;
+constexpr int audioBitRate = 160000;
+// Samples each input may have waiting for the encoder before it reports
+// itself not ready.
+constexpr int queueDepth = 8;
+// The movie's video clock: fine enough for any frame rate and the timestamps
+// of a paused and resumed recording, and what MPEG-4 players expect.
+constexpr AVRational videoTimeBase{1, 90000};
+// How far a chunk of sound may start from where the previous one ended
+// before the gap is filled with silence or the overlap cut: the jitter of the
+// sound server's timestamps stays unheard.
+constexpr std::int64_t audioSlack = audioRate / 50;
+
+QString ffmpegError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromLocal8Bit(text);
+}
+
+void quietenLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // x264 reports its statistics at the end of every movie.
+        if (av_log_get_level() > AV_LOG_ERROR) {
+            av_log_set_level(AV_LOG_ERROR);
+        }
+    });
+}
+
+std::int64_t rescale(std::int64_t nanoseconds, AVRational base) {
+    return av_rescale_q_rnd(nanoseconds, AVRational{1, 1'000'000'000}, base,
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+QString temporaryPathFor(const QString& path) {
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part");
+}
+
+struct Sample {
+    int track = -1; // -1: video
+    QImage image;
+    std::vector<float> sound;
+    std::int64_t time = 0;
+};
+
+struct AudioTrack {
+    AVCodecContext* encoder = nullptr;
+    AVStream* stream = nullptr;
+    // Sound not yet encoded, interleaved, and the position (in samples) of
+    // its first sample.
+    std::vector<float> pending;
+    std::int64_t pendingStart = 0;
+    bool started = false;
+    int waiting = 0;
+};
+
+class FfmpegMovieWriter final : public MovieWriter {
+public:
+    explicit FfmpegMovieWriter(MovieSettings settings)
+        : settings_(std::move(settings)), temporary_(temporaryPathFor(settings_.path)) {}
+
+    ~FfmpegMovieWriter() override {
+        if (!ended_) {
+            cancel();
+        }
+        release();
+    }
+
+    std::optional<QString> open();
+
+    AppendResult appendVideo(const QImage& image, std::int64_t time) override {
+        if (image.size() != settings_.size) {
+            return AppendResult::refused;
+        }
+        std::lock_guard lock(mutex_);
+        if (failed_ || stopping_) {
+            return AppendResult::refused;
+        }
+        const std::int64_t pts = rescale(time, videoTimeBase);
+        if (lastVideoPts_ && pts <= *lastVideoPts_) {
+            return AppendResult::refused;
+        }
+        if (videoWaiting_ >= queueDepth) {
+            return AppendResult::notReady;
+        }
+        lastVideoPts_ = pts;
+        ++videoWaiting_;
+        samples_.push_back(Sample{-1, image, {}, pts});
+        wake_.notify_one();
+        return AppendResult::appended;
+    }
+
+    AppendResult appendAudio(int track, const std::vector<float>& sound,
+                             std::int64_t time) override {
+        if (track < 0 || track >= static_cast<int>(audio_.size()) || sound.size() % 2 != 0) {
+            return AppendResult::refused;
+        }
+        std::lock_guard lock(mutex_);
+        if (failed_ || stopping_) {
+            return AppendResult::refused;
+        }
+        if (audio_[track].waiting >= queueDepth) {
+            return AppendResult::notReady;
+        }
+        ++audio_[track].waiting;
+        samples_.push_back(Sample{track, {}, sound, rescale(time, AVRational{1, audioRate})});
+        wake_.notify_one();
+        return AppendResult::appended;
+    }
+
+    bool hasFailed() const override {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+    std::optional<QString> finish(std::int64_t end) override;
+    void cancel() override;
+
+private:
+    void run();
+    void stopThread(bool discard);
+    void fail(const QString& message);
+    bool encodeVideo(const QImage& image, std::int64_t pts);
+    bool addSound(AudioTrack& track, const std::vector<float>& sound, std::int64_t position);
+    bool encodeSound(AudioTrack& track, std::int64_t upTo, bool all);
+    bool drain(AVCodecContext* encoder, AVStream* stream);
+    bool writePacket(AVPacket* packet, AVStream* stream);
+    bool writeHeldVideo(std::int64_t nextPts);
+    void release();
+
+    const MovieSettings settings_;
+    const QString temporary_;
+
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* video_ = nullptr;
+    AVStream* videoStream_ = nullptr;
+    SwsContext* scaler_ = nullptr;
+    AVFrame* picture_ = nullptr;
+    AVFrame* soundFrame_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    // The last video packet waits for the next one: its duration is known
+    // only then (or from the movie's end).
+    AVPacket* heldVideo_ = nullptr;
+    bool holding_ = false;
+    std::vector<AudioTrack> audio_;
+    // Sound packets from this position (in each track's time base) on lie
+    // after the movie's end.
+    std::optional<std::int64_t> endPts_;
+
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Sample> samples_;
+    int videoWaiting_ = 0;
+    std::optional<std::int64_t> lastVideoPts_;
+    bool stopping_ = false;
+    bool discard_ = false;
+    bool failed_ = false;
+    QString failure_;
+    bool ended_ = false;
+};
+
+std::optional<QString> FfmpegMovieWriter::open() {
+    quietenLibraries();
+    const char* videoEncoderName = settings_.codec == VideoCodec::hevc ? "libx265" : "libx264";
+    const AVCodec* videoCodec = avcodec_find_encoder_by_name(videoEncoderName);
+    if (!videoCodec) {
+        return QStringLiteral("This system's FFmpeg has no %1 encoder (%2).")
+            .arg(settings_.codec == VideoCodec::hevc ? QStringLiteral("HEVC")
+                                                     : QStringLiteral("H.264"),
+                 QLatin1String(videoEncoderName));
+    }
+    const AVCodec* audioCodec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (settings_.audioTracks > 0 && !audioCodec) {
+        return QStringLiteral("This system's FFmpeg has no AAC encoder.");
+    }
+    if (settings_.size.width() < 2 || settings_.size.height() < 2 ||
+        settings_.size.width() % 2 != 0 || settings_.size.height() % 2 != 0 ||
+        settings_.frameRate <= 0) {
+        return QStringLiteral("The recording's size or frame rate cannot be encoded.");
+    }
+
+    const QByteArray url = "file:" + QFile::encodeName(temporary_);
+    if (avformat_alloc_output_context2(&format_, nullptr, "mp4", url.constData()) < 0 || !format_) {
+        return QStringLiteral("The movie file could not be prepared.");
+    }
+
+    video_ = avcodec_alloc_context3(videoCodec);
+    video_->width = settings_.size.width();
+    video_->height = settings_.size.height();
+    video_->pix_fmt = AV_PIX_FMT_YUV420P;
+    video_->time_base = videoTimeBase;
+    video_->framerate = AVRational{settings_.frameRate, 1};
+    video_->bit_rate = settings_.bitRate;
+    // Held over every second as well: left to itself the encoder's average
+    // settles only after many seconds, and a short recording of a busy screen
+    // would come out far larger than asked.
+    video_->rc_max_rate = settings_.bitRate;
+    video_->rc_buffer_size = static_cast<int>(std::min<std::int64_t>(settings_.bitRate, INT_MAX));
+    video_->gop_size = 2 * settings_.frameRate;
+    video_->max_b_frames = 0;
+    // Leave the quantiser's range to the encoder: FFmpeg's narrower default
+    // would overshoot the bit rate on busy pictures.
+    video_->qmin = -1;
+    video_->qmax = -1;
+    video_->color_primaries = AVCOL_PRI_BT709;
+    video_->color_trc = AVCOL_TRC_BT709;
+    video_->colorspace = AVCOL_SPC_BT709;
+    video_->color_range = AVCOL_RANGE_MPEG;
+    video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* options = nullptr;
+    if (settings_.codec == VideoCodec::hevc) {
+        av_dict_set(&options, "profile", "main", 0);
+        // x265 is several times slower than x264 at a like preset; this one
+        // keeps up with the screen.
+        av_dict_set(&options, "preset", "ultrafast", 0);
+        av_dict_set(&options, "x265-params", "log-level=error:bframes=0", 0);
+    } else {
+        av_dict_set(&options, "profile", "high", 0);
+        av_dict_set(&options, "preset", "veryfast", 0);
+    }
+    int result = avcodec_open2(video_, videoCodec, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        return QStringLiteral("The video encoder could not be started: %1.")
+            .arg(ffmpegError(result));
+    }
+    videoStream_ = avformat_new_stream(format_, nullptr);
+    if (!videoStream_ || avcodec_parameters_from_context(videoStream_->codecpar, video_) < 0) {
+        return QStringLiteral("The video track could not be created.");
+    }
+    videoStream_->time_base = videoTimeBase;
+    videoStream_->avg_frame_rate = AVRational{settings_.frameRate, 1};
+    if (settings_.codec == VideoCodec::hevc) {
+        // What QuickTime and the browsers look for in an MPEG-4 HEVC track.
+        videoStream_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+    }
+
+    audio_.resize(static_cast<std::size_t>(std::max(settings_.audioTracks, 0)));
+    for (AudioTrack& track : audio_) {
+        track.encoder = avcodec_alloc_context3(audioCodec);
+        track.encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        track.encoder->sample_rate = audioRate;
+        const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        av_channel_layout_copy(&track.encoder->ch_layout, &stereo);
+        track.encoder->bit_rate = audioBitRate;
+        track.encoder->time_base = AVRational{1, audioRate};
+        track.encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        result = avcodec_open2(track.encoder, audioCodec, nullptr);
+        if (result < 0) {
+            return QStringLiteral("The sound encoder could not be started: %1.")
+                .arg(ffmpegError(result));
+        }
+        track.stream = avformat_new_stream(format_, nullptr);
+        if (!track.stream ||
+            avcodec_parameters_from_context(track.stream->codecpar, track.encoder) < 0) {
+            return QStringLiteral("The sound track could not be created.");
+        }
+        track.stream->time_base = AVRational{1, audioRate};
+    }
+
+    scaler_ =
+        sws_getContext(video_->width, video_->height, AV_PIX_FMT_BGR0, video_->width,
+                       video_->height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
+    if (!scaler_) {
+        return QStringLiteral("The pictures cannot be converted for the video encoder.");
+    }
+    // Full-range RGB in, video-range BT.709 out, as the track's tags say.
+    sws_setColorspaceDetails(scaler_, sws_getCoefficients(SWS_CS_ITU709), 1,
+                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+    picture_ = av_frame_alloc();
+    soundFrame_ = av_frame_alloc();
+    packet_ = av_packet_alloc();
+    heldVideo_ = av_packet_alloc();
+
+    QFile::remove(temporary_);
+    result = avio_open(&format_->pb, url.constData(), AVIO_FLAG_WRITE);
+    if (result < 0) {
+        return QStringLiteral("The recording cannot be written into “%1”: %2.")
+            .arg(QDir::toNativeSeparators(QFileInfo(settings_.path).absolutePath()),
+                 ffmpegError(result));
+    }
+    options = nullptr;
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    result = avformat_write_header(format_, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        avio_closep(&format_->pb);
+        QFile::remove(temporary_);
+        return QStringLiteral("The recording could not be started: %1.").arg(ffmpegError(result));
+    }
+    thread_ = std::thread([this] { run(); });
+    return std::nullopt;
+}
+
+void FfmpegMovieWriter::run() {
+    for (;;) {
+        Sample sample;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return !samples_.empty() || stopping_; });
+            if (samples_.empty() || discard_) {
+                return;
+            }
+            sample = std::move(samples_.front());
+            samples_.pop_front();
+        }
+        bool fine = false;
+        if (sample.track < 0) {
+            fine = encodeVideo(sample.image, sample.time);
+        } else {
+            fine = addSound(audio_[sample.track], sample.sound, sample.time);
+        }
+        {
+            // Counted down only now: the sample occupied the encoder until it
+            // was done with it.
+            std::lock_guard lock(mutex_);
+            if (sample.track < 0) {
+                --videoWaiting_;
+            } else {
+                --audio_[sample.track].waiting;
+            }
+        }
+        if (!fine) {
+            return;
+        }
+    }
+}
+
+void FfmpegMovieWriter::fail(const QString& message) {
+    std::lock_guard lock(mutex_);
+    if (!failed_) {
+        failed_ = true;
+        failure_ = message;
+    }
+}
+
+bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
+    QImage source = image;
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32 &&
+        source.format() != QImage::Format_ARGB32_Premultiplied) {
+        source = source.convertToFormat(QImage::Format_RGB32);
+    }
+    av_frame_unref(picture_);
+    picture_->format = AV_PIX_FMT_YUV420P;
+    picture_->width = video_->width;
+    picture_->height = video_->height;
+    if (av_frame_get_buffer(picture_, 0) < 0) {
+        fail(QStringLiteral("The recording ran out of memory."));
+        return false;
+    }
+    const uint8_t* planes[1] = {source.constBits()};
+    const int strides[1] = {static_cast<int>(source.bytesPerLine())};
+    sws_scale(scaler_, planes, strides, 0, video_->height, picture_->data, picture_->linesize);
+    picture_->pts = pts;
+    picture_->color_primaries = AVCOL_PRI_BT709;
+    picture_->color_trc = AVCOL_TRC_BT709;
+    picture_->colorspace = AVCOL_SPC_BT709;
+    picture_->color_range = AVCOL_RANGE_MPEG;
+    const int sent = avcodec_send_frame(video_, picture_);
+    if (sent < 0) {
+        fail(QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(sent)));
+        return false;
+    }
+    return drain(video_, videoStream_);
+}
+
+bool FfmpegMovieWriter::addSound(AudioTrack& track, const std::vector<float>& sound,
+                                 std::int64_t position) {
+    const std::int64_t frames = static_cast<std::int64_t>(sound.size() / 2);
+    std::int64_t skip = 0;
+    if (!track.started) {
+        track.started = true;
+        track.pendingStart = 0;
+    }
+    const std::int64_t expected = track.pendingStart + std::int64_t(track.pending.size() / 2);
+    if (position > expected + audioSlack) {
+        track.pending.resize(track.pending.size() + std::size_t(position - expected) * 2, 0.0f);
+    } else if (position < expected - audioSlack) {
+        skip = std::min(frames, expected - position);
+    }
+    track.pending.insert(track.pending.end(), sound.begin() + skip * 2, sound.end());
+    return encodeSound(track, 0, false);
+}
+
+// Encodes whole frames of the pending sound (or, with `all`, the rest too,
+// stopping at position `upTo` when that is positive).
+bool FfmpegMovieWriter::encodeSound(AudioTrack& track, std::int64_t upTo, bool all) {
+    const int frameSize = track.encoder->frame_size > 0 ? track.encoder->frame_size : 1024;
+    if (all && upTo > 0) {
+        const std::int64_t keep = std::max<std::int64_t>(upTo - track.pendingStart, 0);
+        if (std::int64_t(track.pending.size() / 2) > keep) {
+            track.pending.resize(std::size_t(keep) * 2);
+        }
+    }
+    std::size_t used = 0;
+    for (;;) {
+        const std::size_t left = track.pending.size() / 2 - used;
+        if (left == 0 || (left < std::size_t(frameSize) && !all)) {
+            break;
+        }
+        const int count = static_cast<int>(std::min<std::size_t>(left, std::size_t(frameSize)));
+        av_frame_unref(soundFrame_);
+        soundFrame_->format = AV_SAMPLE_FMT_FLTP;
+        soundFrame_->sample_rate = audioRate;
+        av_channel_layout_copy(&soundFrame_->ch_layout, &track.encoder->ch_layout);
+        soundFrame_->nb_samples = count;
+        if (av_frame_get_buffer(soundFrame_, 0) < 0) {
+            fail(QStringLiteral("The recording ran out of memory."));
+            return false;
+        }
+        auto* left0 = reinterpret_cast<float*>(soundFrame_->data[0]);
+        auto* right = reinterpret_cast<float*>(soundFrame_->data[1]);
+        const float* from = track.pending.data() + used * 2;
+        for (int i = 0; i < count; ++i) {
+            left0[i] = from[2 * i];
+            right[i] = from[2 * i + 1];
+        }
+        soundFrame_->pts = track.pendingStart + std::int64_t(used);
+        used += std::size_t(count);
+        const int sent = avcodec_send_frame(track.encoder, soundFrame_);
+        if (sent < 0) {
+            fail(QStringLiteral("The sound could not be encoded: %1.").arg(ffmpegError(sent)));
+            return false;
+        }
+        if (!drain(track.encoder, track.stream)) {
+            return false;
+        }
+    }
+    track.pending.erase(track.pending.begin(), track.pending.begin() + std::ptrdiff_t(used * 2));
+    track.pendingStart += std::int64_t(used);
+    return true;
+}
+
+bool FfmpegMovieWriter::drain(AVCodecContext* encoder, AVStream* stream) {
+    for (;;) {
+        const int received = avcodec_receive_packet(encoder, packet_);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+            return true;
+        }
+        if (received < 0) {
+            fail(QStringLiteral("The recording could not be encoded: %1.")
+                     .arg(ffmpegError(received)));
+            return false;
+        }
+        av_packet_rescale_ts(packet_, encoder->time_base, stream->time_base);
+        packet_->stream_index = stream->index;
+        if (stream == videoStream_) {
+            if (holding_ && !writeHeldVideo(packet_->pts)) {
+                av_packet_unref(packet_);
+                return false;
+            }
+            av_packet_move_ref(heldVideo_, packet_);
+            holding_ = true;
+            continue;
+        }
+        if (endPts_ && packet_->pts >= av_rescale_q(*endPts_, videoTimeBase, stream->time_base)) {
+            av_packet_unref(packet_);
+            continue;
+        }
+        if (!writePacket(packet_, stream)) {
+            return false;
+        }
+    }
+}
+
+bool FfmpegMovieWriter::writeHeldVideo(std::int64_t nextPts) {
+    heldVideo_->duration = std::max<std::int64_t>(nextPts - heldVideo_->pts, 1);
+    holding_ = false;
+    return writePacket(heldVideo_, videoStream_);
+}
+
+bool FfmpegMovieWriter::writePacket(AVPacket* packet, AVStream*) {
+    // Takes the packet's data whether or not it succeeds.
+    const int written = av_interleaved_write_frame(format_, packet);
+    if (written < 0) {
+        fail(QStringLiteral("The recording could not be written: %1.").arg(ffmpegError(written)));
+        return false;
+    }
+    return true;
+}
+
+void FfmpegMovieWriter::stopThread(bool discard) {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        discard_ = discard;
+        wake_.notify_one();
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
+    if (ended_) {
+        return QStringLiteral("The recording has already ended.");
+    }
+    stopThread(false);
+    ended_ = true;
+    const std::int64_t endPts = rescale(end, videoTimeBase);
+    endPts_ = endPts;
+    bool fine = !hasFailed();
+    // What the encoders still hold, then the last picture up to the end.
+    if (fine) {
+        avcodec_send_frame(video_, nullptr);
+        fine = drain(video_, videoStream_);
+    }
+    if (fine && holding_) {
+        fine = writeHeldVideo(std::max(av_rescale_q(endPts, videoTimeBase, videoStream_->time_base),
+                                       heldVideo_->pts + 1));
+    }
+    for (AudioTrack& track : audio_) {
+        if (!fine) {
+            break;
+        }
+        fine = encodeSound(track, rescale(end, AVRational{1, audioRate}), true);
+        if (fine) {
+            avcodec_send_frame(track.encoder, nullptr);
+            fine = drain(track.encoder, track.stream);
+        }
+    }
+    if (fine) {
+        const int trailer = av_write_trailer(format_);
+        if (trailer < 0) {
+            fail(QStringLiteral("The recording could not be saved: %1.").arg(ffmpegError(trailer)));
+            fine = false;
+        }
+    }
+    const int closed = avio_closep(&format_->pb);
+    if (fine && closed < 0) {
+        fail(QStringLiteral("The recording could not be saved: %1.").arg(ffmpegError(closed)));
+        fine = false;
+    }
+    if (fine && std::rename(QFile::encodeName(temporary_).constData(),
+                            QFile::encodeName(settings_.path).constData()) != 0) {
+        fail(QStringLiteral("The recording could not be saved: %1.")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        fine = false;
+    }
+    if (!fine) {
+        QFile::remove(temporary_);
+        std::lock_guard lock(mutex_);
+        return failure_.isEmpty() ? QStringLiteral("The recording could not be saved.") : failure_;
+    }
+    return std::nullopt;
+}
+
+void FfmpegMovieWriter::cancel() {
+    if (ended_) {
+        return;
+    }
+    stopThread(true);
+    ended_ = true;
+    if (format_ && format_->pb) {
+        avio_closep(&format_->pb);
+    }
+    QFile::remove(temporary_);
+}
+
+void FfmpegMovieWriter::release() {
+    sws_freeContext(scaler_);
+    av_frame_free(&picture_);
+    av_frame_free(&soundFrame_);
+    av_packet_free(&packet_);
+    av_packet_free(&heldVideo_);
+    avcodec_free_context(&video_);
+    for (AudioTrack& track : audio_) {
+        avcodec_free_context(&track.encoder);
+    }
+    if (format_) {
+        if (format_->pb) {
+            avio_closep(&format_->pb);
+        }
+        avformat_free_context(format_);
+        format_ = nullptr;
+    }
+}
+
+} // namespace
+
+MovieWriterResult openMovieWriter(const MovieSettings& settings) {
+    auto writer = std::make_unique<FfmpegMovieWriter>(settings);
+    if (std::optional<QString> error = writer->open()) {
+        // Nothing was started: the writer only has to give its pieces back.
+        writer->cancel();
+        return *error;
+    }
+    return std::unique_ptr<MovieWriter>(std::move(writer));
+}
+
+} // namespace platform

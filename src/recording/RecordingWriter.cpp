@@ -1,0 +1,189 @@
+#include "recording/RecordingWriter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace recording {
+
+namespace {
+
+constexpr double maxWidth = 8192;
+constexpr double maxHeight = 4320;
+// H.264 level 5.2: macroblocks in a frame and in a second.
+constexpr std::int64_t maxMacroblocks = 36864;
+constexpr std::int64_t maxMacroblockRate = 2'073'600;
+constexpr std::int64_t minBitRate = 1'000'000;
+
+void onMainThread(std::function<void()> task) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+}
+
+} // namespace
+
+QSize RecordingWriter::fittingSize(double width, double height) {
+    double scale = 1;
+    if (width > 1) {
+        scale = std::min(scale, maxWidth / width);
+    }
+    if (height > 1) {
+        scale = std::min(scale, maxHeight / height);
+    }
+    const auto side = [scale](double length) {
+        return std::max(2, 2 * static_cast<int>(std::floor(length * scale / 2)));
+    };
+    return QSize(side(width), side(height));
+}
+
+RecordingWriter::Codec RecordingWriter::codecFor(QSize size, int frameRate) {
+    const std::int64_t macroblocks =
+        std::int64_t((size.width() + 15) / 16) * ((size.height() + 15) / 16);
+    if (macroblocks <= maxMacroblocks && macroblocks * frameRate <= maxMacroblockRate) {
+        return Codec::h264;
+    }
+    return Codec::hevc;
+}
+
+std::int64_t RecordingWriter::averageBitRate(int frameRate, int width, int height, double factor) {
+    const double fps = frameRate;
+    const double effectiveRate = std::min(fps, 60.0) + 0.3 * std::max(fps - 60.0, 0.0);
+    const double bits = factor * (double(width) * double(height) * effectiveRate);
+    return std::max(static_cast<std::int64_t>(bits), minBitRate);
+}
+
+std::variant<std::unique_ptr<RecordingWriter>, WriterError>
+RecordingWriter::make(const QString& path, QSize size, int frameRate, double bitsPerPixel,
+                      std::optional<Codec> codec, const std::vector<AudioSource>& audio) {
+    return make(path, size, frameRate, bitsPerPixel, codec, audio, &platform::openMovieWriter);
+}
+
+std::variant<std::unique_ptr<RecordingWriter>, WriterError>
+RecordingWriter::make(const QString& path, QSize size, int frameRate, double bitsPerPixel,
+                      std::optional<Codec> codec, const std::vector<AudioSource>& audio,
+                      const MovieOpener& open) {
+    if (frameRate <= 0) {
+        return WriterError::failed(QStringLiteral("The recording's frame rate is not valid."));
+    }
+    // A file of an earlier recording at the same place is replaced; when it
+    // cannot be removed, writing will say why.
+    QFile::remove(path);
+
+    platform::MovieSettings settings;
+    settings.path = path;
+    settings.size = size;
+    settings.frameRate = frameRate;
+    settings.bitRate = averageBitRate(frameRate, size.width(), size.height(), bitsPerPixel);
+    settings.codec = codec.value_or(codecFor(size, frameRate)) == Codec::hevc
+                         ? platform::VideoCodec::hevc
+                         : platform::VideoCodec::h264;
+    // One track per source, each source once, in the order given.
+    std::vector<AudioSource> sources;
+    for (AudioSource source : audio) {
+        if (std::find(sources.begin(), sources.end(), source) == sources.end()) {
+            sources.push_back(source);
+        }
+    }
+    settings.audioTracks = static_cast<int>(sources.size());
+
+    platform::MovieWriterResult opened = open(settings);
+    if (auto* error = std::get_if<QString>(&opened)) {
+        return WriterError::failed(*error);
+    }
+    return std::unique_ptr<RecordingWriter>(new RecordingWriter(
+        path, frameRate, std::move(std::get<std::unique_ptr<platform::MovieWriter>>(opened)),
+        sources));
+}
+
+RecordingWriter::RecordingWriter(QString path, int frameRate,
+                                 std::unique_ptr<platform::MovieWriter> movie,
+                                 const std::vector<AudioSource>& audio)
+    : path_(std::move(path))
+    , movie_(std::move(movie))
+    , timeline_(1'000'000'000 / frameRate)
+    , queue_(std::make_unique<desktop::SerialQueue>(QStringLiteral("Vexlin.recording-writer"))) {
+    for (std::size_t i = 0; i < audio.size(); ++i) {
+        tracks_[audio[i]] = static_cast<int>(i);
+    }
+}
+
+RecordingWriter::~RecordingWriter() {
+    queue_.reset();
+    // The movie writer's own destructor discards an unfinished movie.
+}
+
+bool RecordingWriter::isWriting() const {
+    return !ended_ && !movie_->hasFailed();
+}
+
+void RecordingWriter::appendVideo(const platform::VideoFrame& frame) {
+    if (!isWriting()) {
+        return;
+    }
+    const std::optional<platform::HostTime> at = timeline_.video(frame.time);
+    if (!at) {
+        return;
+    }
+    if (movie_->appendVideo(frame.image, *at) == platform::AppendResult::appended) {
+        timeline_.appended(frame.time);
+    }
+}
+
+void RecordingWriter::appendAudio(const platform::AudioChunk& chunk, AudioSource source) {
+    const auto track = tracks_.find(source);
+    if (!isWriting() || track == tracks_.end()) {
+        return;
+    }
+    const std::optional<platform::HostTime> at = timeline_.audio(chunk.time);
+    if (!at) {
+        return;
+    }
+    if (movie_->appendAudio(track->second, chunk.samples, *at) ==
+        platform::AppendResult::appended) {
+        timeline_.appended(chunk.time);
+    }
+}
+
+void RecordingWriter::pause() {
+    const platform::HostTime at = platform::hostTimeNow();
+    queue_->async([this, at] { timeline_.pause(at); });
+}
+
+void RecordingWriter::resume() {
+    queue_->async([this] { timeline_.resume(); });
+}
+
+void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
+                             std::function<void(std::optional<WriterError>)> done) {
+    queue_->async([this, endTime, done = std::move(done)] {
+        std::optional<WriterError> error;
+        if (ended_) {
+            error = WriterError::failed(QStringLiteral("The recording has already ended."));
+        } else {
+            ended_ = true;
+            const std::optional<platform::HostTime> end = timeline_.end(endTime);
+            if (!end) {
+                movie_->cancel();
+                error = WriterError::nothingRecorded();
+            } else if (std::optional<QString> failure = movie_->finish(*end)) {
+                error = WriterError::failed(*failure);
+            }
+        }
+        if (done) {
+            onMainThread([done, error] { done(error); });
+        }
+    });
+}
+
+void RecordingWriter::cancel() {
+    queue_->async([this] {
+        if (!ended_) {
+            ended_ = true;
+            movie_->cancel();
+        }
+        QFile::remove(path_);
+    });
+}
+
+} // namespace recording

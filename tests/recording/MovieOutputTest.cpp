@@ -1,0 +1,370 @@
+// Real movies through FFmpeg, read back with ffprobe and ffmpeg.
+#include "recording/RecordingWriter.h"
+
+#include "support/EventLoop.h"
+#include "support/ScratchMount.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <thread>
+
+namespace {
+
+using recording::RecordingWriter;
+using recording::WriterError;
+using Source = RecordingWriter::AudioSource;
+
+constexpr platform::HostTime second = 1'000'000'000;
+constexpr platform::HostTime t0 = 9000 * second;
+
+// Waits for room in the encoder's queue instead of dropping: these tests are
+// about what reaches the file, and the machine running them may be busy.
+class PatientMovie final : public platform::MovieWriter {
+public:
+    explicit PatientMovie(std::unique_ptr<platform::MovieWriter> movie)
+        : movie_(std::move(movie)) {}
+    platform::AppendResult appendVideo(const QImage& image, std::int64_t time) override {
+        return patiently([&] { return movie_->appendVideo(image, time); });
+    }
+    platform::AppendResult appendAudio(int track, const std::vector<float>& samples,
+                                       std::int64_t time) override {
+        return patiently([&] { return movie_->appendAudio(track, samples, time); });
+    }
+    bool hasFailed() const override { return movie_->hasFailed(); }
+    std::optional<QString> finish(std::int64_t end) override { return movie_->finish(end); }
+    void cancel() override { movie_->cancel(); }
+
+private:
+    template <typename Append> platform::AppendResult patiently(Append append) {
+        platform::AppendResult result;
+        while ((result = append()) == platform::AppendResult::notReady) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return result;
+    }
+    std::unique_ptr<platform::MovieWriter> movie_;
+};
+
+platform::MovieWriterResult openPatiently(const platform::MovieSettings& settings) {
+    platform::MovieWriterResult opened = platform::openMovieWriter(settings);
+    if (auto* movie = std::get_if<std::unique_ptr<platform::MovieWriter>>(&opened)) {
+        return std::make_unique<PatientMovie>(std::move(*movie));
+    }
+    return opened;
+}
+
+std::unique_ptr<RecordingWriter> make(const QString& path, QSize size, int fps,
+                                      std::optional<RecordingWriter::Codec> codec,
+                                      const std::vector<Source>& audio) {
+    auto made = RecordingWriter::make(path, size, fps, 0.1, codec, audio, &openPatiently);
+    if (auto* error = std::get_if<WriterError>(&made)) {
+        ADD_FAILURE() << error->description().toStdString();
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<RecordingWriter>>(made));
+}
+
+// Blocks of random colour, new in every frame: a picture the encoder cannot
+// predict, so the bit rate shows its rate control and not the content.
+QImage noise(QSize size, QRandomGenerator& random) {
+    QImage image(size, QImage::Format_RGB32);
+    constexpr int block = 16;
+    for (int y = 0; y < size.height(); y += block) {
+        for (int x = 0; x < size.width(); x += block) {
+            const QRgb colour = 0xff000000u | (random.generate() & 0xffffffu);
+            for (int row = y; row < std::min(y + block, size.height()); ++row) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+                std::fill(line + x, line + std::min(x + block, size.width()), colour);
+            }
+        }
+    }
+    return image;
+}
+
+// 10 ms of a stereo sine at `hz`, starting `at` seconds into the tone.
+std::vector<float> tone(double hz, double at) {
+    std::vector<float> samples(2 * 480);
+    for (int i = 0; i < 480; ++i) {
+        const float value =
+            0.5f * static_cast<float>(std::sin(2 * std::numbers::pi * hz * (at + i / 48000.0)));
+        samples[2 * i] = samples[2 * i + 1] = value;
+    }
+    return samples;
+}
+
+std::optional<WriterError> finish(RecordingWriter& writer,
+                                  std::optional<platform::HostTime> endTime) {
+    std::optional<std::optional<WriterError>> result;
+    writer.finish(endTime, [&](std::optional<WriterError> error) { result = error; });
+    EXPECT_TRUE(testsupport::waitFor(60000, [&] { return result.has_value(); }));
+    return result.value_or(WriterError::failed(QStringLiteral("never finished")));
+}
+
+QByteArray run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+QJsonObject probe(const QString& path) {
+    return QJsonDocument::fromJson(
+               run(QStringLiteral("ffprobe"),
+                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_streams"),
+                    QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"),
+                    path}))
+        .object();
+}
+
+// The key frame flags of the video packets, in order.
+std::vector<bool> keyFrames(const QString& path) {
+    const QByteArray out =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+             QStringLiteral("v:0"), QStringLiteral("-show_entries"), QStringLiteral("packet=flags"),
+             QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    std::vector<bool> keys;
+    for (const QByteArray& line : out.split('\n')) {
+        if (!line.isEmpty()) {
+            keys.push_back(line.startsWith('K'));
+        }
+    }
+    return keys;
+}
+
+// The pitch of an audio track, from the zero crossings of its middle.
+double pitch(const QString& path, int track) {
+    const QByteArray raw = run(QStringLiteral("ffmpeg"),
+                               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                                path, QStringLiteral("-map"), QStringLiteral("0:a:%1").arg(track),
+                                QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-f"),
+                                QStringLiteral("f32le"), QStringLiteral("-")});
+    std::vector<float> samples(raw.size() / sizeof(float));
+    std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+    if (samples.size() < 48000) {
+        return 0;
+    }
+    const std::size_t from = 12000, to = samples.size() - 12000;
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < to; ++i) {
+        crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+    }
+    return crossings / 2.0 / ((to - from) / 48000.0);
+}
+
+// The top-level boxes of an MPEG-4 file, in order.
+QStringList boxes(const QString& path) {
+    const QByteArray bytes = testsupport::readAll(path);
+    QStringList names;
+    qint64 at = 0;
+    while (at + 8 <= bytes.size()) {
+        const auto byte = [&](qint64 i) { return quint64(quint8(bytes[int(i)])); };
+        quint64 size = byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        names << QString::fromLatin1(bytes.mid(int(at + 4), 4));
+        if (size == 1 && at + 16 <= bytes.size()) {
+            size = 0;
+            for (int i = 0; i < 8; ++i) {
+                size = size << 8 | byte(at + 8 + i);
+            }
+        }
+        if (size < 8) {
+            break;
+        }
+        at += qint64(size);
+    }
+    return names;
+}
+
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+int threads() {
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+TEST(MovieOutput, H264MovieWithTwoTones) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("noise.mp4"));
+    const QSize size(1280, 720);
+    auto writer = make(path, size, 30, std::nullopt, {Source::system, Source::microphone});
+    ASSERT_TRUE(writer);
+    QRandomGenerator random(14);
+    const platform::HostTime frame = second / 30;
+    int chunk = 0;
+    for (int i = 0; i < 90; ++i) {
+        const platform::VideoFrame picture{noise(size, random), t0 + i * frame};
+        writer->queue().sync([&] { writer->appendVideo(picture); });
+        // The sound of this frame's stretch, in 10 ms chunks on the same clock.
+        for (; chunk * second / 100 < (i + 1) * frame; ++chunk) {
+            const double at = chunk / 100.0;
+            const platform::HostTime time = t0 + chunk * second / 100;
+            writer->queue().sync([&] {
+                writer->appendAudio({tone(440, at), time}, Source::system);
+                writer->appendAudio({tone(880, at), time}, Source::microphone);
+            });
+        }
+    }
+    ASSERT_FALSE(finish(*writer, t0 + 90 * frame));
+    writer.reset();
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("noise.mp4")});
+
+    const QJsonObject info = probe(path);
+    const QJsonArray streams = info[QStringLiteral("streams")].toArray();
+    ASSERT_EQ(streams.size(), 3);
+    const QJsonObject video = streams[0].toObject();
+    EXPECT_EQ(video[QStringLiteral("codec_name")].toString(), QStringLiteral("h264"));
+    EXPECT_EQ(video[QStringLiteral("profile")].toString(), QStringLiteral("High"));
+    EXPECT_EQ(video[QStringLiteral("pix_fmt")].toString(), QStringLiteral("yuv420p"));
+    EXPECT_EQ(video[QStringLiteral("color_range")].toString(), QStringLiteral("tv"));
+    for (const char* key : {"color_space", "color_transfer", "color_primaries"}) {
+        EXPECT_EQ(video[QLatin1String(key)].toString(), QStringLiteral("bt709")) << key;
+    }
+    EXPECT_EQ(video[QStringLiteral("has_b_frames")].toInt(-1), 0);
+    EXPECT_EQ(video[QStringLiteral("width")].toInt(), 1280);
+    EXPECT_EQ(video[QStringLiteral("height")].toInt(), 720);
+    EXPECT_EQ(video[QStringLiteral("nb_frames")].toString(), QStringLiteral("90"));
+    const double bitRate = video[QStringLiteral("bit_rate")].toString().toDouble();
+    EXPECT_NEAR(bitRate, 2'764'800, 0.3 * 2'764'800);
+    EXPECT_NEAR(
+        info[QStringLiteral("format")].toObject()[QStringLiteral("duration")].toString().toDouble(),
+        3.0, 0.05);
+
+    const std::vector<bool> keys = keyFrames(path);
+    ASSERT_EQ(keys.size(), 90u);
+    EXPECT_TRUE(keys.front());
+    int sinceKey = 0;
+    for (bool key : keys) {
+        sinceKey = key ? 0 : sinceKey + 1;
+        EXPECT_LT(sinceKey, 60);
+    }
+
+    const double pitches[] = {440, 880};
+    for (int track = 0; track < 2; ++track) {
+        const QJsonObject sound = streams[1 + track].toObject();
+        EXPECT_EQ(sound[QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
+        EXPECT_EQ(sound[QStringLiteral("sample_rate")].toString(), QStringLiteral("48000"));
+        EXPECT_EQ(sound[QStringLiteral("channels")].toInt(), 2);
+        EXPECT_NEAR(pitch(path, track), pitches[track], 5) << "track " << track;
+    }
+    const QStringList top = boxes(path);
+    ASSERT_TRUE(top.contains(QStringLiteral("moov")) && top.contains(QStringLiteral("mdat")));
+    EXPECT_LT(top.indexOf(QStringLiteral("moov")), top.indexOf(QStringLiteral("mdat")));
+}
+
+TEST(MovieOutput, HevcMovieKeepsAStillEndUntilTheStop) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("still.mp4"));
+    const QSize size(320, 180);
+    auto writer = make(path, size, 10, RecordingWriter::Codec::hevc, {});
+    ASSERT_TRUE(writer);
+    QRandomGenerator random(5);
+    for (int i = 0; i < 10; ++i) {
+        const platform::VideoFrame picture{noise(size, random), t0 + i * second / 10};
+        writer->queue().sync([&] { writer->appendVideo(picture); });
+    }
+    // The screen stood still for a second before the stop.
+    ASSERT_FALSE(finish(*writer, t0 + 2 * second));
+    writer.reset();
+
+    const QJsonObject info = probe(path);
+    const QJsonObject video = info[QStringLiteral("streams")].toArray()[0].toObject();
+    EXPECT_EQ(video[QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
+    EXPECT_EQ(video[QStringLiteral("profile")].toString(), QStringLiteral("Main"));
+    EXPECT_EQ(video[QStringLiteral("codec_tag_string")].toString(), QStringLiteral("hvc1"));
+    EXPECT_EQ(video[QStringLiteral("has_b_frames")].toInt(-1), 0);
+    EXPECT_EQ(video[QStringLiteral("nb_frames")].toString(), QStringLiteral("10"));
+    EXPECT_NEAR(
+        info[QStringLiteral("format")].toObject()[QStringLiteral("duration")].toString().toDouble(),
+        2.0, 0.02);
+}
+
+TEST(MovieOutput, NothingRecordedOrCancelledLeavesNoFile) {
+    for (const bool frames : {false, true}) {
+        SCOPED_TRACE(frames ? "cancelled" : "no frame");
+        testsupport::TempDir dir;
+        const QString path = dir.file(QStringLiteral("gone.mp4"));
+        const int before = threads();
+        auto writer = make(path, {320, 180}, 30, std::nullopt, {Source::system});
+        ASSERT_TRUE(writer);
+        if (frames) {
+            QRandomGenerator random(1);
+            for (int i = 0; i < 10; ++i) {
+                const platform::VideoFrame picture{noise({320, 180}, random), t0 + i * second / 30};
+                writer->queue().sync([&] { writer->appendVideo(picture); });
+            }
+            writer->cancel();
+            writer->queue().sync([] {});
+        } else {
+            const std::optional<WriterError> error = finish(*writer, t0 + second);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->description(), QStringLiteral("Nothing was recorded."));
+        }
+        EXPECT_EQ(entries(dir.path()), QStringList());
+        writer.reset();
+        EXPECT_EQ(threads(), before);
+    }
+}
+
+TEST(MovieOutput, AnUnwritableFolderSaysWhyAndLeavesNothing) {
+    testsupport::TempDir dir;
+    const struct {
+        const char* name;
+        bool readOnly;
+        const char* reason;
+    } cases[] = {
+        {"read-only", true, "Read-only file system"},
+        {"full", false, "No space left on device"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<testsupport::ScratchMount> mount =
+            testsupport::ScratchMount::make(dir.file(QLatin1String(c.name)), 128);
+        if (!mount) {
+            GTEST_SKIP() << "needs root to mount a small file system";
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(mount->makeReadOnly());
+        }
+        const QString path = mount->path() + QStringLiteral("/full.mp4");
+        const int before = threads();
+        auto made = RecordingWriter::make(path, {1280, 720}, 30, 0.1, std::nullopt,
+                                          {Source::system}, &openPatiently);
+        std::optional<WriterError> error;
+        if (auto* failed = std::get_if<WriterError>(&made)) {
+            error = *failed;
+        } else {
+            auto& writer = std::get<std::unique_ptr<RecordingWriter>>(made);
+            QRandomGenerator random(3);
+            for (int i = 0; i < 60; ++i) {
+                const platform::VideoFrame picture{noise({1280, 720}, random),
+                                                   t0 + i * second / 30};
+                writer->queue().sync([&] { writer->appendVideo(picture); });
+            }
+            error = finish(*writer, std::nullopt);
+            writer.reset();
+        }
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), WriterError::Kind::failed);
+        EXPECT_TRUE(error->description().contains(QLatin1String(c.reason)))
+            << error->description().toStdString();
+        EXPECT_EQ(entries(mount->path()), QStringList());
+        EXPECT_EQ(threads(), before);
+    }
+}
+
+} // namespace

@@ -1,0 +1,291 @@
+#include "recording/RecordingWriter.h"
+
+#include "support/EventLoop.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+using recording::RecordingWriter;
+using recording::WriterError;
+using Source = RecordingWriter::AudioSource;
+
+constexpr platform::HostTime ms = 1'000'000;
+constexpr platform::HostTime frame = 1000 * ms / 30;
+constexpr platform::HostTime t0 = 7'000'000 * ms;
+
+// A movie that notes what reaches it and answers as told.
+struct FakeMovie {
+    struct Append {
+        int track; // -1: video
+        platform::HostTime time;
+        friend bool operator==(const Append&, const Append&) = default;
+    };
+    std::mutex mutex;
+    platform::MovieSettings settings;
+    std::vector<Append> appends;
+    // Answers for the appends in turn; appended once they run out.
+    std::vector<platform::AppendResult> answers;
+    std::optional<platform::HostTime> finishedAt;
+    std::optional<QString> finishError;
+    bool cancelled = false;
+    bool onWriterThread = true;
+
+    class Writer final : public platform::MovieWriter {
+    public:
+        explicit Writer(std::shared_ptr<FakeMovie> movie) : movie_(std::move(movie)) {}
+        platform::AppendResult appendVideo(const QImage&, std::int64_t time) override {
+            return note(-1, time);
+        }
+        platform::AppendResult appendAudio(int track, const std::vector<float>&,
+                                           std::int64_t time) override {
+            return note(track, time);
+        }
+        bool hasFailed() const override { return false; }
+        std::optional<QString> finish(std::int64_t end) override {
+            std::lock_guard lock(movie_->mutex);
+            movie_->finishedAt = end;
+            return movie_->finishError;
+        }
+        void cancel() override {
+            std::lock_guard lock(movie_->mutex);
+            movie_->cancelled = true;
+        }
+
+    private:
+        platform::AppendResult note(int track, std::int64_t time) {
+            std::lock_guard lock(movie_->mutex);
+            if (QThread::currentThread()->objectName() !=
+                QLatin1String("Vexlin.recording-writer")) {
+                movie_->onWriterThread = false;
+            }
+            movie_->appends.push_back({track, time});
+            if (movie_->answers.empty()) {
+                return platform::AppendResult::appended;
+            }
+            const platform::AppendResult answer = movie_->answers.front();
+            movie_->answers.erase(movie_->answers.begin());
+            return answer;
+        }
+        std::shared_ptr<FakeMovie> movie_;
+    };
+};
+
+struct Made {
+    std::unique_ptr<RecordingWriter> writer;
+    std::shared_ptr<FakeMovie> movie;
+};
+
+Made makeWriter(const QString& path, const std::vector<Source>& audio,
+                std::optional<RecordingWriter::Codec> codec = std::nullopt,
+                QSize size = {1280, 720}, int fps = 30) {
+    auto movie = std::make_shared<FakeMovie>();
+    auto made = RecordingWriter::make(
+        path, size, fps, 0.1, codec, audio, [movie](const platform::MovieSettings& settings) {
+            movie->settings = settings;
+            return platform::MovieWriterResult(std::make_unique<FakeMovie::Writer>(movie));
+        });
+    auto* writer = std::get_if<std::unique_ptr<RecordingWriter>>(&made);
+    EXPECT_TRUE(writer);
+    return {writer ? std::move(*writer) : nullptr, movie};
+}
+
+void video(RecordingWriter& writer, platform::HostTime t) {
+    writer.queue().sync([&] { writer.appendVideo({QImage(4, 4, QImage::Format_RGB32), t0 + t}); });
+}
+
+void audio(RecordingWriter& writer, platform::HostTime t, Source source) {
+    writer.queue().sync([&] { writer.appendAudio({std::vector<float>(96, 0.f), t0 + t}, source); });
+}
+
+// Finishes and waits for `done` on the main thread.
+std::optional<WriterError> finish(RecordingWriter& writer,
+                                  std::optional<platform::HostTime> endTime) {
+    std::optional<std::optional<WriterError>> result;
+    bool onMain = false;
+    writer.finish(endTime ? std::optional(t0 + *endTime) : std::nullopt,
+                  [&](std::optional<WriterError> error) {
+                      onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+                      result = error;
+                  });
+    EXPECT_TRUE(testsupport::waitFor(5000, [&] { return result.has_value(); }));
+    EXPECT_TRUE(onMain);
+    return result.value_or(WriterError::failed(QStringLiteral("never finished")));
+}
+
+TEST(RecordingWriter, AsksForTheMovieItsRulesGive) {
+    testsupport::TempDir dir;
+    const struct {
+        QSize size;
+        int fps;
+        std::optional<RecordingWriter::Codec> codec;
+        std::vector<Source> audio;
+        platform::VideoCodec expectedCodec;
+        std::int64_t bitRate;
+        int tracks;
+    } cases[] = {
+        {{1920, 1080},
+         30,
+         std::nullopt,
+         {Source::system, Source::microphone},
+         platform::VideoCodec::h264,
+         6'220'800,
+         2},
+        {{1920, 1080}, 255, std::nullopt, {}, platform::VideoCodec::hevc, 24'572'160, 0},
+        {{640, 360},
+         30,
+         RecordingWriter::Codec::hevc,
+         {Source::microphone},
+         platform::VideoCodec::hevc,
+         1'000'000,
+         1},
+        {{5120, 2880},
+         30,
+         RecordingWriter::Codec::h264,
+         {Source::system, Source::system},
+         platform::VideoCodec::h264,
+         44'236'800,
+         1},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.file(QStringLiteral("a.mp4"));
+        Made made = makeWriter(path, c.audio, c.codec, c.size, c.fps);
+        ASSERT_TRUE(made.writer);
+        const platform::MovieSettings& settings = made.movie->settings;
+        EXPECT_EQ(settings.path, path);
+        EXPECT_EQ(settings.size, c.size);
+        EXPECT_EQ(settings.frameRate, c.fps);
+        EXPECT_EQ(settings.codec, c.expectedCodec);
+        EXPECT_EQ(settings.bitRate, c.bitRate);
+        EXPECT_EQ(settings.audioTracks, c.tracks);
+    }
+}
+
+TEST(RecordingWriter, SamplesGoToTheirTracksOnTheMoviesTimeline) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {Source::microphone});
+    RecordingWriter& writer = *made.writer;
+    audio(writer, 0, Source::microphone);       // before the first picture
+    video(writer, 10 * ms);                     // the movie's start
+    audio(writer, 20 * ms, Source::microphone); // the one track
+    audio(writer, 20 * ms, Source::system);     // not recorded
+    video(writer, 10 * ms + frame);
+    EXPECT_FALSE(finish(writer, std::nullopt));
+
+    const std::vector<FakeMovie::Append> expected = {{-1, 0}, {0, 10 * ms}, {-1, frame}};
+    EXPECT_EQ(made.movie->appends, expected);
+    EXPECT_EQ(made.movie->finishedAt, 2 * frame);
+    EXPECT_TRUE(made.movie->onWriterThread);
+}
+
+TEST(RecordingWriter, ASampleTheBusyEncoderTurnsAwayIsLost) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {});
+    made.movie->answers = {platform::AppendResult::appended, platform::AppendResult::appended,
+                           platform::AppendResult::notReady};
+    video(*made.writer, 0);
+    video(*made.writer, frame);
+    video(*made.writer, 2 * frame); // dropped: the movie ends with the one before
+    EXPECT_FALSE(finish(*made.writer, std::nullopt));
+    EXPECT_EQ(made.movie->appends.size(), 3u);
+    EXPECT_EQ(made.movie->finishedAt, 2 * frame);
+}
+
+TEST(RecordingWriter, APauseCountsFromItsCall) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {});
+    RecordingWriter& writer = *made.writer;
+    const auto at = [&writer](platform::HostTime t) {
+        writer.queue().sync([&] { writer.appendVideo({QImage(4, 4, QImage::Format_RGB32), t}); });
+    };
+    const platform::HostTime start = platform::hostTimeNow() - 2000 * ms;
+    at(start);
+    // Then a still screen for two seconds, then the pause, asked for here and
+    // carried out on the writer's thread.
+    const platform::HostTime pausedAt = platform::hostTimeNow();
+    writer.pause();
+    writer.pause();
+    at(pausedAt + 5 * ms);
+    writer.resume();
+    at(pausedAt + 9000 * ms);
+    EXPECT_FALSE(finish(writer, std::nullopt));
+    ASSERT_EQ(made.movie->appends.size(), 2u);
+    // The still stretch up to the pause is kept; the pause itself is not.
+    const platform::HostTime resumedAt = made.movie->appends[1].time;
+    EXPECT_GE(resumedAt, pausedAt - start);
+    EXPECT_LT(resumedAt, pausedAt - start + 500 * ms);
+}
+
+TEST(RecordingWriter, NothingTakenIsNothingRecorded) {
+    testsupport::TempDir dir;
+    const struct {
+        const char* name;
+        std::vector<platform::AppendResult> answers;
+        int frames;
+    } cases[] = {
+        {"no picture at all", {}, 0},
+        {"the only picture refused", {platform::AppendResult::refused}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {Source::system});
+        made.movie->answers = c.answers;
+        audio(*made.writer, 0, Source::system);
+        for (int i = 0; i < c.frames; ++i) {
+            video(*made.writer, i * frame);
+        }
+        const std::optional<WriterError> error = finish(*made.writer, 5 * frame);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), WriterError::Kind::nothingRecorded);
+        EXPECT_EQ(error->description(), QStringLiteral("Nothing was recorded."));
+        EXPECT_TRUE(made.movie->cancelled);
+        EXPECT_FALSE(made.movie->finishedAt);
+    }
+}
+
+TEST(RecordingWriter, FailuresComeBackAsTheirMessages) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("a.mp4"));
+    testsupport::writeAll(path, "an older recording");
+    auto made = RecordingWriter::make(
+        path, {64, 64}, 30, 0.1, std::nullopt, {}, [](const platform::MovieSettings&) {
+            return platform::MovieWriterResult(QStringLiteral("The disk is on fire."));
+        });
+    ASSERT_TRUE(std::holds_alternative<WriterError>(made));
+    EXPECT_EQ(std::get<WriterError>(made).kind(), WriterError::Kind::failed);
+    EXPECT_EQ(std::get<WriterError>(made).description(), QStringLiteral("The disk is on fire."));
+
+    Made writing = makeWriter(path, {});
+    writing.movie->finishError = QStringLiteral("No space left on device.");
+    video(*writing.writer, 0);
+    const std::optional<WriterError> error = finish(*writing.writer, std::nullopt);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), WriterError::Kind::failed);
+    EXPECT_EQ(error->description(), QStringLiteral("No space left on device."));
+    // Samples after the end are not taken.
+    video(*writing.writer, frame);
+    EXPECT_EQ(writing.movie->appends.size(), 1u);
+}
+
+TEST(RecordingWriter, CancelRemovesTheFileAfterWhatCameBefore) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("a.mp4"));
+    Made made = makeWriter(path, {});
+    video(*made.writer, 0);
+    testsupport::writeAll(path, "what the movie wrote");
+    made.writer->cancel();
+    made.writer->queue().sync([] {});
+    EXPECT_TRUE(made.movie->cancelled);
+    EXPECT_FALSE(QFile::exists(path));
+    video(*made.writer, frame);
+    EXPECT_EQ(made.movie->appends.size(), 1u);
+}
+
+} // namespace
