@@ -34,6 +34,16 @@ QString jpegFilter() {
     return QCoreApplication::translate("FileDialogPanels", "JPEG image (*.jpg *.jpeg)");
 }
 
+QString movieFilter() {
+    //: File type choice in the save panel of a recording.
+    return QCoreApplication::translate("FileDialogPanels", "MPEG-4 movie (*.mp4)");
+}
+
+QString gifFilter() {
+    //: File type choice in the save panel of a GIF recording.
+    return QCoreApplication::translate("FileDialogPanels", "GIF image (*.gif)");
+}
+
 } // namespace
 
 QString folderChooserStart(const std::optional<QString>& current, const QString& pictures,
@@ -66,15 +76,29 @@ void FileDialogPanels::runSavePanel(const SaveRequest& request, QWidget* window,
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilters({pngFilter(), jpegFilter()});
-    const bool jpeg = QFileInfo(request.fileName).suffix().toLower() != QLatin1String("png");
-    dialog->selectNameFilter(jpeg ? jpegFilter() : pngFilter());
     // A name typed without an extension gets the chosen type's.
-    dialog->setDefaultSuffix(jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
-    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
-        dialog->setDefaultSuffix(filter == jpegFilter() ? QStringLiteral("jpg")
-                                                        : QStringLiteral("png"));
-    });
+    switch (request.type) {
+    case SaveType::movie:
+        dialog->setNameFilters({movieFilter()});
+        dialog->setDefaultSuffix(QStringLiteral("mp4"));
+        break;
+    case SaveType::gif:
+        dialog->setNameFilters({gifFilter()});
+        dialog->setDefaultSuffix(QStringLiteral("gif"));
+        break;
+    case SaveType::image: {
+        dialog->setNameFilters({pngFilter(), jpegFilter()});
+        const bool jpeg = QFileInfo(request.fileName).suffix().toLower() != QLatin1String("png");
+        dialog->selectNameFilter(jpeg ? jpegFilter() : pngFilter());
+        dialog->setDefaultSuffix(jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
+        QObject::connect(
+            dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
+                dialog->setDefaultSuffix(filter == jpegFilter() ? QStringLiteral("jpg")
+                                                                : QStringLiteral("png"));
+            });
+        break;
+    }
+    }
     if (request.directory) {
         dialog->setDirectory(*request.directory);
     }

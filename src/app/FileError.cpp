@@ -112,8 +112,6 @@ QString FileError::description() const {
         return QCoreApplication::translate(
                    "FileError", "“%1” couldn’t be opened because no program is set up to open it.")
             .arg(QDir::toNativeSeparators(path_));
-    case Code::notAvailable:
-        return message_;
     case Code::notAFolder:
         //: Alert text when the chosen save folder is a file, a device or a broken link. %1 is
         //: its full path.

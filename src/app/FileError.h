@@ -31,8 +31,6 @@ public:
         cannotOpenFolder,
         // No program could be started to open the file at path.
         cannotOpenFile,
-        // The operation is not part of this version; message says which.
-        notAvailable,
         // The chosen save folder at path is something other than a folder (a
         // file, a device, a link to nothing).
         notAFolder,
@@ -62,13 +60,6 @@ public:
     static FileError cannotOpenFile(const QString& path) {
         return FileError(Code::cannotOpenFile, path);
     }
-    // `message` is shown as it is (already translated).
-    static FileError notAvailable(const QString& message) {
-        FileError error(Code::notAvailable);
-        error.message_ = message;
-        return error;
-    }
-
     static FileError notAFolder(const QString& path) { return FileError(Code::notAFolder, path); }
     static FileError folderNotWritable(const QString& path, std::error_code system) {
         return FileError(Code::folderNotWritable, path, system);
@@ -92,7 +83,6 @@ private:
     Code code_;
     QString path_;
     std::error_code system_;
-    QString message_;
 };
 
 // A value or the FileError that prevented it.

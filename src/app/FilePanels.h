@@ -19,15 +19,20 @@ class FilePanels {
 public:
     virtual ~FilePanels() = default;
 
+    // What a save panel offers to write.
+    enum class SaveType { image, movie, gif };
+
     struct SaveRequest {
         // The proposed file name, with its extension.
         QString fileName;
+        // PNG or JPEG images, an MPEG-4 movie, or a GIF.
+        SaveType type = SaveType::image;
         // Where the panel opens; unset lets it open where it would by itself.
         std::optional<QString> directory;
     };
     using SaveDone = std::function<void(std::optional<QString> path)>;
 
-    // Asks for a file to save (PNG or JPEG). With a window the panel is modal
+    // Asks for a file to save of the request's type. With a window the panel is modal
     // to it and this returns at once; without one it is application-modal and
     // returns when the user answered. done runs once, with the chosen path
     // or nothing when the user cancelled.

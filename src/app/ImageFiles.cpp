@@ -82,11 +82,7 @@ void removeOldDragFolders() {
     }
 }
 
-namespace {
-
-// What went wrong, said of the file where the file was the trouble (a full or
-// read-only disk, no permission) and of the folder where the folder was.
-FileError saveError(const QString& folder, const QString& name, std::error_code error) {
+FileError newFileError(const QString& folder, const QString& name, std::error_code error) {
     switch (error.value()) {
     case ENOSPC:
     case EDQUOT:
@@ -111,8 +107,6 @@ FileError saveError(const QString& folder, const QString& name, std::error_code 
     return FileError::folderNotWritable(folder, error);
 }
 
-} // namespace
-
 Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
                                 const QDateTime& date, ImageFormat format) {
     const QString base = captureFileName(date);
@@ -124,7 +118,7 @@ Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
     const platform::SafeFile::Created created =
         platform::SafeFile().createUnique(folder, bytes, nameFor);
     if (created.error) {
-        return saveError(folder, nameFor(1), created.error);
+        return newFileError(folder, nameFor(1), created.error);
     }
     return created.path;
 }

@@ -38,6 +38,11 @@ inline constexpr qint64 dragFolderKeepSeconds = 3 * 24 * 60 * 60;
 Result<QString> writeUniqueFile(const QByteArray& bytes, const QString& folder,
                                 const QDateTime& date, ImageFormat format);
 
+// The error of a failed write of a new file `name` into folder: of the file
+// where the file was the trouble (a full or read-only disk, no permission),
+// of the folder where the folder was (missing, not a folder, closed).
+FileError newFileError(const QString& folder, const QString& name, std::error_code error);
+
 // Writes bytes over a file the user edited: atomically where the folder
 // allows a temporary file beside it, else in place, keeping the old bytes
 // until the new ones are all written. On failure the old file is unchanged.

@@ -1,5 +1,7 @@
 #include "app/Recording.h"
 
+#include "app/CaptureFileName.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,6 +21,15 @@ constexpr std::array kFormats{Recording::Format::video, Recording::Format::gif};
 
 QString rawValue(Recording::Format format) {
     return format == Recording::Format::gif ? QStringLiteral("gif") : QStringLiteral("video");
+}
+
+QString fileExtension(Recording::Format format) {
+    return format == Recording::Format::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
+}
+
+QString recordingFileName(const Recording& recording) {
+    return captureFileName(recording.date)
+        .replace(QStringLiteral("Vexlin Capture "), QStringLiteral("Vexlin Capture Recording "));
 }
 
 template <> std::span<const Recording::Format> allCases<Recording::Format>() {

@@ -26,6 +26,11 @@ struct Recording {
 };
 
 QString rawValue(Recording::Format format);
+// "mp4" or "gif".
+QString fileExtension(Recording::Format format);
+// "Vexlin Capture Recording 2026-03-04 at 09.15.02": the capture name of the
+// recording's date, without extension; every copy of the file carries it.
+QString recordingFileName(const Recording& recording);
 
 // A length as whole minutes and two-digit seconds, with no hour field:
 // 65.4 s reads "1:05", 3725 s "62:05". Negative and non-finite lengths read

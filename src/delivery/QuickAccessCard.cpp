@@ -81,8 +81,7 @@ std::unique_ptr<QMimeData> fileData(const QString& file, const QString& suggeste
 }
 
 QString recordingName(const app::Recording& recording) {
-    return app::captureFileName(recording.date)
-        .replace(QStringLiteral("Vexlin Capture "), QStringLiteral("Vexlin Capture Recording "));
+    return app::recordingFileName(recording);
 }
 
 // A save that did not happen is said, unless the user cancelled it.

@@ -41,6 +41,10 @@ struct MovieReader::State {
     bool draining = false;
     // A frame was decoded since the file was opened or last sought.
     bool started = false;
+    // Reading stopped on damage rather than at the end of the file.
+    bool damaged = false;
+    // Packets of the video stream read since the last seek from the start.
+    int64_t packetsRead = 0;
 
     ~State() {
         av_frame_free(&frame);
@@ -66,7 +70,10 @@ struct MovieReader::State {
             }
             // The decoder wants input: the next packet of the video stream.
             for (;;) {
-                if (av_read_frame(format, packet) < 0) {
+                if (const int read = av_read_frame(format, packet); read < 0) {
+                    if (read != AVERROR_EOF) {
+                        damaged = true;
+                    }
                     draining = true;
                     avcodec_send_packet(decoder, nullptr);
                     break;
@@ -75,9 +82,15 @@ struct MovieReader::State {
                     av_packet_unref(packet);
                     continue;
                 }
+                ++packetsRead;
+                const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
                 const int sent = avcodec_send_packet(decoder, packet);
                 av_packet_unref(packet);
+                if (corrupt) {
+                    damaged = true;
+                }
                 if (sent < 0 && sent != AVERROR(EAGAIN)) {
+                    damaged = true;
                     if (++badPackets > maxBadPackets) {
                         return false;
                     }
@@ -97,7 +110,16 @@ struct MovieReader::State {
         avcodec_flush_buffers(decoder);
         draining = false;
         started = false;
+        damaged = false;
+        packetsRead = 0;
         return true;
+    }
+
+    // The whole stream was read and its end is sound: no error on the way and
+    // as many packets as the container's index lists.
+    bool endIsSound() const {
+        const int64_t listed = stream()->nb_frames;
+        return !damaged && (listed <= 0 || packetsRead >= listed);
     }
 
     int64_t startTime() const {
@@ -125,13 +147,17 @@ struct MovieReader::State {
     }
 
     QImage convert(const AVFrame* decoded, QSize box) const {
-        if (decoded->width <= 0 || decoded->height <= 0) {
-            return {};
-        }
         QSize size = displaySize();
         if (box.isValid() && !box.isEmpty() &&
             (size.width() > box.width() || size.height() > box.height())) {
             size = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        }
+        return convertTo(decoded, size);
+    }
+
+    QImage convertTo(const AVFrame* decoded, QSize size) const {
+        if (decoded->width <= 0 || decoded->height <= 0 || size.isEmpty()) {
+            return {};
         }
         SwsContext* scaler = sws_getContext(
             decoded->width, decoded->height, AVPixelFormat(decoded->format), size.width(),
@@ -145,13 +171,23 @@ struct MovieReader::State {
         const int fullRange = decoded->color_range == AVCOL_RANGE_JPEG ? 1 : 0;
         sws_setColorspaceDetails(scaler, sws_getCoefficients(matrix), fullRange,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        // AV_PIX_FMT_RGB32 is QImage's RGB32 on either byte order.
-        QImage image(size, QImage::Format_RGB32);
-        if (image.isNull()) {
+        // AV_PIX_FMT_RGB32 is QImage's RGB32 on either byte order. swscale's
+        // vector paths write whole blocks and may run past the end of the
+        // last row, so the picture gets aligned rows and spare bytes behind.
+        const qsizetype stride = (qsizetype(size.width()) * 4 + 63) & ~qsizetype(63);
+        auto* pixels = static_cast<uchar*>(av_malloc(size_t(stride) * size_t(size.height()) + 256));
+        if (!pixels) {
             sws_freeContext(scaler);
             return {};
         }
-        uint8_t* const planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+        QImage image(pixels, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
+                     pixels);
+        if (image.isNull()) {
+            av_free(pixels);
+            sws_freeContext(scaler);
+            return {};
+        }
+        uint8_t* const planes[4] = {pixels, nullptr, nullptr, nullptr};
         const int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
         const int rows = sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height,
                                    planes, strides);
@@ -262,6 +298,76 @@ QImage MovieReader::frameAt(double seconds, QSize box) {
     QImage image = have ? d.convert(shown, box) : QImage();
     av_frame_free(&shown);
     return image;
+}
+
+MovieReader::Sampled
+MovieReader::sampleFrames(const std::vector<double>& times, QSize size,
+                          const std::function<bool(std::size_t, const QImage&)>& deliver) {
+    State& d = *d_;
+    // Sound would only be skipped, and a seek back to the start of a fresh
+    // reader is a needless reset; everything else starts over.
+    if ((d.started || d.draining || d.packetsRead > 0) && !d.seek(d.startTime())) {
+        return Sampled::failed;
+    }
+    if (size.isEmpty()) {
+        size = frameSize();
+    }
+    struct FrameRef {
+        AVFrame* frame = av_frame_alloc();
+        ~FrameRef() { av_frame_free(&frame); }
+    };
+    FrameRef held;
+    FrameRef next;
+    if (!held.frame || !next.frame) {
+        return Sampled::failed;
+    }
+    bool haveHeld = false;
+    bool haveNext = false;
+    bool ended = false;
+    double nextTime = 0;
+    double lastTime = 0;
+    QImage image; // held, converted
+    for (std::size_t index = 0; index < times.size(); ++index) {
+        const double time = times[index];
+        for (;;) {
+            if (!haveNext && !ended) {
+                if (d.decodeNext()) {
+                    av_frame_unref(next.frame);
+                    av_frame_move_ref(next.frame, d.frame);
+                    haveNext = true;
+                    // A frame without a time follows the one before it.
+                    nextTime = d.frameTime(next.frame).value_or(lastTime);
+                } else {
+                    ended = true;
+                    if (!d.endIsSound()) {
+                        return Sampled::failed;
+                    }
+                }
+            }
+            if (!haveNext || (haveHeld && nextTime > time)) {
+                break;
+            }
+            av_frame_unref(held.frame);
+            av_frame_move_ref(held.frame, next.frame);
+            haveHeld = true;
+            haveNext = false;
+            lastTime = nextTime;
+            image = QImage();
+        }
+        if (!haveHeld) {
+            return Sampled::failed;
+        }
+        if (image.isNull()) {
+            image = d.convertTo(held.frame, size);
+            if (image.isNull()) {
+                return Sampled::failed;
+            }
+        }
+        if (!deliver(index, image)) {
+            return Sampled::done;
+        }
+    }
+    return Sampled::done;
 }
 
 } // namespace platform

@@ -4,8 +4,11 @@
 #include <QSize>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -33,6 +36,20 @@ public:
     // box gives the frame at frameSize(). A null image when no frame can be
     // decoded there.
     QImage frameAt(double seconds, QSize box = QSize());
+
+    // Decodes the movie once from its start, in order, and hands `deliver`
+    // the frame shown at each of `times` (seconds from the start, ascending):
+    // the last frame that starts at or before the time, or the first frame
+    // for a time before it, scaled to exactly `size` (frameSize() when
+    // empty). A frame serving several times is converted once. Stops when
+    // deliver returns false, which counts as success. Fails when no frame can
+    // be decoded or the movie breaks off before the last time is served: a
+    // read or decoding error, or fewer frames than its index lists (a file
+    // cut short); what was delivered until then stands.
+    enum class Sampled { done, failed };
+    Sampled
+    sampleFrames(const std::vector<double>& times, QSize size,
+                 const std::function<bool(std::size_t index, const QImage& frame)>& deliver);
 
 private:
     struct State;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -234,7 +235,65 @@ struct SafeFile::Unfinished {
     QByteArray name;
 };
 
-std::error_code SafeFile::writeUnfinished(const QByteArray& folder, QByteArrayView bytes,
+SafeFile::Writer SafeFile::bytesWriter(QByteArrayView bytes) const {
+    return [this, bytes](int fd) { return writeAll(fd, bytes); };
+}
+
+SafeFile::Writer SafeFile::copyOf(int source) {
+    return [source](int fd) -> std::error_code {
+        off_t from = 0;
+        off_t to = 0;
+        // copy_file_range shares blocks or copies inside the kernel; file
+        // systems or kernels without it for this pair get plain reads.
+        for (;;) {
+            const ssize_t copied = ::copy_file_range(source, &from, fd, &to, size_t(1) << 30, 0);
+            if (copied > 0) {
+                continue;
+            }
+            if (copied == 0) {
+                return {};
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF) {
+                return lastError();
+            }
+            break;
+        }
+        std::vector<char> buffer(size_t(1) << 20);
+        for (;;) {
+            const ssize_t got = ::pread(source, buffer.data(), buffer.size(), from);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return lastError();
+            }
+            if (got == 0) {
+                return {};
+            }
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t written = ::pwrite(fd, buffer.data() + done, size_t(got - done), to);
+                if (written < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    return lastError();
+                }
+                if (written == 0) {
+                    return {ENOSPC, std::generic_category()};
+                }
+                done += written;
+                to += written;
+            }
+            from += got;
+        }
+    };
+}
+
+std::error_code SafeFile::writeUnfinished(const QByteArray& folder, const Writer& write,
                                           std::optional<mode_t> mode, Unfinished& out) const {
     removeStaleUnfinished(folder, ::time(nullptr));
     int fd = calls_.open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -255,7 +314,7 @@ std::error_code SafeFile::writeUnfinished(const QByteArray& folder, QByteArrayVi
         }
     }
     out.file.reset(fd);
-    std::error_code error = writeAll(fd, bytes);
+    std::error_code error = write(fd);
     if (!error && mode && ::fchmod(fd, *mode) != 0) {
         error = lastError();
     }
@@ -286,10 +345,15 @@ std::error_code closeWritten(Descriptor& file, const QByteArray& name) {
 
 SafeFile::Created SafeFile::createUnique(const QString& folder, QByteArrayView bytes,
                                          const std::function<QString(int)>& nameFor) const {
+    return createUniqueWith(folder, bytesWriter(bytes), nameFor);
+}
+
+SafeFile::Created SafeFile::createUniqueWith(const QString& folder, const Writer& write,
+                                             const std::function<QString(int)>& nameFor) const {
     const QByteArray folderBytes = encodedPath(folder);
     Unfinished unfinished;
     if (const std::error_code error =
-            writeUnfinished(folderBytes, bytes, std::nullopt, unfinished)) {
+            writeUnfinished(folderBytes, write, std::nullopt, unfinished)) {
         return {QString(), error};
     }
     const bool nameless = unfinished.name.isEmpty();
@@ -327,6 +391,10 @@ SafeFile::Created SafeFile::createUnique(const QString& folder, QByteArrayView b
 }
 
 std::error_code SafeFile::replace(const QString& path, QByteArrayView bytes) const {
+    return replaceWith(path, bytesWriter(bytes));
+}
+
+std::error_code SafeFile::replaceWith(const QString& path, const Writer& write) const {
     const QByteArray target = encodedPath(path);
     std::optional<mode_t> mode;
     struct stat existing {};
@@ -338,7 +406,7 @@ std::error_code SafeFile::replace(const QString& path, QByteArrayView bytes) con
                               : slash == 0 ? QByteArray("/")
                                            : target.left(slash);
     Unfinished unfinished;
-    if (const std::error_code error = writeUnfinished(folder, bytes, mode, unfinished)) {
+    if (const std::error_code error = writeUnfinished(folder, write, mode, unfinished)) {
         return error;
     }
     if (unfinished.name.isEmpty()) {

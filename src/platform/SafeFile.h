@@ -45,6 +45,13 @@ class SafeFile {
 public:
     explicit SafeFile(FileCalls calls = FileCalls::system());
 
+    // Content too large to hold in memory: writes all of it into fd, which is
+    // empty and open for writing, and says what failed.
+    using Writer = std::function<std::error_code(int fd)>;
+    // A Writer that copies everything of the open file `source` from its
+    // start (sharing the blocks where the file system can).
+    static Writer copyOf(int source);
+
     // Writes bytes under the first of nameFor(1), nameFor(2), … (file names in
     // folder) that does not exist yet, and gives its path. A name that
     // appears while this runs is never replaced: the publishing step itself
@@ -55,10 +62,13 @@ public:
     };
     Created createUnique(const QString& folder, QByteArrayView bytes,
                          const std::function<QString(int attempt)>& nameFor) const;
+    Created createUniqueWith(const QString& folder, const Writer& write,
+                             const std::function<QString(int attempt)>& nameFor) const;
 
     // Replaces (or creates) path atomically; the old file keeps its
     // permissions. On failure the old file is untouched.
     std::error_code replace(const QString& path, QByteArrayView bytes) const;
+    std::error_code replaceWith(const QString& path, const Writer& write) const;
 
     // For folders that refuse new files but let an existing one be written:
     // rewrites path in place. Space is reserved first, and if writing fails
@@ -76,8 +86,9 @@ public:
 
 private:
     struct Unfinished;
-    std::error_code writeUnfinished(const QByteArray& folder, QByteArrayView bytes,
+    std::error_code writeUnfinished(const QByteArray& folder, const Writer& write,
                                     std::optional<mode_t> mode, Unfinished& out) const;
+    Writer bytesWriter(QByteArrayView bytes) const;
     std::error_code writeAll(int fd, QByteArrayView bytes) const;
 
     FileCalls calls_;

@@ -6,7 +6,6 @@
 #include "app/Workspace.h"
 #include "delivery/QuickAccessCardView.h"
 #include "delivery/QuickAccessCardWindow.h"
-#include "recording/RecordingFiles.h"
 
 #include "support/ScratchMount.h"
 
@@ -302,19 +301,23 @@ TEST_F(RecordingCard, MissingThumbnailGivesAnEmptyTile) {
     EXPECT_EQ(QSize(220 + 36, 140 + 36), card->window()->size());
 }
 
-TEST_F(RecordingCard, SavingIsNotAvailableYetAndSaysSo) {
+TEST_F(RecordingCard, SaveAndSaveAsCopyTheRecordingUnderItsName) {
     QPointer<QuickAccessCard> card = show(recording(app::Recording::Format::video));
     card->actions().save();
+    const QString saved =
+        saveFolder() + QStringLiteral("/Vexlin Capture Recording 2026-03-04 at 09.15.02.mp4");
+    EXPECT_EQ(QByteArray("movie bytes"), testsupport::readAll(saved));
+    EXPECT_EQ(QStringLiteral("Saved"), card->model().note().value_or(QString()));
+
+    // A cancelled Save As gives the card a new interval; a done one closes it.
     card->actions().saveAs();
-    ASSERT_EQ(2u, panels.alerts.size());
-    for (const app::FileError& alert : panels.alerts) {
-        EXPECT_EQ(recording::savingUnavailableText(), alert.description());
-    }
-    EXPECT_TRUE(QDir(saveFolder()).entryList(QDir::Files).isEmpty());
-    EXPECT_FALSE(card->model().note());
-    // The ended Save As gave the card a new interval.
     EXPECT_TRUE(card->autoCloseRunning());
     EXPECT_TRUE(stacked(card));
+    panels.saveAnswer = dir.file(QStringLiteral("elsewhere.mp4"));
+    card->actions().saveAs();
+    EXPECT_EQ(QByteArray("movie bytes"), testsupport::readAll(*panels.saveAnswer));
+    EXPECT_TRUE(panels.alerts.empty());
+    EXPECT_FALSE(stacked(card));
 }
 
 TEST_F(RecordingCard, CopyShareDragAndPlayUseTheRecordingsFile) {
@@ -333,7 +336,15 @@ TEST_F(RecordingCard, CopyShareDragAndPlayUseTheRecordingsFile) {
     EXPECT_TRUE(card->autoCloseRunning());
 
     card->actions().share(card->view()->shareAnchor());
-    EXPECT_EQ(std::vector<QString>{video.url.toLocalFile()}, sharedFiles);
+    ASSERT_EQ(1u, sharedFiles.size());
+    // A link under the recording's name, to the same data.
+    EXPECT_EQ(QStringLiteral("Vexlin Capture Recording 2026-03-04 at 09.15.02.mp4"),
+              QFileInfo(sharedFiles[0]).fileName());
+    struct stat shared {};
+    struct stat original {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(sharedFiles[0]).constData(), &shared));
+    ASSERT_EQ(0, ::stat(QFile::encodeName(video.url.toLocalFile()).constData(), &original));
+    EXPECT_EQ(original.st_ino, shared.st_ino);
 
     const auto dragged = card->actions().dragItem();
     EXPECT_EQ(QList<QUrl>{video.url}, dragged->urls());

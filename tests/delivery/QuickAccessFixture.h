@@ -14,6 +14,7 @@
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -129,8 +130,18 @@ protected:
         return r;
     }
 
+    // Recordings share through links in the caches folder.
+    struct CacheHome {
+        explicit CacheHome(const QString& path) : old(qgetenv("XDG_CACHE_HOME")) {
+            qputenv("XDG_CACHE_HOME", QFile::encodeName(path));
+        }
+        ~CacheHome() { qputenv("XDG_CACHE_HOME", old); }
+        QByteArray old;
+    };
+
     testsupport::TempDir dir;
     const testsupport::TempPathOverride temporary{dir.file("tmp")};
+    const CacheHome cache{dir.file("cache")};
     app::Preferences preferences{dir.file("config/VexlinCapture.conf")};
     app::SaveLocation::ScopedServices location{{&preferences, {}}};
     ScriptedPanels panels;

@@ -16,7 +16,12 @@ bool makeMovieClip(const QString& path, const MovieClip& clip) {
             .arg(seconds);
     };
     QString video;
-    if (clip.blueAfter < clip.seconds) {
+    if (clip.pattern) {
+        video = QStringLiteral("testsrc2=s=%1:r=%2:d=%3[v]")
+                    .arg(size)
+                    .arg(clip.framesPerSecond)
+                    .arg(clip.seconds);
+    } else if (clip.blueAfter < clip.seconds) {
         video = colour("red", clip.blueAfter) + QStringLiteral("[a];") +
                 colour("blue", clip.seconds - clip.blueAfter) +
                 QStringLiteral("[b];[a][b]concat=n=2:v=1:a=0[v]");
@@ -40,7 +45,11 @@ bool makeMovieClip(const QString& path, const MovieClip& clip) {
     arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
               << QStringLiteral("ultrafast") << QStringLiteral("-g")
               << QString::number(clip.framesPerSecond) << QStringLiteral("-pix_fmt")
-              << QStringLiteral("yuv420p") << path;
+              << QStringLiteral("yuv420p");
+    if (clip.fastStart) {
+        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
+    }
+    arguments << path;
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"), arguments);
     const bool ran = ffmpeg.waitForFinished(60'000) &&

@@ -15,6 +15,11 @@ struct MovieClip {
     QSize size{64, 36};
     int framesPerSecond = 5;
     bool withSound = false;
+    // A moving test pattern instead of the colours, whose frames carry data
+    // of their own.
+    bool pattern = false;
+    // The index (moov) before the data, as recordings are written.
+    bool fastStart = false;
 };
 bool makeMovieClip(const QString& path, const MovieClip& clip);
 
