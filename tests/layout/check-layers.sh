@@ -2,7 +2,7 @@
 # Checks the library graph: every folder of src/ includes only its own headers
 # and those of the libraries its CMakeLists names (directly or through them),
 # no xcb header reaches a header that code outside src/platform includes, and
-# no FFmpeg header is included outside src/platform.
+# no FFmpeg or PulseAudio header is included outside src/platform.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../../src" && pwd)
 fail=0
@@ -42,6 +42,11 @@ done
 # code outside includes, no xcb header may appear.
 if grep -rlE '#include <xcb/' "$src" | grep -v "^$src/platform/"; then
     echo "xcb headers included outside src/platform"
+    fail=1
+fi
+# PulseAudio's headers likewise stay inside src/platform.
+if grep -rlE '#include <pulse/' "$src" | grep -v "^$src/platform/"; then
+    echo "PulseAudio headers included outside src/platform"
     fail=1
 fi
 # FFmpeg's headers likewise stay inside src/platform.

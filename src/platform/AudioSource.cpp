@@ -1,0 +1,321 @@
+#include "platform/AudioSource.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <QObject>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+constexpr int kRate = 48000;
+constexpr int kChannels = 2;
+constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
+} // namespace
+
+HostTime AudioClock::stamp(HostTime measured, HostTime arrived, std::int64_t frames) {
+    if (!anchored_) {
+        anchored_ = true;
+        anchor_ = measured;
+        counted_ = 0;
+    } else {
+        const HostTime offset = measured - (anchor_ + duration(counted_));
+        const bool afterQuiet = arrived - lastArrival_ > lastDuration_ + quiet_;
+        if (afterQuiet && offset > quiet_) {
+            anchor_ = measured;
+            counted_ = 0;
+            outliers_ = 0;
+        } else if (std::llabs(offset) <= drift_) {
+            outliers_ = 0;
+        } else {
+            if (outliers_ == 0 || std::llabs(offset) < std::llabs(nearestOutlier_)) {
+                nearestOutlier_ = offset;
+            }
+            if (++outliers_ >= kOutliersToMove) {
+                anchor_ += nearestOutlier_;
+                outliers_ = 0;
+            }
+        }
+    }
+    const HostTime time = anchor_ + duration(counted_);
+    counted_ += frames;
+    lastArrival_ = arrived;
+    lastDuration_ = duration(frames);
+    return time;
+}
+
+struct AudioSource::State {
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    Deliver deliver;
+    Failure failure;
+    AudioClock clock{kRate};
+    QString device;
+    bool timedOut = false;
+    bool closing = false;
+    bool failed = false;
+    // Answers of the server's introspection, read under the loop's lock.
+    bool answered = false;
+    QString defaultSink;
+    QString defaultSource;
+    QString monitorOfSink;
+    bool sourceIsMonitor = false;
+    bool found = false;
+
+    void fail(const QString& message) {
+        if (closing || failed) {
+            return;
+        }
+        failed = true;
+        if (failure) {
+            failure(message);
+        }
+    }
+
+    static void contextChanged(pa_context* context, void* data) {
+        auto* s = static_cast<State*>(data);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+            if (s->stream != nullptr) {
+                s->fail(QObject::tr("The sound server stopped during the recording."));
+            }
+        }
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    static void streamChanged(pa_stream* stream, void* data) {
+        auto* s = static_cast<State*>(data);
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && s->deliver) {
+            s->fail(
+                QObject::tr("The sound stream of “%1” ended during the recording.").arg(s->device));
+        }
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    static void readable(pa_stream* stream, size_t, void* data) {
+        auto* s = static_cast<State*>(data);
+        const void* bytes = nullptr;
+        size_t length = 0;
+        while (pa_stream_readable_size(stream) > 0) {
+            if (pa_stream_peek(stream, &bytes, &length) < 0 || length == 0) {
+                return;
+            }
+            const std::int64_t frames = std::int64_t(length / (sizeof(float) * kChannels));
+            if (bytes == nullptr) {
+                // A hole: the server lost these samples.
+                s->clock.skip(frames);
+            } else if (frames > 0) {
+                // The oldest sample not yet read was taken the stream's
+                // latency ago.
+                const HostTime arrived = hostTimeNow();
+                HostTime measured = arrived;
+                pa_usec_t latency = 0;
+                int negative = 0;
+                if (pa_stream_get_latency(stream, &latency, &negative) == 0) {
+                    measured += negative ? HostTime(latency) * 1000 : -HostTime(latency) * 1000;
+                }
+                AudioChunk chunk;
+                chunk.time = s->clock.stamp(measured, arrived, frames);
+                chunk.samples.resize(std::size_t(frames) * kChannels);
+                std::memcpy(chunk.samples.data(), bytes, chunk.samples.size() * sizeof(float));
+                if (s->deliver && !s->closing) {
+                    s->deliver(std::move(chunk));
+                }
+            }
+            pa_stream_drop(stream);
+        }
+    }
+
+    static void timeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
+        auto* s = static_cast<State*>(data);
+        s->timedOut = true;
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    static void serverInfo(pa_context*, const pa_server_info* info, void* data) {
+        auto* s = static_cast<State*>(data);
+        if (info != nullptr) {
+            s->defaultSink =
+                QString::fromUtf8(info->default_sink_name ? info->default_sink_name : "");
+            s->defaultSource =
+                QString::fromUtf8(info->default_source_name ? info->default_source_name : "");
+        }
+        s->answered = true;
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    static void sinkInfo(pa_context*, const pa_sink_info* info, int eol, void* data) {
+        auto* s = static_cast<State*>(data);
+        if (eol == 0 && info != nullptr) {
+            s->found = true;
+            s->monitorOfSink = QString::fromUtf8(info->monitor_source_name);
+        } else {
+            s->answered = true;
+        }
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    static void sourceInfo(pa_context*, const pa_source_info* info, int eol, void* data) {
+        auto* s = static_cast<State*>(data);
+        if (eol == 0 && info != nullptr) {
+            s->found = true;
+            s->sourceIsMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+        } else {
+            s->answered = true;
+        }
+        pa_threaded_mainloop_signal(s->loop, 0);
+    }
+
+    // Waits (holding the lock) until `done` holds, the deadline passes or the
+    // context breaks.
+    template <typename Done> bool waitFor(Done done) {
+        while (!done()) {
+            if (timedOut || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+                return false;
+            }
+            pa_threaded_mainloop_wait(loop);
+        }
+        return true;
+    }
+
+    bool runOperation(pa_operation* operation) {
+        if (operation == nullptr) {
+            return false;
+        }
+        answered = false;
+        const bool ok = waitFor([this] { return answered; });
+        pa_operation_unref(operation);
+        return ok;
+    }
+
+    QString connectAndStart(Device which) {
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
+        context = pa_context_new(api, "Vexlin Capture");
+        if (context == nullptr) {
+            return QObject::tr("The sound server could not be reached.");
+        }
+        pa_context_set_state_callback(context, &State::contextChanged, this);
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            return QObject::tr("No sound server is running (PulseAudio or PipeWire): %1.")
+                .arg(QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+        }
+        pa_context_rttime_new(context, pa_rtclock_now() + kConnectTimeout, &State::timeout, this);
+        if (!waitFor([this] { return pa_context_get_state(context) == PA_CONTEXT_READY; })) {
+            return QObject::tr("No sound server is running (PulseAudio or PipeWire).");
+        }
+        if (!runOperation(pa_context_get_server_info(context, &State::serverInfo, this))) {
+            return QObject::tr("The sound server did not answer.");
+        }
+        QString name;
+        if (which == Device::systemOutput) {
+            found = false;
+            if (defaultSink.isEmpty() ||
+                !runOperation(pa_context_get_sink_info_by_name(
+                    context, defaultSink.toUtf8().constData(), &State::sinkInfo, this)) ||
+                !found || monitorOfSink.isEmpty()) {
+                return QObject::tr("The sound server has no output whose sound could be recorded.");
+            }
+            name = monitorOfSink;
+        } else {
+            found = false;
+            if (defaultSource.isEmpty() ||
+                !runOperation(pa_context_get_source_info_by_name(
+                    context, defaultSource.toUtf8().constData(), &State::sourceInfo, this)) ||
+                !found || sourceIsMonitor) {
+                return QObject::tr("No microphone was found.");
+            }
+            name = defaultSource;
+        }
+        device = name;
+        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, kChannels};
+        pa_channel_map map;
+        pa_channel_map_init_stereo(&map);
+        stream = pa_stream_new(context, "Recording", &spec, &map);
+        if (stream == nullptr) {
+            return QObject::tr("The sound server refused a recording stream.");
+        }
+        pa_stream_set_state_callback(stream, &State::streamChanged, this);
+        pa_stream_set_read_callback(stream, &State::readable, this);
+        // Small pieces, so that sound reaches the movie about as soon as the
+        // pictures do.
+        pa_buffer_attr attributes;
+        attributes.maxlength = std::uint32_t(-1);
+        attributes.fragsize = std::uint32_t(pa_usec_to_bytes(20'000, &spec));
+        attributes.tlength = attributes.prebuf = attributes.minreq = std::uint32_t(-1);
+        const auto flags =
+            pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                              PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+        if (pa_stream_connect_record(stream, name.toUtf8().constData(), &attributes, flags) < 0) {
+            return QObject::tr("The sound server refused to record “%1”.").arg(name);
+        }
+        timedOut = false;
+        pa_context_rttime_new(context, pa_rtclock_now() + kConnectTimeout, &State::timeout, this);
+        if (!waitFor([this] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }) ||
+            pa_stream_get_state(stream) != PA_STREAM_READY) {
+            return QObject::tr("The sound server refused to record “%1”.").arg(name);
+        }
+        return {};
+    }
+
+    void close() {
+        if (loop == nullptr) {
+            return;
+        }
+        pa_threaded_mainloop_lock(loop);
+        closing = true;
+        if (stream != nullptr) {
+            pa_stream_set_read_callback(stream, nullptr, nullptr);
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+            stream = nullptr;
+        }
+        if (context != nullptr) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+            context = nullptr;
+        }
+        pa_threaded_mainloop_unlock(loop);
+        pa_threaded_mainloop_stop(loop);
+        pa_threaded_mainloop_free(loop);
+        loop = nullptr;
+    }
+};
+
+AudioSource::AudioSource() : d(std::make_unique<State>()) {}
+
+AudioSource::~AudioSource() {
+    d->close();
+}
+
+QString AudioSource::deviceName() const {
+    return d->device;
+}
+
+std::variant<std::unique_ptr<AudioSource>, QString>
+AudioSource::open(Device device, Deliver deliver, Failure failure) {
+    std::unique_ptr<AudioSource> source(new AudioSource());
+    State& s = *source->d;
+    s.loop = pa_threaded_mainloop_new();
+    if (s.loop == nullptr || pa_threaded_mainloop_start(s.loop) < 0) {
+        return QObject::tr("The sound server could not be reached.");
+    }
+    pa_threaded_mainloop_lock(s.loop);
+    const QString error = s.connectAndStart(device);
+    if (error.isEmpty()) {
+        s.deliver = std::move(deliver);
+        s.failure = std::move(failure);
+    }
+    pa_threaded_mainloop_unlock(s.loop);
+    if (!error.isEmpty()) {
+        return error;
+    }
+    return source;
+}
+
+} // namespace platform

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "recording/WriterError.h"
+
+#include "desktop/SerialQueue.h"
+#include "platform/MediaSamples.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace recording {
+
+enum class AudioTrack { system, microphone };
+
+// Where a recorder puts what it records: the movie writer, or a stand-in in
+// tests. Samples and pause and resume reach it in order on queue().
+class RecordingSink {
+public:
+    virtual ~RecordingSink() = default;
+    virtual desktop::SerialQueue& queue() = 0;
+    virtual void appendVideo(const platform::VideoFrame& frame) = 0;                   // on queue()
+    virtual void appendAudio(const platform::AudioChunk& chunk, AudioTrack track) = 0; // on queue()
+    virtual void pause() = 0;  // posts onto queue()
+    virtual void resume() = 0; // posts onto queue()
+    // `done` runs on the main thread with nothing or the error.
+    virtual void finish(std::optional<platform::HostTime> endTime,
+                        std::function<void(std::optional<WriterError>)> done) = 0;
+    // Posts; the file is removed.
+    virtual void cancel() = 0;
+};
+
+// How a recorder gets its sink: the output size rule and the making of one.
+struct SinkFactory {
+    // The output size for a source of width × height pixels.
+    std::function<QSize(double width, double height)> fittingSize;
+    std::function<std::variant<std::unique_ptr<RecordingSink>, WriterError>(
+        const QString& path, QSize size, int frameRate, double bitsPerPixel,
+        const std::vector<AudioTrack>& audio)>
+        make;
+
+    // The movie writer.
+    static SinkFactory movieWriter();
+};
+
+} // namespace recording

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "recording/RecorderError.h"
+#include "recording/RecordingOptions.h"
+#include "recording/RecordingSink.h"
+
+#include "desktop/CaptureDisplay.h"
+
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <variant>
+
+namespace platform {
+class AudioSource;
+class FrameSource;
+} // namespace platform
+
+namespace recording {
+
+// Records a display, an area or one window into a movie: the screen at a
+// steady rate, the system's sound and the microphone, all stamped on the host
+// clock and handed to the sink on its queue. Lives on the main thread; every
+// operation is called there.
+class ScreenRecorder {
+public:
+    // `region`: the recorded rectangle in the display's points (origin at its
+    // top-left); for a window, where the window is. The movie goes into
+    // `folder` as <UUID>.mp4. Returns a recorder that is recording.
+    //
+    // No microphone: the recording goes on without it. No system sound to
+    // record while it is asked for: an error. A failure after the sink was
+    // made cancels it (its partial file goes).
+    static std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
+    make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
+         const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {});
+    // A recorder neither stopped nor finished is stopped.
+    ~ScreenRecorder();
+    ScreenRecorder(const ScreenRecorder&) = delete;
+    ScreenRecorder& operator=(const ScreenRecorder&) = delete;
+
+    // Discards: ends the capture, then cancels the sink, which removes the file.
+    void stop();
+    // Ends the recording at this moment; `done` runs on the main thread with
+    // the movie's path or the writer's error.
+    void finish(std::function<void(std::variant<QString, WriterError>)> done);
+    // Samples are dropped from now on, or taken again; capture goes on.
+    void pause();
+    void resume();
+    // Applies a new filter to the running capture. For a window recording
+    // whose window is gone nothing changes.
+    void updateFilter(const RecordingFilter& filter);
+    // A new source rectangle (same space as make's region); the output size
+    // stays.
+    void update(const QRectF& region);
+
+    // Called on the main thread when capture stops by itself (the X server or
+    // the sound server went away). Samples already given stay in the sink;
+    // the caller decides what becomes of them.
+    std::function<void(const QString& message)> onFailure;
+
+    QSize size() const { return size_; }
+    QString path() const { return path_; }
+    // The options it records with (the microphone turned off when there was
+    // none).
+    const RecordingOptions& options() const { return options_; }
+    // Whether windows can be left out or recorded alone on this server
+    // (Composite); without it nothing is hidden.
+    bool canHideWindows() const;
+
+    // The highest refresh rate of the screens; 60 without screens.
+    static int maximumFramesPerSecond();
+
+private:
+    ScreenRecorder();
+    void endCapture();
+    QRect rootPixels(const QRectF& region) const;
+
+    struct Route;
+    desktop::CaptureDisplay display_;
+    QSize size_;
+    QString path_;
+    RecordingOptions options_;
+    std::shared_ptr<Route> route_;
+    std::shared_ptr<RecordingSink> sink_;
+    std::unique_ptr<platform::FrameSource> frames_;
+    std::unique_ptr<platform::AudioSource> systemAudio_;
+    std::unique_ptr<platform::AudioSource> microphone_;
+    bool ended_ = false;
+};
+
+} // namespace recording
