@@ -3,7 +3,8 @@
 namespace platform {
 
 QString notificationAppId() {
-    return QStringLiteral("_NET_WM_WINDOW_TYPE_NOTIFICATION");
+    // The name of the notification service: no window's WM_CLASS class.
+    return QStringLiteral("org.freedesktop.Notifications");
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "app/ImageFiles.h"
 #include "app/SaveLocation.h"
 #include "platform/SafeFile.h"
+#include "platform/StreamWindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,7 +202,7 @@ std::set<QString> excludedAppIDs(const QStringList& hiddenApps, bool hideNotific
         }
     }
     if (hideNotifications) {
-        ids.insert(QString::fromLatin1(notificationsAppID));
+        ids.insert(platform::notificationAppId());
     }
     return ids;
 }

@@ -51,12 +51,9 @@ void saveAs(const app::Recording& recording, QWidget* window,
 QString shareCopy(const app::Recording& recording);
 QString shareCopy(const app::Recording& recording, const QString& shareRoot);
 
-// The application id that stands for notification banners
-// (_NET_WM_WINDOW_TYPE_NOTIFICATION windows) in a recording's exclusions.
-inline constexpr char notificationsAppID[] = "org.freedesktop.Notifications";
-
 // The application ids a recording keeps out of the picture: the non-empty ids
-// of hiddenApps, and notificationsAppID when notifications are hidden.
+// of hiddenApps, and platform::notificationAppId() (which stands for the
+// notification banners) when notifications are hidden.
 std::set<QString> excludedAppIDs(const QStringList& hiddenApps, bool hideNotifications);
 
 } // namespace recording

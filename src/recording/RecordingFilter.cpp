@@ -1,18 +1,12 @@
 #include "recording/RecordingFilter.h"
 
+#include "recording/RecordingFiles.h"
+
 namespace recording {
 
 QSet<QString> RecordingFilter::excludedAppIds() const {
-    QSet<QString> ids;
-    for (const QString& id : hiddenApps) {
-        if (!id.isEmpty()) {
-            ids.insert(id);
-        }
-    }
-    if (hideNotifications) {
-        ids.insert(platform::notificationAppId());
-    }
-    return ids;
+    const std::set<QString> ids = excludedAppIDs(hiddenApps, hideNotifications);
+    return QSet<QString>(ids.begin(), ids.end());
 }
 
 platform::WindowsLeftOut RecordingFilter::leftOut(std::int32_t ownPid,

@@ -3,6 +3,7 @@
 #include "app/FilePanels.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
+#include "platform/StreamWindows.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
@@ -334,7 +335,7 @@ TEST(ShareCopy, WithoutALinkHandsOutTheRecordingItself) {
 }
 
 TEST(ExcludedAppIDs, HiddenAppsAndNotifications) {
-    const QString notifications = QString::fromLatin1(recording::notificationsAppID);
+    const QString notifications = platform::notificationAppId();
     struct Case {
         QStringList hidden;
         bool hideNotifications;
