@@ -147,7 +147,8 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
                                "right from the tray."),
                             this);
     blurb->setWordWrap(true);
-    blurb->setMaximumWidth(300);
+    blurb->setFixedWidth(300);
+    blurb->setMinimumHeight(blurb->heightForWidth(300));
     QPalette dim = blurb->palette();
     dim.setColor(QPalette::WindowText, dim.color(QPalette::PlaceholderText));
     blurb->setPalette(dim);
@@ -230,6 +231,8 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
     privacy->setFont(small);
     privacy->setOpenExternalLinks(true);
     layout->addWidget(privacy);
+    // Extra height goes below the view, not between its lines.
+    layout->addStretch(1);
 }
 
 } // namespace settings
