@@ -1,15 +1,19 @@
 #pragma once
 
+class QWidget;
+
 namespace settings {
 
-// Stands in for the About window until it is built: the program's name and
-// version in a plain window.
+// The one About window: created on first use, hidden when closed and shown
+// again by the next show().
 class AboutWindowController {
 public:
-    // Shows the one About window, creating it on first use, and brings it to
-    // the front.
+    // Shows the window, counting it among the program's windows when it was
+    // not counted yet, and brings it to the front.
     static void show();
     static bool isVisible();
+    // The window, once made.
+    static QWidget* window();
 };
 
 } // namespace settings

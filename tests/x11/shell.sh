@@ -41,7 +41,7 @@ reopen)
     timeout 10 "$app" >"$scratch/second.log" 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "the second start exited with $status"
     [ ! -s "$scratch/second.log" ] || fail "the second start printed: $(cat "$scratch/second.log")"
-    settings_shown() { [ -n "$(our_windows_named '^Vexlin Capture Settings$')" ]; }
+    settings_shown() { [ -n "$(our_windows_named '^General$')" ]; }
     wait_for 30 settings_shown || fail "the first program did not open its settings"
     kill -0 "$pid" || fail "the first program ended"
     # With a window shown, another start changes nothing.
