@@ -5,6 +5,7 @@ namespace settings {
 // The sections of the settings window's sidebar; the program opens the first.
 enum class SettingsSection {
     general,
+    shortcuts,
 };
 
 // Stands in for the settings window until it is built: a plain window that
