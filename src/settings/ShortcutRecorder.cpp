@@ -16,7 +16,7 @@ namespace settings {
 
 namespace {
 
-// macOS's system orange, the colour of a shortcut another program holds.
+// The outline of a shortcut another program holds.
 const QColor kConflictColor(255, 149, 0);
 
 constexpr std::uint32_t kBackspace = 51;
