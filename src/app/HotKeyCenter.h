@@ -71,6 +71,8 @@ public:
     bool isRegistered(CaptureAction action) const { return registered_.contains(action); }
     bool isEscapeRegistered() const { return escapeRegistered_; }
     bool isSuspended() const { return suspendCount_ > 0; }
+    // How many pauses are open (one per shortcut recorder that listens).
+    int suspendCount() const { return suspendCount_; }
 
 Q_SIGNALS:
     // conflicts() became a different set.

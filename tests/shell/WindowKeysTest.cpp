@@ -2,6 +2,7 @@
 // still answer the menu's keys.
 #include "app/MainMenu.h"
 #include "app/Recording.h"
+#include "app/SettingsFile.h"
 #include "editor/EditorWindowController.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
@@ -11,6 +12,9 @@
 #include "videoeditor/VideoEditorWindowController.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QPointer>
 #include <QSet>
@@ -80,6 +84,11 @@ TEST(WindowKeys, OnlyDocumentWindowsCarryTheMenuBarAndEveryWindowAnswersItsKeys)
         EXPECT_TRUE(window.isNull() || !window->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+    // Closing the welcome window completed onboarding in the program's own
+    // settings file.
+    const QString settingsFile = app::settingsFilePath();
+    QFile::remove(settingsFile);
+    QDir().rmdir(QFileInfo(settingsFile).path());
 }
 
 } // namespace

@@ -1,0 +1,60 @@
+// The Shortcuts pane alone in a window, on the settings file of the rig and
+// the real global hot keys, registered as the program registers them.
+// Prints "area X Y" (where to click the area's recorder, in root
+// coordinates) once the window is shown, then after every change of the
+// stored shortcuts "stored" and the area's entry as the settings file holds
+// it now.
+#include "app/HotKeyCenter.h"
+#include "app/HotKeySync.h"
+#include "app/Preferences.h"
+#include "settings/ShortcutRecorder.h"
+#include "settings/ShortcutsPane.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexlin Capture"));
+    app::Preferences& preferences = app::Preferences::shared();
+    app::HotKeySync sync(preferences, [](const app::ShortcutMap& map) {
+        app::HotKeyCenter::shared().registerAll(map);
+    });
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Shortcuts"));
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* pane = static_cast<settings::ShortcutsPane*>(settings::makeShortcutsPane(&window));
+    layout->addWidget(pane);
+    window.resize(636, 640);
+    window.show();
+
+    QObject::connect(&preferences, &app::Preferences::shortcutsChanged, [&preferences] {
+        const QByteArray json = QSettings(preferences.filePath(), QSettings::IniFormat)
+                                    .value("shortcuts")
+                                    .toByteArray();
+        const QJsonValue area = QJsonDocument::fromJson(json).object().value("area");
+        const QByteArray text = area.isObject()
+                                    ? QJsonDocument(area.toObject()).toJson(QJsonDocument::Compact)
+                                    : QByteArray("null");
+        std::printf("stored %s\n", text.constData());
+        std::fflush(stdout);
+    });
+    QTimer::singleShot(500, [&] {
+        QAbstractButton* field = pane->recorder(app::CaptureAction::area)->field();
+        const QPoint centre = field->mapToGlobal(field->rect().center());
+        const qreal scale = window.devicePixelRatioF();
+        std::printf("area %d %d\n", qRound(centre.x() * scale), qRound(centre.y() * scale));
+        std::fflush(stdout);
+    });
+    return QApplication::exec();
+}
