@@ -199,33 +199,54 @@ std::vector<std::uint32_t> clientStackingOrder() {
     return ids;
 }
 
-QList<ClientWindow> clientWindowsFrontToBack() {
+namespace {
+
+QList<ClientWindow> readClientWindows(X11Connection& x11, const std::vector<std::uint32_t>& ids) {
     QList<ClientWindow> windows;
+    const Atoms atoms(x11);
+    std::vector<Pending> pending;
+    pending.reserve(ids.size());
+    for (std::uint32_t id : ids) {
+        pending.push_back(send(x11.get(), x11.root(), atoms, id));
+    }
+    for (const Pending& p : pending) {
+        if (auto window = receive(x11, atoms, p)) {
+            windows.append(*window);
+        }
+    }
+    return windows;
+}
+
+} // namespace
+
+QList<ClientWindow> clientWindowsFrontToBack() {
     X11Connection* x11 = X11Connection::shared();
     if (x11 == nullptr) {
-        return windows;
+        return {};
     }
     auto list = x11->property(x11->root(), x11->atom("_NET_CLIENT_LIST_STACKING"));
     if (!list) {
         list = x11->property(x11->root(), x11->atom("_NET_CLIENT_LIST"));
     }
     if (!list) {
-        return windows;
+        return {};
     }
     std::vector<std::uint32_t> ids = list->words();
-    const Atoms atoms(*x11);
-    std::vector<Pending> pending;
-    pending.reserve(ids.size());
     // The stacking list runs bottom to top.
-    for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
-        pending.push_back(send(x11->get(), x11->root(), atoms, *it));
+    std::reverse(ids.begin(), ids.end());
+    return readClientWindows(*x11, ids);
+}
+
+QList<ClientWindow> clientWindowsInMappingOrder() {
+    X11Connection* x11 = X11Connection::shared();
+    if (x11 == nullptr) {
+        return {};
     }
-    for (const Pending& p : pending) {
-        if (auto window = receive(*x11, atoms, p)) {
-            windows.append(*window);
-        }
+    const auto list = x11->property(x11->root(), x11->atom("_NET_CLIENT_LIST"));
+    if (!list) {
+        return {};
     }
-    return windows;
+    return readClientWindows(*x11, list->words());
 }
 
 std::optional<ClientWindow> clientWindow(std::uint32_t id) {

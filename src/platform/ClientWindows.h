@@ -44,6 +44,12 @@ QRect frameAroundClient(const QRect& client, const std::vector<std::uint32_t>& e
 // vanish while being read are left out. Empty without an X server or manager.
 QList<ClientWindow> clientWindowsFrontToBack();
 
+// The managed windows in the order the manager first mapped them
+// (_NET_CLIENT_LIST): the order in which their programs showed up. Windows
+// that vanish while being read are left out. Empty without an X server or
+// manager.
+QList<ClientWindow> clientWindowsInMappingOrder();
+
 // The managed windows' ids alone, front to back, read in one round trip: what
 // a question of "which of these is in front" needs. Empty without an X server
 // or manager.

@@ -163,7 +163,8 @@ DesktopEntries::DesktopEntries(const QStringList& folders, const QString& locale
             if (type != QLatin1String("Application") || name.isEmpty()) {
                 continue;
             }
-            entries_.push_back({id, name, keys.value(QStringLiteral("StartupWMClass"))});
+            entries_.push_back({id, name, keys.value(QStringLiteral("StartupWMClass")),
+                                keys.value(QStringLiteral("Icon"))});
         }
     }
     // Earlier entries win over later ones with the same key: filled from the

@@ -20,6 +20,9 @@ public:
         QString id;
         QString name;           // Name, in the locale's language where the file has it
         QString startupWMClass; // StartupWMClass, empty when absent
+        // Icon: an icon theme's name, or an absolute file path; empty when
+        // absent.
+        QString icon;
     };
 
     // The folders of .desktop files in order of precedence:

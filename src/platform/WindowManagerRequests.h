@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 class QWindow;
 
 namespace platform {
@@ -12,5 +15,13 @@ namespace platform {
 // window is no X window (another Qt platform) or no X server could be asked:
 // the caller then falls back on Qt.
 bool requestWindowActivation(QWindow* window);
+
+// The same request for any managed window, ours or another program's, by its
+// X id. False when no X server could be asked or the id is 0.
+bool requestWindowActivation(std::uint32_t window);
+
+// The window the manager says has the focus (_NET_ACTIVE_WINDOW); nothing
+// without an X server, a manager that says so, or a focused window.
+std::optional<std::uint32_t> activeWindow();
 
 } // namespace platform
