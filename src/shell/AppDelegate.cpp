@@ -1,5 +1,7 @@
 #include "shell/AppDelegate.h"
 
+#include "shell/RunningHiddenApps.h"
+
 #include "annotation/EditStore.h"
 #include "app/AppPresence.h"
 #include "app/HotKeyCenter.h"
@@ -30,9 +32,12 @@
 #include "service/Reviews.h"
 #include "service/Updates.h"
 #include "settings/AboutWindowController.h"
+#include "settings/HiddenAppsSource.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
 #include "shell/HotKeyEscape.h"
+#include "shell/RunningHiddenApps.h"
 #include "videoeditor/VideoEditorWindowController.h"
 
 #include <QApplication>
@@ -195,6 +200,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     service::Updates::shared().start();
     service::InstallCount::shared().start();
+
+    // The settings list the running applications a recording can hide, and
+    // the welcome guide offers to open at login.
+    settings::HiddenAppsSource::setCurrent(new RunningHiddenApps(this));
+    settings::WelcomeWindowController::setLaunchAtLogin(
+        {.isEnabled = [] { return settings::isLaunchAtLoginEnabled(); },
+         .set = [](bool enabled) { settings::setLaunchAtLogin(enabled); }});
 
     // Screen access is asked only once onboarding is complete, and never by
     // raising a request here.
