@@ -1,15 +1,18 @@
 // Which of the program's windows carry the main menu bar, and that the others
 // still answer the menu's keys.
+#include "app/AlertPresenter.h"
 #include "app/MainMenu.h"
 #include "app/Recording.h"
 #include "app/SettingsFile.h"
 #include "editor/EditorWindowController.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
+
 #include "settings/AboutWindowController.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
 #include "videoeditor/VideoEditorWindowController.h"
+#include <QMessageBox>
 
 #include <QApplication>
 #include <QDir>
@@ -63,7 +66,13 @@ TEST(WindowKeys, OnlyDocumentWindowsCarryTheMenuBarAndEveryWindowAnswersItsKeys)
         {"about", [] { settings::AboutWindowController::show(); }, false},
         {"welcome", [] { settings::WelcomeWindowController::show(); }, false},
         {"review", [] { service::ReviewWindowController::show(); }, false},
-        {"update", [] { service::Updates::shared().showUpdateAlert({QStringLiteral("2.4")}); },
+        {"update",
+         [] {
+             QMessageBox* box = app::makeAlertBox(
+                 {QStringLiteral("Vexlin Capture 2.4 is available"), {}, {"Update", "Later"}, 1});
+             box->setAttribute(Qt::WA_DeleteOnClose);
+             box->show();
+         },
          false},
         {"editor", [] { editor::EditorWindowController::open(std::nullopt); }, true},
         {"video editor", [] { videoeditor::VideoEditorWindowController::open(app::Recording{}); },

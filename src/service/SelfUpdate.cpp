@@ -1,0 +1,451 @@
+#include "service/SelfUpdate.h"
+
+#include "app/AlertPresenter.h"
+#include "service/ServiceAddress.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include <openssl/evp.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace service {
+
+namespace {
+
+constexpr qint64 maximumSignatureSize = 4096;
+
+// The panel: the title, the status, a bar and the one button of the phase.
+class UpdatePanel : public QWidget {
+public:
+    UpdatePanel(SelfUpdateProgress& progress, std::function<void()> cancel)
+        : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), progress_(progress) {
+        setObjectName(QStringLiteral("selfUpdatePanel"));
+        setAttribute(Qt::WA_DeleteOnClose);
+        setFixedSize(380, 150);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(20, 20, 20, 20);
+        layout->setSpacing(14);
+        auto* title = new QLabel(QObject::tr("Updating Vexlin Capture"), this);
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        status_ = new QLabel(this);
+        status_->setObjectName(QStringLiteral("status"));
+        status_->setWordWrap(true);
+        layout->addWidget(title);
+        layout->addWidget(status_);
+        bar_ = new QProgressBar(this);
+        bar_->setTextVisible(false);
+        layout->addWidget(bar_);
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        //: Update progress window: stops the update
+        button_ = new QPushButton(QObject::tr("Cancel"), this);
+        button_->setObjectName(QStringLiteral("cancel"));
+        QObject::connect(button_, &QPushButton::clicked, this, std::move(cancel));
+        row->addWidget(button_);
+        layout->addLayout(row);
+        QObject::connect(&progress, &SelfUpdateProgress::phaseChanged, this, [this] { refresh(); });
+        refresh();
+    }
+
+private:
+    void refresh() {
+        const SelfUpdateProgress::Phase& phase = progress_.phase();
+        status_->setText(SelfUpdate::statusText(phase.kind));
+        if (phase.kind == SelfUpdateProgress::Kind::downloading && phase.fraction) {
+            bar_->setRange(0, 1000);
+            bar_->setValue(int(*phase.fraction * 1000));
+        } else {
+            bar_->setRange(0, 0);
+        }
+        bar_->setVisible(phase.kind != SelfUpdateProgress::Kind::waitingToQuit);
+        button_->setVisible(phase.kind == SelfUpdateProgress::Kind::downloading ||
+                            phase.kind == SelfUpdateProgress::Kind::preparing);
+    }
+
+    SelfUpdateProgress& progress_;
+    QLabel* status_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+    QPushButton* button_ = nullptr;
+};
+
+QByteArray base64Strict(const QByteArray& text) {
+    const auto decoded =
+        QByteArray::fromBase64Encoding(text.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    return decoded ? *decoded : QByteArray();
+}
+
+} // namespace
+
+const QString SelfUpdate::releaseMarker = QStringLiteral(".vexlin-release");
+
+void SelfUpdateProgress::setPhase(const Phase& phase) {
+    if (phase_ == phase) {
+        return;
+    }
+    phase_ = phase;
+    Q_EMIT phaseChanged();
+}
+
+SelfUpdate::SelfUpdate(Environment environment, QObject* parent)
+    : QObject(parent)
+    , env_(std::move(environment))
+    , network_(std::make_unique<QNetworkAccessManager>()) {
+    network_->setCookieJar(nullptr);
+}
+
+SelfUpdate::~SelfUpdate() {
+    if (reply_) {
+        reply_->abort();
+    }
+    close();
+}
+
+QByteArray SelfUpdate::builtInPublicKey() {
+    // The release signing key; its private half never leaves the release
+    // machine.
+    return QByteArray::fromHex("3b6a27bcceb6a42d62a3a8d02a6f0d73653215771de243a63ac048a18b59da29");
+}
+
+SelfUpdate& SelfUpdate::shared() {
+    static SelfUpdate* instance = [] {
+        const QString program = QCoreApplication::applicationFilePath();
+        const QString folder = QFileInfo(program).absolutePath();
+        QStringList arguments = QCoreApplication::arguments();
+        if (!arguments.isEmpty()) {
+            arguments.removeFirst();
+        }
+        return new SelfUpdate(Environment{
+            .installFolder = folder,
+            .executable = QFileInfo(program).fileName(),
+            .publicKey = builtInPublicKey(),
+            .arguments = arguments,
+            .startDetached =
+                [](const QString& path, const QStringList& args) {
+                    return QProcess::startDetached(path, args);
+                },
+            .quit = [] { QCoreApplication::quit(); },
+            .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
+            .hostName = configuredServiceBase().host(),
+        });
+    }();
+    return *instance;
+}
+
+QString SelfUpdate::statusText(SelfUpdateProgress::Kind kind) {
+    switch (kind) {
+    case SelfUpdateProgress::Kind::downloading:
+        //: Update progress window
+        return tr("Downloading…");
+    case SelfUpdateProgress::Kind::preparing:
+        //: Update progress window
+        return tr("Getting ready…");
+    case SelfUpdateProgress::Kind::installing:
+        //: Update progress window
+        return tr("Installing. Vexlin Capture opens again in a moment.");
+    case SelfUpdateProgress::Kind::waitingToQuit:
+        //: Update progress window
+        return tr("Vexlin Capture needs to quit to finish. Save what you are editing, then click "
+                  "Restart Vexlin Capture.");
+    }
+    return {};
+}
+
+bool SelfUpdate::verifySignature(const QByteArray& publicKey, const uchar* data, qint64 size,
+                                 const QByteArray& signature) {
+    if (publicKey.size() != 32 || signature.size() != 64) {
+        return false;
+    }
+    EVP_PKEY* key = EVP_PKEY_new_raw_public_key(
+        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(publicKey.constData()),
+        size_t(publicKey.size()));
+    if (!key) {
+        return false;
+    }
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    bool valid =
+        context && EVP_DigestVerifyInit(context, nullptr, nullptr, nullptr, key) == 1 &&
+        EVP_DigestVerify(context, reinterpret_cast<const unsigned char*>(signature.constData()),
+                         size_t(signature.size()), data, size_t(size)) == 1;
+    EVP_MD_CTX_free(context);
+    EVP_PKEY_free(key);
+    return valid;
+}
+
+QString SelfUpdate::checkFolder() const {
+    const QFileInfo folder(env_.installFolder);
+    if (!folder.isDir() ||
+        !QFileInfo::exists(folder.absoluteFilePath() + QLatin1Char('/') + releaseMarker)) {
+        return QStringLiteral("not an installed release");
+    }
+    return {};
+}
+
+void SelfUpdate::install(const UpdateManifest& manifest) {
+    fallback_ = manifest.manualDownload();
+    if (running_) {
+        if (panel_) {
+            panel_->raise();
+            panel_->activateWindow();
+        }
+        return;
+    }
+    if (!checkFolder().isEmpty()) {
+        Q_EMIT finished(false);
+        showFailure();
+        return;
+    }
+    const QString parent = QFileInfo(env_.installFolder).absolutePath();
+    work_ = std::make_unique<QTemporaryDir>(parent + QStringLiteral("/.vexlin-update-XXXXXX"));
+    if (!work_->isValid()) {
+        // The parent is not writable: the folder cannot be swapped.
+        work_.reset();
+        Q_EMIT finished(false);
+        showFailure();
+        return;
+    }
+    running_ = true;
+    show({SelfUpdateProgress::Kind::preparing, std::nullopt});
+    startDownload(manifest);
+}
+
+void SelfUpdate::startDownload(const UpdateManifest& manifest) {
+    download_ = manifest.download;
+    archive_ = std::make_unique<QFile>(work_->filePath(QStringLiteral("archive")));
+    if (!archive_->open(QIODevice::WriteOnly)) {
+        fail();
+        return;
+    }
+    QNetworkRequest request(download_);
+    applyServicePolicy(request);
+    request.setRawHeader("User-Agent", "Vexlin");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    expectedLength_ = 0;
+    receivedLength_ = 0;
+    reply_ = network_->get(request);
+    guardServiceRedirects(reply_);
+    show({SelfUpdateProgress::Kind::downloading, std::nullopt});
+    QNetworkReply* reply = reply_;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > 0 && expectedLength_ == 0) {
+            expectedLength_ = length.toLongLong();
+            if (expectedLength_ > maximumArchiveSize) {
+                reply->abort();
+                return;
+            }
+            show({SelfUpdateProgress::Kind::downloading, 0.0});
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        const QByteArray chunk = reply->readAll();
+        receivedLength_ += chunk.size();
+        const qint64 limit = expectedLength_ > 0 ? expectedLength_ : maximumArchiveSize;
+        if (receivedLength_ > limit || archive_->write(chunk) != chunk.size()) {
+            reply->abort();
+            return;
+        }
+        if (expectedLength_ == 0) {
+            show({SelfUpdateProgress::Kind::downloading, std::nullopt});
+        } else {
+            show({SelfUpdateProgress::Kind::downloading,
+                  std::min(1.0, double(receivedLength_) / double(expectedLength_))});
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        downloaded();
+    });
+}
+
+void SelfUpdate::downloaded() {
+    QNetworkReply* reply = reply_;
+    if (!reply || !running_) {
+        return;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() == QNetworkReply::OperationCanceledError && !work_) {
+        return; // the user cancelled
+    }
+    const QByteArray rest = reply->readAll();
+    receivedLength_ += rest.size();
+    archive_->write(rest);
+    archive_->close();
+    const bool truncated = expectedLength_ > 0 && receivedLength_ != expectedLength_;
+    if (reply->error() != QNetworkReply::NoError || status != 200 || truncated ||
+        receivedLength_ > maximumArchiveSize) {
+        // 404 and 410 (not found) end the same way as any other failure.
+        fail();
+        return;
+    }
+    fetchSignature();
+}
+
+void SelfUpdate::fetchSignature() {
+    QUrl url = download_;
+    url.setPath(url.path() + QStringLiteral(".sig"));
+    QNetworkRequest request(url);
+    applyServicePolicy(request);
+    request.setRawHeader("User-Agent", "Vexlin");
+    reply_ = network_->get(request);
+    guardServiceRedirects(reply_);
+    QNetworkReply* reply = reply_;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        if (!running_) {
+            return;
+        }
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QByteArray text = reply->read(maximumSignatureSize + 1);
+        if (reply->error() != QNetworkReply::NoError || status != 200 ||
+            text.size() > maximumSignatureSize) {
+            fail();
+            return;
+        }
+        verifyAndInstall(base64Strict(text));
+    });
+}
+
+void SelfUpdate::verifyAndInstall(const QByteArray& signature) {
+    QFile file(archive_->fileName());
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
+        fail();
+        return;
+    }
+    const uchar* data = file.map(0, file.size());
+    const bool valid = data && verifySignature(env_.publicKey, data, file.size(), signature);
+    file.close();
+    if (!valid) {
+        fail();
+        return;
+    }
+    // From here on the update can no longer be cancelled.
+    show({SelfUpdateProgress::Kind::installing, std::nullopt});
+    const QString staging = work_->filePath(QStringLiteral("staging"));
+    if (!QDir().mkpath(staging)) {
+        fail();
+        return;
+    }
+    QProcess tar;
+    tar.start(QStringLiteral("tar"),
+              {QStringLiteral("-xzf"), archive_->fileName(), QStringLiteral("-C"), staging,
+               QStringLiteral("--no-same-owner")});
+    if (!tar.waitForFinished(-1) || tar.exitStatus() != QProcess::NormalExit ||
+        tar.exitCode() != 0 || !QFileInfo::exists(staging + QLatin1Char('/') + releaseMarker) ||
+        !QFileInfo(staging + QLatin1Char('/') + env_.executable).isExecutable()) {
+        fail();
+        return;
+    }
+    if (!swapAndRelaunch(staging)) {
+        fail();
+        return;
+    }
+    running_ = false;
+    cleanUp();
+    close();
+    Q_EMIT finished(true);
+    if (env_.quit) {
+        env_.quit();
+    }
+}
+
+bool SelfUpdate::swapAndRelaunch(const QString& staging) {
+    const QByteArray from = QFile::encodeName(staging);
+    const QByteArray to = QFile::encodeName(env_.installFolder);
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0) {
+        return false;
+    }
+    QStringList arguments = env_.arguments;
+    arguments.removeAll(QStringLiteral("-VexlinInstallUpdateNow"));
+    const QString program = env_.installFolder + QLatin1Char('/') + env_.executable;
+    if (env_.startDetached && env_.startDetached(program, arguments)) {
+        return true;
+    }
+    // The new copy would not start: put the old one back.
+    renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE);
+    return false;
+}
+
+void SelfUpdate::cleanUp() {
+    archive_.reset();
+    if (work_) {
+        work_->remove();
+        work_.reset();
+    }
+}
+
+void SelfUpdate::fail() {
+    running_ = false;
+    cleanUp();
+    Q_EMIT finished(false);
+    showFailure();
+}
+
+void SelfUpdate::cancel() {
+    if (progress_.phase().kind == SelfUpdateProgress::Kind::installing) {
+        return;
+    }
+    running_ = false;
+    if (reply_) {
+        reply_->abort();
+    }
+    cleanUp();
+    close();
+    Q_EMIT finished(false);
+}
+
+void SelfUpdate::show(const SelfUpdateProgress::Phase& phase) {
+    progress_.setPhase(phase);
+    if (!panel_ && env_.showPanel) {
+        auto* panel = new UpdatePanel(progress_, [this] { cancel(); });
+        panel_ = panel;
+        panel->show();
+        panel->raise();
+        panel->activateWindow();
+    }
+}
+
+void SelfUpdate::close() {
+    if (panel_) {
+        panel_->close();
+        panel_ = nullptr;
+    }
+}
+
+void SelfUpdate::showFailure() {
+    close();
+    app::Alert alert;
+    //: Update: installing failed
+    alert.message = tr("Vexlin Capture could not install the update");
+    //: Update: installing failed
+    alert.informativeText = tr("Download it from %1 instead, then unpack the new Vexlin Capture "
+                               "in place of this one. Your settings stay.")
+                                .arg(env_.hostName);
+    //: Update alert: downloads the new version
+    alert.buttons = {tr("Download"), tr("Cancel")};
+    alert.escapeButton = 1;
+    if (app::AlertPresenter::current().run(alert) == 0 && fallback_ && env_.openUrl) {
+        env_.openUrl(*fallback_);
+    }
+}
+
+} // namespace service
