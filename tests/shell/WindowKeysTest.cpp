@@ -4,6 +4,7 @@
 #include "app/Recording.h"
 #include "app/SettingsFile.h"
 #include "editor/EditorWindowController.h"
+#include "service/ReviewWindow.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
 #include "settings/AboutWindowController.h"
