@@ -543,6 +543,8 @@ public:
         connect(view_, &ReviewView::closeRequested, this, &QWidget::close);
         connect(view_, &ReviewView::contentChanged, this, &ReviewWindow::fit, Qt::QueuedConnection);
         app::MainMenu::installKeysIn(this);
+        // Typing starts in the name; the stars take clicks and arrow keys.
+        setFocusProxy(view_->nameField());
         fit();
     }
 
