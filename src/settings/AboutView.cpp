@@ -6,6 +6,7 @@
 #include "app/BrandIcon.h"
 #include "app/Bundle.h"
 #include "app/Preferences.h"
+#include "service/ReviewWindow.h"
 #include "service/Reviews.h"
 
 #include <QApplication>

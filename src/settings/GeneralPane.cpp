@@ -4,6 +4,7 @@
 
 #include "annotation/EditStore.h"
 #include "app/SaveLocation.h"
+#include "service/ReviewWindow.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
 

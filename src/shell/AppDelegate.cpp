@@ -29,8 +29,10 @@
 #include "platform/WindowManagerRequests.h"
 #include "recording/RecordingFiles.h"
 #include "service/InstallCount.h"
+#include "service/ReviewWindow.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
+#include "settings/AboutView.h"
 #include "settings/AboutWindowController.h"
 #include "settings/HiddenAppsSource.h"
 #include "settings/LaunchAtLogin.h"
@@ -200,6 +202,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     service::Updates::shared().start();
     service::InstallCount::shared().start();
+    // A review says which translation the program runs in.
+    service::Reviews::shared().setLanguageSource([] { return settings::preferredLocalization(); });
 
     // The settings list the running applications a recording can hide, and
     // the welcome guide offers to open at login.

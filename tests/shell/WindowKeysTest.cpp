@@ -5,6 +5,7 @@
 #include "app/Recording.h"
 #include "app/SettingsFile.h"
 #include "editor/EditorWindowController.h"
+#include "service/ReviewWindow.h"
 #include "service/Reviews.h"
 #include "service/Updates.h"
 
