@@ -13,8 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (outcome != Outcome::invalid(field)) {
         std::abort();
     }
-    if (field && !body.contains(rawValue(*field).toUtf8()) &&
-        !body.contains("\\u")) { // escaped letters name a field without its plain bytes
+    // Escaped letters ("\u0061", and "\a", which the JSON reader takes as "a")
+    // name a field without its plain bytes.
+    if (field && !body.contains(rawValue(*field).toUtf8()) && !body.contains('\\')) {
         std::abort();
     }
     const QString message = outcome.message(QStringLiteral("vexlin.app"));

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -425,6 +426,32 @@ QByteArray withValue(const QByteArray& ini, const QString& key, const QVariant& 
     return added;
 }
 
+namespace {
+
+// Whether QSettings, which reads the file, finds `value` under `key` in `ini`.
+bool readsBack(const QByteArray& ini, const QString& key, const QVariant& value) {
+    QTemporaryFile file;
+    if (!file.open() || file.write(ini) != ini.size() || !file.flush()) {
+        return true; // nothing to check with; the edit stands
+    }
+    const QSettings settings(file.fileName(), QSettings::IniFormat);
+    return encodedValue(settings.value(key)) == encodedValue(value);
+}
+
+// withValue, unless the reader would not see the entry where withValue puts
+// it (in a damaged file a quote that never closes can swallow what follows):
+// then the key's entries go and the new one stands first in the file, which
+// the reader always takes as the General section.
+QByteArray readableWithValue(const QByteArray& ini, const QString& key, const QVariant& value) {
+    const QByteArray edited = withValue(ini, key, value);
+    if (!value.isValid() || readsBack(edited, key, value)) {
+        return edited;
+    }
+    return key.toUtf8() + '=' + encodedValue(value) + '\n' + withValue(ini, key, QVariant());
+}
+
+} // namespace
+
 std::error_code writeValue(const QString& path, const QString& key, const QVariant& value) {
     const QByteArray name = platform::pathBytes(path);
     QByteArray current;
@@ -455,7 +482,7 @@ std::error_code writeValue(const QString& path, const QString& key, const QVaria
             platform::SafeFile::createFolder(QFileInfo(path).absolutePath())) {
         return error;
     }
-    return platform::SafeFile().replace(path, withValue(current, key, value));
+    return platform::SafeFile().replace(path, readableWithValue(current, key, value));
 }
 
 } // namespace settingsFile

@@ -744,6 +744,25 @@ TEST_F(PreferencesTest, ANewKeyAfterAnUnclosedQuoteIsStillRead) {
     }
 }
 
+// Found by fuzzing: an entry that the reader places in another section than
+// the writer thinks is not where a change can go; the change goes first in
+// the file instead, and the rest stays.
+TEST_F(PreferencesTest, AChangeTheReaderWouldNotSeeGoesFirst) {
+    // The reader takes a header after a form feed for a plain line, so the
+    // entry below it belongs to [Other] there.
+    const QByteArray file = "[Other]\na=1\n\f[General]\nwindowShadow=true\n";
+    seed(file);
+    Preferences p(path());
+    p.setWindowShadow(!p.windowShadow());
+    const bool written = p.windowShadow();
+    const QByteArray after = testsupport::readAll(path());
+    ASSERT_TRUE(QFile::copy(path(), path() + ".copy"));
+    EXPECT_EQ(Preferences(path() + ".copy").windowShadow(), written);
+    EXPECT_EQ(after, QByteArray("windowShadow=") + (written ? "true" : "false") + "\n" +
+                         QByteArray(file).replace("windowShadow=true\n", ""));
+    QFile::remove(path() + ".copy");
+}
+
 // A read-only settings folder: the change is in effect for the session, and
 // the user hears once, with the file and the reason, not on every change.
 TEST_F(PreferencesTest, AFailedWriteIsSaidOnceAndTheValueStaysInEffect) {
