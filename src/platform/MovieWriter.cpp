@@ -331,8 +331,17 @@ void FfmpegMovieWriter::run() {
             if (samples_.empty() || discard_) {
                 return;
             }
-            sample = std::move(samples_.front());
-            samples_.pop_front();
+            // Sound before pictures: a picture takes the encoder far longer
+            // than a piece of sound, and sound queued behind a few of them
+            // on a busy machine would be dropped, an audible gap, where a
+            // dropped picture goes unseen. The muxer interleaves the tracks.
+            auto next = std::find_if(samples_.begin(), samples_.end(),
+                                     [](const Sample& waiting) { return waiting.track >= 0; });
+            if (next == samples_.end()) {
+                next = samples_.begin();
+            }
+            sample = std::move(*next);
+            samples_.erase(next);
         }
         bool fine = false;
         if (sample.track < 0) {

@@ -9,6 +9,8 @@
 
 #include "support/EventLoop.h"
 
+#include "SolidWindow.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -125,43 +127,7 @@ std::uint32_t firstDisplay() {
     return displays.isEmpty() ? 0 : displays.first().displayID;
 }
 
-// A window of one colour, shown by another program.
-class SolidWindow {
-public:
-    SolidWindow(const QString& className, QRgb colour, QRect rect, bool notification = false) {
-        QStringList arguments{className,
-                              QString::number(colour & 0xffffff, 16),
-                              QString::number(rect.x()),
-                              QString::number(rect.y()),
-                              QString::number(rect.width()),
-                              QString::number(rect.height())};
-        if (notification) {
-            arguments << QStringLiteral("notification");
-        }
-        process_.start(QStringLiteral(VEXLIN_SOLID_WINDOW), arguments);
-        process_.waitForReadyRead(5000);
-        id_ = process_.readLine().trimmed().toUInt();
-        EXPECT_NE(id_, 0u);
-        EXPECT_TRUE(waitFor(5000, [this] {
-            auto window = platform::clientWindow(id_);
-            return window && window->viewable;
-        })) << className.toStdString();
-        pump(300);
-    }
-    ~SolidWindow() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    std::uint32_t id() const { return id_; }
-    QRect frame() const {
-        auto window = platform::clientWindow(id_);
-        return window ? window->frame : QRect();
-    }
-
-private:
-    QProcess process_;
-    std::uint32_t id_ = 0;
-};
+using testsupport::SolidWindow;
 
 constexpr QRgb kRed = 0xffff0000, kBlue = 0xff0000ff, kYellow = 0xffffff00, kGreen = 0xff00ff00,
                kCyan = 0xff00ffff, kMagenta = 0xffff00ff;
