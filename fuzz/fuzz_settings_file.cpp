@@ -18,10 +18,14 @@ QString scratchFolder() {
     static const QString folder = [] {
         QByteArray name = qgetenv("TMPDIR");
         name = (name.isEmpty() ? QByteArray("/tmp") : name) + "/vexlin-fuzz-XXXXXX";
-        const QString made = QString::fromLocal8Bit(::mkdtemp(name.data()));
+        const char* made = ::mkdtemp(name.data());
         // Every input's files are removed after it; the folder goes at exit.
-        std::atexit([] { ::rmdir(QFile::encodeName(scratchFolder()).constData()); });
-        return made;
+        // Its name is kept in plain bytes: the handler runs after the
+        // QString's destructor.
+        static char kept[4096] = {};
+        std::snprintf(kept, sizeof kept, "%s", made ? made : "");
+        std::atexit([] { ::rmdir(kept); });
+        return QString::fromLocal8Bit(made);
     }();
     return folder;
 }
