@@ -195,7 +195,8 @@ RecordingOptions RecordingSession::makeOptions(const RecordingSessionModel& mode
 }
 
 double RecordingSession::recordedScale(double startScale, double regionWidth, int movieWidth) {
-    if (regionWidth > 0 && movieWidth > 0 && movieWidth < std::floor(startScale * regionWidth))
+    // The writer rounds an odd width down to an even one; that is no shrink.
+    if (regionWidth > 0 && movieWidth > 0 && movieWidth + 1 < std::floor(startScale * regionWidth))
         return movieWidth / regionWidth;
     return startScale;
 }
