@@ -1,5 +1,6 @@
 #include "recording/RecordingWriter.h"
 
+#include <utility>
 #include <QCoreApplication>
 #include <QFile>
 
@@ -156,7 +157,7 @@ void RecordingWriter::resume() {
 
 void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
                              std::function<void(std::optional<WriterError>)> done) {
-    queue_->async([this, endTime, done = std::move(done)] {
+    queue_->async([this, endTime, done = std::move(done)]() mutable {
         std::optional<WriterError> error;
         if (ended_) {
             error = WriterError::failed(QStringLiteral("The recording has already ended."));
@@ -171,7 +172,10 @@ void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
             }
         }
         if (done) {
-            onMainThread([done, error] { done(error); });
+            // The callback may hold the last reference to this writer: it must
+            // be let go of on the main thread, never in this task (a writer
+            // cannot wait for its own thread).
+            onMainThread([done = std::exchange(done, nullptr), error] { done(error); });
         }
     });
 }
