@@ -2,6 +2,7 @@
 
 #include <utility>
 #include <QCoreApplication>
+#include <QThread>
 #include <QFile>
 
 #include <algorithm>
@@ -110,6 +111,15 @@ RecordingWriter::RecordingWriter(QString path, int frameRate,
 }
 
 RecordingWriter::~RecordingWriter() {
+    if (queue_ && QThread::currentThread() == queue_->context()->thread()) {
+        // Let go of from a task of its own queue (the last holder was a
+        // callback that ran there): a thread cannot wait for itself, so the
+        // queue is ended from the main thread.
+        desktop::SerialQueue* queue = queue_.release();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [queue] { delete queue; }, Qt::QueuedConnection);
+        return;
+    }
     queue_.reset();
     // The movie writer's own destructor discards an unfinished movie.
 }

@@ -104,9 +104,14 @@ gif)
 escape)
     start_app
     record_area 320 200
-    ours=$(our_windows)
-    [ -n "$ours" ] || fail "the frame is not shown in setup"
-    "$probe" none Escape >/dev/null && fail "Escape is not held in setup"
+    ours=""
+    frame_shown() {
+        ours=$(our_windows)
+        [ -n "$ours" ]
+    }
+    wait_for 20 frame_shown || fail "the frame is not shown in setup"
+    escape_held() { ! "$probe" none Escape >/dev/null; }
+    wait_for 20 escape_held || fail "Escape is not held in setup"
     xdotool key Escape
     wait_for 20 traced "recording ended without a recording" || fail "Escape did not end the session"
     gone() {
