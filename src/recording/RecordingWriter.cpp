@@ -1,12 +1,12 @@
 #include "recording/RecordingWriter.h"
 
-#include <utility>
 #include <QCoreApplication>
-#include <QThread>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace recording {
 
