@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace recording {
 
@@ -109,6 +111,15 @@ RecordingWriter::RecordingWriter(QString path, int frameRate,
 }
 
 RecordingWriter::~RecordingWriter() {
+    if (queue_ && QThread::currentThread() == queue_->context()->thread()) {
+        // Let go of from a task of its own queue (the last holder was a
+        // callback that ran there): a thread cannot wait for itself, so the
+        // queue is ended from the main thread.
+        desktop::SerialQueue* queue = queue_.release();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [queue] { delete queue; }, Qt::QueuedConnection);
+        return;
+    }
     queue_.reset();
     // The movie writer's own destructor discards an unfinished movie.
 }
@@ -156,7 +167,7 @@ void RecordingWriter::resume() {
 
 void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
                              std::function<void(std::optional<WriterError>)> done) {
-    queue_->async([this, endTime, done = std::move(done)] {
+    queue_->async([this, endTime, done = std::move(done)]() mutable {
         std::optional<WriterError> error;
         if (ended_) {
             error = WriterError::failed(QStringLiteral("The recording has already ended."));
@@ -171,7 +182,10 @@ void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
             }
         }
         if (done) {
-            onMainThread([done, error] { done(error); });
+            // The callback may hold the last reference to this writer: it must
+            // be let go of on the main thread, never in this task (a writer
+            // cannot wait for its own thread).
+            onMainThread([done = std::exchange(done, nullptr), error] { done(error); });
         }
     });
 }

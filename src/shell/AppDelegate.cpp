@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "shell/RecordingSessions.h"
 #include "shell/RunningHiddenApps.h"
 
 #include "annotation/EditStore.h"
@@ -39,6 +40,7 @@
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
 #include "shell/HotKeyEscape.h"
+#include "shell/RecordingSessions.h"
 #include "shell/RunningHiddenApps.h"
 #include "videoeditor/VideoEditorWindowController.h"
 
@@ -86,6 +88,8 @@ capture::CaptureFlows AppDelegate::captureFlows() {
     scrolling.escapeKey = &hotKeyEscape();
     // A finished recording goes to the video editor or a Quick Access card.
     capture::RecordingFlow::Services recordings = capture::RecordingFlow::defaultServices();
+    recordings.makeSession = recordingSessionMaker(hotKeyEscape());
+    recordings.saveCopy = &saveRecordingCopy;
     recordings.openVideoEditor = [](const app::Recording& recording) {
         videoeditor::VideoEditorWindowController::open(recording);
     };
