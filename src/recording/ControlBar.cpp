@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace recording {
@@ -344,8 +345,17 @@ PermissionNote::PermissionNote(const QString& symbol, const QString& text, const
         row->addWidget(button_, 0, Qt::AlignVCenter);
     }
     setFixedWidth(width + 20);
-    setFixedHeight(row->heightForWidth(width + 20) > 0 ? row->heightForWidth(width + 20)
-                                                       : sizeHint().height());
+    // The text wraps over as many lines as it needs in what the icon and the
+    // button leave of the card.
+    int textWidth = width - 2 * 14 - 18 - 12;
+    int buttonHeight = 0;
+    if (button_) {
+        textWidth -= button_->sizeHint().width() + 12;
+        buttonHeight = button_->sizeHint().height();
+    }
+    label_->setFixedWidth(textWidth);
+    const int textHeight = label_->heightForWidth(textWidth);
+    setFixedHeight(std::max({textHeight, buttonHeight, 18}) + 2 * 10 + 10);
 }
 
 QPainterPath PermissionNote::outline() const {
@@ -427,19 +437,27 @@ QPainterPath ControlBar::outline() const {
 void ControlBar::refresh() {
     const controlBar::State state = links_.state ? links_.state() : controlBar::State();
     const std::vector<Item> items = controlBar::items(state);
-    bool same = items.size() == items_.size();
-    for (std::size_t i = 0; same && i < items.size(); ++i) {
+    std::vector<Item> drawn;
+    for (const Item& item : items) {
+        if (item.kind != Kind::pillButton) {
+            drawn.push_back(item);
+        }
+    }
+    bool same =
+        drawn.size() == items_.size() && (pill_ != nullptr) != (drawn.size() == items.size());
+    for (std::size_t i = 0; same && i < drawn.size(); ++i) {
         const Item& had = items_[i]->item();
-        same = had.kind == items[i].kind && had.action == items[i].action &&
-               had.option == items[i].option;
+        same = had.kind == drawn[i].kind && had.action == drawn[i].action &&
+               had.option == drawn[i].option && had.symbol == drawn[i].symbol;
     }
     if (!same) {
         rebuildRow(items);
     } else {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            items_[i]->setItem(items[i]);
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            items_[i]->setItem(drawn[i]);
             items_[i]->setFormat(state.format);
         }
+        updateHiddenAppsTile(state);
     }
     const QSize before = size();
     bool notesChanged = false;
@@ -515,6 +533,18 @@ void ControlBar::rebuildRow(const std::vector<Item>& items) {
         rowLayout->addWidget(widget, 0, Qt::AlignVCenter);
         items_.push_back(widget);
     }
+    // Made while the row may show: shown now, so that they count at once.
+    for (ControlBarItem* widget : items_) {
+        widget->show();
+    }
+    if (pill_) {
+        pill_->show();
+    }
+    updateHiddenAppsTile(state);
+    row_->adjustSize();
+}
+
+void ControlBar::updateHiddenAppsTile(const controlBar::State& state) {
     // The hidden-applications tile follows the choice.
     for (ControlBarItem* widget : items_) {
         if (widget->item().kind == Kind::hiddenApps) {
@@ -526,7 +556,6 @@ void ControlBar::rebuildRow(const std::vector<Item>& items) {
             widget->setToolTip(HiddenApps::toolTip(state.recordsWindowOnly));
         }
     }
-    row_->adjustSize();
 }
 
 void ControlBar::openHiddenApps(ControlBarItem* anchor) {

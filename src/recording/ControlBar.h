@@ -4,6 +4,7 @@
 #include "recording/PreviousApp.h"
 
 #include <QFrame>
+#include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 
@@ -145,6 +146,7 @@ protected:
 
 private:
     void rebuildRow(const std::vector<controlBar::Item>& items);
+    void updateHiddenAppsTile(const controlBar::State& state);
     void act(controlBar::Action action);
 
     ControlBarLinks links_;
