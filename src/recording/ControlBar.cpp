@@ -496,14 +496,6 @@ void ControlBar::rebuildRow(const std::vector<Item>& items) {
             pill_->setObjectName(QStringLiteral("pill"));
             pill_->setFocusPolicy(Qt::NoFocus);
             pill_->setToolTip(item.toolTip);
-            pill_->setIcon([&] {
-                QPixmap icon(QSize(16, 16) * devicePixelRatioF());
-                icon.setDevicePixelRatio(devicePixelRatioF());
-                icon.fill(Qt::transparent);
-                QPainter p(&icon);
-                drawRecordingSymbol(p, item.symbol, QRectF(0, 0, 16, 16), Qt::white);
-                return QIcon(icon);
-            }());
             desktop::PillButtonStyle::apply(pill_, recordingRed());
             connect(pill_, &QPushButton::clicked, this,
                     [this, action = item.action] { act(action); });

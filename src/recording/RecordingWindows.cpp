@@ -77,6 +77,7 @@ ControlPanel::ControlPanel(ControlBar* bar) : QWidget(nullptr, kPanelFlags), bar
         new desktop::PanelSurface(this, [this] { return bar_->outline().translated(bar_->pos()); });
     connect(bar_, &ControlBar::outlineChanged, this, [this] {
         adjustSize();
+        this->layout()->activate();
         surface_->reshape();
     });
     adjustSize();
@@ -84,6 +85,9 @@ ControlPanel::ControlPanel(ControlBar* bar) : QWidget(nullptr, kPanelFlags), bar
 
 void ControlPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The bar has its final place only now that the layout ran.
+    layout()->activate();
+    surface_->reshape();
     platform::showOnAllDesktops(winId());
 }
 

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-
 namespace recording {
 
 class RecordingSessionModel;
