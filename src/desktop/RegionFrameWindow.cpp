@@ -29,6 +29,12 @@ void RegionFrameWindow::setStyle(Style style) {
     update();
 }
 
+void RegionFrameWindow::setRegion(const QRectF& region) {
+    region_ = region;
+    surface_->reshape();
+    update();
+}
+
 void RegionFrameWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -25,6 +25,8 @@ public:
     Style style() const { return style_; }
     void setStyle(Style style);
     const QRectF& region() const { return region_; }
+    // A followed window moved: the frame goes round the new region.
+    void setRegion(const QRectF& region);
     const QRectF& screenFrame() const { return screenFrame_; }
     // Whether the window can blend with what lies below it; without that it
     // shows the outline alone.
