@@ -19,8 +19,13 @@ namespace recording {
 
 namespace {
 
-constexpr Qt::WindowFlags kPanelFlags =
-    Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+// Kept out of the window manager's hands: a managed tool window, even one
+// asking to stay on top, was stacked under an ordinary window shown before
+// it; an unmanaged one stands above everything, on every desktop, and is
+// never given the focus. Dragging moves it by hand.
+constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::FramelessWindowHint |
+                                        Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                                        Qt::X11BypassWindowManagerHint;
 
 controlBar::Row rowOf(SessionPhase::Kind kind) {
     switch (kind) {

@@ -2,9 +2,9 @@
 
 #include "app/SaveLocation.h"
 #include "capture/CoordinatorTrace.h"
-#include "desktop/RegionFrameWindow.h"
 #include "desktop/Toast.h"
 #include "recording/RecordingFiles.h"
+#include "recording/RecordingWindows.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -14,42 +14,6 @@ namespace shell {
 namespace {
 
 using Kind = recording::SessionPhase::Kind;
-
-// The least a session shows: the frame around the region, dimmed in setup
-// and outlined while recording. Start, stop and cancel go through the record
-// hot key, the tray and Escape.
-class FrameOnlyWindows final : public recording::SessionWindows {
-public:
-    void present(const recording::SessionWindowsSetup& setup) override {
-        frame_ =
-            std::make_unique<desktop::RegionFrameWindow>(setup.display.frame, QRectF(setup.region));
-    }
-    void showCountdown() override {}
-    void hideCountdown() override {}
-    void recordingStarted() override {
-        if (frame_)
-            frame_->setStyle(desktop::RegionFrameStyle::recording);
-    }
-    void regionMoved(const QRect& region) override {
-        if (!frame_)
-            return;
-        const QRectF screenFrame = frame_->screenFrame();
-        const auto style = frame_->style();
-        frame_ = std::make_unique<desktop::RegionFrameWindow>(screenFrame, QRectF(region));
-        frame_->setStyle(style);
-    }
-    void cameraChanged(bool) override {}
-    void stopOverlays() override {}
-    QSet<std::uint32_t> recordedWindows() const override { return {}; }
-    void close() override {
-        if (frame_)
-            frame_->close();
-        frame_.reset();
-    }
-
-private:
-    std::unique_ptr<desktop::RegionFrameWindow> frame_;
-};
 
 } // namespace
 
@@ -105,7 +69,7 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
         recording::RecordingSession::Services services =
             recording::RecordingSession::Services::system();
         services.escapeKey = &escapeKey;
-        services.makeWindows = [] { return std::make_unique<FrameOnlyWindows>(); };
+        services.makeWindows = [] { return std::make_unique<recording::RecordingWindows>(); };
         services.toast = [](const QString& title) {
             desktop::showToast(title, std::nullopt, QStringLiteral("macwindow"),
                                QGuiApplication::palette().color(QPalette::PlaceholderText));
