@@ -46,9 +46,13 @@ void PillButtonStyle::drawControl(ControlElement element, const QStyleOption* op
     painter->setFont(labelFont(widget));
     painter->setPen(Qt::white);
     const QRect label = button->rect.adjusted(margin, 0, -margin, 0);
-    painter->drawText(
-        label, Qt::AlignCenter | Qt::TextSingleLine,
-        painter->fontMetrics().elidedText(button->text, Qt::ElideRight, label.width()));
+    // The size hint counts the label in whole pixels; a label that overruns
+    // that by a fraction still fits in the capsule's margin.
+    const QFontMetricsF metrics(painter->font());
+    const QString text = metrics.horizontalAdvance(button->text) <= label.width() + 1
+                             ? button->text
+                             : metrics.elidedText(button->text, Qt::ElideRight, label.width());
+    painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine, text);
     painter->restore();
 }
 

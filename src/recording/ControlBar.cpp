@@ -497,6 +497,8 @@ void ControlBar::rebuildRow(const std::vector<Item>& items) {
             pill_->setFocusPolicy(Qt::NoFocus);
             pill_->setToolTip(item.toolTip);
             desktop::PillButtonStyle::apply(pill_, recordingRed());
+            // Its label whole: the row gives way elsewhere.
+            pill_->setMinimumWidth(pill_->sizeHint().width());
             connect(pill_, &QPushButton::clicked, this,
                     [this, action = item.action] { act(action); });
             rowLayout->addWidget(pill_, 0, Qt::AlignVCenter);
