@@ -1,5 +1,7 @@
 #include "app/RecentFile.h"
 
+#include "app/NameCollator.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -40,25 +42,6 @@ std::optional<RecentFile> RecentFile::make(const QString& path, const QDateTime&
 
 namespace {
 
-// File names compared as a file manager lists them: runs of digits by their
-// value ("shot9" before "shot10"), letters by the user's language. The C
-// locale has no collation rules, and Qt's collator then ignores numeric mode,
-// so it stands in with English ones. One collator per thread: it is not
-// meant to be shared between threads.
-const QCollator& nameCollator() {
-    thread_local const QCollator collator = [] {
-        QLocale locale;
-        if (locale.language() == QLocale::C) {
-            locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        }
-        QCollator made(locale);
-        made.setNumericMode(true);
-        made.setCaseSensitivity(Qt::CaseInsensitive);
-        return made;
-    }();
-    return collator;
-}
-
 // The earliest date there is, for a file without one.
 QDateTime distantPast() {
     return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
@@ -68,8 +51,8 @@ QDateTime distantPast() {
 
 bool RecentFile::listsBefore(const RecentFile& a, const RecentFile& b) {
     if (a.date == b.date) {
-        return nameCollator().compare(QFileInfo(a.path).completeBaseName(),
-                                      QFileInfo(b.path).completeBaseName()) > 0;
+        return app::nameCollator().compare(QFileInfo(a.path).completeBaseName(),
+                                           QFileInfo(b.path).completeBaseName()) > 0;
     }
     return a.date > b.date;
 }

@@ -1,5 +1,7 @@
 #include "recording/HideableApp.h"
 
+#include "app/NameCollator.h"
+
 #include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
@@ -14,24 +16,6 @@
 namespace recording {
 
 namespace {
-
-// Names as a file manager lists them: runs of digits by their value ("App 9"
-// before "App 10"), letters by the user's language, case ignored. The C
-// locale has no collation rules, and Qt's collator then ignores numeric mode,
-// so English ones stand in.
-const QCollator& nameCollator() {
-    thread_local const QCollator collator = [] {
-        QLocale locale;
-        if (locale.language() == QLocale::C) {
-            locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        }
-        QCollator made(locale);
-        made.setNumericMode(true);
-        made.setCaseSensitivity(Qt::CaseInsensitive);
-        return made;
-    }();
-    return collator;
-}
 
 // A plain application tile, for when the icon theme has no generic icon.
 QIcon drawnGenericIcon() {
@@ -138,7 +122,7 @@ std::vector<HideableApp> HideableApp::candidates(const QList<platform::ClientWin
         apps.push_back({window.className, entry != nullptr ? entry->name : window.className,
                         entryIcon(entry)});
     }
-    const QCollator& collator = nameCollator();
+    const QCollator& collator = app::nameCollator();
     std::stable_sort(apps.begin(), apps.end(),
                      [&collator](const HideableApp& a, const HideableApp& b) {
                          return collator.compare(a.name, b.name) < 0;
