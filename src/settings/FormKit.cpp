@@ -142,7 +142,7 @@ QCheckBox* FormSection::toggle(const QString& text, Setting<bool> binding) {
         }
     });
     QObject::connect(box, &QCheckBox::toggled, box,
-                     [this, binding](bool on) { (preferences_.*binding.set)(on); });
+                     [store = &preferences_, binding](bool on) { (store->*binding.set)(on); });
     return box;
 }
 

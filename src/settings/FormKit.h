@@ -117,10 +117,12 @@ public:
             }
             chooser->setCurrentIndex(index);
         });
+        // The section is a builder that is gone once the pane stands: the
+        // control reaches the store itself.
         QObject::connect(chooser, &ChoicePicker::chosen, chooser,
-                         [this, binding, items](int index) {
+                         [store = &preferences_, binding, items](int index) {
                              if (index >= 0 && index < items.size()) {
-                                 (preferences_.*binding.set)(items[index].first);
+                                 (store->*binding.set)(items[index].first);
                              }
                          });
         return chooser;
