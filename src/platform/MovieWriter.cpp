@@ -35,9 +35,11 @@ constexpr int queueDepth = 8;
 // of a paused and resumed recording, and what MPEG-4 players expect.
 constexpr AVRational videoTimeBase{1, 90000};
 // How far a chunk of sound may start from where the previous one ended
-// before the gap is filled with silence or the overlap cut: the jitter of the
-// sound server's timestamps stays unheard.
-constexpr std::int64_t audioSlack = audioRate / 50;
+// before the gap is filled with silence or the overlap cut. The sound
+// server's latency wanders by up to ~140 ms while the machine is busy (as
+// when a large display is encoded): within this, chunks are laid end to end,
+// so the wandering never cuts or pads the sound.
+constexpr std::int64_t audioSlack = audioRate / 5;
 
 QString ffmpegError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
