@@ -1,8 +1,5 @@
 #include "shell/AppDelegate.h"
 
-#include "shell/RecordingSessions.h"
-#include "shell/RunningHiddenApps.h"
-
 #include "annotation/EditStore.h"
 #include "app/AppPresence.h"
 #include "app/HotKeyCenter.h"
@@ -183,7 +180,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     delivery::RecentCapturesStrip::openSettings = [] {
         settings::SettingsWindowController::show(settings::SettingsSection::general);
     };
-    // The editor links no delivery code; its Pin and Share reach it from here.
+    // The editor's Pin and Share, set here so that tests can put their own.
     editor::ExportServices& exports = editor::ExportServices::shared();
     exports.pin = [](const app::Capture& capture) { delivery::PinManager::shared().pin(capture); };
     exports.share = [](const QString& file, QWidget* anchor) {
