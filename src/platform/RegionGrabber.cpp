@@ -2,6 +2,7 @@
 
 #include "platform/ServerPixels.h"
 #include "platform/SharedSegment.h"
+#include "platform/X11Connection.h"
 
 #include <xcb/shm.h>
 
@@ -25,25 +26,15 @@ struct RegionGrabber::State {
 };
 
 std::unique_ptr<RegionGrabber> RegionGrabber::open() {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (connection == nullptr || xcb_connection_has_error(connection) != 0) {
-        if (connection != nullptr) {
-            xcb_disconnect(connection);
-        }
+    const std::optional<PrivateConnection> opened = openPrivateConnection();
+    if (!opened) {
         return nullptr;
     }
+    xcb_connection_t* connection = opened->connection;
     std::unique_ptr<RegionGrabber> grabber(new RegionGrabber());
     State& s = *grabber->d;
     s.connection = connection;
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
-        xcb_screen_next(&it);
-    }
-    s.screen = it.data;
-    if (s.screen == nullptr) {
-        return nullptr;
-    }
+    s.screen = opened->screen;
     s.layout = serverPixelLayout(connection, s.screen, s.screen->root_depth, s.screen->root_visual);
     const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
     if (shm != nullptr && shm->present) {

@@ -2,6 +2,7 @@
 
 #include "platform/ServerPixels.h"
 #include "platform/SharedSegment.h"
+#include "platform/X11Connection.h"
 
 #include <QHash>
 #include <QPainter>
@@ -321,25 +322,15 @@ WindowComposer::WindowComposer() : d(std::make_unique<State>()) {}
 WindowComposer::~WindowComposer() = default;
 
 std::unique_ptr<WindowComposer> WindowComposer::open() {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (connection == nullptr || xcb_connection_has_error(connection) != 0) {
-        if (connection != nullptr) {
-            xcb_disconnect(connection);
-        }
+    const std::optional<PrivateConnection> opened = openPrivateConnection();
+    if (!opened) {
         return nullptr;
     }
+    xcb_connection_t* connection = opened->connection;
     std::unique_ptr<WindowComposer> composer(new WindowComposer());
     State& s = *composer->d;
     s.c = connection;
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
-        xcb_screen_next(&it);
-    }
-    s.screen = it.data;
-    if (s.screen == nullptr) {
-        return nullptr;
-    }
+    s.screen = opened->screen;
     s.rootLayout =
         serverPixelLayout(connection, s.screen, s.screen->root_depth, s.screen->root_visual);
     auto present = [connection](xcb_extension_t* extension) {

@@ -120,7 +120,9 @@ std::optional<X11Connection::Property> X11Connection::property(xcb_window_t wind
 
 namespace platform {
 
-bool x11ServerReachable() { return X11Connection::shared() != nullptr; }
+bool x11ServerReachable() {
+    return X11Connection::shared() != nullptr;
+}
 
 void syncQtWindowSystem() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -132,6 +134,26 @@ void syncQtWindowSystem() {
     xcb_generic_error_t* error = nullptr;
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), &error));
     std::free(error);
+}
+
+std::optional<PrivateConnection> openPrivateConnection() {
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    if (connection == nullptr || xcb_connection_has_error(connection) != 0) {
+        if (connection != nullptr) {
+            xcb_disconnect(connection);
+        }
+        return std::nullopt;
+    }
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
+        xcb_screen_next(&it);
+    }
+    if (it.data == nullptr) {
+        xcb_disconnect(connection);
+        return std::nullopt;
+    }
+    return PrivateConnection{connection, it.data};
 }
 
 } // namespace platform

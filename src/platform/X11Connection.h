@@ -56,8 +56,13 @@ private:
     std::unique_ptr<AtomCache> atoms_;
 };
 
-} // namespace platform
-
-namespace platform {
+// A connection of its own to the X server named by DISPLAY, with its default
+// screen, for a worker thread that must not share anyone's connection; none
+// when no server can be reached. The caller disconnects it.
+struct PrivateConnection {
+    xcb_connection_t* connection = nullptr;
+    xcb_screen_t* screen = nullptr;
+};
+std::optional<PrivateConnection> openPrivateConnection();
 
 } // namespace platform
