@@ -140,15 +140,7 @@ SelfUpdate::SelfUpdate(Environment environment, QObject* parent)
     // A program that quits in the middle of an update leaves no half-fetched
     // archive or unpacked release beside the installed folder.
     if (QCoreApplication* application = QCoreApplication::instance()) {
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] {
-            if (running_) {
-                running_ = false;
-                if (reply_) {
-                    reply_->abort();
-                }
-                cleanUp();
-            }
-        });
+        connect(application, &QCoreApplication::aboutToQuit, this, &SelfUpdate::abandon);
     }
 }
 
@@ -428,6 +420,18 @@ void SelfUpdate::finishInstalling() {
     if (env_.quit) {
         env_.quit();
     }
+}
+
+void SelfUpdate::abandon() {
+    if (!running_) {
+        return;
+    }
+    running_ = false;
+    if (reply_) {
+        reply_->abort();
+    }
+    cleanUp();
+    close();
 }
 
 void SelfUpdate::restart() {

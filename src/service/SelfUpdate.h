@@ -97,6 +97,10 @@ public:
     void cancel();
     // Tries again to quit and finish an update that waits for it.
     void restart();
+    // Drops an update under way, the archive and the unpacked release with
+    // it, and leaves the installed folder as it is; the program does this
+    // when it quits.
+    void abandon();
     void close();
     bool isPanelOpen() const { return panel_ != nullptr; }
     QWidget* panel() const { return panel_; }

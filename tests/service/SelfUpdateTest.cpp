@@ -379,6 +379,25 @@ TEST(SelfUpdate, WaitsToQuitWhileWorkIsUnsavedAndFinishesOnRestart) {
     EXPECT_FALSE(f.updater->isPanelOpen());
 }
 
+TEST(SelfUpdate, QuittingWhileItWaitsLeavesNothingBesideTheFolder) {
+    Fixture f;
+    f.serveRelease();
+    f.canQuit = false;
+    const auto before = snapshot(f.install);
+    f.updater->install(f.manifest(false));
+    ASSERT_TRUE(
+        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    EXPECT_EQ(f.foldersBeside().size(), 2) << "the unpacked release waits beside the folder";
+    f.updater->abandon();
+    EXPECT_EQ(snapshot(f.install), before);
+    EXPECT_EQ(f.foldersBeside(), QStringList{"VexlinCapture"});
+    // A restart after that has nothing to finish.
+    f.canQuit = true;
+    f.updater->restart();
+    EXPECT_TRUE(f.started.isEmpty());
+    EXPECT_EQ(f.quits, 0);
+}
+
 TEST(SelfUpdate, TheBuiltInKeyIsARealKeyThatNoKnownPrivateKeyMatches) {
     const QByteArray builtIn = service::SelfUpdate::builtInPublicKey();
     ASSERT_EQ(builtIn.size(), 32);
