@@ -40,6 +40,11 @@ RecordingSessionHandle::RecordingSessionHandle(std::unique_ptr<recording::Record
                          capture::traceCoordinator(QStringLiteral("recording phase=") +
                                                    phaseText(phase));
                      });
+    QObject::connect(
+        &session_->model(), &recording::RecordingSessionModel::isPausedChanged, [](bool paused) {
+            capture::traceCoordinator(QStringLiteral("recording paused=") +
+                                      (paused ? QStringLiteral("true") : QStringLiteral("false")));
+        });
 }
 
 RecordingSessionHandle::~RecordingSessionHandle() = default;
@@ -71,13 +76,37 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
         services.escapeKey = &escapeKey;
         services.makeWindows = [] { return std::make_unique<recording::RecordingWindows>(); };
         services.toast = [](const QString& title) {
+            capture::traceCoordinator(QStringLiteral("recording toast title=\"%1\"").arg(title));
             desktop::showToast(title, std::nullopt, QStringLiteral("macwindow"),
                                QGuiApplication::palette().color(QPalette::PlaceholderText));
         };
+        // What the session hands over, traced before the flow delivers it.
+        auto traced = [completion =
+                           std::move(completion)](const std::optional<app::Recording>& recording) {
+            if (recording) {
+                capture::traceCoordinator(
+                    QStringLiteral("recording made file=\"%1\" duration=%2 scale=%3")
+                        .arg(recording->url.toLocalFile())
+                        .arg(recording->duration, 0, 'f', 3)
+                        .arg(recording->scale));
+            }
+            completion(recording);
+        };
         auto session = std::make_unique<recording::RecordingSession>(
-            request.display, request.region, request.windowID, std::move(completion),
+            request.display, request.region, request.windowID, std::move(traced),
             std::move(services));
-        session->onProgress = std::move(onProgress);
+        // Traced as the text changes: "0:00" marks the moment a stream starts.
+        session->onProgress = [onProgress = std::move(onProgress),
+                               last = std::make_shared<std::optional<QString>>()](
+                                  const std::optional<QString>& elapsed) {
+            if (elapsed && elapsed != *last) {
+                capture::traceCoordinator(QStringLiteral("recording elapsed=") + *elapsed);
+            }
+            *last = elapsed;
+            if (onProgress) {
+                onProgress(elapsed);
+            }
+        };
         return std::make_shared<RecordingSessionHandle>(std::move(session));
     };
 }
