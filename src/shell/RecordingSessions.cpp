@@ -6,6 +6,7 @@
 #include "recording/RecordingFiles.h"
 #include "recording/RecordingWindows.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -14,6 +15,13 @@ namespace shell {
 namespace {
 
 using Kind = recording::SessionPhase::Kind;
+
+// A session's moments, stamped with the wall clock in ms: a test that reads
+// the trace late still knows when the program acted.
+void traceMoment(const QString& line) {
+    capture::traceCoordinator(line + QStringLiteral(" at=") +
+                              QString::number(QDateTime::currentMSecsSinceEpoch()));
+}
 
 } // namespace
 
@@ -33,18 +41,16 @@ QString phaseText(const recording::SessionPhase& phase) {
 
 RecordingSessionHandle::RecordingSessionHandle(std::unique_ptr<recording::RecordingSession> session)
     : session_(std::move(session)) {
-    capture::traceCoordinator(QStringLiteral("recording phase=") +
-                              phaseText(session_->model().phase()));
+    traceMoment(QStringLiteral("recording phase=") + phaseText(session_->model().phase()));
     QObject::connect(&session_->model(), &recording::RecordingSessionModel::phaseChanged,
                      [](const recording::SessionPhase& phase) {
-                         capture::traceCoordinator(QStringLiteral("recording phase=") +
-                                                   phaseText(phase));
+                         traceMoment(QStringLiteral("recording phase=") + phaseText(phase));
                      });
-    QObject::connect(
-        &session_->model(), &recording::RecordingSessionModel::isPausedChanged, [](bool paused) {
-            capture::traceCoordinator(QStringLiteral("recording paused=") +
-                                      (paused ? QStringLiteral("true") : QStringLiteral("false")));
-        });
+    QObject::connect(&session_->model(), &recording::RecordingSessionModel::isPausedChanged,
+                     [](bool paused) {
+                         traceMoment(QStringLiteral("recording paused=") +
+                                     (paused ? QStringLiteral("true") : QStringLiteral("false")));
+                     });
 }
 
 RecordingSessionHandle::~RecordingSessionHandle() = default;
@@ -100,7 +106,7 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
                                last = std::make_shared<std::optional<QString>>()](
                                   const std::optional<QString>& elapsed) {
             if (elapsed && elapsed != *last) {
-                capture::traceCoordinator(QStringLiteral("recording elapsed=") + *elapsed);
+                traceMoment(QStringLiteral("recording elapsed=") + *elapsed);
             }
             *last = elapsed;
             if (onProgress) {
