@@ -91,7 +91,9 @@ bar_button() {
     geometry=$(window_geometry "$bar")
     # Columns and rows of Stop-red pixels in the row (the notes below it
     # left out), the capsule's left edge and middle.
-    found=$(xwd -silent -id "$bar" | convert xwd:- -crop "x$((64 * ui_scale))+0+0" -alpha off -depth 8 txt:- | awk -F'[,:() ]+' '
+    found=$(xwd -silent -id "$bar" |
+        convert xwd:- -crop "x$((64 * ui_scale))+0+0" -alpha off -depth 8 txt:- |
+        awk -F'[,:() ]+' '
         /^#/ { next }
         $3 >= 224 && $4 <= 112 && $5 <= 112 { red[$1] = 1; rows[$1] = rows[$1] " " $2 }
         $1 > right { right = $1 }
