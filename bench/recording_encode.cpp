@@ -6,19 +6,21 @@
 // at) and the CPU used while encoding, in cores.
 //
 //   recording_encode [SECONDS] [WIDTHxHEIGHT] [FPS]     (default 60 1920x1080 60)
+#include "ScrollingPage.h"
 #include "recording/RecordingWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -28,40 +30,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A tall page of text-like bars and a photo-like gradient, scrolled down by
-// a few pixels each frame, like a page read in a browser.
-class ScrollingPicture {
-public:
-    explicit ScrollingPicture(QSize size)
-        : size_(size), page_(size.width(), size.height() * 4, QImage::Format_RGB32) {
-        page_.fill(Qt::white);
-        QPainter painter(&page_);
-        for (int y = 0; y < page_.height(); y += 22) {
-            const int words = 6 + (y * 7919) % 9;
-            int x = 40;
-            for (int w = 0; w < words && x < page_.width() - 60; ++w) {
-                const int length = 20 + (y * 31 + w * 97) % 110;
-                painter.fillRect(x, y + 5, length, 12, QColor(30, 30, 30));
-                x += length + 12;
-            }
-            if (y % 880 == 0) {
-                QLinearGradient gradient(0, y, page_.width(), y + 300);
-                gradient.setColorAt(0, QColor(200, 80, 40));
-                gradient.setColorAt(1, QColor(30, 120, 220));
-                painter.fillRect(page_.width() / 2, y, page_.width() / 3, 300, gradient);
-            }
-        }
-    }
-    QImage frame(int index) const {
-        const int top = (index * 6) % (page_.height() - size_.height());
-        return page_.copy(0, top, size_.width(), size_.height());
-    }
-
-private:
-    QSize size_;
-    QImage page_;
-};
 
 double cpuSeconds(const rusage& usage) {
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
@@ -77,12 +45,12 @@ double selfCpu() {
 // Counts what the encoder's queue turns away.
 class CountingMovie final : public platform::MovieWriter {
 public:
-    CountingMovie(std::unique_ptr<platform::MovieWriter> movie, std::atomic<int>& dropped)
+    CountingMovie(std::unique_ptr<platform::MovieWriter> movie, std::vector<double>& dropped)
         : movie_(std::move(movie)), dropped_(dropped) {}
     platform::AppendResult appendVideo(const QImage& image, std::int64_t time) override {
         const auto result = movie_->appendVideo(image, time);
         if (result == platform::AppendResult::notReady) {
-            ++dropped_;
+            dropped_.push_back(double(time) / 1e9);
         }
         return result;
     }
@@ -96,25 +64,33 @@ public:
 
 private:
     std::unique_ptr<platform::MovieWriter> movie_;
-    std::atomic<int>& dropped_;
+    // When, in seconds into the movie; filled on the writer's thread only.
+    std::vector<double>& dropped_;
 };
 
 struct Result {
     int frames = 0;
     int dropped = 0;
-    double cpu = 0; // seconds
+    std::vector<double> droppedAt; // seconds in, where known
+    double cpu = 0;                // seconds
     double wall = 0;
     qint64 bytes = 0;
 };
 
 void print(const char* name, const Result& r) {
-    std::printf("%-38s %6d frames %5d dropped  %5.2f cores  %7.2f MB\n", name, r.frames, r.dropped,
+    std::printf("%-38s %6d frames %5d dropped  %5.2f cores  %7.2f MB", name, r.frames, r.dropped,
                 r.cpu / r.wall, r.bytes / 1e6);
+    // Where the first ones fell: a burst at the start is the encoder warming
+    // up, scattered ones the machine's other load.
+    for (std::size_t i = 0; i < std::min<std::size_t>(r.droppedAt.size(), 6); ++i) {
+        std::printf("%s%.2f s", i == 0 ? "  at " : ", ", r.droppedAt[i]);
+    }
+    std::printf("\n");
 }
 
 // Frames made on the writer's thread at every tick, as the recorder's grab
 // does, without encoding: what making the picture costs by itself.
-Result feed(const ScrollingPicture& picture, int frames, int fps,
+Result feed(const bench::ScrollingPage& picture, int frames, int fps,
             const std::function<void(const QImage&, platform::HostTime)>& take) {
     Result result;
     result.frames = frames;
@@ -128,8 +104,9 @@ Result feed(const ScrollingPicture& picture, int frames, int fps,
     return result;
 }
 
-Result ours(const ScrollingPicture& picture, QSize size, int frames, int fps, const QString& path) {
-    std::atomic<int> dropped{0};
+Result ours(const bench::ScrollingPage& picture, QSize size, int frames, int fps,
+            const QString& path) {
+    std::vector<double> dropped;
     auto made = recording::RecordingWriter::make(
         path, size, fps, 0.1, std::nullopt, {},
         [&dropped](const platform::MovieSettings& settings) -> platform::MovieWriterResult {
@@ -160,13 +137,14 @@ Result ours(const ScrollingPicture& picture, QSize size, int frames, int fps, co
     }
     writer.reset();
     result.cpu = selfCpu() - cpuBefore;
-    result.dropped = dropped;
+    result.dropped = int(dropped.size());
+    result.droppedAt = dropped;
     result.bytes = QFileInfo(path).size();
     return result;
 }
 
-Result ffmpeg(const ScrollingPicture& picture, QSize size, int frames, int fps, const QString& path,
-              bool ourRate) {
+Result ffmpeg(const bench::ScrollingPage& picture, QSize size, int frames, int fps,
+              const QString& path, bool ourRate) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
         std::exit(1);
@@ -253,7 +231,7 @@ int main(int argc, char** argv) {
     const int fps = argc > 3 ? std::atoi(argv[3]) : 60;
     const int frames = seconds * fps;
     QTemporaryDir dir;
-    const ScrollingPicture picture(size);
+    const bench::ScrollingPage picture(size);
 
     std::printf("%d s of %dx%d at %d fps of a scrolling page, %d cores here\n", seconds,
                 size.width(), size.height(), fps, int(std::thread::hardware_concurrency()));
