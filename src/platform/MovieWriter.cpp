@@ -1,5 +1,7 @@
 #include "platform/MovieWriter.h"
 
+#include "platform/Yuv420.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +21,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 namespace platform {
@@ -165,7 +166,6 @@ private:
     AVFormatContext* format_ = nullptr;
     AVCodecContext* video_ = nullptr;
     AVStream* videoStream_ = nullptr;
-    SwsContext* scaler_ = nullptr;
     AVFrame* picture_ = nullptr;
     AVFrame* soundFrame_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -290,17 +290,17 @@ std::optional<QString> FfmpegMovieWriter::open() {
         track.stream->time_base = AVRational{1, audioRate};
     }
 
-    scaler_ =
-        sws_getContext(video_->width, video_->height, AV_PIX_FMT_BGR0, video_->width,
-                       video_->height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
-    if (!scaler_) {
-        return QStringLiteral("The pictures cannot be converted for the video encoder.");
-    }
-    // Full-range RGB in, video-range BT.709 out, as the track's tags say.
-    sws_setColorspaceDetails(scaler_, sws_getCoefficients(SWS_CS_ITU709), 1,
-                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
     picture_ = av_frame_alloc();
     soundFrame_ = av_frame_alloc();
+    if (!picture_ || !soundFrame_) {
+        return QStringLiteral("The recording ran out of memory.");
+    }
+    picture_->format = AV_PIX_FMT_YUV420P;
+    picture_->width = video_->width;
+    picture_->height = video_->height;
+    if (av_frame_get_buffer(picture_, 0) < 0) {
+        return QStringLiteral("The recording ran out of memory.");
+    }
     packet_ = av_packet_alloc();
     heldVideo_ = av_packet_alloc();
 
@@ -381,17 +381,15 @@ bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
         source.format() != QImage::Format_ARGB32_Premultiplied) {
         source = source.convertToFormat(QImage::Format_RGB32);
     }
-    av_frame_unref(picture_);
-    picture_->format = AV_PIX_FMT_YUV420P;
-    picture_->width = video_->width;
-    picture_->height = video_->height;
-    if (av_frame_get_buffer(picture_, 0) < 0) {
+    // One picture buffer serves every frame: the encoder copies what it is
+    // given, and takes a new buffer only while it still holds this one.
+    if (av_frame_make_writable(picture_) < 0) {
         fail(QStringLiteral("The recording ran out of memory."));
         return false;
     }
-    const uint8_t* planes[1] = {source.constBits()};
-    const int strides[1] = {static_cast<int>(source.bytesPerLine())};
-    sws_scale(scaler_, planes, strides, 0, video_->height, picture_->data, picture_->linesize);
+    // Full-range RGB in, video-range BT.709 out, as the track's tags say.
+    convertToYuv420(source, {picture_->data[0], picture_->linesize[0], picture_->data[1],
+                             picture_->linesize[1], picture_->data[2], picture_->linesize[2]});
     picture_->pts = pts;
     picture_->color_primaries = AVCOL_PRI_BT709;
     picture_->color_trc = AVCOL_TRC_BT709;
@@ -599,7 +597,6 @@ void FfmpegMovieWriter::cancel() {
 }
 
 void FfmpegMovieWriter::release() {
-    sws_freeContext(scaler_);
     av_frame_free(&picture_);
     av_frame_free(&soundFrame_);
     av_packet_free(&packet_);

@@ -1,6 +1,8 @@
 // Real movies through FFmpeg, read back with ffprobe and ffmpeg.
 #include "recording/RecordingWriter.h"
 
+#include "platform/MovieReader.h"
+
 #include "support/EventLoop.h"
 #include "support/ScratchMount.h"
 #include "support/TempDir.h"
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -305,6 +308,44 @@ TEST(MovieOutput, HevcMovieKeepsAStillEndUntilTheStop) {
     EXPECT_NEAR(
         info[QStringLiteral("format")].toObject()[QStringLiteral("duration")].toString().toDouble(),
         2.0, 0.02);
+}
+
+TEST(MovieOutput, ColoursComeBackAsRecorded) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("colours.mp4"));
+    const QSize size(320, 180);
+    // Quadrants of the primaries and a grey: a swapped channel, a wrong
+    // matrix or range shows in one of them.
+    const QRgb colours[] = {qRgb(220, 30, 40), qRgb(40, 200, 60), qRgb(30, 50, 210),
+                            qRgb(128, 128, 128)};
+    QImage picture(size, QImage::Format_RGB32);
+    for (int i = 0; i < 4; ++i) {
+        const QRect quadrant((i % 2) * 160, (i / 2) * 90, 160, 90);
+        for (int y = quadrant.top(); y <= quadrant.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            std::fill(line + quadrant.left(), line + quadrant.right() + 1, colours[i]);
+        }
+    }
+    auto writer = make(path, size, 10, std::nullopt, {});
+    ASSERT_TRUE(writer);
+    for (int i = 0; i < 10; ++i) {
+        const platform::VideoFrame frame{picture.copy(), t0 + i * second / 10};
+        writer->queue().sync([&] { writer->appendVideo(frame); });
+    }
+    ASSERT_FALSE(finish(*writer, t0 + second));
+    writer.reset();
+
+    auto reader = platform::MovieReader::open(path);
+    ASSERT_TRUE(reader);
+    const QImage back = reader->frameAt(0.5);
+    ASSERT_EQ(back.size(), size);
+    for (int i = 0; i < 4; ++i) {
+        const QRgb got = back.pixel((i % 2) * 160 + 80, (i / 2) * 90 + 45);
+        const QRgb want = colours[i];
+        EXPECT_NEAR(qRed(got), qRed(want), 4) << "quadrant " << i;
+        EXPECT_NEAR(qGreen(got), qGreen(want), 4) << "quadrant " << i;
+        EXPECT_NEAR(qBlue(got), qBlue(want), 4) << "quadrant " << i;
+    }
 }
 
 TEST(MovieOutput, NothingRecordedOrCancelledLeavesNoFile) {

@@ -509,6 +509,30 @@ TEST_F(RecordingSessionTest, TheRecordedWindowClosing) {
         waitForEnd(*session);
         EXPECT_TRUE(delivered);
     }
+    toasts.clear();
+    completions = 0;
+    delivered.reset();
+    {
+        SCOPED_TRACE("in setup");
+        auto session = make(std::uint32_t(77));
+        session->recordedWindowClosed();
+        EXPECT_EQ(toasts, QStringList{"The window was closed."});
+        EXPECT_EQ(completions, 1);
+        EXPECT_FALSE(delivered);
+    }
+    toasts.clear();
+    completions = 0;
+    {
+        SCOPED_TRACE("while saving");
+        auto session = make(std::uint32_t(77));
+        session->start();
+        waitForRecorder(*session);
+        session->stop();
+        session->recordedWindowClosed();
+        EXPECT_TRUE(toasts.isEmpty());
+        waitForEnd(*session);
+        EXPECT_TRUE(delivered) << "the movie being saved is kept";
+    }
 }
 
 TEST_F(RecordingSessionTest, AFollowedWindowMovesTheRegionWithinTheDisplay) {
@@ -522,6 +546,46 @@ TEST_F(RecordingSessionTest, AFollowedWindowMovesTheRegionWithinTheDisplay) {
     QTest::qWait(20);
     EXPECT_TRUE(recorders.calls.contains("#1 region 1000,100"));
     EXPECT_TRUE(windowLog.contains("moved 1000,100"));
+    session->discard();
+}
+
+TEST_F(RecordingSessionTest, AFollowedWindowsPartOnItsDisplayBecomesTheRegion) {
+    display.frame = QRectF(1920, 0, 1280, 1024);
+    const QRect current(100, 100, 400, 300);
+    struct Case {
+        const char* name;
+        QRectF window;
+        QRect region;
+    };
+    const Case cases[] = {
+        {"moved", {1920 + 200, 150, 400, 300}, {200, 150, 400, 300}},
+        {"partly off the left", {1920 - 100, 150, 400, 300}, {0, 150, 300, 300}},
+        {"15 points left on the right", {1920 + 1280 - 15, 150, 400, 300}, current},
+        {"16 points left on the right", {1920 + 1280 - 16, 150, 400, 300}, {1264, 150, 16, 300}},
+        {"on another display", {0, 0, 400, 300}, current},
+    };
+    for (const Case& c : cases) {
+        auto session = make(std::uint32_t(5), current);
+        session->layoutForRegion(c.window);
+        EXPECT_EQ(session->region(), c.region) << c.name;
+        session->discard();
+    }
+}
+
+TEST_F(RecordingSessionTest, TheStreamMovesOnlyToARegionItIsNotAt) {
+    auto session = make(std::uint32_t(5), QRect(0, 0, 400, 300));
+    session->start();
+    waitForRecorder(*session);
+    // Moved and moved back before the stream followed: nothing to do.
+    session->layoutForRegion(QRectF(200, 100, 400, 300));
+    session->layoutForRegion(QRectF(0, 0, 400, 300));
+    QTest::qWait(20);
+    EXPECT_TRUE(recorders.calls.filter("region").isEmpty());
+    // Two quick moves: the stream goes to the last place, once.
+    session->layoutForRegion(QRectF(200, 100, 400, 300));
+    session->layoutForRegion(QRectF(300, 100, 400, 300));
+    QTest::qWait(20);
+    EXPECT_EQ(recorders.calls.filter("region"), QStringList{"#1 region 300,100"});
     session->discard();
 }
 
