@@ -212,8 +212,11 @@ TEST_F(VideoEditorOnX11, ARecordingOpensItsTitledWindowEachTimeAndAGifNone) {
     EXPECT_TRUE(waitFor(5000, [] { return windowsTitled(title).size() == 1; }));
 
     if (const QByteArray shot = qgetenv("VEXLIN_VIDEOEDITOR_SHOT"); !shot.isEmpty()) {
+        // A picture to look at: the editor with its trimming bar open.
         VideoEditorWindowController* editor = VideoEditorWindowController::openEditors().back();
-        pump(300);
+        editor->trim();
+        editor->view()->trimBar()->timeline()->setRange(6, 1, 4.5);
+        pump(500);
         editor->window()->screen()->grabWindow(0).save(QString::fromLocal8Bit(shot));
     }
 }
