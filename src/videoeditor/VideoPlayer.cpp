@@ -577,7 +577,7 @@ void VideoPlayer::tick() {
                                 sink_->bytesFree() >= sink_->bufferSize();
         // Neither may sound that stops coming (a track that cannot be
         // decoded) nor an output whose clock stands still hold the pictures.
-        const bool soundStalled = sink_ && soundStall_.elapsed() > (soundStarted_ ? 300 : 2000);
+        const bool soundStalled = sink_ && soundStall_.elapsed() > (soundStarted_ ? 1000 : 2000);
         if (soundEnded || soundStalled) {
             // The pictures go on by the steady clock from where the sound
             // stopped.
