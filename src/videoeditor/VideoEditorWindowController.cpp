@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QMimeData>
 #include <QScreen>
@@ -256,7 +257,13 @@ void VideoEditorWindowController::runAction(Action action, QPointer<QWidget> anc
         planExport(trimmedRange(), recording_, model_.format(), model_.removeAudio(),
                    int(settings.gifFPS()), int(settings.gifMaxWidth()));
     if (plan.kind == ExportPlan::Kind::source) {
-        // Nothing to make: no busy text.
+        // Nothing to make: no busy text. A recording whose file went away
+        // has nothing to hand on either.
+        const QString file = recording_.url.toLocalFile();
+        if (!QFileInfo(file).isFile()) {
+            finish(action, exportFailure(app::FileError::noSuchFile(file).description()), anchor);
+            return;
+        }
         finish(action, recording_, anchor);
         return;
     }

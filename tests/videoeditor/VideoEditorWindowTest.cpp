@@ -285,8 +285,13 @@ TEST_F(VideoEditorWindow, ABrokenRecordingEndsTheActionWithItsAlertAndNoFile) {
     EXPECT_TRUE(
         testsupport::waitFor(10'000, [gone] { return gone->model().trimmedText() == "0:04"; }));
     EXPECT_FALSE(gone->model().canTrim());
-    gone->copy(); // untrimmed: the file itself, nothing exported
+    // Untrimmed, the recording itself would be handed on: it is not there.
+    gone->copy();
     EXPECT_FALSE(gone->isBusy());
+    ASSERT_EQ(2u, alerts.shown.size());
+    EXPECT_TRUE(alerts.shown[1].message.contains(QLatin1String("gone.mp4")))
+        << alerts.shown[1].message.toStdString();
+    EXPECT_EQ(2, VideoEditorWindowController::openCount());
 }
 
 } // namespace
