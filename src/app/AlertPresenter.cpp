@@ -23,6 +23,17 @@ public:
         const qsizetype chosen = buttons.indexOf(box->clickedButton());
         return chosen < 0 ? (alert.escapeButton >= 0 ? alert.escapeButton : 0) : int(chosen);
     }
+
+    void show(const Alert& alert, QWidget* window) override {
+        if (window == nullptr) {
+            run(alert);
+            return;
+        }
+        QMessageBox* box = makeAlertBox(alert, window);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    }
 };
 
 } // namespace

@@ -33,6 +33,12 @@ public:
     // button the user chose.
     virtual int run(const Alert& alert) = 0;
 
+    // Shows the alert modal to `window` alone and returns at once; the rest
+    // of the program goes on meanwhile. Without a window it runs it
+    // application-modally. Presenters that answer alerts themselves get it
+    // through run().
+    virtual void show(const Alert& alert, QWidget* /*window*/) { run(alert); }
+
     // The presenter in use: the real alerts unless a test replaced them.
     static AlertPresenter& current();
 
