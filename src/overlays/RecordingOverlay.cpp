@@ -14,6 +14,8 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace overlays {
 
@@ -98,6 +100,43 @@ QPainterPath dotPath(const QPointF& centre) {
     QPainterPath path;
     path.addEllipse(centre, pulse::dotDiameter / 2, pulse::dotDiameter / 2);
     return path;
+}
+
+// The device pixels whose centres lie in the ring between the circles of
+// radius `inner` and `outer` about `centre` (all in device pixels): at most
+// two runs a row, so a pulse's mask costs next to nothing each frame.
+QRegion ringPixels(QPointF centre, double outer, double inner) {
+    std::vector<QRect> runs;
+    const int top = static_cast<int>(std::floor(centre.y() - outer));
+    const int bottom = static_cast<int>(std::ceil(centre.y() + outer));
+    for (int y = top; y <= bottom; ++y) {
+        const double dy = y + 0.5 - centre.y();
+        if (std::abs(dy) > outer) {
+            continue;
+        }
+        const double half = std::sqrt(outer * outer - dy * dy);
+        const int left = static_cast<int>(std::ceil(centre.x() - half - 0.5));
+        const int right = static_cast<int>(std::floor(centre.x() + half - 0.5));
+        if (right < left) {
+            continue;
+        }
+        if (inner <= 0 || std::abs(dy) >= inner) {
+            runs.emplace_back(left, y, right - left + 1, 1);
+            continue;
+        }
+        const double hole = std::sqrt(inner * inner - dy * dy);
+        const int holeLeft = static_cast<int>(std::ceil(centre.x() - hole - 0.5));
+        const int holeRight = static_cast<int>(std::floor(centre.x() + hole - 0.5));
+        if (holeLeft > left) {
+            runs.emplace_back(left, y, holeLeft - left, 1);
+        }
+        if (right > holeRight) {
+            runs.emplace_back(holeRight + 1, y, right - holeRight, 1);
+        }
+    }
+    QRegion region;
+    region.setRects(runs.data(), static_cast<int>(runs.size()));
+    return region;
 }
 
 } // namespace
@@ -191,7 +230,7 @@ void RecordingOverlayWindow::addClickPulse(QPointF global, int button) {
     if (!color || !geometry().contains(global.toPoint())) {
         return;
     }
-    Pulse added{global - QPointF(geometry().topLeft()), *color, {}};
+    Pulse added{global - QPointF(geometry().topLeft()), *color, {}, 0};
     added.age.start();
     pulses_.push_back(added);
     update(pulseBounds(added.centre).toAlignedRect());
@@ -244,7 +283,9 @@ void RecordingOverlayWindow::timerEvent(QTimerEvent* event) {
 }
 
 void RecordingOverlayWindow::tick() {
-    for (const Pulse& p : pulses_) {
+    // One time per frame for the mask and the paint alike.
+    for (Pulse& p : pulses_) {
+        p.seconds = p.age.elapsed() / 1000.0;
         update(pulseBounds(p.centre).toAlignedRect());
     }
     std::erase_if(pulses_,
@@ -265,6 +306,20 @@ void RecordingOverlayWindow::tick() {
     }
 }
 
+QRegion RecordingOverlayWindow::pulsePixels(const Pulse& p, qreal scale) {
+    QRegion pixels;
+    const QPointF centre = p.centre * scale;
+    if (pulse::ringOpacity(p.seconds) > 0) {
+        const double radius = pulse::ringDiameter(p.seconds) / 2;
+        pixels += ringPixels(centre, (radius + pulse::ringWidth / 2) * scale,
+                             (radius - pulse::ringWidth / 2) * scale);
+    }
+    if (pulse::dotOpacity(p.seconds) > 0) {
+        pixels += ringPixels(centre, pulse::dotDiameter / 2 * scale, 0);
+    }
+    return pixels;
+}
+
 void RecordingOverlayWindow::reshape() {
     if (translucent_ || !testAttribute(Qt::WA_WState_Created)) {
         return;
@@ -275,14 +330,7 @@ void RecordingOverlayWindow::reshape() {
         shape += desktop::outlineRegion(capsule(label), scale);
     }
     for (const Pulse& p : pulses_) {
-        const double seconds = p.age.elapsed() / 1000.0;
-        if (pulse::ringOpacity(seconds) > 0) {
-            shape +=
-                desktop::outlineRegion(ringPath(p.centre, pulse::ringDiameter(seconds)), scale);
-        }
-        if (pulse::dotOpacity(seconds) > 0) {
-            shape += desktop::outlineRegion(dotPath(p.centre), scale);
-        }
+        shape += pulsePixels(p, scale);
     }
     if (shaped_ && shape == shape_) {
         return;
@@ -303,19 +351,24 @@ void RecordingOverlayWindow::paintEvent(QPaintEvent* event) {
     }
     painter.setRenderHint(QPainter::Antialiasing, translucent_);
     for (const Pulse& p : pulses_) {
-        const double seconds = p.age.elapsed() / 1000.0;
+        const double seconds = p.seconds;
+        if (!translucent_) {
+            // Exactly the pixels of the mask, so none shows unpainted.
+            const qreal scale = devicePixelRatioF();
+            for (const QRect& run : pulsePixels(p, scale)) {
+                painter.fillRect(QRectF(QPointF(run.topLeft()) / scale, QSizeF(run.size()) / scale),
+                                 p.color);
+            }
+            continue;
+        }
         if (const double dot = pulse::dotOpacity(seconds); dot > 0) {
             QColor fill = p.color;
-            if (translucent_) {
-                fill.setAlphaF(static_cast<float>(0.35 * dot));
-            }
+            fill.setAlphaF(static_cast<float>(0.35 * dot));
             painter.fillPath(dotPath(p.centre), fill);
         }
         if (const double ring = pulse::ringOpacity(seconds); ring > 0) {
             QColor stroke = p.color;
-            if (translucent_) {
-                stroke.setAlphaF(static_cast<float>(ring));
-            }
+            stroke.setAlphaF(static_cast<float>(ring));
             painter.fillPath(ringPath(p.centre, pulse::ringDiameter(seconds)), stroke);
         }
     }

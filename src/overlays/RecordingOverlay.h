@@ -82,7 +82,10 @@ private:
         QPointF centre; // window points
         QColor color;
         QElapsedTimer age;
+        // Its age at the last frame.
+        double seconds = 0;
     };
+    static QRegion pulsePixels(const Pulse& p, qreal scale);
     static QRectF pulseBounds(const QPointF& centre);
     QString shownText() const;
     double labelOpacity() const;
