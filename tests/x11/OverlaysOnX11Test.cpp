@@ -1,12 +1,15 @@
 // The recording overlays against the rig's X server (Xvfb + openbox, no
 // compositing manager, two displays): keys and clicks of every client through
 // RECORD, the pulses and the keystroke label in real screen pixels.
+#include "overlays/CameraBubble.h"
 #include "overlays/KeystrokeMonitor.h"
 #include "overlays/RecordingOverlay.h"
 
+#include "app/Preferences.h"
 #include "platform/KeyCodeMap.h"
 
 #include "support/EventLoop.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -305,6 +308,40 @@ TEST_F(ClickPulsesOnX11, TypedKeysShowAtTheLeftEdgeAndGo) {
     while (sinceLastKey.elapsed() < 1550) {
         pump(10);
     }
+    EXPECT_EQ(changedOutside(before, grabScreen(), QRect()), 0);
+}
+
+// With no camera to open the bubble shows its grey backdrop and white border,
+// 40 points from the visible frame's right and bottom edges, cut to its
+// circle where nothing composites.
+TEST(CameraBubbleOnX11, GreyWithItsBorderInTheCornerCutToItsShape) {
+    Backdrop backdrop;
+    const QImage before = grabScreen();
+    testsupport::TempDir dir;
+    app::Preferences preferences(dir.file(QStringLiteral("settings.conf")));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    CameraBubble bubble(screen, CameraBubble::displayKeyOf(screen), std::nullopt, preferences);
+    // The rig's displays have no EDID: the key is the display number.
+    EXPECT_EQ(CameraBubble::displayKeyOf(screen).toUInt() > 0, true);
+    pump(500);
+    const QRect visible = screen->availableGeometry();
+    const QRect frame = bubble.frame().toRect();
+    EXPECT_EQ(frame,
+              QRect(visible.right() + 1 - 40 - 220, visible.bottom() + 1 - 40 - 220, 220, 220));
+    const QImage shown = grabScreen();
+    if (qEnvironmentVariableIsSet("OVERLAY_PICTURES")) {
+        shown.save("/tmp/overlay-camera.png");
+    }
+    const QColor middle(shown.pixel(frame.center()));
+    EXPECT_NEAR(middle.red(), 26, 3);
+    EXPECT_EQ(middle.red(), middle.blue());
+    EXPECT_GT(QColor(shown.pixel(frame.center().x(), frame.top() + 1)).lightness(), 200);
+    // The corners of the square stay the screen's own.
+    EXPECT_EQ(shown.pixel(frame.topLeft() + QPoint(3, 3)),
+              before.pixel(frame.topLeft() + QPoint(3, 3)));
+    EXPECT_EQ(changedOutside(before, shown, frame), 0);
+    bubble.close();
+    pump(300);
     EXPECT_EQ(changedOutside(before, grabScreen(), QRect()), 0);
 }
 
