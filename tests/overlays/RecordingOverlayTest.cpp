@@ -4,6 +4,10 @@
 #include "platform/InputRecorder.h"
 #include "platform/KeyCodeMap.h"
 
+#include "support/EventLoop.h"
+
+#include <QElapsedTimer>
+#include <QImage>
 #include <gtest/gtest.h>
 
 namespace overlays {
@@ -84,6 +88,56 @@ TEST(KeystrokeMonitor, RecordedEventsBecomePresses) {
     ASSERT_TRUE(unmapped);
     EXPECT_EQ(unmapped->keyCode, KeystrokeMonitor::unmappedKeyBase + 255);
     EXPECT_FALSE(unmapped->keyName.isEmpty());
+}
+
+// The label on a compositing desktop: the text of each shown press at once,
+// gone 1.2 s after the last one; a press that shows nothing restarts nothing.
+TEST(RecordingOverlay, LabelFollowsShownPressesOnly) {
+    namespace bits = platform::modifierBits;
+    RecordingOverlay::Options options;
+    options.displayFrame = QRectF(0, 0, 800, 600);
+    options.region = QRectF(100, 100, 600, 400);
+    options.keystrokeMode = app::KeystrokeMode::allKeys;
+    options.translucent = true;
+    RecordingOverlay overlay(options);
+    RecordingOverlayWindow* window = overlay.window();
+    ASSERT_NE(window, nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    overlay.handleKey({0, 0, "A", "a"});
+    EXPECT_EQ(window->labelText(), std::optional<QString>("a"));
+    testsupport::pump(300);
+    overlay.handleKey({6, bits::control, "Z", "\x1a"});
+    EXPECT_EQ(window->labelText(), std::optional<QString>("Ctrl+Z"));
+    const qint64 lastShown = clock.elapsed();
+    testsupport::pump(600);
+    // Shift alone shows nothing and keeps the timer.
+    overlay.handleKey({56, bits::shift, {}, {}});
+    EXPECT_EQ(window->labelText(), std::optional<QString>("Ctrl+Z"));
+    testsupport::waitFor(3000, [&] { return !window->labelText(); });
+    const qint64 gone = clock.elapsed() - lastShown;
+    EXPECT_GE(gone, 1150);
+    EXPECT_LT(gone, 1700);
+    // It fades out, then nothing is left of it.
+    testsupport::pump(400);
+    EXPECT_TRUE(window->labelRect().isEmpty());
+
+    overlay.stop();
+    EXPECT_EQ(overlay.window(), nullptr);
+    overlay.handleKey({0, 0, "A", "a"});
+}
+
+TEST(RecordingOverlay, PulsesOnlyOnTheDisplayAndNotForTheWheel) {
+    RecordingOverlayWindow window(QRectF(1920, 0, 1280, 1024), QRectF(0, 0, 1280, 1024),
+                                  KeystrokePosition::bottom, true);
+    window.addClickPulse(QPointF(600, 400), 1);  // another display
+    window.addClickPulse(QPointF(2200, 400), 4); // the wheel
+    EXPECT_EQ(window.pulseCount(), 0);
+    window.addClickPulse(QPointF(2200, 400), 1);
+    window.addClickPulse(QPointF(2210, 410), 3);
+    EXPECT_EQ(window.pulseCount(), 2);
+    testsupport::waitFor(2000, [&] { return window.pulseCount() == 0; });
+    EXPECT_EQ(window.pulseCount(), 0);
 }
 
 } // namespace
