@@ -286,7 +286,11 @@ void RecordingOverlayWindow::tick() {
     // One time per frame for the mask and the paint alike.
     for (Pulse& p : pulses_) {
         p.seconds = p.age.elapsed() / 1000.0;
-        update(pulseBounds(p.centre).toAlignedRect());
+        // Where nothing blends, the colour under a pulse was painted once;
+        // each frame only moves the mask.
+        if (translucent_) {
+            update(pulseBounds(p.centre).toAlignedRect());
+        }
     }
     std::erase_if(pulses_,
                   [](const Pulse& p) { return p.age.elapsed() >= pulse::lifeSeconds * 1000; });
@@ -353,12 +357,9 @@ void RecordingOverlayWindow::paintEvent(QPaintEvent* event) {
     for (const Pulse& p : pulses_) {
         const double seconds = p.seconds;
         if (!translucent_) {
-            // Exactly the pixels of the mask, so none shows unpainted.
-            const qreal scale = devicePixelRatioF();
-            for (const QRect& run : pulsePixels(p, scale)) {
-                painter.fillRect(QRectF(QPointF(run.topLeft()) / scale, QSizeF(run.size()) / scale),
-                                 p.color);
-            }
+            // The whole square the pulse can reach, in its colour: the mask
+            // cuts the ring and the dot out of it frame by frame.
+            painter.fillRect(pulseBounds(p.centre), p.color);
             continue;
         }
         if (const double dot = pulse::dotOpacity(seconds); dot > 0) {
