@@ -126,25 +126,27 @@ bool ScreenPermission::relaunch(const RelaunchHooks& hooks) {
     return false;
 }
 
+bool ScreenPermission::startWhenThisProcessEnds(const QString& program,
+                                                const QStringList& arguments) {
+    if (!QFileInfo(program).isExecutable()) {
+        return false;
+    }
+    // A small shell waits (up to 10 s) for this process to end before it
+    // starts the program.
+    static const QString waitThenStart = QStringLiteral(
+        "pid=$1; shift; i=0; "
+        "while kill -0 \"$pid\" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); "
+        "done; exec \"$@\"");
+    QStringList shellArguments{QStringLiteral("-c"), waitThenStart,
+                               QStringLiteral("vexlin-relaunch"),
+                               QString::number(QCoreApplication::applicationPid()), program};
+    shellArguments << arguments;
+    return QProcess::startDetached(QStringLiteral("/bin/sh"), shellArguments);
+}
+
 void ScreenPermission::relaunch() {
     RelaunchHooks hooks;
-    hooks.startDetached = [](const QString& program, const QStringList& arguments) {
-        if (!QFileInfo(program).isExecutable()) {
-            return false;
-        }
-        // The new instance would find this one still running and hand itself
-        // over to it, so a small shell waits (up to 10 s) for this process to
-        // end before it starts the program.
-        static const QString waitThenStart = QStringLiteral(
-            "pid=$1; shift; i=0; "
-            "while kill -0 \"$pid\" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); "
-            "done; exec \"$@\"");
-        QStringList shellArguments{QStringLiteral("-c"), waitThenStart,
-                                   QStringLiteral("vexlin-relaunch"),
-                                   QString::number(QCoreApplication::applicationPid()), program};
-        shellArguments << arguments;
-        return QProcess::startDetached(QStringLiteral("/bin/sh"), shellArguments);
-    };
+    hooks.startDetached = startWhenThisProcessEnds;
     hooks.quit = [] {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);

@@ -49,6 +49,11 @@ public:
     // new one started; otherwise it keeps running and says so.
     static void relaunch();
     static bool relaunch(const RelaunchHooks& hooks);
+    // Starts the program apart from this process once this process has ended
+    // (after at most 10 s), since a copy that finds this one still running
+    // hands itself over to it and leaves. False when the program is not
+    // executable or could not be started.
+    static bool startWhenThisProcessEnds(const QString& program, const QStringList& arguments);
 };
 
 } // namespace desktop

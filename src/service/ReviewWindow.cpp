@@ -82,17 +82,19 @@ QFont boldFont(qreal pixelSize) {
     return font;
 }
 
-// The seal of the thank-you page: a green scalloped disc with a white tick.
+// The seal of the thank-you page: a green scalloped disc with a white tick,
+// drawn at any size.
 class Seal : public QWidget {
 public:
-    explicit Seal(QWidget* parent) : QWidget(parent) { setFixedSize(50, 50); }
+    explicit Seal(QWidget* parent, int size = 50) : QWidget(parent) { setFixedSize(size, size); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(width() / 50.0, height() / 50.0);
         QPainterPath seal;
-        const QPointF centre = QRectF(rect()).center();
+        const QPointF centre(25, 25);
         const int bumps = 12;
         for (int i = 0; i <= bumps * 8; ++i) {
             const qreal angle = 2 * M_PI * i / (bumps * 8);
@@ -108,6 +110,14 @@ protected:
             {centre + QPointF(-9, 0), centre + QPointF(-2.5, 7), centre + QPointF(10, -7)}));
     }
 };
+
+} // namespace
+
+QWidget* makeSeal(int size, QWidget* parent) {
+    return new Seal(parent, size);
+}
+
+namespace {
 
 // The star picker as one adjustable element.
 class StarRatingAccessible : public QAccessibleWidget {

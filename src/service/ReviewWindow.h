@@ -106,6 +106,10 @@ private:
     QLabel* thanksMessage_ = nullptr;
 };
 
+// The green seal with a white tick that says a review was sent, `size`
+// pixels wide and high.
+QWidget* makeSeal(int size, QWidget* parent = nullptr);
+
 // The one review window, made on demand and gone once closed. It counts among
 // the program's open windows while shown.
 class ReviewWindowController {

@@ -1,6 +1,7 @@
 #include "service/SelfUpdate.h"
 
 #include "app/AlertPresenter.h"
+#include "app/AppPresence.h"
 #include "service/ServiceAddress.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -34,7 +36,8 @@ constexpr qint64 maximumSignatureSize = 4096;
 // The panel: the title, the status, a bar and the one button of the phase.
 class UpdatePanel : public QWidget {
 public:
-    UpdatePanel(SelfUpdateProgress& progress, std::function<void()> cancel)
+    UpdatePanel(SelfUpdateProgress& progress, std::function<void()> cancel,
+                std::function<void()> restart)
         : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), progress_(progress) {
         setObjectName(QStringLiteral("selfUpdatePanel"));
         setAttribute(Qt::WA_DeleteOnClose);
@@ -42,6 +45,7 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(20, 20, 20, 20);
         layout->setSpacing(14);
+        //: Update progress window: title
         auto* title = new QLabel(QObject::tr("Updating Vexlin Capture"), this);
         QFont bold = title->font();
         bold.setBold(true);
@@ -54,16 +58,36 @@ public:
         bar_ = new QProgressBar(this);
         bar_->setTextVisible(false);
         layout->addWidget(bar_);
+        layout->addStretch(1);
         auto* row = new QHBoxLayout;
         row->addStretch(1);
         //: Update progress window: stops the update
-        button_ = new QPushButton(QObject::tr("Cancel"), this);
-        button_->setObjectName(QStringLiteral("cancel"));
-        QObject::connect(button_, &QPushButton::clicked, this, std::move(cancel));
-        row->addWidget(button_);
+        cancel_ = new QPushButton(QObject::tr("Cancel"), this);
+        cancel_->setObjectName(QStringLiteral("cancel"));
+        QObject::connect(cancel_, &QPushButton::clicked, this, std::move(cancel));
+        row->addWidget(cancel_);
+        restart_ = new QPushButton(
+            //: Settings: relaunches Vexlin Capture, so a change of the session applies
+            QCoreApplication::translate("SettingsPanes", "Restart Vexlin Capture"), this);
+        restart_->setObjectName(QStringLiteral("restart"));
+        restart_->setDefault(true);
+        QObject::connect(restart_, &QPushButton::clicked, this, std::move(restart));
+        row->addWidget(restart_);
         layout->addLayout(row);
         QObject::connect(&progress, &SelfUpdateProgress::phaseChanged, this, [this] { refresh(); });
         refresh();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key == Qt::Key_Escape && cancel_->isVisible()) {
+            cancel_->click();
+        } else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && restart_->isVisible()) {
+            restart_->click();
+        } else {
+            QWidget::keyPressEvent(event);
+        }
     }
 
 private:
@@ -76,15 +100,18 @@ private:
         } else {
             bar_->setRange(0, 0);
         }
-        bar_->setVisible(phase.kind != SelfUpdateProgress::Kind::waitingToQuit);
-        button_->setVisible(phase.kind == SelfUpdateProgress::Kind::downloading ||
+        const bool waiting = phase.kind == SelfUpdateProgress::Kind::waitingToQuit;
+        bar_->setVisible(!waiting);
+        cancel_->setVisible(phase.kind == SelfUpdateProgress::Kind::downloading ||
                             phase.kind == SelfUpdateProgress::Kind::preparing);
+        restart_->setVisible(waiting);
     }
 
     SelfUpdateProgress& progress_;
     QLabel* status_ = nullptr;
     QProgressBar* bar_ = nullptr;
-    QPushButton* button_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* restart_ = nullptr;
 };
 
 QByteArray base64Strict(const QByteArray& text) {
@@ -110,6 +137,11 @@ SelfUpdate::SelfUpdate(Environment environment, QObject* parent)
     , env_(std::move(environment))
     , network_(std::make_unique<QNetworkAccessManager>()) {
     network_->setCookieJar(nullptr);
+    // A program that quits in the middle of an update leaves no half-fetched
+    // archive or unpacked release beside the installed folder.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        connect(application, &QCoreApplication::aboutToQuit, this, &SelfUpdate::abandon);
+    }
 }
 
 SelfUpdate::~SelfUpdate() {
@@ -120,9 +152,16 @@ SelfUpdate::~SelfUpdate() {
 }
 
 QByteArray SelfUpdate::builtInPublicKey() {
-    // The release signing key; its private half never leaves the release
-    // machine.
-    return QByteArray::fromHex("3b6a27bcceb6a42d62a3a8d02a6f0d73653215771de243a63ac048a18b59da29");
+    // The public half of the release signing key. The private half stays with
+    // whoever signs the releases and is nowhere in this source.
+    return QByteArray::fromHex("fe27d16dffe980941b1203b175bf96fe789ff34d4f10d6b9fbc7435ef7324749");
+}
+
+void SelfUpdate::setProgramHooks(
+    std::function<bool(const QString&, const QStringList&)> startDetached,
+    std::function<bool()> canQuit) {
+    env_.startDetached = std::move(startDetached);
+    env_.canQuit = std::move(canQuit);
 }
 
 SelfUpdate& SelfUpdate::shared() {
@@ -138,11 +177,11 @@ SelfUpdate& SelfUpdate::shared() {
             .executable = QFileInfo(program).fileName(),
             .publicKey = builtInPublicKey(),
             .arguments = arguments,
-            .startDetached =
-                [](const QString& path, const QStringList& args) {
-                    return QProcess::startDetached(path, args);
-                },
-            .quit = [] { QCoreApplication::quit(); },
+            // The program replaces both with its own (setProgramHooks): a
+            // copy started while this one runs would only hand itself over.
+            .startDetached = {},
+            .canQuit = {},
+            .quit = [] { app::terminateApplication(); },
             .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
             .hostName = configuredServiceBase().host(),
         });
@@ -202,6 +241,9 @@ QString SelfUpdate::checkFolder() const {
 void SelfUpdate::install(const UpdateManifest& manifest) {
     fallback_ = manifest.manualDownload();
     if (running_) {
+        // Already under way: its panel comes forward, opened anew when it
+        // was closed.
+        show(progress_.phase());
         if (panel_) {
             panel_->raise();
             panel_->activateWindow();
@@ -355,7 +397,19 @@ void SelfUpdate::verifyAndInstall(const QByteArray& signature) {
         fail();
         return;
     }
-    if (!swapAndRelaunch(staging)) {
+    staging_ = staging;
+    finishInstalling();
+}
+
+void SelfUpdate::finishInstalling() {
+    if (env_.canQuit && !env_.canQuit()) {
+        // Quitting now would lose what the user is editing. The installed
+        // folder stays as it is until Restart finds nothing left to lose.
+        show({SelfUpdateProgress::Kind::waitingToQuit, std::nullopt});
+        return;
+    }
+    show({SelfUpdateProgress::Kind::installing, std::nullopt});
+    if (!swapAndRelaunch(staging_)) {
         fail();
         return;
     }
@@ -365,6 +419,24 @@ void SelfUpdate::verifyAndInstall(const QByteArray& signature) {
     Q_EMIT finished(true);
     if (env_.quit) {
         env_.quit();
+    }
+}
+
+void SelfUpdate::abandon() {
+    if (!running_) {
+        return;
+    }
+    running_ = false;
+    if (reply_) {
+        reply_->abort();
+    }
+    cleanUp();
+    close();
+}
+
+void SelfUpdate::restart() {
+    if (running_ && progress_.phase().kind == SelfUpdateProgress::Kind::waitingToQuit) {
+        finishInstalling();
     }
 }
 
@@ -386,6 +458,7 @@ bool SelfUpdate::swapAndRelaunch(const QString& staging) {
 }
 
 void SelfUpdate::cleanUp() {
+    staging_.clear();
     archive_.reset();
     if (work_) {
         work_->remove();
@@ -401,7 +474,9 @@ void SelfUpdate::fail() {
 }
 
 void SelfUpdate::cancel() {
-    if (progress_.phase().kind == SelfUpdateProgress::Kind::installing) {
+    const SelfUpdateProgress::Kind kind = progress_.phase().kind;
+    if (kind == SelfUpdateProgress::Kind::installing ||
+        kind == SelfUpdateProgress::Kind::waitingToQuit) {
         return;
     }
     running_ = false;
@@ -416,7 +491,8 @@ void SelfUpdate::cancel() {
 void SelfUpdate::show(const SelfUpdateProgress::Phase& phase) {
     progress_.setPhase(phase);
     if (!panel_ && env_.showPanel) {
-        auto* panel = new UpdatePanel(progress_, [this] { cancel(); });
+        auto* panel = new UpdatePanel(
+            progress_, [this] { cancel(); }, [this] { restart(); });
         panel_ = panel;
         panel->show();
         panel->raise();

@@ -64,7 +64,12 @@ public:
         QByteArray publicKey;
         // The running program's arguments, without the program itself.
         QStringList arguments;
+        // Starts the new copy once this process has ended.
         std::function<bool(const QString& program, const QStringList& arguments)> startDetached;
+        // Whether the program may quit now without losing work the user has
+        // not saved; unset means it may.
+        std::function<bool()> canQuit;
+        // Ends this process at once, asking no window.
         std::function<void()> quit;
         std::function<void(const QUrl&)> openUrl;
         // The host name the failure alert names.
@@ -83,8 +88,19 @@ public:
     static bool verifySignature(const QByteArray& publicKey, const uchar* data, qint64 size,
                                 const QByteArray& signature);
 
+    // The program's own ways to start the new copy and to tell whether it
+    // may quit, for the shared updater.
+    void setProgramHooks(std::function<bool(const QString&, const QStringList&)> startDetached,
+                         std::function<bool()> canQuit);
+
     void install(const UpdateManifest& manifest);
     void cancel();
+    // Tries again to quit and finish an update that waits for it.
+    void restart();
+    // Drops an update under way, the archive and the unpacked release with
+    // it, and leaves the installed folder as it is; the program does this
+    // when it quits.
+    void abandon();
     void close();
     bool isPanelOpen() const { return panel_ != nullptr; }
     QWidget* panel() const { return panel_; }
@@ -107,6 +123,7 @@ private:
     void downloaded();
     void fetchSignature();
     void verifyAndInstall(const QByteArray& signature);
+    void finishInstalling();
     bool swapAndRelaunch(const QString& staging);
     void cleanUp();
     QString checkFolder() const;
@@ -122,6 +139,8 @@ private:
     QUrl download_;
     qint64 expectedLength_ = 0;
     qint64 receivedLength_ = 0;
+    // The unpacked release, while it waits for the program to quit.
+    QString staging_;
     bool running_ = false;
 };
 

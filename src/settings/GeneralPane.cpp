@@ -1,12 +1,10 @@
 #include "settings/FormKit.h"
 #include "settings/LaunchAtLogin.h"
+#include "settings/ServiceSections.h"
 #include "settings/SettingsPanes.h"
 
 #include "annotation/EditStore.h"
 #include "app/SaveLocation.h"
-#include "service/ReviewWindow.h"
-#include "service/Reviews.h"
-#include "service/Updates.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,7 +67,8 @@ std::optional<QString> knownFolder() {
 
 class GeneralPane : public FormPane {
 public:
-    GeneralPane(app::Preferences& preferences, QWidget* parent)
+    GeneralPane(app::Preferences& preferences, const ServiceSectionModels& services,
+                QWidget* parent)
         : FormPane(preferences, parent), folder_(knownFolder()) {
         setObjectName(QStringLiteral("generalPane"));
         FormSection* basics = section();
@@ -158,18 +157,7 @@ public:
                       "one on this computer. The saved files contain only the finished "
                       "image."));
 
-        // The web service's sections, as far as this version has them.
-        FormSection* updates = section(localized("Updates"));
-        auto* check = new QPushButton(localized("Check for Updates…"));
-        connect(check, &QPushButton::clicked, this, [] { service::Updates::shared().check(true); });
-        updates->addWidget(hbox({check}));
-        FormSection* review = section(localized("Review"));
-        auto* write = new QPushButton(
-            service::Reviews::menuItemTitle(service::Reviews::shared().reviewSent()));
-        write->setEnabled(!service::Reviews::shared().reviewSent());
-        connect(write, &QPushButton::clicked, this,
-                [] { service::ReviewWindowController::show(); });
-        review->addWidget(hbox({write}));
+        addServiceSections(*this, services);
         finish();
     }
 
@@ -231,7 +219,12 @@ private:
 } // namespace
 
 QWidget* makeGeneralPane(app::Preferences& preferences, QWidget* parent) {
-    return new GeneralPane(preferences, parent);
+    return new GeneralPane(preferences, sharedServiceSectionModels(), parent);
+}
+
+QWidget* makeGeneralPane(app::Preferences& preferences, const ServiceSectionModels& services,
+                         QWidget* parent) {
+    return new GeneralPane(preferences, services, parent);
 }
 
 } // namespace settings

@@ -17,10 +17,14 @@ class PermissionProbe;
 namespace settings {
 
 class SettingsPermissions;
+struct ServiceSectionModels;
 
 // The panes of the settings window. Each control writes its setting through
 // at once; nothing is applied later.
 QWidget* makeGeneralPane(app::Preferences& preferences, QWidget* parent = nullptr);
+// The General pane over other models of the web service's sections (tests).
+QWidget* makeGeneralPane(app::Preferences& preferences, const ServiceSectionModels& services,
+                         QWidget* parent = nullptr);
 QWidget* makeScreenshotsPane(app::Preferences& preferences, platform::PermissionProbe& probe,
                              QWidget* parent = nullptr);
 QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent = nullptr);

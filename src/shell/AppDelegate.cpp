@@ -29,6 +29,7 @@
 #include "service/InstallCount.h"
 #include "service/ReviewWindow.h"
 #include "service/Reviews.h"
+#include "service/SelfUpdate.h"
 #include "service/Updates.h"
 #include "settings/AboutView.h"
 #include "settings/AboutWindowController.h"
@@ -201,6 +202,18 @@ void AppDelegate::applicationDidFinishLaunching() {
         capture::TextRecognizer::warmUp();
     }
 
+    // The updater starts the new copy the way a restart does, and waits
+    // while an editor holds changes that were not saved.
+    service::SelfUpdate::shared().setProgramHooks(
+        desktop::ScreenPermission::startWhenThisProcessEnds, [] {
+            for (const editor::EditorWindowController* open :
+                 editor::EditorWindowController::openEditors()) {
+                if (open->hasUnsavedChanges()) {
+                    return false;
+                }
+            }
+            return true;
+        });
     service::Updates::shared().start();
     service::InstallCount::shared().start();
     // A review says which translation the program runs in.

@@ -8,6 +8,7 @@
 #include "recording/RecordingFiles.h"
 #include "recording/RecordingWindows.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -16,6 +17,13 @@ namespace shell {
 namespace {
 
 using Kind = recording::SessionPhase::Kind;
+
+// A session's moments, stamped with the wall clock in ms: a test that reads
+// the trace late still knows when the program acted.
+void traceMoment(const QString& line) {
+    capture::traceCoordinator(line + QStringLiteral(" at=") +
+                              QString::number(QDateTime::currentMSecsSinceEpoch()));
+}
 
 } // namespace
 
@@ -35,12 +43,15 @@ QString phaseText(const recording::SessionPhase& phase) {
 
 RecordingSessionHandle::RecordingSessionHandle(std::unique_ptr<recording::RecordingSession> session)
     : session_(std::move(session)) {
-    capture::traceCoordinator(QStringLiteral("recording phase=") +
-                              phaseText(session_->model().phase()));
+    traceMoment(QStringLiteral("recording phase=") + phaseText(session_->model().phase()));
     QObject::connect(&session_->model(), &recording::RecordingSessionModel::phaseChanged,
                      [](const recording::SessionPhase& phase) {
-                         capture::traceCoordinator(QStringLiteral("recording phase=") +
-                                                   phaseText(phase));
+                         traceMoment(QStringLiteral("recording phase=") + phaseText(phase));
+                     });
+    QObject::connect(&session_->model(), &recording::RecordingSessionModel::isPausedChanged,
+                     [](bool paused) {
+                         traceMoment(QStringLiteral("recording paused=") +
+                                     (paused ? QStringLiteral("true") : QStringLiteral("false")));
                      });
 }
 
@@ -77,13 +88,37 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
                     platform::PermissionProbe::system()));
         };
         services.toast = [](const QString& title) {
+            capture::traceCoordinator(QStringLiteral("recording toast title=\"%1\"").arg(title));
             desktop::showToast(title, std::nullopt, QStringLiteral("macwindow"),
                                QGuiApplication::palette().color(QPalette::PlaceholderText));
         };
+        // What the session hands over, traced before the flow delivers it.
+        auto traced = [completion =
+                           std::move(completion)](const std::optional<app::Recording>& recording) {
+            if (recording) {
+                capture::traceCoordinator(
+                    QStringLiteral("recording made file=\"%1\" duration=%2 scale=%3")
+                        .arg(recording->url.toLocalFile())
+                        .arg(recording->duration, 0, 'f', 3)
+                        .arg(recording->scale));
+            }
+            completion(recording);
+        };
         auto session = std::make_unique<recording::RecordingSession>(
-            request.display, request.region, request.windowID, std::move(completion),
+            request.display, request.region, request.windowID, std::move(traced),
             std::move(services));
-        session->onProgress = std::move(onProgress);
+        // Traced as the text changes: "0:00" marks the moment a stream starts.
+        session->onProgress = [onProgress = std::move(onProgress),
+                               last = std::make_shared<std::optional<QString>>()](
+                                  const std::optional<QString>& elapsed) {
+            if (elapsed && elapsed != *last) {
+                traceMoment(QStringLiteral("recording elapsed=") + *elapsed);
+            }
+            *last = elapsed;
+            if (onProgress) {
+                onProgress(elapsed);
+            }
+        };
         return std::make_shared<RecordingSessionHandle>(std::move(session));
     };
 }

@@ -2,13 +2,23 @@
 #include "app/AlertPresenter.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <openssl/evp.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,13 +34,22 @@ public:
     QList<app::Alert> shown;
 };
 
-// A test signing key of our own.
+// A test signing key of our own: a fresh one, or the one of a given seed.
 struct TestKey {
     TestKey() {
         EVP_PKEY_CTX* context = EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr);
         EVP_PKEY_keygen_init(context);
         EVP_PKEY_keygen(context, &key);
         EVP_PKEY_CTX_free(context);
+        readPublicKey();
+    }
+    explicit TestKey(const QByteArray& seed) {
+        key = EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr,
+                                           reinterpret_cast<const unsigned char*>(seed.constData()),
+                                           size_t(seed.size()));
+        readPublicKey();
+    }
+    void readPublicKey() {
         size_t length = 32;
         publicKey.resize(32);
         EVP_PKEY_get_raw_public_key(key, reinterpret_cast<unsigned char*>(publicKey.data()),
@@ -62,20 +81,42 @@ QMap<QString, QByteArray> snapshot(const QString& folder) {
 }
 
 struct Fixture {
+    struct Options {
+        // The installed folder sits on a volume of its own that can be made
+        // read-only.
+        bool ownVolume = false;
+        bool showPanel = false;
+    };
+
     testsupport::TempDir dir;
-    QString install = dir.file(QStringLiteral("VexlinCapture"));
+    // Unmounted before the folder it lies in goes.
+    std::optional<testsupport::ScratchMount> volume;
+    QString install;
     LocalHttpServer server;
     TestKey key;
     RecordingAlerts alerts;
     app::ScopedAlertPresenter scoped{alerts};
     QList<QPair<QString, QStringList>> started;
     bool startSucceeds = true;
+    bool canQuit = true;
+    int quits = 0;
     QList<QUrl> opened;
     QList<Kind> phases;
     QByteArray archive;
+    QString lockedParent;
     std::unique_ptr<service::SelfUpdate> updater;
 
-    Fixture() {
+    Fixture() : Fixture(Options{}) {}
+    explicit Fixture(Options options) {
+        QString parent = dir.file(QStringLiteral("apps"));
+        if (options.ownVolume) {
+            parent = dir.file(QStringLiteral("volume"));
+            if (auto made = testsupport::ScratchMount::make(parent, 1024)) {
+                volume.emplace(std::move(*made));
+            }
+            QDir().mkpath(parent);
+        }
+        install = parent + QStringLiteral("/VexlinCapture");
         QDir().mkpath(install);
         testsupport::writeAll(install + QStringLiteral("/.vexlin-release"), "1.0\n");
         testsupport::writeAll(install + QStringLiteral("/vexlin-capture"), "old program");
@@ -101,10 +142,11 @@ struct Fixture {
                     started.append({program, arguments});
                     return startSucceeds;
                 },
-            .quit = [] {},
+            .canQuit = [this] { return canQuit; },
+            .quit = [this] { ++quits; },
             .openUrl = [this](const QUrl& url) { opened.append(url); },
             .hostName = QStringLiteral("vexlin.app"),
-            .showPanel = false,
+            .showPanel = options.showPanel,
         });
         QObject::connect(&updater->progress(), &service::SelfUpdateProgress::phaseChanged, [this] {
             const Kind kind = updater->progress().phase().kind;
@@ -112,6 +154,29 @@ struct Fixture {
                 phases.append(kind);
             }
         });
+    }
+    ~Fixture() {
+        updater.reset();
+        if (!lockedParent.isEmpty()) {
+            ::chmod(QFile::encodeName(lockedParent).constData(), 0755);
+        }
+    }
+    // Makes the installed folder's parent refuse new entries and renames: a
+    // read-only volume (which holds for root too), else the folder's
+    // permissions. False when neither can hold.
+    bool makeParentReadOnly() {
+        if (volume) {
+            return volume->makeReadOnly();
+        }
+        if (::geteuid() == 0) {
+            return false;
+        }
+        lockedParent = QFileInfo(install).absolutePath();
+        return ::chmod(QFile::encodeName(lockedParent).constData(), 0555) == 0;
+    }
+    void serveRelease() {
+        server.respond("/release.tar.gz", {200, archive, {}});
+        server.respond("/release.tar.gz.sig", {200, key.sign(archive), {}});
     }
     service::UpdateManifest manifest(bool withFile) const {
         service::UpdateManifest m;
@@ -133,7 +198,27 @@ struct Fixture {
         }
         return result.value_or(false);
     }
+    QStringList foldersBeside() const {
+        QStringList names = QDir(QFileInfo(install).absolutePath())
+                                .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+        names.sort();
+        return names;
+    }
 };
+
+// What every failed update leaves: the installed folder as it was, nothing
+// beside it, one failure alert whose Download opens the manifest's file, else
+// its download.
+void expectFailureOffered(Fixture& f, const QMap<QString, QByteArray>& before, bool withFile) {
+    EXPECT_EQ(snapshot(f.install), before);
+    EXPECT_EQ(f.foldersBeside(), QStringList{"VexlinCapture"});
+    ASSERT_EQ(f.alerts.shown.size(), 1);
+    EXPECT_EQ(f.alerts.shown[0].message,
+              QStringLiteral("Vexlin Capture could not install the update"));
+    EXPECT_EQ(f.alerts.shown[0].escapeButton, 1);
+    ASSERT_EQ(f.opened.size(), 1);
+    EXPECT_EQ(f.opened[0], withFile ? QUrl("https://vexlin.app/file") : f.manifest(false).download);
+}
 
 TEST(SelfUpdate, InstallsASignedReleaseAndRelaunchesWithoutTheFlag) {
     for (const bool withLength : {false, true}) {
@@ -158,11 +243,9 @@ TEST(SelfUpdate, InstallsASignedReleaseAndRelaunchesWithoutTheFlag) {
         EXPECT_EQ(f.started[0].first, f.install + "/vexlin-capture");
         EXPECT_EQ(f.started[0].second, QStringList{"--x"});
         EXPECT_TRUE(f.alerts.shown.isEmpty());
-        // Only the new folder is left beside the old place.
-        QStringList left =
-            QDir(f.dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-        left.sort();
-        EXPECT_EQ(left, (QStringList{"VexlinCapture", "release"}));
+        EXPECT_EQ(f.quits, 1);
+        // Only the new folder is left in the old place.
+        EXPECT_EQ(f.foldersBeside(), QStringList{"VexlinCapture"});
     }
 }
 
@@ -220,18 +303,140 @@ TEST(SelfUpdate, EveryFailureLeavesTheFolderAndOffersTheDownload) {
         c.setUp(f);
         const auto before = snapshot(f.install);
         EXPECT_FALSE(f.run(f.manifest(c.withFile)));
-        EXPECT_EQ(snapshot(f.install), before);
-        ASSERT_EQ(f.alerts.shown.size(), 1);
-        EXPECT_EQ(f.alerts.shown[0].message,
-                  QStringLiteral("Vexlin Capture could not install the update"));
-        EXPECT_EQ(f.alerts.shown[0].escapeButton, 1);
-        ASSERT_EQ(f.opened.size(), 1);
-        EXPECT_EQ(f.opened[0],
-                  c.withFile ? QUrl("https://vexlin.app/file") : f.manifest(false).download);
-        EXPECT_EQ(
-            QDir(f.dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-            2);
+        expectFailureOffered(f, before, c.withFile);
     }
+}
+
+TEST(SelfUpdate, AReadOnlyParentLeavesTheFolderAndOffersTheDownload) {
+    for (const bool withFile : {true, false}) {
+        SCOPED_TRACE(withFile);
+        Fixture f({.ownVolume = true});
+        if (!f.makeParentReadOnly()) {
+            GTEST_SKIP() << "as root the parent can be made read-only only on a volume of its "
+                            "own, and mounting one was refused";
+        }
+        f.serveRelease();
+        const auto before = snapshot(f.install);
+        EXPECT_FALSE(f.run(f.manifest(withFile)));
+        expectFailureOffered(f, before, withFile);
+        EXPECT_EQ(f.server.requests().size(), 0)
+            << "nothing is fetched for a folder it cannot swap";
+    }
+}
+
+TEST(SelfUpdate, WaitsToQuitWhileWorkIsUnsavedAndFinishesOnRestart) {
+    Fixture f({.showPanel = true});
+    f.serveRelease();
+    f.canQuit = false;
+    const auto before = snapshot(f.install);
+    std::optional<bool> result;
+    QObject::connect(f.updater.get(), &service::SelfUpdate::finished,
+                     [&](bool installed) { result = installed; });
+    f.updater->install(f.manifest(false));
+    ASSERT_TRUE(
+        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    EXPECT_EQ(f.phases, (QList<Kind>{Kind::downloading, Kind::installing, Kind::waitingToQuit}));
+
+    // Nothing is swapped or started while the program may not quit.
+    EXPECT_EQ(snapshot(f.install), before);
+    EXPECT_TRUE(f.started.isEmpty());
+    EXPECT_EQ(f.quits, 0);
+    EXPECT_FALSE(result.has_value());
+    QWidget* panel = f.updater->panel();
+    ASSERT_NE(panel, nullptr);
+    auto* restart = panel->findChild<QPushButton*>(QStringLiteral("restart"));
+    ASSERT_NE(restart, nullptr);
+    EXPECT_TRUE(restart->isVisible());
+    EXPECT_EQ(restart->text(), QStringLiteral("Restart Vexlin Capture"));
+    EXPECT_FALSE(panel->findChild<QPushButton*>(QStringLiteral("cancel"))->isVisible());
+    EXPECT_FALSE(panel->findChild<QProgressBar*>()->isVisible());
+    EXPECT_EQ(panel->findChild<QLabel*>(QStringLiteral("status"))->text(),
+              service::SelfUpdate::statusText(Kind::waitingToQuit));
+
+    // Escape no longer cancels; Return while work is still unsaved keeps waiting.
+    QTest::keyClick(panel, Qt::Key_Escape);
+    QTest::keyClick(panel, Qt::Key_Return);
+    EXPECT_EQ(f.updater->progress().phase().kind, Kind::waitingToQuit);
+    EXPECT_TRUE(f.started.isEmpty());
+
+    // A closed panel comes back when the update is asked for again.
+    f.updater->close();
+    f.updater->install(f.manifest(false));
+    ASSERT_NE(f.updater->panel(), nullptr);
+    EXPECT_EQ(f.updater->progress().phase().kind, Kind::waitingToQuit);
+    EXPECT_EQ(f.server.requests().size(), 2) << "the release is not fetched again";
+
+    // Saved: Return restarts into the new copy.
+    f.canQuit = true;
+    QTest::keyClick(f.updater->panel(), Qt::Key_Return);
+    ASSERT_EQ(result, std::optional<bool>(true));
+    EXPECT_EQ(testsupport::readAll(f.install + "/vexlin-capture"), "new program");
+    ASSERT_EQ(f.started.size(), 1);
+    EXPECT_EQ(f.started[0].second, QStringList{"--x"});
+    EXPECT_EQ(f.quits, 1);
+    EXPECT_EQ(f.foldersBeside(), QStringList{"VexlinCapture"});
+    EXPECT_TRUE(f.alerts.shown.isEmpty());
+    EXPECT_FALSE(f.updater->isPanelOpen());
+}
+
+TEST(SelfUpdate, QuittingWhileItWaitsLeavesNothingBesideTheFolder) {
+    Fixture f;
+    f.serveRelease();
+    f.canQuit = false;
+    const auto before = snapshot(f.install);
+    f.updater->install(f.manifest(false));
+    ASSERT_TRUE(
+        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    EXPECT_EQ(f.foldersBeside().size(), 2) << "the unpacked release waits beside the folder";
+    f.updater->abandon();
+    EXPECT_EQ(snapshot(f.install), before);
+    EXPECT_EQ(f.foldersBeside(), QStringList{"VexlinCapture"});
+    // A restart after that has nothing to finish.
+    f.canQuit = true;
+    f.updater->restart();
+    EXPECT_TRUE(f.started.isEmpty());
+    EXPECT_EQ(f.quits, 0);
+}
+
+TEST(SelfUpdate, TheBuiltInKeyIsARealKeyThatNoKnownPrivateKeyMatches) {
+    const QByteArray builtIn = service::SelfUpdate::builtInPublicKey();
+    ASSERT_EQ(builtIn.size(), 32);
+    EVP_PKEY* parsed = EVP_PKEY_new_raw_public_key(
+        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(builtIn.constData()),
+        size_t(builtIn.size()));
+    EXPECT_NE(parsed, nullptr);
+    EVP_PKEY_free(parsed);
+    // Keys anyone can make: a fresh one, and those of the seeds test vectors use.
+    const QByteArray data = "release archive";
+    const TestKey known[] = {TestKey(), TestKey(QByteArray(32, '\0')),
+                             TestKey(QByteArray(32, '\x01'))};
+    for (const TestKey& key : known) {
+        EXPECT_NE(key.publicKey, builtIn);
+        EXPECT_FALSE(service::SelfUpdate::verifySignature(
+            builtIn, reinterpret_cast<const uchar*>(data.constData()), data.size(),
+            QByteArray::fromBase64(key.sign(data))));
+    }
+}
+
+// Pictures of the panel for a person to look at; runs only when asked.
+TEST(SelfUpdatePictures, ThePanelWhileItWaitsToQuit) {
+    const QString folder = qEnvironmentVariable("VEXLIN_SERVICE_PICTURES");
+    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        GTEST_SKIP() << "set VEXLIN_SERVICE_PICTURES and run on the rig";
+    }
+    Fixture f({.showPanel = true});
+    f.serveRelease();
+    f.canQuit = false;
+    f.updater->install(f.manifest(false));
+    ASSERT_TRUE(
+        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    testsupport::pump(500);
+    QWidget* panel = f.updater->panel();
+    const int scale = qRound(panel->devicePixelRatioF());
+    EXPECT_TRUE(
+        panel->screen()
+            ->grabWindow(panel->winId())
+            .save(QStringLiteral("%1/update-panel-waiting@%2x.png").arg(folder).arg(scale)));
 }
 
 } // namespace

@@ -185,3 +185,29 @@ read_shown_file() {
     [[ "$uri" == file:///* ]] || fail "not a file URI: $uri"
     shown_file=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(sys.argv[1][7:]))' "$uri")
 }
+
+# start_target X Y W H: a window of the capture target the script names in
+# $target_program (capture_target.cpp) whose client area shows the pattern at
+# X,Y; its id in $target_id, its process added to $targets for the script to
+# end. A window manager that is still starting may drop the first map
+# request, so a target that is not mapped soon is started again.
+targets=()
+target_id=""
+start_target() {
+    local attempt out
+    for attempt in 1 2 3 4 5; do
+        out="$work/target.$attempt.$RANDOM"
+        "$target_program" "$1" "$2" "$3" "$4" Pattern VexlinTarget >"$out" &
+        targets+=($!)
+        for _ in $(seq 1 60); do
+            target_id=$(head -n1 "$out" 2>/dev/null || true)
+            [ -n "$target_id" ] && break
+            sleep 0.05
+        done
+        [ -n "$target_id" ] && break
+        kill "${targets[-1]}" 2>/dev/null || true
+        unset 'targets[-1]'
+    done
+    [ -n "$target_id" ] || fail "the target window did not appear"
+    sleep 0.5 # placed and drawn by the window manager
+}

@@ -1,27 +1,41 @@
 #!/usr/bin/env bash
 # Recording sessions end to end: the record hot key, an area dragged on the
 # selection overlay, the session's phases as the program traces them, and the
-# movie or GIF it delivers into the save folder and its working folder.
+# movie or GIF it delivers into the save folder and its working folder; the
+# control bar's buttons clicked where they are drawn, a recorded window that
+# closes, and the tray icon under a tray host.
 #
-#   recording.sh CASE HOTKEY_PROBE
+#   recording.sh CASE HOTKEY_PROBE CAPTURE_TARGET
 set -euo pipefail
 # shellcheck source=tests/x11/lib.sh
 source "$(dirname "$0")/lib.sh"
 case_name=$1
 probe=${2:?}
+target_program=${3:?}
 save_to_shots
 setting showQuickAccess false
 setting copyToClipboard false
 recordings="$XDG_CACHE_HOME/Vexlin/Recordings"
-trap stop_app EXIT
+tray=""
+cleanup() {
+    stop_app
+    for t in "${targets[@]}"; do kill "$t" 2>/dev/null || true; done
+    [ -z "$tray" ] || kill "$tray" 2>/dev/null || true
+}
+trap cleanup EXIT
 
 record_key() { xdotool key shift+alt+super+7; }
 traced() { grep -qF -- "$1" "$log"; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-# Waits for a traced line and gives the moment it was seen, in ms.
-seen_at() { # tenths line
-    wait_for "$1" traced "$2" || fail "not traced within $(($1 / 10)) s: $2"
-    now_ms
+traced_times() { [ "$(grep -cF -- "$1" "$log")" -ge "$2" ]; }
+# Waits for the Nth traced line (the first by default) and gives the moment,
+# in ms, the program stamped on it (a busy machine may run this script late),
+# or the moment it was seen for a line without one.
+seen_at() { # tenths line [N]
+    local nth=${3:-1} at
+    wait_for "$1" traced_times "$2" "$nth" || fail "not traced within $(($1 / 10)) s: $2"
+    at=$(grep -F -- "$2" "$log" | sed -n "${nth}s/.* at=\([0-9]*\)$/\1/p")
+    if [ -n "$at" ]; then echo "$at"; else now_ms; fi
 }
 # The record key, then an area W×H at 100,100.
 record_area() { # width height
@@ -35,9 +49,76 @@ only_in() { # folder pattern → the one matching entry
     found=$(find "$1" -maxdepth 1 -name "$2" 2>/dev/null | sort)
     [ -n "$found" ] && [ "$(wc -l <<<"$found")" = 1 ] && echo "$found"
 }
+# The recorded window: the record key, window mode, a click on the target.
+record_target() {
+    record_key
+    wait_for_overlay
+    xdotool key space
+    sleep 0.2
+    xdotool mousemove 400 300
+    sleep 0.2
+    xdotool click 1
+    wait_for 30 traced "recording session region=" || fail "no session for the window"
+    grep -q "recording session region=.* window=$((target_id))$" "$log" ||
+        fail "the session does not record the target window alone: $(grep 'recording session' "$log")"
+    wait_for 30 traced "recording phase=setup" || fail "no session in setup"
+}
+# The working movies now, by name, the ones still written too.
+working() { find "$recordings" -maxdepth 1 -name '*.mp4*' -printf '%f\n' 2>/dev/null | sort; }
+# The recording the session handed over: "duration scale" from the trace.
+made() {
+    wait_for 100 traced "recording made " || fail "no recording was made"
+    sed -n 's/.*recording made file=".*" duration=\([0-9.]*\) scale=\([0-9.]*\)$/\1 \2/p' "$log"
+}
 duration_of() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1"; }
 within() { # value expected tolerance
     awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { exit !((v - e) <= t && (e - v) <= t) }'
+}
+
+# The program's scale on this screen (QT_SCALE_FACTOR, as the test runs it).
+ui_scale=${QT_SCALE_FACTOR:-1}
+# bar_button N: sets bx,by to the root position of the control bar's Nth
+# icon button left of the red Stop capsule (1 Discard, 2 Restart, 3
+# Pause/Resume), found in the bar's pixels as the screen shows them: the
+# capsule is the rightmost red run, and the buttons before it are 28 points
+# wide with 10 between.
+bx=""
+by=""
+bar_button() {
+    local bar geometry x y found
+    bar=$(our_windows_named '^Recording$' | head -n 1)
+    [ -n "$bar" ] || fail "no control bar is shown"
+    geometry=$(window_geometry "$bar")
+    # Columns and rows of Stop-red pixels in the row (the notes below it
+    # left out), the capsule's left edge and middle.
+    found=$(xwd -silent -id "$bar" |
+        convert xwd:- -crop "x$((64 * ui_scale))+0+0" -alpha off -depth 8 txt:- |
+        awk -F'[,:() ]+' '
+        /^#/ { next }
+        $3 >= 224 && $4 <= 112 && $5 <= 112 { red[$1] = 1; rows[$1] = rows[$1] " " $2 }
+        $1 > right { right = $1 }
+        END {
+            x = -1
+            for (c = right; c >= 0; c--) if (c in red) { x = c; break }
+            if (x < 0) exit 1
+            while ((x - 1) in red || (x - 2) in red || (x - 3) in red) x--
+            n = split(rows[x + 6], ys, " "); top = 1e9; bottom = -1
+            for (i = 1; i <= n; i++) { if (ys[i] < top) top = ys[i]; if (ys[i] > bottom) bottom = ys[i] }
+            print x, int((top + bottom) / 2)
+        }') || fail "no red Stop capsule in the control bar"
+    read -r x y <<<"$found"
+    geometry=${geometry#*+}
+    bx=$((${geometry%+*} + x - (24 + ($1 - 1) * 38) * ui_scale))
+    by=$((${geometry#*+} + y))
+}
+sleep_until() { # ms
+    local left=$(($1 - $(now_ms)))
+    [ "$left" -le 0 ] || sleep "$(awk -v l="$left" 'BEGIN { printf "%.3f", l / 1000 }')"
+}
+click_at() { # x y
+    xdotool mousemove "$1" "$2"
+    sleep 0.1
+    xdotool click 1
 }
 
 case "$case_name" in
@@ -54,7 +135,7 @@ countdown)
     recording=$(seen_at 30 "recording phase=recording")
     elapsed=$((recording - started))
     within "$elapsed" 3000 300 || fail "recording began ${elapsed} ms after the countdown began"
-    phases=$(grep -o "recording phase=[a-z]*([0-9]*)\|recording phase=[a-z]*$" "$log" | head -5 | tr '\n' ' ')
+    phases=$(grep -o "recording phase=[^ ]*" "$log" | head -5 | tr '\n' ' ')
     [ "$phases" = "recording phase=setup recording phase=countdown(3) recording phase=countdown(2) recording phase=countdown(1) recording phase=recording " ] ||
         fail "phases: $phases"
     sleep 1
@@ -197,6 +278,192 @@ unwritable)
     wait_for 20 traced "recording ended without a recording" || fail "the session did not end"
     sleep 0.3
     [ -z "$(files)" ] || fail "something was delivered: $(files)"
+    ;;
+pause_by_bar)
+    # 2 s, the bar's Pause, 1 s paused, its Resume, 1 s, the record key: a
+    # movie of 3 s at the display's scale (the area is dragged in pixels, so
+    # the movie has the same size at any scale).
+    start_app
+    record_area 640 400
+    record_key
+    began=$(seen_at 30 "recording elapsed=0:00")
+    bar_button 3
+    # A busy machine may take longer than the 2 s to find the button, or to
+    # act on a click: the time to be recorded is what the program's own
+    # moments (the stream's start, the pause, the resume, the stop) leave
+    # between them.
+    sleep_until $((began + 2000))
+    click_at "$bx" "$by"
+    paused=$(seen_at 10 "recording paused=true")
+    sleep_until $((paused + 1000))
+    click_at "$bx" "$by"
+    resumed=$(seen_at 10 "recording paused=false")
+    sleep_until $((resumed + 1000))
+    record_key
+    stopped=$(seen_at 10 "recording phase=finishing(Saving")
+    active=$(awk -v a=$((paused - began + stopped - resumed)) 'BEGIN { printf "%.3f", a / 1000 }')
+    read -r duration scale <<<"$(made)"
+    within "$duration" "$active" 0.3 || fail "the recording claims $duration s of $active s recorded"
+    [ "$scale" = "$ui_scale" ] || fail "the recording claims scale $scale on a display of scale $ui_scale"
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    probed=$(duration_of "$(files)")
+    within "$probed" "$duration" 0.3 || fail "the movie lasts $probed s, the recording claims $duration s"
+    size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$(files)")
+    [ "$size" = 640x400 ] || fail "the movie is $size"
+    no_failure_traced
+    ;;
+restart_paused)
+    # Restart while paused: recording again, unpaused, into a new working
+    # movie, the old one gone; the delivered movie is the second take alone.
+    start_app
+    record_area 320 200
+    record_key
+    began=$(seen_at 30 "recording elapsed=0:00")
+    first=""
+    one_working() {
+        first=$(working)
+        [ -n "$first" ] && [ "$(wc -l <<<"$first")" = 1 ]
+    }
+    wait_for 30 one_working || fail "no single working movie: $(working)"
+    sleep 1.5
+    bar_button 3
+    click_at "$bx" "$by"
+    paused=$(seen_at 10 "recording paused=true")
+    bar_button 2
+    click_at "$bx" "$by"
+    seen_at 10 "recording paused=false" >/dev/null
+    # The second stream's start.
+    restarted=$(seen_at 20 "recording elapsed=0:00" 2)
+    second=""
+    replaced() {
+        second=$(working)
+        [ -n "$second" ] && [ "$(wc -l <<<"$second")" = 1 ] && [ "$second" != "$first" ]
+    }
+    wait_for 30 replaced || fail "working movies after the restart: $(working | tr '\n' ' '), before: $first"
+    sleep_until $((restarted + 1000))
+    record_key
+    stopped=$(seen_at 10 "recording phase=finishing(Saving")
+    read -r duration _ <<<"$(made)"
+    # At least 1 s of the second take, and nothing of the first (1.5 s and
+    # more before the pause).
+    awk -v d="$duration" -v all=$((stopped - began)) -v first=$((paused - began)) \
+        'BEGIN { exit !(d >= 0.7 && d <= (all - first) / 1000 + 0.3) }' ||
+        fail "the recording lasts $duration s; the first take $((paused - began)) ms, both $((stopped - began)) ms"
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    # The movie written while recording is the one finished.
+    [ "$(working)" = "$(sed 's/^\.//; s/\.part$//' <<<"$second")" ] ||
+        fail "working movies at the end: $(working | tr '\n' ' '), while recording: $second"
+    no_failure_traced
+    ;;
+window_closed_countdown)
+    setting recordingCountdown 3
+    start_target 200 150 480 300
+    start_app
+    record_target
+    record_key
+    seen_at 20 "recording phase=countdown(3)" >/dev/null
+    kill "${targets[0]}"
+    wait_for 20 traced 'recording toast title="The window was closed."' ||
+        fail "no toast for the closed window"
+    wait_for 20 traced "recording ended without a recording" || fail "the session did not end"
+    toast_shown() { [ -n "$(our_windows)" ]; }
+    wait_for 10 toast_shown || fail "the toast is not shown"
+    sleep 1.2 # past the next countdown step
+    ! traced "recording phase=countdown(2)" || fail "the countdown went on after the end"
+    ! traced "recording phase=recording" || fail "a recording started after the end"
+    [ -z "$(files)" ] || fail "something was delivered: $(files)"
+    [ -z "$(working)" ] || fail "a working movie was left: $(working)"
+    no_failure_traced
+    ;;
+window_closed_recording)
+    start_target 200 150 480 300
+    start_app
+    record_target
+    record_key
+    seen_at 30 "recording phase=recording" >/dev/null
+    sleep 1
+    kill "${targets[0]}"
+    wait_for 20 traced 'recording toast title="The window was closed, so the recording stopped."' ||
+        fail "no toast for the closed window"
+    read -r duration _ <<<"$(made)"
+    within "$duration" 1.0 0.4 || fail "the recording lasts $duration s"
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    no_failure_traced
+    ;;
+tray)
+    # Under a tray host the icon is the red stop button while recording, its
+    # tool tip the elapsed time; a click on it stops the recording, and after
+    # the delivery the brand icon and its menu are back.
+    trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+        --height 32 >/dev/null 2>&1 &
+    tray=$!
+    start_app
+    icon=""
+    icon_embedded() {
+        icon=$(xwininfo -root -tree | awk '/"trayer"/ {inside = 1}
+            inside && /"vexlin-capture"/ {print $1; exit}')
+        [ -n "$icon" ]
+    }
+    wait_for 50 icon_embedded || fail "the icon is not in the tray"
+    geometry=$(window_geometry "$icon")
+    size=${geometry%%+*}
+    at=${geometry#*+}
+    ix=${at%+*}
+    iy=${at#*+}
+    cx=$((ix + ${size%x*} / 2))
+    cy=$((iy + ${size#*x} / 2))
+    red_pixels() { # in the icon as the screen shows it
+        import -window root -crop "$geometry" +repage "$work/icon.png"
+        convert "$work/icon.png" -alpha off -depth 8 txt:- |
+            awk -F'[,:() ]+' '!/^#/ && $3 >= 224 && $4 <= 112 && $5 <= 112 {n++} END {print n + 0}'
+    }
+    [ "$(red_pixels)" = 0 ] || fail "the brand icon is red"
+    record_area 320 200
+    record_key
+    started=$(seen_at 30 "recording elapsed=0:00")
+    shows_stop() { [ "$(red_pixels)" -gt 20 ]; }
+    wait_for 20 shows_stop || fail "the icon is not the red stop button while recording"
+    sleep_until $((started + 1500))
+    hovered=$(($(now_ms) - started))
+    xdotool mousemove "$cx" "$cy"
+    sleep 0.1
+    xdotool mousemove "$((cx + 1))" "$cy"
+    tip=""
+    tip_shown() {
+        local w
+        for w in $(our_windows); do
+            if xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q TOOLTIP; then
+                tip=$w
+                return 0
+            fi
+        done
+        return 1
+    }
+    wait_for 30 tip_shown || fail "no tool tip over the icon"
+    sleep 0.2
+    xwd -silent -id "$tip" | convert xwd:- -resize 400% -colorspace Gray "$work/tip.png"
+    shot=$(($(now_ms) - started))
+    said=$(OMP_THREAD_LIMIT=1 tesseract "$work/tip.png" - 2>/dev/null | tr '\n' ' ')
+    grep -q "Stop Recording" <<<"$said" || fail "the tool tip says: $said"
+    # The time when it was shown, between the hover and the picture.
+    shown=$(grep -o '0:[0-5][0-9]' <<<"$said" | head -n 1)
+    [ -n "$shown" ] && [ $((10#${shown#0:})) -ge $((hovered / 1000 - 1)) ] &&
+        [ $((10#${shown#0:})) -le $((shot / 1000 + 1)) ] ||
+        fail "the tool tip shows no elapsed time between $hovered and $shot ms: $said"
+    xdotool click 1
+    seen_at 20 "recording phase=finishing(Saving" >/dev/null
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    wait_for 50 traced "recording finished" || fail "not delivered"
+    not_red() { [ "$(red_pixels)" = 0 ]; }
+    wait_for 20 not_red || fail "the icon stays the stop button after the delivery"
+    only_icon() { [ "$(our_windows)" = "$((icon))" ]; }
+    wait_for 20 only_icon || fail "windows of ours beside the icon: $(our_windows)"
+    xdotool mousemove "$cx" "$cy" click 1
+    menu_shown() { [ -n "$(our_windows | grep -vx "$((icon))")" ]; }
+    wait_for 20 menu_shown || fail "a click on the icon after the delivery opens no menu"
+    xdotool key Escape
+    [ "$(grep -c "recording phase=recording" "$log")" = 1 ] || fail "the click started another recording"
+    no_failure_traced
     ;;
 *)
     fail "no case $case_name"
