@@ -177,5 +177,27 @@ TEST_F(SessionCameraTest, HideFromTheMenuTurnsTheOptionOff) {
     EXPECT_TRUE(overlays.windows().isEmpty());
 }
 
+TEST_F(SessionCameraTest, OverlayOnlyForClicksOrKeystrokesAndOncePerSession) {
+    SessionOverlayWindows overlays(probe);
+    overlays.present(setup);
+    overlays.recordingStarted();
+    EXPECT_EQ(overlays.overlay(), nullptr) << "neither clicks nor keystrokes";
+    model.setHighlightClicks(true);
+    overlays.recordingStarted();
+    ASSERT_NE(overlays.overlay(), nullptr);
+    RecordingOverlay* first = overlays.overlay();
+    // A restart keeps the overlay it has.
+    overlays.recordingStarted();
+    EXPECT_EQ(overlays.overlay(), first);
+    EXPECT_EQ(overlays.windows().size(), 1);
+    // The followed window moved: the label follows.
+    overlays.regionMoved(QRect(50, 60, 300, 200));
+    overlays.stop();
+    EXPECT_EQ(overlays.overlay(), nullptr);
+    EXPECT_TRUE(overlays.windows().isEmpty());
+    overlays.recordingStarted();
+    EXPECT_EQ(overlays.overlay(), nullptr) << "nothing comes back after stop()";
+}
+
 } // namespace
 } // namespace overlays
