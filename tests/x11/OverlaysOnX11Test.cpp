@@ -34,6 +34,12 @@ using testsupport::waitFor;
 using testsupport::xdotool;
 namespace bits = platform::modifierBits;
 
+// Pictures for a person to look at go into the folder OVERLAY_PICTURES names;
+// without it none are written.
+QString picturesFolder() {
+    return qEnvironmentVariable("OVERLAY_PICTURES");
+}
+
 QImage grabScreen() {
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
         QImage::Format_RGB32);
@@ -223,10 +229,10 @@ TEST_F(ClickPulsesOnX11, LeftAndRightClicksPulseAndGo) {
     const QRect pulseArea(at - QPoint(40, 40), QSize(81, 81));
 
     const auto [leftDuring, leftAfter] = click(at.x(), at.y(), 1);
-    if (qEnvironmentVariableIsSet("OVERLAY_PICTURES")) {
-        before.save("/tmp/overlay-before.png");
-        leftDuring.save("/tmp/overlay-during.png");
-        leftAfter.save("/tmp/overlay-after.png");
+    if (!picturesFolder().isEmpty()) {
+        before.save(picturesFolder() + "/overlay-before.png");
+        leftDuring.save(picturesFolder() + "/overlay-during.png");
+        leftAfter.save(picturesFolder() + "/overlay-after.png");
     }
     EXPECT_GT(countNear(leftDuring, at, 11, 36, pulse::accentColor()), 20);
     EXPECT_EQ(countNear(leftDuring, at, 11, 36, pulse::orangeColor()), 0);
@@ -285,8 +291,8 @@ TEST_F(ClickPulsesOnX11, TypedKeysShowAtTheLeftEdgeAndGo) {
     EXPECT_EQ(label.left(), 300 + 28);
     EXPECT_NEAR(label.center().y(), 200 + 300, 0.5);
     const QImage shown = grabScreen();
-    if (qEnvironmentVariableIsSet("OVERLAY_PICTURES")) {
-        shown.save("/tmp/overlay-label.png");
+    if (!picturesFolder().isEmpty()) {
+        shown.save(picturesFolder() + "/overlay-label.png");
     }
     const QPoint inside(qRound(label.left() + 6), qRound(label.center().y()));
     EXPECT_EQ(QColor(shown.pixel(inside)), QColor(Qt::black));
@@ -329,8 +335,8 @@ TEST(CameraBubbleOnX11, GreyWithItsBorderInTheCornerCutToItsShape) {
     EXPECT_EQ(frame,
               QRect(visible.right() + 1 - 40 - 220, visible.bottom() + 1 - 40 - 220, 220, 220));
     const QImage shown = grabScreen();
-    if (qEnvironmentVariableIsSet("OVERLAY_PICTURES")) {
-        shown.save("/tmp/overlay-camera.png");
+    if (!picturesFolder().isEmpty()) {
+        shown.save(picturesFolder() + "/overlay-camera.png");
     }
     const QColor middle(shown.pixel(frame.center()));
     EXPECT_NEAR(middle.red(), 26, 3);
