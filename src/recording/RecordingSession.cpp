@@ -239,8 +239,11 @@ void RecordingSession::present() {
     }
     model_->onFilterChange = guarded(&RecordingSession::applyFilter);
     model_->onCameraChange = [this, alive] {
-        if (!alive.expired() && !ended_ && windows_)
-            windows_->cameraChanged(model_->showCamera());
+        if (alive.expired() || ended_ || !windows_)
+            return;
+        windows_->cameraChanged(model_->showCamera());
+        // A bubble made or closed mid-recording joins or leaves the frames.
+        applyFilter();
     };
     if (model_->showCamera() && windows_)
         windows_->cameraChanged(true);

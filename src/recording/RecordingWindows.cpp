@@ -168,6 +168,9 @@ void CountdownPanel::paintEvent(QPaintEvent*) {
 
 RecordingWindows::RecordingWindows(QObject* parent) : QObject(parent) {}
 
+RecordingWindows::RecordingWindows(std::unique_ptr<SessionOverlays> overlays, QObject* parent)
+    : QObject(parent), overlays_(std::move(overlays)) {}
+
 RecordingWindows::~RecordingWindows() {
     close();
 }
@@ -274,6 +277,9 @@ void RecordingWindows::present(const SessionWindowsSetup& setup) {
     const QPointF origin = controlPanelOrigin(QSizeF(panel_->size()), globalRegion(), visible);
     panel_->move(origin.toPoint());
     panel_->show();
+    if (overlays_) {
+        overlays_->present(setup_);
+    }
 }
 
 void RecordingWindows::showCountdown() {
@@ -299,7 +305,9 @@ void RecordingWindows::recordingStarted() {
     if (frame_) {
         frame_->setStyle(desktop::RegionFrameStyle::recording);
     }
-    // The click and keystroke overlay is not part of this build.
+    if (overlays_ && !closed_) {
+        overlays_->recordingStarted();
+    }
 }
 
 void RecordingWindows::regionMoved(const QRect& region) {
@@ -307,18 +315,25 @@ void RecordingWindows::regionMoved(const QRect& region) {
     if (frame_) {
         frame_->setRegion(QRectF(region));
     }
-    // The keystroke label and the camera bubble would follow here; this
-    // build has neither.
+    if (overlays_ && !closed_) {
+        overlays_->regionMoved(region);
+    }
 }
 
-void RecordingWindows::cameraChanged(bool) {
-    // No camera bubble in this build: nothing is shown, and nothing claims it.
+void RecordingWindows::cameraChanged(bool show) {
+    if (overlays_ && !closed_) {
+        overlays_->cameraChanged(show);
+    }
 }
 
-void RecordingWindows::stopOverlays() {}
+void RecordingWindows::stopOverlays() {
+    if (overlays_) {
+        overlays_->stop();
+    }
+}
 
 QSet<std::uint32_t> RecordingWindows::recordedWindows() const {
-    return {};
+    return overlays_ ? overlays_->windows() : QSet<std::uint32_t>();
 }
 
 void RecordingWindows::close() {

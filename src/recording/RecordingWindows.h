@@ -3,6 +3,7 @@
 #include "desktop/PanelSurface.h"
 #include "desktop/RegionFrameWindow.h"
 #include "recording/ControlBar.h"
+#include "recording/SessionOverlays.h"
 #include "recording/SessionWindows.h"
 
 #include <QPointer>
@@ -59,12 +60,13 @@ private:
 controlBar::State barState(const RecordingSessionModel& model);
 
 // The session's windows on X11. The click and keystroke overlay and the
-// camera bubble are not part of this build: nothing is shown for them, and
-// recordedWindows() stays empty.
+// camera bubble come from `overlays`; without them nothing is shown for
+// either, and recordedWindows() stays empty.
 class RecordingWindows final : public QObject, public SessionWindows {
     Q_OBJECT
 public:
     explicit RecordingWindows(QObject* parent = nullptr);
+    explicit RecordingWindows(std::unique_ptr<SessionOverlays> overlays, QObject* parent = nullptr);
     ~RecordingWindows() override;
 
     void present(const SessionWindowsSetup& setup) override;
@@ -90,6 +92,7 @@ private:
     QPointer<desktop::RegionFrameWindow> frame_;
     QPointer<ControlPanel> panel_;
     QPointer<CountdownPanel> countdown_;
+    std::unique_ptr<SessionOverlays> overlays_;
     bool closed_ = false;
 };
 

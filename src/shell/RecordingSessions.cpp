@@ -3,6 +3,8 @@
 #include "app/SaveLocation.h"
 #include "capture/CoordinatorTrace.h"
 #include "desktop/Toast.h"
+#include "overlays/SessionOverlayWindows.h"
+#include "platform/PermissionProbe.h"
 #include "recording/RecordingFiles.h"
 #include "recording/RecordingWindows.h"
 
@@ -80,7 +82,11 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
         recording::RecordingSession::Services services =
             recording::RecordingSession::Services::system();
         services.escapeKey = &escapeKey;
-        services.makeWindows = [] { return std::make_unique<recording::RecordingWindows>(); };
+        services.makeWindows = [] {
+            return std::make_unique<recording::RecordingWindows>(
+                std::make_unique<overlays::SessionOverlayWindows>(
+                    platform::PermissionProbe::system()));
+        };
         services.toast = [](const QString& title) {
             capture::traceCoordinator(QStringLiteral("recording toast title=\"%1\"").arg(title));
             desktop::showToast(title, std::nullopt, QStringLiteral("macwindow"),

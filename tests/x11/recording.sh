@@ -182,6 +182,59 @@ gif)
     [ "$frames" -ge 20 ] && [ "$frames" -le 30 ] || fail "$frames frames for about 2 s"
     no_failure_traced
     ;;
+click_highlights)
+    # Left clicks inside the recorded area while it records: the pulses are
+    # on screen, so the movie has them.
+    setting recordHighlightClicks true
+    start_app
+    record_area 640 400
+    record_key
+    seen_at 30 "recording phase=recording" >/dev/null
+    sleep 0.5
+    for _ in 1 2 3 4 5 6; do
+        xdotool mousemove 420 300 click 1
+        sleep 0.4
+    done
+    sleep 0.3
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    # Frames of the 90 × 90 square about the clicks (area-local 320,200):
+    # pixels far bluer than red, as the accent colour is, on the black root.
+    blue=$(ffmpeg -v error -i "$saved" -vf "crop=90:90:275:155" -f rawvideo -pix_fmt rgb24 - |
+        python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+print(sum(1 for i in range(0, len(data) - 2, 3) if data[i + 2] > 120 and data[i + 2] > data[i] + 60))')
+    [ "$blue" -gt 200 ] || fail "no pulse in the movie ($blue accent pixels)"
+    # Away from the clicks nothing of the kind.
+    stray=$(ffmpeg -v error -i "$saved" -vf "crop=90:90:20:20" -f rawvideo -pix_fmt rgb24 - |
+        python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+print(sum(1 for i in range(0, len(data) - 2, 3) if data[i + 2] > 120 and data[i + 2] > data[i] + 60))')
+    [ "$stray" -eq 0 ] || fail "accent pixels away from the clicks: $stray"
+    wait_for 20 no_window_shown || fail "a window of ours is still shown"
+    no_failure_traced
+    ;;
+camera_without_device)
+    # The rig has no video device: the camera option shows no bubble, and the
+    # recording goes on.
+    [ -z "$(ls /dev/video* 2>/dev/null)" ] || fail "this case needs a machine without cameras"
+    setting recordShowCamera true
+    start_app
+    record_area 640 400
+    sleep 1
+    [ -z "$(our_windows_named '^Camera$')" ] || fail "a camera bubble is shown"
+    record_key
+    seen_at 30 "recording phase=recording" >/dev/null
+    sleep 1
+    [ -z "$(our_windows_named '^Camera$')" ] || fail "a camera bubble is shown while recording"
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    wait_for 20 no_window_shown || fail "a window of ours is still shown"
+    no_failure_traced
+    ;;
 escape)
     start_app
     record_area 320 200

@@ -1,0 +1,167 @@
+// What the click and keystroke overlay costs a recording: the primary display
+// recorded at its full size and 60 frames a second for a while, once without
+// the overlay and once with pulses and "All keys", each time with 5 clicks
+// and 5 key presses a second from xdotool. Prints the CPU this process and
+// the X server used in each run (in cores) and the ratio. Run it on an X
+// server of its own (bench/overlay_cost.sh puts it under the test rig).
+//
+//   overlay_cost [SECONDS]     (default 60)
+#include "overlays/RecordingOverlay.h"
+#include "recording/ScreenRecorder.h"
+
+#include "desktop/ScreenGeometry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+double processSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of the X server: the Xvfb that the test rig, our parent,
+// started beside us; 0 when there is none.
+double serverSeconds() {
+    const QString parent = QString::number(getppid());
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
+    if (!children.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& pid : children.readAll().trimmed().split(' ')) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "Xvfb") {
+            continue;
+        }
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return 0;
+        }
+        const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
+        // After the name: utime and stime are fields 14 and 15 (1-based).
+        const double ticks = fields.value(12).toDouble() + fields.value(13).toDouble();
+        return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+    return 0;
+}
+
+void runFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Run {
+    double process = 0;
+    double server = 0;
+    double seconds = 0;
+};
+
+Run record(int seconds, bool withOverlay, const QString& folder, bool withRecorder = true) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const std::optional<desktop::CaptureDisplay> display =
+        desktop::ScreenGeometry::captureDisplay(screen);
+    if (!display) {
+        std::fprintf(stderr, "no display\n");
+        std::exit(1);
+    }
+    const QRectF region(QPointF(), display->frame.size());
+    std::unique_ptr<overlays::RecordingOverlay> overlay;
+    recording::RecordingOptions options;
+    options.fps = 60;
+    if (withOverlay) {
+        overlays::RecordingOverlay::Options overlayOptions;
+        overlayOptions.displayFrame = display->frame;
+        overlayOptions.region = region;
+        overlayOptions.highlightClicks = true;
+        overlayOptions.keystrokeMode = app::KeystrokeMode::allKeys;
+        overlay = std::make_unique<overlays::RecordingOverlay>(overlayOptions);
+        options.filter.recordedWindows.insert(
+            static_cast<std::uint32_t>(overlay->window()->winId()));
+        runFor(300);
+    }
+    std::unique_ptr<recording::ScreenRecorder> recorder;
+    if (withRecorder) {
+        auto made = recording::ScreenRecorder::make(display->displayID, region, options,
+                                                    recording::SinkFactory::movieWriter(), folder);
+        if (!std::holds_alternative<std::unique_ptr<recording::ScreenRecorder>>(made)) {
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(std::get<recording::RecorderError>(made).description()));
+            std::exit(1);
+        }
+        recorder = std::move(std::get<0>(made));
+    }
+    // Five clicks and five keys a second, spread over the display.
+    QProcess driver;
+    driver.start(QStringLiteral("bash"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("end=$((SECONDS + %1)); i=0; while [ $SECONDS -lt $end ]; do "
+                                 "i=$((i + 1)); xdotool mousemove $((200 + i * 37 % 1400)) "
+                                 "$((150 + i * 53 % 700)) click 1 key a; sleep 0.19; done")
+                      .arg(seconds)});
+    const double process0 = processSeconds();
+    const double server0 = serverSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runFor(seconds * 1000);
+    Run run;
+    run.process = processSeconds() - process0;
+    run.server = serverSeconds() - server0;
+    run.seconds = wall.elapsed() / 1000.0;
+    bool done = !recorder;
+    if (recorder) {
+        recorder->finish([&done](std::variant<QString, recording::WriterError>) { done = true; });
+    }
+    while (!done) {
+        runFor(50);
+    }
+    driver.waitForFinished(5000);
+    if (overlay) {
+        overlay->stop();
+    }
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    QTemporaryDir folder;
+    const Run off = record(seconds, false, folder.path());
+    const Run on = record(seconds, true, folder.path());
+    const Run alone = record(seconds, true, folder.path(), false);
+    auto print = [](const char* name, const Run& run) {
+        std::printf("%-18s process %.3f cores, X server %.3f cores, together %.3f\n", name,
+                    run.process / run.seconds, run.server / run.seconds,
+                    (run.process + run.server) / run.seconds);
+    };
+    std::printf("%d s at 60 fps of %dx%d, 5 clicks and 5 keys a second\n", seconds,
+                QGuiApplication::primaryScreen()->size().width(),
+                QGuiApplication::primaryScreen()->size().height());
+    print("without overlay", off);
+    print("with overlay", on);
+    print("overlay alone", alone);
+    const double before = (off.process + off.server) / off.seconds;
+    const double after = (on.process + on.server) / on.seconds;
+    std::printf("overlay adds %+.1f %% CPU (target: at most +5 %%)\n",
+                before > 0 ? (after / before - 1) * 100 : 0.0);
+    return 0;
+}
