@@ -75,8 +75,18 @@ void Updates::setAutomaticChecks(bool on) {
 
 bool Updates::installNowRequested(const QStringList& arguments) {
     // As an argument-domain setting it may carry a value; the bare flag
-    // counts on its own.
-    return arguments.contains(QStringLiteral("-VexlinInstallUpdateNow"));
+    // (the last argument, or one followed by another option) counts on its
+    // own, and a value counts only when it says yes.
+    const qsizetype at = arguments.indexOf(QStringLiteral("-VexlinInstallUpdateNow"));
+    if (at < 0) {
+        return false;
+    }
+    if (at + 1 >= arguments.size() || arguments[at + 1].startsWith(u'-')) {
+        return true;
+    }
+    const QString value = arguments[at + 1].toLower();
+    return value == QLatin1String("yes") || value == QLatin1String("true") ||
+           value == QLatin1String("1");
 }
 
 void Updates::start() {

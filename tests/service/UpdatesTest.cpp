@@ -226,6 +226,29 @@ TEST(UpdatesFetch, EveryPrimaryFailureFallsBackOnce) {
     }
 }
 
+TEST(UpdatesSchedule, TheInstallFlagCountsAloneOrWithAYes) {
+    const QString flag = QStringLiteral("-VexlinInstallUpdateNow");
+    const struct {
+        QStringList arguments;
+        bool requested;
+    } cases[] = {
+        {{}, false},
+        {{flag}, true},
+        {{flag, "--other"}, true},
+        {{flag, "YES"}, true},
+        {{flag, "true"}, true},
+        {{flag, "1"}, true},
+        {{flag, "NO"}, false},
+        {{flag, "0"}, false},
+        {{flag, "false"}, false},
+        {{"-VexlinInstallUpdateNowish"}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(service::Updates::installNowRequested(c.arguments), c.requested)
+            << c.arguments.join(' ').toStdString();
+    }
+}
+
 TEST(UpdatesSchedule, FirstCheckAfterAMinuteOrFiveSecondsWithTheInstallFlag) {
     for (const QStringList& arguments :
          {QStringList{}, QStringList{QStringLiteral("-VexlinInstallUpdateNow")},
