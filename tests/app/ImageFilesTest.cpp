@@ -149,6 +149,8 @@ const char* const childFolder = "VEXLIN_KILLED_SAVE_FOLDER";
 const char* const childImage = "VEXLIN_KILLED_SAVE_IMAGE";
 const char* const childNamed = "VEXLIN_KILLED_SAVE_NAMED";
 
+constexpr int childSaves = 8;
+
 // A 3840×2160 screenshot: flat areas and a band of noise, so the PNG is a few
 // megabytes and a save takes long enough to be killed in the middle.
 QByteArray fourKCapture() {
@@ -166,13 +168,13 @@ QByteArray fourKCapture() {
 
 } // namespace
 
-// Run by the test below as a child process, which it kills: twenty saves of
+// Run by the test below as a child process, which it kills: eight saves of
 // the same capture into one folder.
 TEST(KilledSave, DISABLED_Child) {
     const QString folder = qEnvironmentVariable(childFolder);
     ASSERT_FALSE(folder.isEmpty());
     const QByteArray png = readAll(qEnvironmentVariable(childImage));
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < childSaves; ++i) {
         if (qEnvironmentVariableIsSet(childNamed)) {
             // As on a file system without nameless files.
             platform::FileCalls calls = platform::FileCalls::system();
@@ -204,6 +206,7 @@ TEST(KilledSave, DISABLED_Child) {
 TEST(KilledSave, LeavesOldFilesWholeAndNothingUnfinished) {
     TempDir dir;
     const QByteArray png = fourKCapture();
+    ASSERT_FALSE(QImage::fromData(png).isNull());
     writeAll(dir.file("capture.png"), png);
     const QString folder = dir.file("Screenshots");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -245,7 +248,7 @@ TEST(KilledSave, LeavesOldFilesWholeAndNothingUnfinished) {
         };
         // One run to the end gives the time that the kills are spread over.
         const qint64 whole = run(std::nullopt);
-        for (int round = 0; round <= 8; ++round) {
+        for (int round = 0; round <= 5; ++round) {
             if (round > 0) {
                 run(static_cast<int>(QRandomGenerator::global()->bounded(whole)));
             }
@@ -258,14 +261,14 @@ TEST(KilledSave, LeavesOldFilesWholeAndNothingUnfinished) {
                 } else {
                     ASSERT_TRUE(name.startsWith("Vexlin Capture 2026-12-08 at 14.05.09 ("))
                         << "round " << round << ": " << name.toStdString();
+                    // The same bytes as a picture that decodes (checked once above).
                     EXPECT_TRUE(readAll(folder + '/' + name) == png) << name.toStdString();
-                    EXPECT_FALSE(QImage(folder + '/' + name).isNull());
                     QFile::remove(folder + '/' + name);
                     ++finished;
                 }
             }
             if (round == 0) {
-                EXPECT_EQ(20, finished);
+                EXPECT_EQ(childSaves, finished);
             }
         }
         // Named leftovers of an hour ago go with the next save.

@@ -27,6 +27,9 @@ app::Capture captureOf(int side) {
 }
 
 void closeAllWindows() {
+    // What a test left queued (a window's showing or activation) runs first,
+    // so that it cannot bring a window back in the next test.
+    QCoreApplication::processEvents();
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         widget->close();
     }

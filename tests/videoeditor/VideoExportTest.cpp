@@ -36,7 +36,7 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// The 14 s fixture is made once: drawing the numbers takes ffmpeg a while.
+// The 14 s fixture is made once for all the cases a run of the program has.
 class VideoExport : public testing::Test {
 protected:
     static void SetUpTestSuite() {

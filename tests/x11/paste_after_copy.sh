@@ -12,7 +12,7 @@ set -euo pipefail
 # shellcheck source=tests/x11/lib.sh
 source "$(dirname "$0")/lib.sh"
 pattern=${1:?}
-runs=20
+runs=8
 mkdir -p "$work"
 setting copyToClipboard true
 setting saveToDisk false
