@@ -253,7 +253,10 @@ TEST_F(VideoEditorOnX11, ARecordingOpensItsTitledWindowEachTimeAndAGifNone) {
     EXPECT_TRUE(waitFor(5000, [] { return windowsTitled(title).size() == 1; }));
 
     if (const QByteArray shot = qgetenv("VEXLIN_VIDEOEDITOR_SHOT"); !shot.isEmpty()) {
-        // A picture to look at: the editor with its trimming bar open.
+        // A picture to look at: the editor with its trimming bar open. The
+        // five-pixel strip under the control bar, with an upright line near
+        // each end, is the window manager's frame: openbox's resize handle
+        // and its two grips (the window's _NET_FRAME_EXTENTS bottom).
         VideoEditorWindowController* editor = VideoEditorWindowController::openEditors().back();
         editor->trim();
         editor->view()->trimBar()->timeline()->setRange(6, 1, 4.5);
@@ -292,6 +295,15 @@ TEST_F(VideoEditorOnX11, PlayingMovesThePositionAndThePicture) {
     pactl({QStringLiteral("suspend-sink"), QStringLiteral("speakers"), QStringLiteral("0")});
     EXPECT_TRUE(waitFor(2000, [&] { return player->position() > held + 0.2; }));
     EXPECT_TRUE(player->playsSound());
+
+    // A seek back while playing drops the sound queued for later: the clock
+    // starts again at the new place, with the sound from there.
+    player->seek(1.0);
+    EXPECT_NEAR(1.0, player->position(), 0.05);
+    pump(700);
+    EXPECT_NEAR(1.7, player->position(), 0.2);
+    EXPECT_TRUE(player->playsSound());
+    EXPECT_NEAR(player->position() * 30, numberOnScreen(editor), 4);
 
     player->pause();
     pump(200);
