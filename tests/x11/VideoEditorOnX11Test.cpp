@@ -331,6 +331,7 @@ TEST_F(VideoEditorOnX11, AMovieWithoutSoundPlaysByTheSteadyClock) {
     EXPECT_FALSE(
         pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).contains("Video Editor"));
     player->pause();
+    pump(200);
     EXPECT_NEAR(player->position() * 30, numberOnScreen(editor), 2);
 }
 
