@@ -36,7 +36,8 @@ public:
     bool start(double prime = 0.2);
     // Ends the run at once: what was written and not heard yet is dropped.
     void stop();
-    // Queues `frames` frames of the run. False when the run is broken.
+    // Queues `frames` frames of the run. False when no run goes on or the
+    // server went away.
     bool write(const float* interleaved, std::size_t frames);
     // No more sound comes in this run: what is queued plays out even when
     // it is less than the priming amount.
@@ -50,7 +51,7 @@ public:
     double written() const;
     // Seconds of this run heard so far; never more than written.
     double played() const;
-    // The server or the run's stream went away; the run plays no further.
+    // The server or its stream went away: nothing plays any more.
     bool failed() const;
 
 private:
