@@ -54,6 +54,28 @@ QIcon shareIcon(const QColor& colour) {
     return icon;
 }
 
+// Open scissors, blades up, drawn in the button's text colour: for icon
+// themes that have no "edit-cut".
+QIcon trimIcon(const QColor& colour) {
+    QIcon icon;
+    for (const int scale : {1, 2}) {
+        QPixmap pixmap(QSize(16, 16) * scale);
+        pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(colour, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QPointF(4.5, 12.3), 2.3, 2.3);
+        painter.drawEllipse(QPointF(11.5, 12.3), 2.3, 2.3);
+        painter.drawLine(QPointF(5.6, 10.2), QPointF(11.2, 1.5));
+        painter.drawLine(QPointF(10.4, 10.2), QPointF(4.8, 1.5));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 QFont calloutFont(const QFont& base) {
     QFont font = base;
     font.setPointSizeF(base.pointSizeF() > 0 ? base.pointSizeF() * 0.92 : 9);
@@ -81,7 +103,10 @@ VideoEditorView::VideoEditorView(VideoEditorModel& model, VideoPlayer* player,
     bar_->setAutoFillBackground(true);
 
     //: Video editor button that opens the trimming bar
-    trim_ = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-cut")), tr("Trim"), bar_);
+    trim_ = new QPushButton(
+        QIcon::fromTheme(QStringLiteral("edit-cut"),
+                         trimIcon(palette().color(QPalette::Active, QPalette::ButtonText))),
+        tr("Trim"), bar_);
     trim_->setObjectName(QStringLiteral("trimButton"));
     //: Help text of the video editor's Trim button
     trim_->setToolTip(tr("Trim the start and end"));

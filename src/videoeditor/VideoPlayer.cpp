@@ -2,15 +2,12 @@
 
 #include "app/Recording.h"
 #include "platform/MoviePlayback.h"
+#include "platform/SoundOutput.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
-#include <QMediaDevices>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -22,7 +19,6 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -34,6 +30,9 @@ namespace {
 // How far decoding runs ahead of what is shown.
 constexpr std::size_t maxPictures = 8;
 constexpr double maxSoundAhead = 1.5; // seconds
+// The output starts once it holds this much.
+constexpr double soundPrime = 0.2;
+static_assert(platform::MoviePlayback::soundRate == platform::SoundOutput::rate);
 constexpr int tickMs = 5;
 constexpr double sliderUnit = 1000; // slider steps per second
 } // namespace
@@ -53,11 +52,13 @@ public:
     };
 
     // Set once the movie is open: its length (0 when unknown) and whether it
-    // has sound; a movie that cannot be read gives failed.
+    // has sound, with the output to play it through when a sound server
+    // answered; a movie that cannot be read gives failed.
     struct Info {
         bool failed = false;
         double duration = 0;
         bool hasAudio = false;
+        std::shared_ptr<platform::SoundOutput> output;
     };
 
     // `opened` is called on the worker's thread.
@@ -93,11 +94,15 @@ public:
         size_ = size;
     }
 
-    std::optional<Picture> takePicture(int generation, double upTo, bool first) {
+    // The latest picture due at `upTo` (or the first one waiting), with the
+    // count of those due before it, which are passed over.
+    std::optional<Picture> takePicture(int generation, double upTo, bool first, int& passed) {
         std::lock_guard lock(mutex_);
         std::optional<Picture> taken;
+        passed = 0;
         while (!pictures_.empty() && pictures_.front().generation == generation &&
                (first || pictures_.front().time <= upTo)) {
+            passed += taken ? 1 : 0;
             taken = std::move(pictures_.front());
             pictures_.pop_front();
             first = false;
@@ -138,6 +143,14 @@ private:
         if (playback) {
             info.duration = playback->duration();
             info.hasAudio = playback->hasAudio();
+        }
+        if (info.hasAudio) {
+            // Here rather than on the main thread: a server that is slow to
+            // answer holds up nothing but the sound.
+            auto opened = platform::SoundOutput::open(QStringLiteral("Video Editor"));
+            if (auto* output = std::get_if<std::unique_ptr<platform::SoundOutput>>(&opened)) {
+                info.output = std::move(*output);
+            }
         }
         if (onOpened_) {
             onOpened_(info);
@@ -212,35 +225,11 @@ private:
     bool ended_ = false;
 };
 
-// The sound the output pulls, as much as the player handed it so far.
-class SoundFeed : public QIODevice {
-public:
-    explicit SoundFeed(QObject* parent) : QIODevice(parent) { open(QIODevice::ReadOnly); }
-
-    QByteArray buffered;
-
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return buffered.size() + QIODevice::bytesAvailable(); }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override {
-        const qint64 count = std::min<qint64>(maxSize, buffered.size());
-        if (count > 0) {
-            std::memcpy(data, buffered.constData(), std::size_t(count));
-            buffered.remove(0, qsizetype(count));
-        }
-        return count;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-};
-
-namespace {
-
 // Where the pictures are drawn: black around the picture, which is fitted
 // with its aspect kept.
-class Surface : public QWidget {
+class VideoSurface : public QWidget {
 public:
-    explicit Surface(VideoPlayer* player) : QWidget(player), player_(player) {
+    explicit VideoSurface(VideoPlayer* player) : QWidget(player), player_(player) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setObjectName(QStringLiteral("videoSurface"));
         setMinimumSize(160, 90);
@@ -261,11 +250,17 @@ protected:
             QPointF((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, frame);
+        if (!player_->framePainted_) {
+            player_->framePainted_ = true;
+            ++player_->framesPainted_;
+        }
     }
 
 private:
     VideoPlayer* player_;
 };
+
+namespace {
 
 // Play and pause drawn light, to stand on the player's black.
 QIcon playIcon(bool pause) {
@@ -303,7 +298,7 @@ VideoPlayer::VideoPlayer(const QString& path, QWidget* parent) : QWidget(parent)
     dark.setColor(QPalette::Window, Qt::black);
     setPalette(dark);
 
-    surface_ = new Surface(this);
+    surface_ = new VideoSurface(this);
     playButton_ = new QToolButton(this);
     playButton_->setObjectName(QStringLiteral("playButton"));
     playButton_->setAutoRaise(true);
@@ -356,6 +351,7 @@ VideoPlayer::VideoPlayer(const QString& path, QWidget* parent) : QWidget(parent)
                 if (!info.failed) {
                     self->duration_ = info.duration;
                     self->hasSound_ = info.hasAudio;
+                    self->output_ = info.output;
                     self->slider_->setRange(0, int(std::lround(info.duration * sliderUnit)));
                     self->slider_->setEnabled(true);
                 } else {
@@ -390,8 +386,8 @@ double VideoPlayer::position() const {
         return pausedAt_;
     }
     double played = 0;
-    if (sink_) {
-        played = soundStarted_ ? double(sink_->processedUSecs()) / 1e6 : 0;
+    if (soundRunning_) {
+        played = output_->played();
     } else {
         played = double(steady_.nsecsElapsed()) / 1e9;
     }
@@ -457,97 +453,72 @@ void VideoPlayer::startClock(double from) {
     stopSound();
     clockBase_ = from;
     steady_.start();
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (!hasSound_ || device.isNull()) {
+    if (!hasSound_ || !output_) {
         return;
     }
-    QAudioFormat format;
-    format.setSampleRate(platform::MoviePlayback::soundRate);
-    format.setChannelCount(2);
-    format.setSampleFormat(QAudioFormat::Float);
-    floatSound_ = device.isFormatSupported(format);
-    if (!floatSound_) {
-        format.setSampleFormat(QAudioFormat::Int16);
-        if (!device.isFormatSupported(format)) {
-            return;
-        }
+    if (!output_->start(soundPrime)) {
+        // The server went away or refused: the steady clock from now on.
+        output_.reset();
+        return;
     }
-    // Started once it has sound to take: an output that finds nothing at
-    // first goes idle for good.
-    sink_ = new QAudioSink(device, format, this);
-    soundFeed_ = new SoundFeed(this);
-    soundStarted_ = false;
+    soundRunning_ = true;
+    lastPlayed_ = -1;
     soundStall_.start();
 }
 
 void VideoPlayer::stopSound() {
-    if (sink_) {
-        sink_->stop();
-        sink_->deleteLater();
-        sink_ = nullptr;
+    if (soundRunning_) {
+        output_->stop();
+        soundRunning_ = false;
     }
-    if (soundFeed_) {
-        soundFeed_->deleteLater();
-        soundFeed_ = nullptr;
-    }
+}
+
+void VideoPlayer::soundToSteadyClock() {
+    const double reached = position();
+    stopSound();
+    clockBase_ = reached;
+    steady_.start();
 }
 
 bool VideoPlayer::soundWaiting() const {
-    return soundFeed_ && !soundFeed_->buffered.isEmpty();
+    return soundRunning_ && output_->played() < output_->written();
 }
 
 void VideoPlayer::feedSound() {
-    if (!sink_ || !soundFeed_) {
+    if (!soundRunning_) {
         // No output: the sound decoded is dropped as the clock passes it.
         while (worker_->takeSound(generation_)) {
         }
         return;
     }
+    const double played = output_->played();
     // The output's clock moving is what counts: an output that takes sound
     // but stops playing it would stop the pictures too.
-    if (soundStarted_) {
-        const qint64 processed = sink_->processedUSecs();
-        if (processed != lastProcessed_) {
-            lastProcessed_ = processed;
-            soundStall_.start();
-        }
+    if (played != lastPlayed_) {
+        lastPlayed_ = played;
+        soundStall_.start();
     }
-    // A little ahead of the output, so that it never runs dry between ticks.
-    const qsizetype ahead = sink_->format().bytesForDuration(250'000);
-    while (soundFeed_->buffered.size() < ahead) {
+    while (output_->wanted() > 0) {
         std::optional<PlaybackWorker::Sound> sound = worker_->takeSound(generation_);
         if (!sound) {
             break;
         }
-        if (floatSound_) {
-            soundFeed_->buffered.append(reinterpret_cast<const char*>(sound->samples.data()),
-                                        qsizetype(sound->samples.size() * sizeof(float)));
-        } else {
-            QByteArray converted(qsizetype(sound->samples.size() * sizeof(qint16)),
-                                 Qt::Uninitialized);
-            auto* out = reinterpret_cast<qint16*>(converted.data());
-            for (std::size_t i = 0; i < sound->samples.size(); ++i) {
-                out[i] = qint16(std::lround(std::clamp(sound->samples[i], -1.0f, 1.0f) * 32767));
-            }
-            soundFeed_->buffered.append(converted);
+        if (!output_->write(sound->samples.data(), sound->samples.size() / 2)) {
+            break;
         }
     }
-    if (!soundStarted_ && soundFeed_->buffered.size() >= ahead) {
-        soundStarted_ = true;
-        lastProcessed_ = -1;
-        sink_->start(soundFeed_);
-        soundStall_.start();
-        if (sink_->error() != QAudio::NoError) {
-            // No output after all: the steady clock from here.
-            const double reached = position();
-            stopSound();
-            clockBase_ = reached;
-            steady_.start();
-        }
+    if (worker_->soundFinished(generation_)) {
+        output_->finish();
     }
 }
 
+VideoPlayer::FrameCounts VideoPlayer::frameCounts() const {
+    return FrameCounts{framesPainted_, framesTaken_ - framesPainted_ - (framePainted_ ? 0 : 1)};
+}
+
 void VideoPlayer::showFrame(const QImage& image, double time) {
+    ++framesTaken_;
+    framePainted_ = false;
     frame_ = image;
     frame_.setDevicePixelRatio(devicePixelRatioF());
     frameTime_ = time;
@@ -573,23 +544,28 @@ void VideoPlayer::tick() {
 
     if (playing_) {
         feedSound();
-        const bool soundEnded = sink_ && !soundWaiting() && worker_->soundFinished(generation_) &&
-                                sink_->bytesFree() >= sink_->bufferSize();
+        const bool soundEnded =
+            soundRunning_ && !soundWaiting() && worker_->soundFinished(generation_);
         // Neither may sound that stops coming (a track that cannot be
-        // decoded) nor an output whose clock stands still hold the pictures.
-        const bool soundStalled = sink_ && soundStall_.elapsed() > (soundStarted_ ? 1000 : 2000);
-        if (soundEnded || soundStalled) {
+        // decoded) nor an output whose clock stands still hold the pictures;
+        // the first sound may take a little longer, decoded from a key frame.
+        const bool soundStalled =
+            soundRunning_ && soundStall_.elapsed() > (lastPlayed_ > 0 ? 1000 : 2000);
+        const bool soundBroken = soundRunning_ && output_->failed();
+        if (soundEnded || soundStalled || soundBroken) {
             // The pictures go on by the steady clock from where the sound
             // stopped.
-            const double reached = position();
-            stopSound();
-            clockBase_ = reached;
-            steady_.start();
+            soundToSteadyClock();
+            if (soundBroken) {
+                output_.reset();
+            }
         }
     }
     const double now = position();
+    int passed = 0;
     if (std::optional<PlaybackWorker::Picture> picture =
-            worker_->takePicture(generation_, now, needFrame_)) {
+            worker_->takePicture(generation_, now, needFrame_, passed)) {
+        framesTaken_ += passed;
         needFrame_ = false;
         showFrame(picture->image, picture->time);
     }

@@ -8,8 +8,10 @@
 #include <memory>
 #include <optional>
 
-class QAudioSink;
-class QIODevice;
+namespace platform {
+class SoundOutput;
+}
+
 class QLabel;
 class QSlider;
 class QTimer;
@@ -18,13 +20,13 @@ class QToolButton;
 namespace videoeditor {
 
 class PlaybackWorker;
-class SoundFeed;
 
 // Plays one movie: its pictures drawn at the widget's device pixels, its
-// sound (every track mixed) through the default output, with inline controls
-// below (play and pause, a position slider, the current and total time).
-// Decoding runs on a thread of its own; the picture follows the sound's
-// clock, or a steady clock when there is no sound to play. Main thread only.
+// sound (every track mixed) through the sound server's default output, with
+// inline controls below (play and pause, a position slider, the current and
+// total time). Decoding runs on a thread of its own; the picture follows what
+// the output has played, or a steady clock when there is no sound to play
+// (no track, no sound server, or an output that stopped). Main thread only.
 class VideoPlayer : public QWidget {
     Q_OBJECT
 public:
@@ -47,8 +49,16 @@ public:
 
     // The picture shown now (null before the first one).
     QImage currentFrame() const { return frame_; }
-    // Whether sound goes to an output (false: the steady clock runs).
-    bool playsSound() const { return sink_ != nullptr; }
+    // Pictures drawn on the screen, and pictures decoded that never were
+    // (passed over because they came too late), since the player opened.
+    struct FrameCounts {
+        long long shown = 0;
+        long long dropped = 0;
+    };
+    FrameCounts frameCounts() const;
+    // Whether sound goes to an output and its clock is the one the
+    // pictures follow (false: the steady clock runs).
+    bool playsSound() const { return soundRunning_; }
 
 Q_SIGNALS:
     // The movie is open: its length is known (or it could not be read).
@@ -57,12 +67,15 @@ Q_SIGNALS:
     void playingChanged(bool playing);
 
 private:
+    friend class VideoSurface;
     void tick();
     void startClock(double from);
     void feedSound();
     void updateControls();
     void stopSound();
-    // Sound handed to the output that it has not taken yet.
+    // The steady clock from where the sound got to.
+    void soundToSteadyClock();
+    // Sound handed to the output that has not been heard yet.
     bool soundWaiting() const;
     QSize pictureSize() const;
     void showFrame(const QImage& image, double time);
@@ -82,16 +95,19 @@ private:
     double clockBase_ = 0;
     double pausedAt_ = 0;
     QElapsedTimer steady_;
-    // Since sound last went to the output.
+    // Since the output's clock last moved.
     QElapsedTimer soundStall_;
-    QAudioSink* sink_ = nullptr;
-    SoundFeed* soundFeed_ = nullptr;
-    bool soundStarted_ = false;
-    qint64 lastProcessed_ = -1;
-    bool floatSound_ = true;
+    // Connected once the movie is open, when it has sound and a sound server
+    // answers; dropped when the server goes away.
+    std::shared_ptr<platform::SoundOutput> output_;
+    bool soundRunning_ = false;
+    double lastPlayed_ = -1;
     bool hasSound_ = false;
     QImage frame_;
     double frameTime_ = 0;
+    long long framesTaken_ = 0;
+    long long framesPainted_ = 0;
+    bool framePainted_ = true;
     int generation_ = 0;
     bool sliderHeld_ = false;
     bool needFrame_ = true;

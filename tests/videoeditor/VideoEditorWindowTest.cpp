@@ -7,6 +7,7 @@
 #include "support/NumberedMovie.h"
 #include "support/TempDir.h"
 #include "videoeditor/TrimBar.h"
+#include "videoeditor/VideoEditorModel.h"
 #include "videoeditor/VideoEditorView.h"
 #include "videoeditor/VideoEditorWindow.h"
 #include "videoeditor/VideoPlayer.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QIcon>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -292,6 +294,77 @@ TEST_F(VideoEditorWindow, ABrokenRecordingEndsTheActionWithItsAlertAndNoFile) {
     EXPECT_TRUE(alerts.shown[1].message.contains(QLatin1String("gone.mp4")))
         << alerts.shown[1].message.toStdString();
     EXPECT_EQ(2, VideoEditorWindowController::openCount());
+}
+
+// The Trim button's picture: the icon theme's "edit-cut" where the theme has
+// one, else a drawing of our own rather than nothing.
+TEST(TrimButton, ShowsTheThemesCutIconElseADrawnOne) {
+    testsupport::TempDir themes;
+    const auto writeTheme = [&](const QString& name, bool withCut) {
+        QDir().mkpath(themes.file(name + QStringLiteral("/16x16/actions")));
+        testsupport::writeAll(themes.file(name + QStringLiteral("/index.theme")),
+                              "[Icon Theme]\nName=" + name.toUtf8() +
+                                  "\nDirectories=16x16/actions\n\n[16x16/actions]\nSize=16\n"
+                                  "Type=Fixed\n");
+        if (withCut) {
+            QImage red(16, 16, QImage::Format_ARGB32);
+            red.fill(Qt::red);
+            ASSERT_TRUE(
+                red.save(themes.file(name + QStringLiteral("/16x16/actions/edit-cut.png"))));
+        }
+    };
+    writeTheme(QStringLiteral("withcut"), true);
+    writeTheme(QStringLiteral("bare"), false);
+    const QStringList savedPaths = QIcon::themeSearchPaths();
+    const QString savedTheme = QIcon::themeName();
+    QIcon::setThemeSearchPaths({themes.path()});
+
+    struct Case {
+        QString theme;
+        bool themes;
+    };
+    for (const Case& c :
+         {Case{QStringLiteral("withcut"), true}, Case{QStringLiteral("bare"), false}}) {
+        SCOPED_TRACE(c.theme.toStdString());
+        QIcon::setThemeName(c.theme);
+        videoeditor::VideoEditorModel model;
+        videoeditor::VideoEditorView view(
+            model, new videoeditor::VideoPlayer(themes.file(QStringLiteral("none.mp4"))), {});
+        auto* trim = view.findChild<QPushButton*>(QStringLiteral("trimButton"));
+        ASSERT_TRUE(trim);
+        const QImage icon = trim->icon()
+                                .pixmap(QSize(16, 16), 1.0)
+                                .toImage()
+                                .convertToFormat(QImage::Format_ARGB32);
+        const QColor text = trim->palette().color(QPalette::Active, QPalette::ButtonText);
+        int inked = 0;
+        int red = 0;
+        int textColoured = 0;
+        for (int y = 0; y < icon.height(); ++y) {
+            for (int x = 0; x < icon.width(); ++x) {
+                const QColor pixel = icon.pixelColor(x, y);
+                if (pixel.alpha() < 200) {
+                    continue;
+                }
+                ++inked;
+                red += pixel.red() > 200 && pixel.green() < 50 ? 1 : 0;
+                textColoured += std::abs(pixel.red() - text.red()) < 40 &&
+                                        std::abs(pixel.green() - text.green()) < 40 &&
+                                        std::abs(pixel.blue() - text.blue()) < 40
+                                    ? 1
+                                    : 0;
+            }
+        }
+        if (c.themes) {
+            EXPECT_EQ(16 * 16, red);
+        } else {
+            EXPECT_GT(inked, 20) << "an icon that shows";
+            EXPECT_LT(inked, 16 * 16 / 2) << "a figure, not a blot";
+            EXPECT_EQ(inked, textColoured) << "in the button's text colour";
+        }
+    }
+    QIcon::setThemeName(savedTheme);
+    QIcon::setThemeSearchPaths(savedPaths);
 }
 
 } // namespace

@@ -84,8 +84,17 @@ protected:
         if (!testsupport::makeNumberedMovie(*movie, numbered)) {
             movie->clear();
         }
+        silent = new QString(movies->file(QStringLiteral("silent.mp4")));
+        testsupport::NumberedMovie quiet;
+        quiet.seconds = 4;
+        quiet.size = QSize(320, 180);
+        quiet.soundTracks = 0;
+        if (!testsupport::makeNumberedMovie(*silent, quiet)) {
+            silent->clear();
+        }
     }
     static void TearDownTestSuite() {
+        delete silent;
         delete movie;
         delete movies;
     }
@@ -95,6 +104,7 @@ protected:
             GTEST_SKIP() << "needs an X server";
         }
         ASSERT_FALSE(movie->isEmpty());
+        ASSERT_FALSE(silent->isEmpty());
         saved = VideoEditorWindowController::services();
         VideoEditorWindowController::services().recordingsFolder = [this] {
             return recordingsFolder;
@@ -181,8 +191,30 @@ protected:
         return testsupport::frameNumber(grabbed);
     }
 
+    // How far the player's position moves over a second of playing, and
+    // whether its sound went to the output all the while.
+    struct Second {
+        double moved = 0;
+        double wall = 0;
+        bool soundThroughout = true;
+    };
+    static Second playForASecond(videoeditor::VideoPlayer* player) {
+        Second second;
+        const double from = player->position();
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 1000) {
+            pump(10);
+            second.soundThroughout = second.soundThroughout && player->playsSound();
+        }
+        second.moved = player->position() - from;
+        second.wall = double(timer.elapsed()) / 1000;
+        return second;
+    }
+
     static testsupport::TempDir* movies;
     static QString* movie;
+    static QString* silent;
     testsupport::TempDir dir;
     const QString recordingsFolder = dir.file(QStringLiteral("Recordings"));
     const QString saveFolder = dir.file(QStringLiteral("Captures"));
@@ -194,6 +226,15 @@ protected:
 
 testsupport::TempDir* VideoEditorOnX11::movies = nullptr;
 QString* VideoEditorOnX11::movie = nullptr;
+QString* VideoEditorOnX11::silent = nullptr;
+
+// Runs pactl against with-pulse.sh's server; its standard output.
+QByteArray pactl(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral("pactl"), arguments);
+    EXPECT_TRUE(process.waitForFinished(5000)) << arguments.join(QLatin1Char(' ')).toStdString();
+    return process.readAllStandardOutput();
+}
 
 const QString title = QStringLiteral("Vexlin Capture Recording 2024-05-01 at 09.30.00");
 
@@ -212,7 +253,10 @@ TEST_F(VideoEditorOnX11, ARecordingOpensItsTitledWindowEachTimeAndAGifNone) {
     EXPECT_TRUE(waitFor(5000, [] { return windowsTitled(title).size() == 1; }));
 
     if (const QByteArray shot = qgetenv("VEXLIN_VIDEOEDITOR_SHOT"); !shot.isEmpty()) {
-        // A picture to look at: the editor with its trimming bar open.
+        // A picture to look at: the editor with its trimming bar open. The
+        // five-pixel strip under the control bar, with an upright line near
+        // each end, is the window manager's frame: openbox's resize handle
+        // and its two grips (the window's _NET_FRAME_EXTENTS bottom).
         VideoEditorWindowController* editor = VideoEditorWindowController::openEditors().back();
         editor->trim();
         editor->view()->trimBar()->timeline()->setRange(6, 1, 4.5);
@@ -225,19 +269,42 @@ TEST_F(VideoEditorOnX11, PlayingMovesThePositionAndThePicture) {
     VideoEditorWindowController* editor = openReady(recordingOf(*movie));
     videoeditor::VideoPlayer* player = editor->player();
     EXPECT_EQ(0, numberOnScreen(editor)) << "the first picture shows before playing";
+    // The null sink renders two seconds at a time while nothing plays to
+    // it; the player's stream, open since the movie opened, has it render
+    // in short pieces once that much has passed.
+    pump(2000);
     player->play();
-    // The sound goes to the null sink; should the output's clock stand still
-    // (the rig's sink takes a stream's sound in irregular lumps), the steady
-    // clock takes over within a second.
-    pump(1500);
-    const double from = player->position();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 1000) {
-        pump(10);
-    }
-    const double moved = player->position() - from;
-    EXPECT_NEAR(double(timer.elapsed()) / 1000, moved, 0.2);
+    // The sound goes to the null sink, whose clock the pictures follow.
+    ASSERT_TRUE(waitFor(3000, [&] { return player->position() > 0.2; }));
+    EXPECT_TRUE(player->playsSound());
+    EXPECT_TRUE(pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")})
+                    .contains("media.name = \"Video Editor\""))
+        << "the server plays our stream";
+    const Second second = playForASecond(player);
+    EXPECT_TRUE(second.soundThroughout) << "the output's clock ran all the while";
+    EXPECT_NEAR(second.wall, second.moved, 0.2);
+
+    // The output held (its sink suspended) holds the picture: no steady
+    // clock runs on beside it.
+    pactl({QStringLiteral("suspend-sink"), QStringLiteral("speakers"), QStringLiteral("1")});
+    pump(150);
+    const double held = player->position();
+    pump(500);
+    EXPECT_LT(player->position() - held, 0.1);
+    EXPECT_TRUE(player->playsSound());
+    pactl({QStringLiteral("suspend-sink"), QStringLiteral("speakers"), QStringLiteral("0")});
+    EXPECT_TRUE(waitFor(2000, [&] { return player->position() > held + 0.2; }));
+    EXPECT_TRUE(player->playsSound());
+
+    // A seek back while playing drops the sound queued for later: the clock
+    // starts again at the new place, with the sound from there.
+    player->seek(1.0);
+    EXPECT_NEAR(1.0, player->position(), 0.05);
+    pump(700);
+    EXPECT_NEAR(1.7, player->position(), 0.2);
+    EXPECT_TRUE(player->playsSound());
+    EXPECT_NEAR(player->position() * 30, numberOnScreen(editor), 4);
+
     player->pause();
     pump(200);
     const double at = player->position();
@@ -249,6 +316,37 @@ TEST_F(VideoEditorOnX11, PlayingMovesThePositionAndThePicture) {
     // A seek while paused shows that picture.
     player->seek(4.0);
     EXPECT_TRUE(waitFor(3000, [&] { return numberOnScreen(editor) == 120; }));
+}
+
+TEST_F(VideoEditorOnX11, WithNothingToHearThePictureKeepsToTheSteadyClock) {
+    struct Case {
+        const char* name;
+        QString* movie;
+        bool server;
+    };
+    for (const Case& c : {Case{"a movie without sound", silent, true},
+                          Case{"a movie with sound, no sound server", movie, false}}) {
+        SCOPED_TRACE(c.name);
+        const QByteArray server = qgetenv("PULSE_SERVER");
+        if (!c.server) {
+            qputenv("PULSE_SERVER", "unix:/nonexistent/vexlin-no-server");
+        }
+        VideoEditorWindowController* editor = openReady(recordingOf(*c.movie));
+        qputenv("PULSE_SERVER", server);
+        videoeditor::VideoPlayer* player = editor->player();
+        player->play();
+        pump(200);
+        const Second second = playForASecond(player);
+        EXPECT_NEAR(second.wall, second.moved, 0.2);
+        EXPECT_FALSE(player->playsSound());
+        EXPECT_FALSE(pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")})
+                         .contains("Video Editor"));
+        player->pause();
+        pump(200);
+        EXPECT_NEAR(player->position() * 30, numberOnScreen(editor), 2);
+        editor->window()->close();
+        pump(100);
+    }
 }
 
 TEST_F(VideoEditorOnX11, TwoSavesBackToBackMakeOneExport) {
