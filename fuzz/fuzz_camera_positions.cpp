@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            static_cast<qsizetype>(size - 1));
     const bool json = data[0] == '{' || data[0] == 'j';
     const QByteArray input = data[0] == '{' ? QByteArray(1, '{') + bytes : bytes;
-    const app::CameraPositions positions = json
-                                               ? app::cameraPositionsFromStored(QString::fromUtf8(input))
-                                               : app::cameraPositionsFromStored(streamed(input));
+    const app::CameraPositions positions =
+        json ? app::cameraPositionsFromStored(QString::fromUtf8(input))
+             : app::cameraPositionsFromStored(streamed(input));
     // The JSON form is written back only for what was read from it.
     if (json) {
         checkSame(positions, app::cameraPositionsFromJson(app::cameraPositionsToJson(positions)));

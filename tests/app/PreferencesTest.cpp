@@ -600,10 +600,10 @@ TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMapsInEitherForm) {
     };
     const QString written = dir_.file(QStringLiteral("written.conf"));
     QSettings(written, QSettings::IniFormat)
-        .setValue("cameraPositions", QVariantMap{{"a", QVariantList{0.5, 0.5}},
-                                                  {"b", QVariantList{0.25, 0.25}}});
-    QByteArray map = *settingsFile::rawValue(testsupport::readAll(written),
-                                             QStringLiteral("cameraPositions"));
+        .setValue("cameraPositions",
+                  QVariantMap{{"a", QVariantList{0.5, 0.5}}, {"b", QVariantList{0.25, 0.25}}});
+    QByteArray map =
+        *settingsFile::rawValue(testsupport::readAll(written), QStringLiteral("cameraPositions"));
     const QByteArray quote = map.startsWith('"') ? "\"" : "";
     map = map.mid(quote.size(), map.size() - 2 * quote.size());
     const QByteArray lines[] = {
@@ -623,9 +623,9 @@ TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMapsInEitherForm) {
     for (const QByteArray& bytes : files) {
         SCOPED_TRACE(bytes.toStdString());
         const QString file = dir_.file(QStringLiteral("bad-%1.conf").arg(++copies_));
-        testsupport::writeAll(file, QByteArray(bytes).replace("[General]\n",
-                                                              "[General]\ncameraSize=large\n") +
-                                        "gifFPS=24\n");
+        testsupport::writeAll(
+            file, QByteArray(bytes).replace("[General]\n", "[General]\ncameraSize=large\n") +
+                      "gifFPS=24\n");
         const Preferences p(file);
         EXPECT_TRUE(p.cameraPositions().isEmpty());
         EXPECT_EQ(p.cameraSize(), CameraSize::large);
@@ -637,8 +637,7 @@ TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMapsInEitherForm) {
 // bubble; the first saved position writes the map form in its place, and every
 // other line of the file stays as it was.
 TEST_F(PreferencesTest, SavedCameraPositionReplacesTheJsonFormWithTheMap) {
-    const QByteArray json =
-        R"(cameraPositions="{\"HDMI-1\":[0.25,0.75],\"odd\":[1,2,3]}")";
+    const QByteArray json = R"(cameraPositions="{\"HDMI-1\":[0.25,0.75],\"odd\":[1,2,3]}")";
     const QByteArray head = "[General]\ncameraMirrored=false\n";
     const QByteArray tail = "gifFPS=0\nunknownKey=keep me\n\n[Other]\ncameraPositions=42\n";
     seed(head + json + '\n' + tail);
@@ -661,8 +660,8 @@ TEST_F(PreferencesTest, SavedCameraPositionReplacesTheJsonFormWithTheMap) {
     const auto disk = onDisk();
     const QVariant stored = disk->value("cameraPositions");
     ASSERT_EQ(stored.typeId(), QMetaType::QVariantMap);
-    EXPECT_EQ(stored.toMap(), (QVariantMap{{"HDMI-1", QVariantList{0.25, 0.75}},
-                                           {"7", QVariantList{1.0, 0.0}}}));
+    EXPECT_EQ(stored.toMap(),
+              (QVariantMap{{"HDMI-1", QVariantList{0.25, 0.75}}, {"7", QVariantList{1.0, 0.0}}}));
 
     // From then on the map form stays, also when the JSON's value comes back,
     // and reads back exactly.
@@ -716,9 +715,11 @@ TEST_F(PreferencesTest, FilesOfEarlierBuildsLoadAndAreWrittenBackByteForByte) {
         const std::optional<QByteArray> json =
             settingsFile::rawValue(original, QStringLiteral("cameraPositions"));
         ASSERT_TRUE(json) << name;
-        const QByteArray map = settingsFile::encodedValue(cameraPositionsToMap(p.cameraPositions()));
-        EXPECT_EQ(testsupport::readAll(fresh),
-                  QByteArray(original).replace("cameraPositions=" + *json, "cameraPositions=" + map))
+        const QByteArray map =
+            settingsFile::encodedValue(cameraPositionsToMap(p.cameraPositions()));
+        EXPECT_EQ(
+            testsupport::readAll(fresh),
+            QByteArray(original).replace("cameraPositions=" + *json, "cameraPositions=" + map))
             << name;
     }
 }
