@@ -5,6 +5,7 @@
 #include "app/CameraPositions.h"
 
 #include <QDataStream>
+#include <QIODevice>
 
 #include <cstdint>
 #include <cstdlib>
