@@ -107,11 +107,21 @@ void CameraFeed::makeSession() {
     std::shared_ptr<std::atomic<bool>> pending = framePending_;
     QObject::connect(sink_, &QVideoSink::videoFrameChanged, sink_,
                      [self, pending](const QVideoFrame& frame) {
+                         // The end of the stream is never dropped: the
+                         // bubble would keep its last picture.
+                         if (!frame.isValid()) {
+                             QMetaObject::invokeMethod(
+                                 qApp,
+                                 [self] {
+                                     if (self)
+                                         Q_EMIT self->frameArrived(QImage());
+                                 },
+                                 Qt::QueuedConnection);
+                             return;
+                         }
                          if (pending->exchange(true)) {
                              return;
                          }
-                         // An invalid frame gives a null image: the grey
-                         // bubble.
                          QImage image = frame.toImage();
                          QMetaObject::invokeMethod(
                              qApp,
