@@ -5,6 +5,7 @@
 #include "app/CameraPositions.h"
 
 #include <QDataStream>
+#include <QGuiApplication>
 #include <QIODevice>
 
 #include <cstdint>
@@ -43,6 +44,17 @@ void checkSame(const app::CameraPositions& a, const app::CameraPositions& b) {
 }
 
 } // namespace
+
+// The program decodes stored values with its application running, and
+// QSettings' stream form can hold pictures, which need one.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
