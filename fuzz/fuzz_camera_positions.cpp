@@ -1,24 +1,78 @@
-// The stored camera positions: decoding never crashes, and what it gives
-// survives a write and a read.
+// The stored camera positions in both their forms: the JSON string of earlier
+// builds and the map as QSettings reads it back from its stream form. Decoding
+// never crashes, and what it gives survives a write and a read in the map form,
+// and in the JSON form when it came from there.
 #include "app/CameraPositions.h"
+
+#include <QDataStream>
+#include <QGuiApplication>
+#include <QIODevice>
 
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const app::CameraPositions positions = app::cameraPositionsFromJson(bytes);
-    const app::CameraPositions again =
-        app::cameraPositionsFromJson(app::cameraPositionsToJson(positions));
-    if (again.keys() != positions.keys()) {
+namespace {
+
+// The value as QSettings gives back an "@Variant(…)" entry of the file.
+QVariant streamed(const QByteArray& bytes) {
+    QDataStream stream(bytes);
+    stream.setVersion(QDataStream::Qt_4_0);
+    QVariant value;
+    stream >> value;
+    return value;
+}
+
+QByteArray streamBytes(const QVariant& value) {
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_4_0);
+    stream << value;
+    return bytes;
+}
+
+// Exact: a position is written with every digit it has.
+void checkSame(const app::CameraPositions& a, const app::CameraPositions& b) {
+    if (a.keys() != b.keys()) {
         std::abort();
     }
-    for (auto it = positions.begin(); it != positions.end(); ++it) {
-        // Exact: a position is written with every digit it has.
-        const QPointF back = again.value(it.key());
+    for (auto it = a.begin(); it != a.end(); ++it) {
+        const QPointF back = b.value(it.key());
         if (back.x() != it.value().x() || back.y() != it.value().y()) {
             std::abort();
         }
     }
+}
+
+} // namespace
+
+// The program decodes stored values with its application running, and
+// QSettings' stream form can hold pictures, which need one.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    // The first byte picks the form.
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1,
+                           static_cast<qsizetype>(size - 1));
+    const bool json = data[0] == '{' || data[0] == 'j';
+    const QByteArray input = data[0] == '{' ? QByteArray(1, '{') + bytes : bytes;
+    const app::CameraPositions positions =
+        json ? app::cameraPositionsFromStored(QString::fromUtf8(input))
+             : app::cameraPositionsFromStored(streamed(input));
+    // The JSON form is written back only for what was read from it.
+    if (json) {
+        checkSame(positions, app::cameraPositionsFromJson(app::cameraPositionsToJson(positions)));
+    }
+    checkSame(positions, app::cameraPositionsFromStored(
+                             streamed(streamBytes(app::cameraPositionsToMap(positions)))));
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "app/SettingsFile.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QMetaProperty>
 
 #include <cstdint>
@@ -44,6 +45,17 @@ void checkAt(bool condition, int line) {
 }
 
 } // namespace
+
+// The program decodes stored values with its application running, and
+// QSettings' stream form can hold pictures, which need one.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using app::Preferences;

@@ -3,23 +3,28 @@
 # XDG_CONFIG_HOME / XDG_CACHE_HOME / XDG_DATA_HOME and TMPDIR, all torn down
 # afterwards.
 #
-#   x11-rig.sh [--screens WxH[,WxH…]] [--settings FILE] [--no-wm] -- COMMAND…
+#   x11-rig.sh [--screens WxH[,WxH…]] [--settings FILE] [--no-wm]
+#              [--xvfb-arg ARG]… -- COMMAND…
 #
 # --screens   one Xvfb screen (default 1920x1080); two or more are laid side by
 #             side, top-aligned, as RandR monitors of one root window (what a
 #             multi-monitor desktop looks like to programs).
 # --settings  copied to $XDG_CONFIG_HOME/Vexlin/VexlinCapture.conf first.
+# --xvfb-arg  one more argument for Xvfb, e.g. "--xvfb-arg -extension
+#             --xvfb-arg RECORD" for a server without RECORD.
 # The command sees DISPLAY, the XDG folders and VEXLIN_RIG_HOME (scratch space).
 set -euo pipefail
 
 screens="1920x1080"
 settings=""
 wm=1
+xvfb_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --screens) screens=$2; shift 2 ;;
     --settings) settings=$2; shift 2 ;;
     --no-wm) wm=0; shift ;;
+    --xvfb-arg) xvfb_args+=("$2"); shift 2 ;;
     --) shift; break ;;
     *) echo "x11-rig: unknown option $1" >&2; exit 2 ;;
     esac
@@ -53,7 +58,7 @@ screen_args=(-screen 0 "${root_w}x${root_h}x24")
 # -displayfd lets Xvfb pick a free display number and tell us once it listens,
 # so rigs can run side by side.
 exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -noreset -nolisten tcp "${screen_args[@]}" >"$home/xvfb.log" 2>&1 &
+Xvfb -displayfd "$fd" -noreset -nolisten tcp "${screen_args[@]}" ${xvfb_args[@]+"${xvfb_args[@]}"} >"$home/xvfb.log" 2>&1 &
 pids+=($!)
 number=""
 for _ in $(seq 1 100); do

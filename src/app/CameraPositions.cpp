@@ -4,7 +4,67 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace app {
+
+namespace {
+
+bool isNumber(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The common rule over both forms, once each value is a list of QVariants.
+template <typename Lists> CameraPositions fromLists(const Lists& lists) {
+    CameraPositions positions;
+    for (const auto& [key, numbers] : lists) {
+        for (const QVariant& number : numbers) {
+            if (!isNumber(number)) {
+                return {};
+            }
+        }
+        if (numbers.size() != 2) {
+            continue;
+        }
+        const QPointF point(numbers[0].toDouble(), numbers[1].toDouble());
+        // Not a place on any display; the bubble would have nowhere to go.
+        if (std::isfinite(point.x()) && std::isfinite(point.y())) {
+            positions.insert(key, point);
+        }
+    }
+    return positions;
+}
+
+} // namespace
+
+CameraPositions cameraPositionsFromMap(const QVariantMap& map) {
+    QList<std::pair<QString, QVariantList>> lists;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (it.value().typeId() != QMetaType::QVariantList) {
+            return {};
+        }
+        lists.append({it.key(), it.value().toList()});
+    }
+    return fromLists(lists);
+}
+
+QVariantMap cameraPositionsToMap(const CameraPositions& positions) {
+    QVariantMap map;
+    for (auto it = positions.begin(); it != positions.end(); ++it) {
+        map.insert(it.key(), QVariantList{it.value().x(), it.value().y()});
+    }
+    return map;
+}
 
 CameraPositions cameraPositionsFromJson(const QByteArray& json) {
     QJsonParseError error{};
@@ -13,22 +73,21 @@ CameraPositions cameraPositionsFromJson(const QByteArray& json) {
         return {};
     }
     const QJsonObject object = document.object();
-    CameraPositions positions;
+    QList<std::pair<QString, QVariantList>> lists;
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!it.value().isArray()) {
             return {};
         }
-        const QJsonArray numbers = it.value().toArray();
-        for (const QJsonValue& number : numbers) {
+        QVariantList numbers;
+        for (const QJsonValue& number : it.value().toArray()) {
             if (!number.isDouble()) {
                 return {};
             }
+            numbers.append(number.toDouble());
         }
-        if (numbers.size() == 2) {
-            positions.insert(it.key(), QPointF(numbers[0].toDouble(), numbers[1].toDouble()));
-        }
+        lists.append({it.key(), numbers});
     }
-    return positions;
+    return fromLists(lists);
 }
 
 QByteArray cameraPositionsToJson(const CameraPositions& positions) {
@@ -37,6 +96,22 @@ QByteArray cameraPositionsToJson(const CameraPositions& positions) {
         object.insert(it.key(), QJsonArray{it.value().x(), it.value().y()});
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+bool isJsonCameraPositions(const QVariant& stored) {
+    return stored.typeId() == QMetaType::QString || stored.typeId() == QMetaType::QByteArray;
+}
+
+CameraPositions cameraPositionsFromStored(const QVariant& stored) {
+    if (stored.typeId() == QMetaType::QVariantMap) {
+        return cameraPositionsFromMap(stored.toMap());
+    }
+    if (isJsonCameraPositions(stored)) {
+        return cameraPositionsFromJson(stored.typeId() == QMetaType::QString
+                                           ? stored.toString().toUtf8()
+                                           : stored.toByteArray());
+    }
+    return {};
 }
 
 } // namespace app

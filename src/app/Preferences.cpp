@@ -38,7 +38,7 @@ QVariant stored(const QStringList& value) {
     return value;
 }
 QVariant stored(const CameraPositions& value) {
-    return QString::fromUtf8(cameraPositionsToJson(value));
+    return cameraPositionsToMap(value);
 }
 QVariant stored(const ShortcutMap& value) {
     return value.toJson();
@@ -71,8 +71,7 @@ QStringList readStored(const QVariant& raw, const QStringList& fallback) {
     return settingsValue::toStringList(raw).value_or(fallback);
 }
 CameraPositions readStored(const QVariant& raw, const CameraPositions& fallback) {
-    const auto json = settingsValue::toBytes(raw);
-    return json ? cameraPositionsFromJson(*json) : fallback;
+    return raw.isValid() ? cameraPositionsFromStored(raw) : fallback;
 }
 ShortcutMap readStored(const QVariant& raw, const ShortcutMap& fallback) {
     const auto json = settingsValue::toBytes(raw);
@@ -205,6 +204,9 @@ void Preferences::load() {
     name##_ = loadSetting<Type>(*settings, QStringLiteral(#name), fallback, rule);
     VEXLIN_PREFERENCES(VEXLIN_LOAD)
 #undef VEXLIN_LOAD
+    if (isJsonCameraPositions(settings->value(QStringLiteral("cameraPositions")))) {
+        cameraPositionsAsJson_ = cameraPositions_;
+    }
 
     // QSettings reads the file as UTF-8 and drops the bytes that are not. A
     // folder path may hold any bytes, so a plain value that is not UTF-8 is
@@ -228,7 +230,16 @@ void Preferences::assign(T& field, const T& value, const QString& key,
     field = value;
     // Written on every set, also when nothing changed; only a real change is
     // announced.
-    write(key, stored(field));
+    if constexpr (std::is_same_v<T, CameraPositions>) {
+        if (cameraPositionsAsJson_ && *cameraPositionsAsJson_ == field) {
+            write(key, QString::fromUtf8(cameraPositionsToJson(field)));
+        } else {
+            cameraPositionsAsJson_.reset();
+            write(key, stored(field));
+        }
+    } else {
+        write(key, stored(field));
+    }
     if (differs) {
         const T current = field;
         Q_EMIT(this->*changed)(current);

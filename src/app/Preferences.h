@@ -148,6 +148,10 @@ private:
     void write(const QString& key, const QVariant& value);
 
     QString filePath_;
+    // The camera positions as loaded from the JSON form of earlier builds.
+    // While they are unchanged they are written back in that form, so a file
+    // nobody changed keeps its bytes; the first real change writes the map.
+    std::optional<CameraPositions> cameraPositionsAsJson_;
     // A failed write is said once per run; later failures stay quiet.
     bool toldWriteFailure_ = false;
 };

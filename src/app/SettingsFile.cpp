@@ -2,6 +2,7 @@
 
 #include "platform/SafeFile.h"
 
+#include <QDataStream>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -369,6 +370,19 @@ QByteArray encodedValue(const QVariant& value) {
             }
             appendEscaped(out, textForm(list[i]));
         }
+        break;
+    }
+    case QMetaType::QVariantMap: {
+        // QSettings keeps any other value as its QDataStream form in the
+        // version it reads it back with.
+        QByteArray streamed;
+        {
+            QDataStream stream(&streamed, QIODevice::WriteOnly);
+            stream.setVersion(QDataStream::Qt_4_0);
+            stream << value;
+        }
+        appendEscaped(out, QStringLiteral("@Variant(") + QString::fromLatin1(streamed) +
+                               QLatin1Char(')'));
         break;
     }
     default:

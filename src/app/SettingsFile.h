@@ -29,7 +29,7 @@ std::unique_ptr<QSettings> openSettingsFile(const QString& path = settingsFilePa
 namespace settingsFile {
 
 // The value as QSettings writes it in an INI file. Takes booleans, integers,
-// strings, string lists and bytes.
+// strings, string lists, bytes and maps.
 QByteArray encodedValue(const QVariant& value);
 
 // The file's text with key of the General section set to value, or removed

@@ -35,23 +35,34 @@ QList<QCameraDevice> CameraFeed::availableDevices() {
     return QMediaDevices::videoInputs();
 }
 
-std::optional<QCameraDevice> CameraFeed::device(const std::optional<QString>& deviceID) {
-    const QList<QCameraDevice> devices = availableDevices();
+std::optional<qsizetype> CameraFeed::chosenIndex(const std::optional<QString>& deviceID,
+                                                 const QList<QByteArray>& ids,
+                                                 const QByteArray& defaultID) {
     if (deviceID) {
-        for (const QCameraDevice& device : devices) {
-            if (QString::fromUtf8(device.id()) == *deviceID) {
-                return device;
-            }
+        const qsizetype stored = ids.indexOf(deviceID->toUtf8());
+        if (stored >= 0) {
+            return stored;
         }
     }
-    const QCameraDevice fallback = QMediaDevices::defaultVideoInput();
-    if (!fallback.isNull()) {
+    const qsizetype fallback = defaultID.isEmpty() ? -1 : ids.indexOf(defaultID);
+    if (fallback >= 0) {
         return fallback;
     }
-    if (!devices.isEmpty()) {
-        return devices.first();
+    if (!ids.isEmpty()) {
+        return 0;
     }
     return std::nullopt;
+}
+
+std::optional<QCameraDevice> CameraFeed::device(const std::optional<QString>& deviceID) {
+    const QList<QCameraDevice> devices = availableDevices();
+    QList<QByteArray> ids;
+    for (const QCameraDevice& device : devices) {
+        ids.append(device.id());
+    }
+    const std::optional<qsizetype> index =
+        chosenIndex(deviceID, ids, QMediaDevices::defaultVideoInput().id());
+    return index ? std::optional<QCameraDevice>(devices.at(*index)) : std::nullopt;
 }
 
 QCameraFormat CameraFeed::mediumFormat(const QCameraDevice& device) {
@@ -85,29 +96,57 @@ void CameraFeed::configure(const std::optional<QString>& deviceID, std::function
     });
 }
 
-void CameraFeed::configureOnQueue(const std::optional<QString>& deviceID) {
-    if (!session_) {
-        session_ = new QMediaCaptureSession();
-        sink_ = new QVideoSink();
-        session_->setVideoSink(sink_);
-        QPointer<CameraFeed> self(this);
-        std::shared_ptr<std::atomic<bool>> pending = framePending_;
-        QObject::connect(sink_, &QVideoSink::videoFrameChanged, sink_,
-                         [self, pending](const QVideoFrame& frame) {
-                             if (pending->exchange(true)) {
-                                 return;
-                             }
-                             QImage image = frame.toImage();
+void CameraFeed::makeSession() {
+    if (session_) {
+        return;
+    }
+    session_ = new QMediaCaptureSession();
+    sink_ = new QVideoSink();
+    session_->setVideoSink(sink_);
+    QPointer<CameraFeed> self(this);
+    std::shared_ptr<std::atomic<bool>> pending = framePending_;
+    QObject::connect(sink_, &QVideoSink::videoFrameChanged, sink_,
+                     [self, pending](const QVideoFrame& frame) {
+                         // The end of the stream is never dropped: the
+                         // bubble would keep its last picture.
+                         if (!frame.isValid()) {
                              QMetaObject::invokeMethod(
                                  qApp,
-                                 [self, pending, image] {
-                                     pending->store(false);
+                                 [self] {
                                      if (self)
-                                         Q_EMIT self->frameArrived(image);
+                                         Q_EMIT self->frameArrived(QImage());
                                  },
                                  Qt::QueuedConnection);
-                         });
-    }
+                             return;
+                         }
+                         if (pending->exchange(true)) {
+                             return;
+                         }
+                         QImage image = frame.toImage();
+                         QMetaObject::invokeMethod(
+                             qApp,
+                             [self, pending, image] {
+                                 pending->store(false);
+                                 if (self)
+                                     Q_EMIT self->frameArrived(image);
+                             },
+                             Qt::QueuedConnection);
+                     });
+}
+
+void CameraFeed::lost() {
+    QPointer<CameraFeed> self(this);
+    QMetaObject::invokeMethod(
+        qApp,
+        [self] {
+            if (self)
+                Q_EMIT self->frameArrived(QImage());
+        },
+        Qt::QueuedConnection);
+}
+
+void CameraFeed::configureOnQueue(const std::optional<QString>& deviceID) {
+    makeSession();
     // One input at a time: the old camera goes first.
     session_->setCamera(nullptr);
     delete camera_;
@@ -122,20 +161,23 @@ void CameraFeed::configureOnQueue(const std::optional<QString>& deviceID) {
     if (!format.isNull()) {
         camera_->setCameraFormat(format);
     }
-    QPointer<CameraFeed> self(this);
-    // Unplugged or taken by another program: the picture goes grey.
-    QObject::connect(camera_, &QCamera::errorOccurred, camera_, [self] {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-                if (self)
-                    Q_EMIT self->frameArrived(QImage());
-            },
-            Qt::QueuedConnection);
+    // Unplugged or taken by another program: the picture goes grey rather
+    // than keeping its last frame.
+    QObject::connect(camera_, &QCamera::errorOccurred, camera_, [this] { lost(); });
+    QObject::connect(camera_, &QCamera::activeChanged, camera_, [this](bool active) {
+        if (!active)
+            lost();
     });
     session_->setCamera(camera_);
     camera_->start();
     hasInput_ = camera_->error() == QCamera::NoError;
+}
+
+void CameraFeed::pushFrame(const QVideoFrame& frame) {
+    queue_->async([this, frame] {
+        makeSession();
+        sink_->setVideoFrame(frame);
+    });
 }
 
 void CameraFeed::stop() {

@@ -14,6 +14,7 @@
 
 class QCamera;
 class QMediaCaptureSession;
+class QVideoFrame;
 class QVideoSink;
 
 namespace desktop {
@@ -44,11 +45,20 @@ public:
     // The camera for a stored id: that one while it is plugged in, else the
     // default camera; none when there is no camera at all.
     static std::optional<QCameraDevice> device(const std::optional<QString>& deviceID);
+    // The same choice over the cameras' ids: the index of the stored one,
+    // else of the default one, else the first; none without cameras.
+    static std::optional<qsizetype> chosenIndex(const std::optional<QString>& deviceID,
+                                                const QList<QByteArray>& ids,
+                                                const QByteArray& defaultID);
     // About 640 × 480 at 30 frames a second, or the nearest the camera has.
     static QCameraFormat mediumFormat(const QCameraDevice& device);
 
     // Whether a camera was opened at the last configure() (tests).
     bool hasInput() const { return hasInput_; }
+    // Hands `frame` to the picture's sink on the camera thread, as a camera
+    // does (tests: the test machines have none). An invalid frame is what
+    // the sink gets when the camera's stream ends.
+    void pushFrame(const QVideoFrame& frame);
 
 Q_SIGNALS:
     // A new picture, on the main thread; a null image when the camera went.
@@ -56,6 +66,9 @@ Q_SIGNALS:
 
 private:
     void configureOnQueue(const std::optional<QString>& deviceID);
+    void makeSession();
+    // The camera stopped giving pictures (unplugged, taken, failed).
+    void lost();
 
     std::unique_ptr<desktop::SerialQueue> queue_;
     // Owned by the queue's thread.

@@ -226,7 +226,7 @@ struct InputRecorder::State {
     }
 
     // Reads the recorded events until stopped; one reconnection when the
-    // server drops the link.
+    // server drops either connection.
     void run() {
         bool reconnected = false;
         for (;;) {
@@ -253,8 +253,10 @@ struct InputRecorder::State {
                     }
                 }
                 free(reply);
+                // stop() ends the context this way, and so does the server
+                // when the context went with the control connection.
                 if (category == kEndOfData) {
-                    return;
+                    break;
                 }
             }
             std::lock_guard lock(mutex);

@@ -32,8 +32,9 @@ struct RecordedInput {
 // lives, without taking or changing anything: the events still reach their
 // windows. Runs on its own connections and thread and keeps its own keyboard
 // state from the recorded presses and releases. Events reach `onInput` on
-// the thread that called start(), queued. A dropped connection is opened
-// again once; if that fails too the recorder goes quiet.
+// the thread that called start(), queued. When the server drops either
+// connection (or the context with it) both are opened again, once; after a
+// second drop, or when that fails, the recorder goes quiet.
 //
 // The events are handed on and never stored, written or traced: in "all
 // keys" mode they are what the user types, passwords included.

@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -533,20 +535,149 @@ TEST_F(PreferencesTest, OutOfRangeSetIsKeptUntilTheNextLoad) {
     EXPECT_EQ(again.captureTimer(), 0);
 }
 
-TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMaps) {
-    const std::pair<const char*, QStringList> cases[] = {
-        {R"({"a": [1, 2], "b": "3, 4"})", {}},
-        {R"({"a": [1, 2, 3], "b": [4, 5]})", {"b"}},
-        {R"({"a": [1], "b": [4, 5], "c": []})", {"b"}},
-        {R"({"a": [1, "2"], "b": [4, 5]})", {}},
-        {R"([[1, 2]])", {}},
-        {R"(not json)", {}},
+// The same stored maps in the form this build writes (a map, written here
+// by QSettings itself) and in the JSON string of earlier builds: one rule for
+// both.
+TEST_F(PreferencesTest, CameraPositionsLoadOnlyFromWellFormedMapsInEitherForm) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* json;
+        QVariantMap map;
+        QStringList keys;
     };
-    for (const auto& [json, keys] : cases) {
-        const CameraPositions positions = cameraPositionsFromJson(json);
-        EXPECT_EQ(positions.keys(), keys) << json;
+    const Case cases[] = {
+        {R"({"a": [1, 2], "b": "3, 4"})",
+         {{"a", QVariantList{1, 2}}, {"b", QStringLiteral("3, 4")}},
+         {}},
+        {R"({"a": [1, 2, 3], "b": [4, 5]})",
+         {{"a", QVariantList{1, 2, 3}}, {"b", QVariantList{4.0, 5.0}}},
+         {"b"}},
+        {R"({"a": [1], "b": [4, 5], "c": []})",
+         {{"a", QVariantList{1}}, {"b", QVariantList{4, 5}}, {"c", QVariantList{}}},
+         {"b"}},
+        {R"({"a": [1, "2"], "b": [4, 5]})",
+         {{"a", QVariantList{1, QStringLiteral("2")}}, {"b", QVariantList{4, 5}}},
+         {}},
+        {R"({"a": [1, true], "b": [4, 5]})",
+         {{"a", QVariantList{1, true}}, {"b", QVariantList{4, 5}}},
+         {}},
+        // Absurd but finite numbers stay: the bubble keeps itself on its
+        // display wherever they point.
+        {R"({"a": [1e300, -1e300], "b": [0.5, 0.5]})",
+         {{"a", QVariantList{1e300, -1e300}}, {"b", QVariantList{0.5, 0.5}}},
+         {"a", "b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        EXPECT_EQ(cameraPositionsFromJson(c.json).keys(), c.keys);
+        EXPECT_EQ(cameraPositionsFromMap(c.map).keys(), c.keys);
+
+        const QString jsonFile = dir_.file(QStringLiteral("json-%1.conf").arg(++copies_));
+        QSettings(jsonFile, QSettings::IniFormat).setValue("cameraPositions", c.json);
+        EXPECT_EQ(Preferences(jsonFile).cameraPositions().keys(), c.keys);
+
+        const QString mapFile = dir_.file(QStringLiteral("map-%1.conf").arg(++copies_));
+        QSettings(mapFile, QSettings::IniFormat).setValue("cameraPositions", c.map);
+        EXPECT_EQ(Preferences(mapFile).cameraPositions().keys(), c.keys);
     }
     EXPECT_EQ(cameraPositionsFromJson(R"({"b": [4.25, -5]})").value("b"), QPointF(4.25, -5));
+
+    // Only the map form can hold numbers that are no place at all.
+    EXPECT_EQ(cameraPositionsFromMap({{"a", QVariantList{inf, 0.5}},
+                                      {"b", QVariantList{0.5, std::nan("")}},
+                                      {"c", QVariantList{0.25, 0.75}}}),
+              (CameraPositions{{"c", QPointF(0.25, 0.75)}}));
+
+    // What is no map, no JSON object or no readable value at all, written by
+    // QSettings, and two values it cannot read back whole.
+    const QVariant unreadable[] = {
+        QStringLiteral("[[1, 2]]"),
+        QStringLiteral("not json"),
+        QStringList{"a", "b"},
+        true,
+        QVariantHash{{"a", QVariantList{0.5, 0.5}}},
+        QVariantList{QVariantList{0.5, 0.5}},
+    };
+    const QString written = dir_.file(QStringLiteral("written.conf"));
+    QSettings(written, QSettings::IniFormat)
+        .setValue("cameraPositions",
+                  QVariantMap{{"a", QVariantList{0.5, 0.5}}, {"b", QVariantList{0.25, 0.25}}});
+    QByteArray map =
+        *settingsFile::rawValue(testsupport::readAll(written), QStringLiteral("cameraPositions"));
+    const QByteArray quote = map.startsWith('"') ? "\"" : "";
+    map = map.mid(quote.size(), map.size() - 2 * quote.size());
+    const QByteArray lines[] = {
+        "cameraPositions=@Variant(garbage)",
+        // The map cut short in its second entry.
+        "cameraPositions=" + quote + map.left(map.size() - 12) + ")" + quote,
+    };
+    QList<QByteArray> files;
+    for (const QVariant& value : unreadable) {
+        const QString file = dir_.file(QStringLiteral("odd-%1.conf").arg(++copies_));
+        QSettings(file, QSettings::IniFormat).setValue("cameraPositions", value);
+        files.append(testsupport::readAll(file));
+    }
+    for (const QByteArray& line : lines) {
+        files.append("[General]\n" + line + '\n');
+    }
+    for (const QByteArray& bytes : files) {
+        SCOPED_TRACE(bytes.toStdString());
+        const QString file = dir_.file(QStringLiteral("bad-%1.conf").arg(++copies_));
+        testsupport::writeAll(
+            file, QByteArray(bytes).replace("[General]\n", "[General]\ncameraSize=large\n") +
+                      "gifFPS=24\n");
+        const Preferences p(file);
+        EXPECT_TRUE(p.cameraPositions().isEmpty());
+        EXPECT_EQ(p.cameraSize(), CameraSize::large);
+        EXPECT_EQ(p.gifFPS(), 24);
+    }
+}
+
+// A file of an earlier build keeps its JSON string while nobody moves the
+// bubble; the first saved position writes the map form in its place, and every
+// other line of the file stays as it was.
+TEST_F(PreferencesTest, SavedCameraPositionReplacesTheJsonFormWithTheMap) {
+    const QByteArray json = R"(cameraPositions="{\"HDMI-1\":[0.25,0.75],\"odd\":[1,2,3]}")";
+    const QByteArray head = "[General]\ncameraMirrored=false\n";
+    const QByteArray tail = "gifFPS=0\nunknownKey=keep me\n\n[Other]\ncameraPositions=42\n";
+    seed(head + json + '\n' + tail);
+    {
+        Preferences p(path());
+        EXPECT_EQ(p.cameraPositions(), (CameraPositions{{"HDMI-1", QPointF(0.25, 0.75)}}));
+        // The same map again is no change.
+        p.setCameraPositions(p.cameraPositions());
+        EXPECT_EQ(testsupport::readAll(path()),
+                  head + R"(cameraPositions="{\"HDMI-1\":[0.25,0.75]}")" + '\n' + tail);
+
+        p.setCameraPosition("7", QPointF(1, 0));
+    }
+    const CameraPositions expected{{"HDMI-1", QPointF(0.25, 0.75)}, {"7", QPointF(1, 0)}};
+    const QByteArray file = testsupport::readAll(path());
+    EXPECT_TRUE(file.startsWith(head + "cameraPositions=@Variant(")) << file.constData();
+    EXPECT_TRUE(file.endsWith(")\n" + tail)) << file.constData();
+
+    // Other readers of the file get a map, as QSettings keeps one.
+    const auto disk = onDisk();
+    const QVariant stored = disk->value("cameraPositions");
+    ASSERT_EQ(stored.typeId(), QMetaType::QVariantMap);
+    EXPECT_EQ(stored.toMap(),
+              (QVariantMap{{"HDMI-1", QVariantList{0.25, 0.75}}, {"7", QVariantList{1.0, 0.0}}}));
+
+    // From then on the map form stays, also when the JSON's value comes back,
+    // and reads back exactly.
+    {
+        Preferences p(disk->fileName());
+        EXPECT_EQ(p.cameraPositions(), expected);
+        p.setCameraPosition("7", std::nullopt);
+        p.setCameraPosition("eDP-1", QPointF(1.0 / 3, 1e-9));
+        p.setCameraPosition("eDP-1", std::nullopt);
+    }
+    EXPECT_EQ(onDisk()->value("cameraPositions").typeId(), QMetaType::QVariantMap);
+    const Preferences again(disk->fileName());
+    EXPECT_EQ(again.cameraPositions(), (CameraPositions{{"HDMI-1", QPointF(0.25, 0.75)}}));
+    EXPECT_FALSE(again.cameraMirrored());
+    EXPECT_EQ(onDisk()->value("unknownKey").toString(), "keep me");
+    EXPECT_EQ(onDisk()->value("Other/cameraPositions").toString(), "42");
 }
 
 // Files written by an earlier build of the store: one with every key away
@@ -577,10 +708,19 @@ TEST_F(PreferencesTest, FilesOfEarlierBuildsLoadAndAreWrittenBackByteForByte) {
             ASSERT_TRUE(p.setProperty(property, value)) << property.constData();
             ASSERT_TRUE(empty.setProperty(property, value)) << property.constData();
         }
-        // Written back over itself, and written from nothing: both give the
-        // bytes the earlier build wrote.
+        // Written back over itself it gives the bytes the earlier build
+        // wrote. Written from nothing, too, but for the camera positions,
+        // which this build keeps as a map.
         EXPECT_EQ(testsupport::readAll(loaded), original) << name;
-        EXPECT_EQ(testsupport::readAll(fresh), original) << name;
+        const std::optional<QByteArray> json =
+            settingsFile::rawValue(original, QStringLiteral("cameraPositions"));
+        ASSERT_TRUE(json) << name;
+        const QByteArray map =
+            settingsFile::encodedValue(cameraPositionsToMap(p.cameraPositions()));
+        EXPECT_EQ(
+            testsupport::readAll(fresh),
+            QByteArray(original).replace("cameraPositions=" + *json, "cameraPositions=" + map))
+            << name;
     }
 }
 
@@ -647,6 +787,10 @@ TEST_F(PreferencesTest, ValuesAreWrittenInTheFormQSettingsReadsBack) {
                    "9\x7f\xff;",
                    16),
         QByteArray("{\"area\":null}"),
+        QVariantMap(),
+        QVariantMap{{"HDMI-1", QVariantList{10.5, 0.1}},
+                    {QString::fromUtf8("ü \"q\";=, 📷"), QVariantList{-3.0, 1e-7}},
+                    {"9", QVariantList{0.0, 1.0}}},
     };
     const QString file = dir_.file("qsettings.conf");
     for (const QVariant& value : values) {
@@ -659,6 +803,8 @@ TEST_F(PreferencesTest, ValuesAreWrittenInTheFormQSettingsReadsBack) {
         const QVariant read = QSettings(mine, QSettings::IniFormat).value("key");
         if (value.typeId() == QMetaType::QStringList) {
             EXPECT_EQ(value.toStringList(), read.toStringList());
+        } else if (value.typeId() == QMetaType::QVariantMap) {
+            EXPECT_EQ(value.toMap(), read.toMap());
         } else if (value.typeId() == QMetaType::QByteArray) {
             EXPECT_EQ(value.toByteArray(), read.toByteArray());
         } else {

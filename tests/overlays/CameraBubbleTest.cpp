@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QVideoFrame>
+#include <QVideoFrameFormat>
 #include <gtest/gtest.h>
 
 namespace overlays {
@@ -64,6 +66,97 @@ TEST_F(CameraBubbleTest, FirstPlaceOnADisplayIs40PointsInsideTheVisibleFrame) {
     EXPECT_GT(edge.lightness(), 200);
     bubble.close();
     EXPECT_EQ(bubble.view(), nullptr);
+}
+
+// A camera frame: red on its left half, blue on its right.
+QVideoFrame halvesFrame() {
+    const QSize size(64, 48);
+    QVideoFrame frame(QVideoFrameFormat(size, QVideoFrameFormat::Format_BGRX8888));
+    EXPECT_TRUE(frame.map(QVideoFrame::WriteOnly));
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<std::uint32_t*>(frame.bits(0) + y * frame.bytesPerLine(0));
+        for (int x = 0; x < size.width(); ++x) {
+            line[x] = x < size.width() / 2 ? 0xffff0000u : 0xff0000ffu; // BGRX in memory
+        }
+    }
+    frame.unmap();
+    return frame;
+}
+
+// The colour about a quarter in from the bubble's left and right edges.
+std::pair<QColor, QColor> sides(CameraBubble& bubble) {
+    const QImage picture = bubble.view()->grab().toImage();
+    const int y = picture.height() / 2;
+    return {picture.pixelColor(picture.width() / 4, y),
+            picture.pixelColor(picture.width() * 3 / 4, y)};
+}
+
+// Pictures reach the bubble through the feed's video sink, from the camera
+// thread; mirrored by default (the user sees themselves as in a mirror), as
+// they come when mirroring is off. When the stream ends (a camera pulled
+// out) the bubble goes back to grey.
+TEST_F(CameraBubbleTest, CameraPicturesShowMirroredWhenAskedAndGreyOnceTheStreamEnds) {
+    ASSERT_TRUE(preferences.cameraMirrored());
+    CameraBubble bubble(screen(), key, std::nullopt, preferences);
+    bubble.feed().pushFrame(halvesFrame());
+    ASSERT_TRUE(testsupport::waitFor(3000, [&] { return sides(bubble).first.blue() > 200; }));
+    EXPECT_EQ(sides(bubble).first, QColor(0, 0, 255));
+    EXPECT_EQ(sides(bubble).second, QColor(255, 0, 0));
+
+    preferences.setCameraMirrored(false);
+    pump(50);
+    EXPECT_EQ(sides(bubble).first, QColor(255, 0, 0));
+    EXPECT_EQ(sides(bubble).second, QColor(0, 0, 255));
+
+    // The end comes right behind a picture still on its way.
+    bubble.feed().pushFrame(halvesFrame());
+    bubble.feed().pushFrame(QVideoFrame());
+    pump(300);
+    ASSERT_TRUE(testsupport::waitFor(3000, [&] { return sides(bubble).first.red() < 100; }));
+    const auto [left, right] = sides(bubble);
+    EXPECT_NEAR(left.redF(), 0.1, 0.02);
+    EXPECT_EQ(left, right);
+    EXPECT_EQ(left.red(), left.blue());
+    bubble.close();
+}
+
+// The stored camera when it is plugged in, else the default one, else the
+// first; nothing without a camera.
+TEST(CameraChoice, StoredCameraElseTheDefaultElseTheFirst) {
+    const QList<QByteArray> ids{"/dev/video0", "/dev/video2", "/dev/video4"};
+    struct Case {
+        std::optional<QString> stored;
+        QList<QByteArray> ids;
+        QByteArray defaultID;
+        std::optional<qsizetype> chosen;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/dev/video4"), ids, "/dev/video2", 2},
+        {QStringLiteral("/dev/video9"), ids, "/dev/video2", 1},
+        {std::nullopt, ids, "/dev/video2", 1},
+        {QStringLiteral("/dev/video9"), ids, "", 0},
+        {QStringLiteral("/dev/video9"), ids, "/dev/video7", 0},
+        {QStringLiteral("/dev/video0"), {}, "", std::nullopt},
+        {std::nullopt, {}, "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CameraFeed::chosenIndex(c.stored, c.ids, c.defaultID), c.chosen)
+            << c.stored.value_or("none").toStdString() << " / " << c.defaultID.constData();
+    }
+}
+
+// A stored camera that is gone, with no camera at all (the test machine's
+// case): the bubble opens grey, and stays so when the setting changes.
+TEST_F(CameraBubbleTest, StoredCameraThatIsGoneLeavesTheBubbleGrey) {
+    preferences.setCameraDeviceID(QStringLiteral("/dev/video-gone"));
+    CameraBubble bubble(screen(), key, std::nullopt, preferences);
+    preferences.setCameraDeviceID(QStringLiteral("/dev/video-other"));
+    pump(300);
+    EXPECT_FALSE(bubble.feed().hasInput());
+    const auto [left, right] = sides(bubble);
+    EXPECT_NEAR(left.redF(), 0.1, 0.02);
+    EXPECT_EQ(left, right);
+    bubble.close();
 }
 
 TEST_F(CameraBubbleTest, DragStopsAtTheEdgeAndStoresFractionsUnderTheDisplaysKey) {

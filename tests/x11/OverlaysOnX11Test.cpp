@@ -4,14 +4,23 @@
 #include "overlays/CameraBubble.h"
 #include "overlays/KeystrokeMonitor.h"
 #include "overlays/RecordingOverlay.h"
+#include "overlays/SessionOverlayWindows.h"
+
+#include "recording/RecordingSessionModel.h"
+#include "recording/ScreenRecorder.h"
 
 #include "app/Preferences.h"
+#include "desktop/ScreenGeometry.h"
+#include "platform/InputRecorder.h"
 #include "platform/KeyCodeMap.h"
+#include "platform/MovieReader.h"
+#include "platform/PermissionProbe.h"
 
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
@@ -20,6 +29,8 @@
 #include <QProcess>
 #include <QScreen>
 #include <gtest/gtest.h>
+#include <xcb/res.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +78,57 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override { presses.push_back(event->button()); }
 };
+
+int threadCount() {
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
+                                .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                .size());
+}
+
+// The RECORD contexts the X server holds, asked through X-Resource on a
+// connection of the test's own.
+std::vector<std::uint32_t> recordContexts() {
+    std::vector<std::uint32_t> contexts;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        ADD_FAILURE() << "no X connection";
+        xcb_disconnect(c);
+        return contexts;
+    }
+    free(xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr));
+    // The server names a resource type by the atom of its name, made when
+    // first asked for.
+    const char name[] = "RecordContext";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+        // Every resource, sorted here: Xvfb finds none when asked for a type.
+        const xcb_res_resource_id_spec_t spec{0, 0};
+        xcb_res_query_resource_bytes_reply_t* reply = xcb_res_query_resource_bytes_reply(
+            c, xcb_res_query_resource_bytes(c, 0, 1, &spec), nullptr);
+        if (reply != nullptr) {
+            for (auto it = xcb_res_query_resource_bytes_sizes_iterator(reply); it.rem;
+                 xcb_res_resource_size_value_next(&it)) {
+                if (it.data->size.spec.type == atom->atom) {
+                    contexts.push_back(it.data->size.spec.resource);
+                }
+            }
+        }
+        free(reply);
+    }
+    free(atom);
+    xcb_disconnect(c);
+    return contexts;
+}
+
+// Closes the X client that made `resource`, as xkill does.
+void killClientOf(std::uint32_t resource) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_kill_client(c, resource);
+    // Done once the server answers the next request.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+}
 
 std::vector<KeyPress> collect(const std::function<void()>& act) {
     std::vector<KeyPress> presses;
@@ -120,14 +182,63 @@ TEST(KeystrokeMonitorOnX11, ListensWithoutTakingKeys) {
 }
 
 TEST(KeystrokeMonitorOnX11, StopLeavesNothingRunning) {
+    pump(100);
+    const int threads = threadCount();
     std::unique_ptr<KeystrokeMonitor> monitor = KeystrokeMonitor::start({});
     ASSERT_TRUE(monitor);
+    EXPECT_EQ(recordContexts().size(), 1u);
+    EXPECT_EQ(threadCount(), threads + 1);
     monitor->stop();
+    EXPECT_TRUE(recordContexts().empty());
+    EXPECT_EQ(threadCount(), threads);
     monitor->stop();
     monitor.reset();
     // A new one after the old one works as well.
     const std::vector<KeyPress> presses = collect([] { xdotool({"key", "x"}); });
     EXPECT_EQ(presses.size(), 1u);
+}
+
+// The server closes the recorder's client (as xkill would, and the context
+// goes with it): the recorder opens its connections again and goes on. After
+// a second drop it stays quiet, the keys still reach their windows, and
+// stop() ends it as usual.
+TEST(KeystrokeMonitorOnX11, ADroppedConnectionIsOpenedAgainOnceThenItGoesQuiet) {
+    QLineEdit target;
+    target.setGeometry(200, 200, 300, 40);
+    target.show();
+    target.activateWindow();
+    ASSERT_TRUE(waitFor(3000, [&] { return target.hasFocus(); }));
+    pump(100);
+    const int threads = threadCount();
+
+    std::vector<KeyPress> presses;
+    std::unique_ptr<KeystrokeMonitor> monitor = KeystrokeMonitor::start(
+        {[&presses](const KeyPress& press) { presses.push_back(press); }, {}});
+    ASSERT_TRUE(monitor);
+    const auto pressesOf = [&presses](const char* key) {
+        presses.clear();
+        xdotool({"key", key});
+        pump(300);
+        return presses.size();
+    };
+    ASSERT_EQ(pressesOf("a"), 1u);
+
+    std::vector<std::uint32_t> contexts = recordContexts();
+    ASSERT_EQ(contexts.size(), 1u);
+    killClientOf(contexts.front());
+    EXPECT_TRUE(waitFor(3000, [] { return recordContexts().size() == 1; })) << "no second context";
+    EXPECT_EQ(pressesOf("b"), 1u);
+
+    contexts = recordContexts();
+    ASSERT_EQ(contexts.size(), 1u);
+    killClientOf(contexts.front());
+    pump(500);
+    EXPECT_TRUE(recordContexts().empty());
+    EXPECT_EQ(pressesOf("c"), 0u);
+    EXPECT_EQ(target.text(), QStringLiteral("abc"));
+
+    monitor->stop();
+    EXPECT_EQ(threadCount(), threads);
 }
 
 // In "Shortcuts only" nothing typed ever reaches the label: not a password
@@ -315,6 +426,75 @@ TEST_F(ClickPulsesOnX11, TypedKeysShowAtTheLeftEdgeAndGo) {
         pump(10);
     }
     EXPECT_EQ(changedOutside(before, grabScreen(), QRect()), 0);
+}
+
+// On a server without RECORD (Xvfb then has no XTEST either, so no input
+// can be made up here) nothing listens and nothing is drawn: the session's
+// overlays with clicks and every key asked for leave the screen as it was,
+// the bar is told, the movie is made, and stop() leaves no window and no
+// thread.
+TEST(SessionOverlaysWithoutRecordOnX11, TheRecordingIsMadeAndNothingIsLeft) {
+    ASSERT_FALSE(platform::InputRecorder::available());
+    EXPECT_EQ(KeystrokeMonitor::start({}), nullptr);
+
+    Backdrop backdrop;
+    testsupport::TempDir dir;
+    app::Preferences preferences(dir.file(QStringLiteral("settings.conf")));
+    preferences.setRecordHighlightClicks(true);
+    preferences.setRecordShowKeystrokes(true);
+    preferences.setKeystrokeMode(app::KeystrokeMode::allKeys);
+    platform::PermissionProbe& probe = platform::PermissionProbe::system();
+    recording::RecordingSessionModel model(preferences, probe);
+    EXPECT_TRUE(model.needsInputMonitoring());
+
+    const QList<desktop::CaptureDisplay> displays = desktop::ScreenGeometry::captureDisplays();
+    ASSERT_FALSE(displays.isEmpty());
+    recording::SessionWindowsSetup setup;
+    setup.model = &model;
+    setup.display = displays.first();
+    setup.region = QRect(100, 100, 640, 400);
+    pump(200);
+    const int threads = threadCount();
+    const QWidgetList before = QApplication::topLevelWidgets();
+    const QImage screen = grabScreen();
+
+    auto made = recording::ScreenRecorder::make(setup.display.displayID, QRectF(setup.region),
+                                                recording::RecordingOptions(),
+                                                recording::SinkFactory::movieWriter(), dir.path());
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<recording::ScreenRecorder>>(made))
+        << std::get<recording::RecorderError>(made).description().toStdString();
+    std::unique_ptr<recording::ScreenRecorder> recorder = std::move(std::get<0>(made));
+    {
+        SessionOverlayWindows overlays(probe);
+        overlays.present(setup);
+        overlays.recordingStarted();
+        ASSERT_NE(overlays.overlay(), nullptr);
+        EXPECT_FALSE(overlays.overlay()->isListening());
+        pump(1500);
+        EXPECT_EQ(changedOutside(screen, grabScreen(), QRect()), 0);
+
+        std::optional<std::variant<QString, recording::WriterError>> finished;
+        recorder->finish([&finished](std::variant<QString, recording::WriterError> result) {
+            finished = std::move(result);
+        });
+        ASSERT_TRUE(waitFor(30000, [&] { return finished.has_value(); }));
+        ASSERT_TRUE(std::holds_alternative<QString>(*finished))
+            << std::get<recording::WriterError>(*finished).description().toStdString();
+        const std::unique_ptr<platform::MovieReader> movie =
+            platform::MovieReader::open(std::get<QString>(*finished));
+        ASSERT_TRUE(movie);
+        EXPECT_GT(movie->duration().value_or(0), 1.0);
+        recorder.reset();
+
+        overlays.stop();
+        EXPECT_EQ(overlays.overlay(), nullptr);
+    }
+    pump(300);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        EXPECT_TRUE(before.contains(widget) || !widget->isVisible())
+            << widget->metaObject()->className();
+    }
+    EXPECT_EQ(threadCount(), threads);
 }
 
 // With no camera to open the bubble shows its grey backdrop and white border,

@@ -56,6 +56,9 @@ int main(int argc, char** argv) {
     model.setShowCursor(true);
     model.setSystemAudio(true);
     model.setNeedsInputMonitoring(true);
+    // The camera option on with no camera to open: the bar's camera note.
+    model.setShowCamera(true);
+    model.setCameraDenied(true);
 
     recording::RecordingWindows windows;
     recording::SessionWindowsSetup setup;
