@@ -399,7 +399,7 @@ QWidget* ReviewView::buildForm() {
     link->setObjectName(QStringLiteral("helpLink"));
     link->setFont(scaledFont(form, 0.85));
     link->setTextFormat(Qt::RichText);
-    connect(link, &QLabel::linkActivated, this, [this] {
+    connect(link, &QLabel::linkActivated, this, [] {
         if (std::optional<QUrl> url =
                 serviceEndpoint(configuredServiceBase(), QLatin1String(ReviewPost::helpPath))) {
             url->setFragment(QLatin1String(ReviewPost::helpFragment));
