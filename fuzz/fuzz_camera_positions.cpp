@@ -2,10 +2,10 @@
 // builds and the map as QSettings reads it back from its stream form. Decoding
 // never crashes, and what it gives survives a write and a read in the map form,
 // and in the JSON form when it came from there.
+#include "FuzzApplication.h"
 #include "app/CameraPositions.h"
 
 #include <QDataStream>
-#include <QGuiApplication>
 #include <QIODevice>
 
 #include <cstdint>
@@ -45,16 +45,7 @@ void checkSame(const app::CameraPositions& a, const app::CameraPositions& b) {
 
 } // namespace
 
-// The program decodes stored values with its application running, and
-// QSettings' stream form can hold pictures, which need one.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication application(argc, argv);
-    return 0;
-}
+VEXLIN_FUZZ_WITH_APPLICATION
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

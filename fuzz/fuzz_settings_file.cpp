@@ -1,11 +1,11 @@
 // The settings file as the store loads it: any bytes load without a crash and
 // with every repaired setting in range; setting one key changes that key's
 // entry alone, and the file then reads back the value that was set.
+#include "FuzzApplication.h"
 #include "app/Preferences.h"
 #include "app/SettingsFile.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QMetaProperty>
 
 #include <cstdint>
@@ -46,16 +46,7 @@ void checkAt(bool condition, int line) {
 
 } // namespace
 
-// The program decodes stored values with its application running, and
-// QSettings' stream form can hold pictures, which need one.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication application(argc, argv);
-    return 0;
-}
+VEXLIN_FUZZ_WITH_APPLICATION
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using app::Preferences;

@@ -1,5 +1,7 @@
 #include "platform/AudioSource.h"
 
+#include "platform/PulseTeardown.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <QObject>
@@ -262,28 +264,7 @@ struct AudioSource::State {
     }
 
     void close() {
-        if (loop == nullptr) {
-            return;
-        }
-        pa_threaded_mainloop_lock(loop);
-        closing = true;
-        if (stream != nullptr) {
-            pa_stream_set_read_callback(stream, nullptr, nullptr);
-            pa_stream_set_state_callback(stream, nullptr, nullptr);
-            pa_stream_disconnect(stream);
-            pa_stream_unref(stream);
-            stream = nullptr;
-        }
-        if (context != nullptr) {
-            pa_context_set_state_callback(context, nullptr, nullptr);
-            pa_context_disconnect(context);
-            pa_context_unref(context);
-            context = nullptr;
-        }
-        pa_threaded_mainloop_unlock(loop);
-        pa_threaded_mainloop_stop(loop);
-        pa_threaded_mainloop_free(loop);
-        loop = nullptr;
+        pulse::tearDown(loop, context, stream, [this] { closing = true; });
     }
 };
 
