@@ -1,5 +1,6 @@
 #include "videoeditor/VideoEditorView.h"
 
+#include "videoeditor/DrawnIcon.h"
 #include "videoeditor/TrimBar.h"
 #include "videoeditor/VideoEditorModel.h"
 #include "videoeditor/VideoEditorRules.h"
@@ -29,13 +30,7 @@ constexpr int formatPickerWidth = 110;
 
 // A box with an arrow leaving it upwards, drawn in the button's text colour.
 QIcon shareIcon(const QColor& colour) {
-    QIcon icon;
-    for (const int scale : {1, 2}) {
-        QPixmap pixmap(QSize(16, 16) * scale);
-        pixmap.setDevicePixelRatio(scale);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
+    return drawnIcon([&](QPainter& painter) {
         painter.setPen(QPen(colour, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         QPainterPath box;
         box.moveTo(5.5, 6.5);
@@ -48,32 +43,20 @@ QIcon shareIcon(const QColor& colour) {
         painter.drawLine(QPointF(8, 1.5), QPointF(8, 10));
         painter.drawLine(QPointF(5.2, 4.2), QPointF(8, 1.5));
         painter.drawLine(QPointF(10.8, 4.2), QPointF(8, 1.5));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 // Open scissors, blades up, drawn in the button's text colour: for icon
 // themes that have no "edit-cut".
 QIcon trimIcon(const QColor& colour) {
-    QIcon icon;
-    for (const int scale : {1, 2}) {
-        QPixmap pixmap(QSize(16, 16) * scale);
-        pixmap.setDevicePixelRatio(scale);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
+    return drawnIcon([&](QPainter& painter) {
         painter.setPen(QPen(colour, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(QPointF(4.5, 12.3), 2.3, 2.3);
         painter.drawEllipse(QPointF(11.5, 12.3), 2.3, 2.3);
         painter.drawLine(QPointF(5.6, 10.2), QPointF(11.2, 1.5));
         painter.drawLine(QPointF(10.4, 10.2), QPointF(4.8, 1.5));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 QFont calloutFont(const QFont& base) {

@@ -3,6 +3,7 @@
 #include "app/Recording.h"
 #include "platform/MoviePlayback.h"
 #include "platform/SoundOutput.h"
+#include "videoeditor/DrawnIcon.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -264,13 +265,7 @@ namespace {
 
 // Play and pause drawn light, to stand on the player's black.
 QIcon playIcon(bool pause) {
-    QIcon icon;
-    for (const int scale : {1, 2}) {
-        QPixmap pixmap(QSize(16, 16) * scale);
-        pixmap.setDevicePixelRatio(scale);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
+    return drawnIcon([&](QPainter& painter) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(235, 235, 235));
         if (pause) {
@@ -280,10 +275,7 @@ QIcon playIcon(bool pause) {
             const QPointF triangle[] = {{4, 2}, {14, 8}, {4, 14}};
             painter.drawPolygon(triangle, 3);
         }
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 QString timeText(double seconds) {
