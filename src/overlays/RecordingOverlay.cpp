@@ -413,6 +413,8 @@ RecordingOverlay::RecordingOverlay(const Options& options, QObject* parent)
     window_->raise();
 
     fadeTimer_.setSingleShot(true);
+    // A coarse timer may end 5 % early: the label would go before its time.
+    fadeTimer_.setTimerType(Qt::PreciseTimer);
     fadeTimer_.setInterval(labelTimeout);
     connect(&fadeTimer_, &QTimer::timeout, this, [this] {
         if (window_) {
