@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <optional>
 
 namespace app {
 
@@ -18,7 +19,8 @@ QSize squareIn(const QSize& size) {
 
 class BrandIconEngine : public QIconEngine {
 public:
-    explicit BrandIconEngine(QColor color) : color_(color) {}
+    explicit BrandIconEngine(QColor color, std::optional<QColor> outline = std::nullopt)
+        : color_(color), outline_(outline) {}
 
     // Trays hand out rectangles that are rarely square (22 × 30 in a 32-pixel
     // panel): the mark keeps its proportions, centred in the largest square.
@@ -31,7 +33,11 @@ public:
         painter->setRenderHint(QPainter::Antialiasing);
         painter->translate(target.topLeft());
         painter->scale(target.width() / BrandIcon::side, target.height() / BrandIcon::side);
-        BrandIcon::draw(*painter, color_);
+        if (outline_) {
+            BrandIcon::drawOutlined(*painter, color_, *outline_, BrandIcon::outlineWidth);
+        } else {
+            BrandIcon::draw(*painter, color_);
+        }
         painter->restore();
     }
 
@@ -57,23 +63,26 @@ public:
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
         return squareIn(size);
     }
-    QIconEngine* clone() const override { return new BrandIconEngine(color_); }
+    QIconEngine* clone() const override { return new BrandIconEngine(color_, outline_); }
     QString key() const override { return QStringLiteral("VexlinBrandIcon"); }
 
 private:
     QColor color_;
+    std::optional<QColor> outline_;
 };
 
-} // namespace
-
-QIcon BrandIcon::image(const QColor& tint) {
-    return QIcon(new BrandIconEngine(tint));
+QPainterPath blockPath() {
+    const QRectF r(0, 0, BrandIcon::side, BrandIcon::side);
+    const qreal width = 0.42 * r.width();
+    const qreal height = 0.31 * r.height();
+    QPainterPath block;
+    block.addRoundedRect(
+        QRectF(r.center().x() - width / 2, r.center().y() - height / 2, width, height), 1.6, 1.6);
+    return block;
 }
 
-void BrandIcon::drawCorners(QPainter& painter, const QRectF& rect, qreal lineWidth,
-                            const QColor& color) {
-    const qreal half = lineWidth / 2;
-    const QRectF q = rect.adjusted(half, half, -half, -half);
+// The four open corner brackets whose stroke centres lie on `q`.
+QPainterPath cornerPath(const QRectF& q) {
     const qreal arm = 0.3 * q.width();
     const qreal radius = arm / 2;
     const qreal control = 0.45 * radius;
@@ -95,20 +104,57 @@ void BrandIcon::drawCorners(QPainter& painter, const QRectF& rect, qreal lineWid
                      c.y);
         path.lineTo(c.x + c.sx * arm, c.y);
     }
+    return path;
+}
+
+// The corner brackets' rectangle and stroke.
+const QRectF kCornerRect =
+    QRectF(0, 0, BrandIcon::side, BrandIcon::side).adjusted(1.0, 1.5, -1.0, -1.5);
+constexpr qreal kCornerLine = 1.8;
+
+} // namespace
+
+QIcon BrandIcon::image(const QColor& tint) {
+    return QIcon(new BrandIconEngine(tint));
+}
+
+QIcon BrandIcon::outlinedImage(const QColor& tint, const QColor& outline) {
+    return QIcon(new BrandIconEngine(tint, outline));
+}
+
+void BrandIcon::drawCorners(QPainter& painter, const QRectF& rect, qreal lineWidth,
+                            const QColor& color) {
+    const qreal half = lineWidth / 2;
     QPen pen(color, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.strokePath(path, pen);
+    painter.strokePath(cornerPath(rect.adjusted(half, half, -half, -half)), pen);
 }
 
 void BrandIcon::draw(QPainter& painter, const QColor& color) {
-    const QRectF r(0, 0, side, side);
-    drawCorners(painter, r.adjusted(1.0, 1.5, -1.0, -1.5), 1.8, color);
+    drawCorners(painter, kCornerRect, kCornerLine, color);
+    painter.fillPath(blockPath(), color);
+}
 
-    const qreal width = 0.42 * r.width();
-    const qreal height = 0.31 * r.height();
-    QPainterPath block;
-    block.addRoundedRect(
-        QRectF(r.center().x() - width / 2, r.center().y() - height / 2, width, height), 1.6, 1.6);
-    painter.fillPath(block, color);
+void BrandIcon::drawOutlined(QPainter& painter, const QColor& color, const QColor& outline,
+                             qreal width) {
+    // The ring is one opaque shape under the mark, so where two strokes' rings
+    // overlap the outline does not darken twice. The brackets keep their
+    // place: the wider stroke grows outwards from the same centre line.
+    const qreal half = kCornerLine / 2;
+    const QRectF q = kCornerRect.adjusted(half, half, -half, -half);
+    QPainterPath outlineShape;
+    {
+        QPainterPathStroker wide;
+        wide.setWidth(kCornerLine + 2 * width);
+        wide.setCapStyle(Qt::RoundCap);
+        wide.setJoinStyle(Qt::RoundJoin);
+        outlineShape = wide.createStroke(cornerPath(q));
+        QPainterPathStroker around;
+        around.setWidth(2 * width);
+        around.setJoinStyle(Qt::RoundJoin);
+        outlineShape = outlineShape.united(around.createStroke(blockPath()).united(blockPath()));
+    }
+    painter.fillPath(outlineShape, outline);
+    draw(painter, color);
 }
 
 QImage BrandIcon::render(int pixels, const QColor& color) {

@@ -19,14 +19,24 @@ public:
     // The mark in the given colour. Trays on X11 show icons as they are and
     // never recolour a mask, so the caller picks the colour that stands out.
     static QIcon image(const QColor& tint);
+    // The mark in `tint` ringed by `outline`: a light mark with a dark ring
+    // reads on a panel of any colour, for trays that do not say theirs.
+    static QIcon outlinedImage(const QColor& tint, const QColor& outline);
 
     // Draws the mark into the 18 x 18 box at the painter's origin.
     static void draw(QPainter& painter, const QColor& color);
+    // Draws the mark's outline, `width` points wide around every stroke, and
+    // the mark over it.
+    static void drawOutlined(QPainter& painter, const QColor& color, const QColor& outline,
+                             qreal width);
     // Strokes the four corner brackets inset in `rect`.
     static void drawCorners(QPainter& painter, const QRectF& rect, qreal lineWidth,
                             const QColor& color);
     // A square bitmap of `pixels` on a side, transparent around the mark.
     static QImage render(int pixels, const QColor& color);
+
+    // How far the ring of an outlined mark reaches beyond its strokes.
+    static constexpr qreal outlineWidth = 0.9;
 };
 
 } // namespace app

@@ -2,6 +2,7 @@
 
 #include "app/BrandIcon.h"
 #include "app/Bundle.h"
+#include "platform/SystemTrayColors.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -25,7 +26,13 @@ QString stopRecordingText() {
 } // namespace
 
 QIcon statusIcon() {
-    return BrandIcon::image(QGuiApplication::palette().color(QPalette::WindowText));
+    // The panel's colour is not the application's (a light theme often sits
+    // beside a dark panel), so the mark follows the tray where it says its
+    // colour, and otherwise is light with a dark ring, which reads on both.
+    if (const std::optional<QColor> foreground = platform::systemTrayForeground()) {
+        return BrandIcon::image(*foreground);
+    }
+    return BrandIcon::outlinedImage(QColor(0xf7, 0xf7, 0xf7), QColor(0x1a, 0x1a, 0x1a));
 }
 
 QIcon stopRecordingIcon() {
@@ -67,7 +74,8 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
                 }
             });
     // A new colour scheme reaches the application object as a change of its
-    // palette, whether the desktop or the program made it.
+    // palette, whether the desktop or the program made it; the tray may have
+    // changed its colours with it.
     QCoreApplication::instance()->installEventFilter(this);
     configureNormal();
     rebuildMenu();

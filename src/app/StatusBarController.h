@@ -22,8 +22,9 @@ namespace app {
 // recording, and the tool tip shows the elapsed time (trays show no text
 // beside an icon).
 //
-// The mark is drawn in the colour of window text, which contrasts with the
-// panel it sits on, and is drawn again whenever the application's palette
+// The mark is drawn in the tray's own foreground colour where the tray says
+// it (_NET_SYSTEM_TRAY_COLORS), else light with a dark ring, legible on a
+// panel of any colour; it is drawn again whenever the application's palette
 // changes (a switch between light and dark colour schemes).
 //
 // Without a tray on the X server the icon simply does not appear; the rest of
@@ -69,7 +70,7 @@ private:
     bool isShowingRecording_ = false;
 };
 
-// The mark in the current palette's window-text colour.
+// The mark as the tray should show it now.
 QIcon statusIcon();
 
 // The red stop button shown while recording.

@@ -11,6 +11,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 case_name=$1
 probe=${2:?}
+tray_contrast=${3:-}
 
 cleanup() {
     stop_app
@@ -73,6 +74,40 @@ late_tray)
     start_tray
     wait_for 50 icon_embedded || fail "the icon did not come back with the tray"
     kill -0 "$pid" || fail "the program ended"
+    ;;
+tray_contrast)
+    # The mark stands out from a near-black and a near-white panel alike, at
+    # one and two pixels a point, whatever the application's own colours.
+    tray_window=""
+    find_tray_icon() {
+        tray_window=$(xwininfo -root -tree | awk '/"trayer"/ {inside = 1}
+            inside && /"vexlin-capture"/ {print $1; exit}')
+        [ -n "$tray_window" ]
+    }
+    for scale in 1 2; do
+        for tint in 0x101010 0xf0f0f0; do
+            QT_SCALE_FACTOR=$scale start_app
+            trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+                --height 32 --transparent true --alpha 0 --tint "$tint" >/dev/null 2>&1 &
+            holder=$!
+            wait_for 50 find_tray_icon || fail "the icon did not join the tray"
+            geometry=$(window_geometry "$tray_window")
+            read -r w h x y <<<"$(tr 'x+' '  ' <<<"$geometry")"
+            picture="$scratch/tray-$scale-$tint.png"
+            # The icon is painted once it is embedded and shown; a grab that
+            # comes too early sees the bare panel and is taken again.
+            legible() {
+                import -window root "$picture"
+                "$tray_contrast" "$picture" "$x" "$y" "$w" "$h" "$((x - 20))" "$((y + h / 2))" \
+                    >"$scratch/contrast.out"
+            }
+            wait_for 50 legible || fail "scale $scale, panel $tint: $(cat "$scratch/contrast.out")"
+            kill "$holder"
+            wait "$holder" 2>/dev/null || true
+            holder=""
+            stop_app
+        done
+    done
     ;;
 reopen_after_hide)
     # A full-screen shot opens an editor window; Ctrl+H there minimises it,
