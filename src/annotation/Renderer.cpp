@@ -168,9 +168,12 @@ void drawImageOver(QPainter& painter, const QRectF& target, const QImage& image,
         const double height = t.m22() * target.height();
         if (width == image.width() && height == image.height() && x == std::round(x) &&
             y == std::round(y)) {
+            // Pixel for pixel whatever the image's device pixel ratio: a fresh
+            // capture carries its screen's, which a point-placed draw would
+            // apply a second time.
             painter.save();
             painter.resetTransform();
-            painter.drawImage(QPointF(x, y), image);
+            painter.drawImage(QRectF(x, y, width, height), image, QRectF(image.rect()));
             painter.restore();
             return;
         }

@@ -19,6 +19,20 @@ namespace {
 
 MainMenu* sharedMenu = nullptr;
 
+// The title as the window's frame shows it: Qt's "[*]" placeholder stands
+// for nothing, or for "*" while the window holds unsaved changes ("[*][*]"
+// for a literal "[*]").
+QString shownTitle(const QWidget* window) {
+    static const QString placeholder = QStringLiteral("[*]");
+    const QStringList parts = window->windowTitle().split(placeholder + placeholder);
+    QStringList shown;
+    for (QString part : parts) {
+        shown.append(part.replace(placeholder,
+                                  window->isWindowModified() ? QStringLiteral("*") : QString()));
+    }
+    return shown.join(placeholder);
+}
+
 } // namespace
 
 QList<QWidget*> MainMenu::programWindows() {
@@ -80,7 +94,7 @@ void MainMenu::installKeysIn(QWidget* window) {
     }
     // The menu's own items, so that their state and work stay the menu's; an
     // item added to a window answers its key while that window is active.
-    for (const char* name : {"performClose", "terminate", "showSettings"}) {
+    for (const char* name : {"performClose", "terminate", "showSettings", "hide"}) {
         if (QAction* item = sharedMenu->item(QString::fromLatin1(name))) {
             window->addAction(item);
         }
@@ -164,11 +178,8 @@ void MainMenu::buildApplicationMenu() {
         }
     });
     hide->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    // Other programs' windows are not ours to hide under X11.
-    //: Application menu item that would hide the other programs (not possible on X11)
-    QAction* hideOthers =
-        addCommand(menu.get(), QStringLiteral("hideOtherApplications"), tr("Hide Others"), {});
-    hideOthers->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H));
+    // "Hide Others" is left out: other programs' windows are not ours to
+    // hide under X11, and an item that is always greyed helps nobody.
     //: Application menu item that restores the program's minimized windows
     addCommand(menu.get(), QStringLiteral("unhideAllApplications"), tr("Show All"), [] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -317,7 +328,7 @@ void MainMenu::listWindows() {
     }
     windowListItems_.append(windowMenu_->addSeparator());
     for (QWidget* window : windows) {
-        QAction* action = windowMenu_->addAction(menuTitle(window->windowTitle()));
+        QAction* action = windowMenu_->addAction(menuTitle(shownTitle(window)));
         action->setCheckable(true);
         action->setChecked(window == QApplication::activeWindow());
         connect(action, &QAction::triggered, window, [window] {

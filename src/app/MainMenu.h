@@ -48,8 +48,9 @@ public:
     // Only document windows (the editors) carry the menu bar.
     static void installIn(QWidget* window);
     // For the other windows (settings, about, welcome, review, update): no
-    // menu bar, but Close (Ctrl+W), Quit (Ctrl+Q) and Settings (Ctrl+,) work
-    // while the window is active. Does nothing before the main menu exists.
+    // menu bar, but Close (Ctrl+W), Quit (Ctrl+Q), Settings (Ctrl+,) and Hide
+    // (Ctrl+H) work while the window is active. Does nothing before the main
+    // menu exists.
     static void installKeysIn(QWidget* window);
 
     // The program's windows as the user sees them: shown, titled, managed

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QUrl>
 
 namespace editor {
@@ -27,6 +29,23 @@ std::vector<WId> stackingOrder() {
     return order;
 }
 
+// Whether the desktop names a program for the file's type. xdg-open starts
+// whatever it finds, and finding nothing, says so only on its own error
+// output: the question is asked first. Where it cannot be asked (no
+// xdg-mime), the launcher decides.
+bool hasDefaultProgram(const QString& path) {
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit) {
+        query.kill();
+        query.waitForFinished(500);
+        return true;
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
 } // namespace
 
 EditorServices EditorServices::defaults() {
@@ -41,7 +60,7 @@ EditorServices EditorServices::defaults() {
     };
     services.beep = [] { QApplication::beep(); };
     services.openWithDefaultApp = [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        return hasDefaultProgram(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
     services.windowOrder = stackingOrder;
     return services;

@@ -4,6 +4,7 @@
 #include "annotation/EditorDocument.h"
 #include "app/AppPresence.h"
 #include "app/Bundle.h"
+#include "app/FileError.h"
 #include "app/FilePanels.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
@@ -392,7 +393,9 @@ void EditorWindowController::openRecent(const app::RecentFile& file) {
         return;
     case app::RecentFile::Kind::gif:
         if (!services().openWithDefaultApp || !services().openWithDefaultApp(file.path)) {
-            beep();
+            // Where no program shows GIFs the user learns why nothing opened.
+            app::FilePanels::current().showError(window_,
+                                                 app::FileError::cannotOpenFile(file.path));
         }
         return;
     }

@@ -22,6 +22,7 @@
 #include "delivery/SharePicker.h"
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
+#include "editor/EditorServices.h"
 #include "editor/EditorWindowController.h"
 #include "editor/export/EditorExport.h"
 #include "platform/WindowManagerRequests.h"
@@ -186,6 +187,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     exports.pin = [](const app::Capture& capture) { delivery::PinManager::shared().pin(capture); };
     exports.share = [](const QString& file, QWidget* anchor) {
         delivery::SharePicker::show(file, anchor);
+    };
+    // A video of the editor's recent strip plays in the video editor.
+    editor::EditorServices::current().openVideo = [](const app::RecentFile& video, double scale) {
+        videoeditor::VideoEditorWindowController::openFile(video.path, video.date, scale);
     };
     // Pinned screenshots stay in the pictures of the screen.
     capture::ScreenCapturer::setPinnedWindowNumbers([] {

@@ -81,6 +81,27 @@ void VideoEditorWindowController::open(const app::Recording& recording) {
     app::bringWindowToFront(controller->window_);
 }
 
+void VideoEditorWindowController::openFile(const QString& path, const QDateTime& date,
+                                           double scale) {
+    platform::assertMainThread();
+    app::Recording recording;
+    recording.url = QUrl::fromLocalFile(path);
+    recording.format = app::Recording::Format::video;
+    recording.scale = scale > 0 ? scale : 1;
+    recording.date = date.isValid() ? date : QDateTime::currentDateTime();
+    onWorker<app::Recording>(
+        [recording]() mutable {
+            if (const std::unique_ptr<platform::MovieReader> reader =
+                    platform::MovieReader::open(recording.url.toLocalFile())) {
+                recording.duration = reader->duration().value_or(0);
+                recording.thumbnail =
+                    reader->frameAt(posterTime(recording.duration), QSize(1200, 1200));
+            }
+            return recording;
+        },
+        [](const app::Recording& described) { open(described); });
+}
+
 std::vector<VideoEditorWindowController*> VideoEditorWindowController::openEditors() {
     std::vector<VideoEditorWindowController*> open;
     for (const auto& editor : editors()) {

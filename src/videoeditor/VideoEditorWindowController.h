@@ -39,6 +39,11 @@ public:
     // Opens a new window for a video recording (also one already open); a
     // GIF recording opens nothing.
     static void open(const app::Recording& recording);
+    // Opens a movie file that is no recording of this run (one of the save
+    // folder's): its length and poster are read off the main thread, then a
+    // window opens as for a recording dated `date` at `scale`. A file that
+    // cannot be read still opens, and its window says so.
+    static void openFile(const QString& path, const QDateTime& date, double scale);
     // The open editors, oldest first.
     static std::vector<VideoEditorWindowController*> openEditors();
     static int openCount() { return int(openEditors().size()); }

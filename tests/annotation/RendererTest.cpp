@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace annotation;
 
@@ -70,6 +71,46 @@ TEST(Renderer, ArrowShaftAtScaleTwoCoversTwiceThePixels) {
     const QImage out = render(solid(400, 200, Qt::white), state, 2);
     expectColour(out, 120, 100, QColor(0, 0, 255));
     expectColour(out, 120, 80, QColor(Qt::white));
+}
+
+// A capture carries its screen's device pixel ratio; the export is its
+// pixels, one for one, whatever that ratio and whatever the state frames.
+TEST(Renderer, ACaptureWithItsScreensPixelRatioExportsEveryPixel) {
+    QImage base(400, 200, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < base.height(); ++y) {
+        for (int x = 0; x < base.width(); ++x) {
+            base.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255));
+        }
+    }
+    struct Case {
+        const char* name;
+        double ratio;
+        std::optional<Rect> crop; // points at scale 2
+        QRect expected;           // pixels of the base
+    };
+    const Case cases[] = {
+        {"ratio 2, whole", 2, std::nullopt, QRect(0, 0, 400, 200)},
+        {"ratio 2, cropped", 2, Rect(50, 20, 100, 60), QRect(100, 40, 200, 120)},
+        {"ratio 1, whole", 1, std::nullopt, QRect(0, 0, 400, 200)},
+        {"ratio 1.5, cropped", 1.5, Rect(10, 10, 150, 80), QRect(20, 20, 300, 160)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage carried = base;
+        carried.setDevicePixelRatio(c.ratio);
+        EditorState state;
+        state.crop = c.crop;
+        const QImage out = render(carried, state, 2).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(out.size(), c.expected.size());
+        const QImage expected = base.copy(c.expected).convertToFormat(QImage::Format_RGB32);
+        int wrong = 0;
+        for (int y = 0; y < out.height(); ++y) {
+            for (int x = 0; x < out.width(); ++x) {
+                wrong += out.pixel(x, y) != expected.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST(Renderer, BlurAcrossABlackWhiteEdgeGivesGrey) {

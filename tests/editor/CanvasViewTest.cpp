@@ -195,6 +195,7 @@ TEST_F(View, HandleDotsAreNinePixelsAcrossAtAnyScale) {
 TEST_F(View, CropSizeLabelSitsInsideTheDraftNearTheTop) {
     EXPECT_EQ(chrome::cropSizeText(Rect(0, 0, 640.5, 480.4)), QString::fromUtf8("641 × 480"));
     EXPECT_EQ(chrome::cropSizeText(Rect(5, 5, 0, 0)), QString::fromUtf8("0 × 0"));
+    EXPECT_EQ(chrome::cropSizeText(Rect(0, 0, 225.5, 182), 2), QString::fromUtf8("451 × 364"));
     open(solidImage(700, 500, Qt::white), QSize(800, 540));
     doc->setTool(Tool::crop);
     const Rect draft(10, 0, 640.5, 480.4);

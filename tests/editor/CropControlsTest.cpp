@@ -16,16 +16,21 @@ using editor::DragHandle;
 
 namespace {
 
-TEST(CropSizeText, WholePointsOfTheDraft) {
-    const std::pair<std::optional<Rect>, std::optional<QString>> cases[] = {
-        {Rect(0, 0, 640, 480), QStringLiteral("640 × 480 pt")},
-        {Rect(3, 4, 100.5, 50.4), QStringLiteral("101 × 50 pt")},
-        {Rect(0, 0, 0.4, 0.4), QStringLiteral("0 × 0 pt")},
-        {Rect(50, 50, -20.5, -10), QStringLiteral("21 × 10 pt")}, // dragged up and left
-        {std::nullopt, std::nullopt},
+TEST(CropSizeText, WholePixelsOfTheDraft) {
+    const struct {
+        std::optional<Rect> draft;
+        double scale;
+        std::optional<QString> text;
+    } cases[] = {
+        {Rect(0, 0, 640, 480), 1, QStringLiteral("640 × 480 px")},
+        {Rect(3, 4, 100.5, 50.4), 1, QStringLiteral("101 × 50 px")},
+        {Rect(0, 0, 0.4, 0.4), 1, QStringLiteral("0 × 0 px")},
+        {Rect(50, 50, -20.5, -10), 1, QStringLiteral("21 × 10 px")}, // dragged up and left
+        {Rect(0, 0, 225.5, 182), 2, QStringLiteral("451 × 364 px")},
+        {std::nullopt, 2, std::nullopt},
     };
-    for (const auto& [draft, text] : cases) {
-        EXPECT_EQ(CropControls::sizeText(draft), text);
+    for (const auto& c : cases) {
+        EXPECT_EQ(CropControls::sizeText(c.draft, c.scale), c.text);
     }
 }
 
@@ -42,9 +47,10 @@ protected:
 };
 
 TEST_F(Crop, TheLabelFollowsTheDraft) {
-    EXPECT_EQ(controls->sizeLabel()->text(), QStringLiteral("1440 × 900 pt"));
+    // A scale-2 capture: the pixels the export will have, as the status says.
+    EXPECT_EQ(controls->sizeLabel()->text(), QStringLiteral("2880 × 1800 px"));
     doc->setCropDraft(Rect(10, 10, 100.5, 50.4));
-    EXPECT_EQ(controls->sizeLabel()->text(), QStringLiteral("101 × 50 pt"));
+    EXPECT_EQ(controls->sizeLabel()->text(), QStringLiteral("201 × 101 px"));
     doc->setCropDraft(std::nullopt);
     EXPECT_FALSE(controls->sizeLabel()->isVisible());
     EXPECT_TRUE(controls->resetButton()->isVisible());

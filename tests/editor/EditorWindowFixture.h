@@ -37,6 +37,10 @@ struct Calls {
     int closed = 0;
     int refreshed = 0;
     QStringList openedWithDefaultApp;
+    // Whether the desktop has no program for what is opened with one.
+    bool noDefaultApp = false;
+    // Videos sent to the video editor, with the scale.
+    std::vector<std::pair<QString, double>> openedVideos;
     // Images put on the clipboard.
     int copies = 0;
     // Alerts shown, and how often a folder was asked for.
@@ -121,7 +125,10 @@ protected:
         services.beep = [this] { ++calls.beeps; };
         services.openWithDefaultApp = [this](const QString& path) {
             calls.openedWithDefaultApp << path;
-            return true;
+            return !calls.noDefaultApp;
+        };
+        services.openVideo = [this](const app::RecentFile& video, double scale) {
+            calls.openedVideos.emplace_back(video.path, scale);
         };
         services.windowOrder = [this] {
             std::vector<WId> ids;

@@ -396,18 +396,27 @@ TEST_F(EditorWindows, TheRecentStripOpensImagesHereAndOtherKindsElsewhere) {
     EXPECT_FALSE(editor->window()->isWindowModified());
     EXPECT_EQ(editors().size(), 1u);
 
-    // A GIF opens in its own program; a video cannot open here yet.
+    // A GIF opens in its own program, and where there is none an alert
+    // says so; a video goes to the video editor at the window's scale. The
+    // document stays.
+    const int beeps = calls.beeps;
     actions.openRecent(recent(dir.file(QStringLiteral("loop.gif")), app::RecentFile::Kind::gif));
     EXPECT_EQ(calls.openedWithDefaultApp, QStringList{dir.file(QStringLiteral("loop.gif"))});
-    const int beeps = calls.beeps;
+    EXPECT_EQ(calls.alerts, 0);
+    calls.noDefaultApp = true;
+    actions.openRecent(recent(dir.file(QStringLiteral("loop.gif")), app::RecentFile::Kind::gif));
+    EXPECT_EQ(calls.alerts, 1);
     actions.openRecent(recent(dir.file(QStringLiteral("clip.mp4")), app::RecentFile::Kind::video));
-    EXPECT_EQ(calls.beeps, beeps + 1);
+    ASSERT_EQ(calls.openedVideos.size(), 1u);
+    EXPECT_EQ(calls.openedVideos.front().first, dir.file(QStringLiteral("clip.mp4")));
+    EXPECT_EQ(calls.openedVideos.front().second, editor->window()->devicePixelRatioF());
+    EXPECT_EQ(calls.beeps, beeps);
     EXPECT_EQ(editor->model().file()->path, otherPath);
 
     // An unreadable image beeps and leaves the document.
     document = editor->model().document();
     actions.openRecent(recent(dir.file(QStringLiteral("gone.png")), app::RecentFile::Kind::image));
-    EXPECT_EQ(calls.beeps, beeps + 2);
+    EXPECT_EQ(calls.beeps, beeps + 1);
     EXPECT_EQ(editor->model().document(), document);
 }
 

@@ -18,8 +18,10 @@ inline QImage solidImage(int width, int height, QColor colour = Qt::white) {
     return image;
 }
 
-// A fresh capture of the image, as a flow makes one.
+// A fresh capture of the image, as a flow makes one: the image carries the
+// scale as its device pixel ratio.
 inline app::Capture captureOf(QImage image, double scale = 1) {
+    image.setDevicePixelRatio(scale > 0 ? scale : 1);
     app::Capture capture;
     capture.id = QUuid::createUuid();
     capture.image = std::move(image);

@@ -79,10 +79,10 @@ void drawHandleDot(QPainter& painter, QPointF c, const QColor& accent) {
     painter.restore();
 }
 
-QString cropSizeText(const Rect& draft) {
+QString cropSizeText(const Rect& draft, double pixelsPerPoint) {
     const Rect r = draft.standardized();
-    const auto whole = [](double v) {
-        return QString::number(static_cast<qint64>(annotation::roundHalfAway(v)));
+    const auto whole = [pixelsPerPoint](double v) {
+        return QString::number(static_cast<qint64>(annotation::roundHalfAway(v * pixelsPerPoint)));
     };
     return whole(r.width()) + QStringLiteral(" × ") + whole(r.height());
 }
@@ -98,7 +98,7 @@ QRectF cropLabelRect(const Rect& v, QSizeF text) {
 }
 
 void drawCropChrome(QPainter& painter, const Rect& draft, const CanvasGeometry& g,
-                    const QColor& accent) {
+                    const QColor& accent, double pixelsPerPoint) {
     const Rect v = g.toView(draft);
     const QRectF box = toQt(v);
     painter.save();
@@ -129,7 +129,7 @@ void drawCropChrome(QPainter& painter, const Rect& draft, const CanvasGeometry& 
         drawHandleDot(painter, toQt(g.toView(at)), accent);
     }
 
-    const QString text = cropSizeText(draft);
+    const QString text = cropSizeText(draft, pixelsPerPoint);
     const QFont font = cropLabelFont();
     const QFontMetricsF metrics(font, painter.device());
     const QSizeF textSize(metrics.horizontalAdvance(text), metrics.height());

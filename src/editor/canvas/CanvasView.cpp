@@ -102,7 +102,8 @@ void CanvasView::paintEvent(QPaintEvent* event) {
 
     const QColor accent = palette().color(QPalette::Highlight);
     if (document_.tool() == annotation::Tool::crop && document_.cropDraft()) {
-        chrome::drawCropChrome(painter, *document_.cropDraft(), g, accent);
+        chrome::drawCropChrome(painter, *document_.cropDraft(), g, accent,
+                               document_.sources().scale());
     } else if (!document_.editingTextID()) {
         if (const std::optional<annotation::Annotation> selected = document_.selectedAnnotation()) {
             chrome::drawSelectionChrome(painter, *selected, g, accent);

@@ -63,15 +63,16 @@ CropControls::CropControls(EditorDocument& document, QWidget* parent)
     updateKeys();
 }
 
-std::optional<QString> CropControls::sizeText(const std::optional<Rect>& draft) {
+std::optional<QString> CropControls::sizeText(const std::optional<Rect>& draft,
+                                              double pixelsPerPoint) {
     if (!draft) {
         return std::nullopt;
     }
     const Rect r = draft->standardized();
-    const auto whole = [](double v) {
-        return QString::number(static_cast<qint64>(roundHalfAway(v)));
+    const auto whole = [pixelsPerPoint](double v) {
+        return QString::number(static_cast<qint64>(roundHalfAway(v * pixelsPerPoint)));
     };
-    return QStringLiteral("%1 × %2 pt").arg(whole(r.width()), whole(r.height()));
+    return QStringLiteral("%1 × %2 px").arg(whole(r.width()), whole(r.height()));
 }
 
 void CropControls::setCanvasHasFocus(std::function<bool()> canvasHasFocus) {
@@ -96,7 +97,8 @@ void CropControls::showEvent(QShowEvent* event) {
 }
 
 void CropControls::refresh() {
-    const std::optional<QString> text = sizeText(document_.cropDraft());
+    const std::optional<QString> text =
+        sizeText(document_.cropDraft(), document_.sources().scale());
     sizeLabel_->setVisible(text.has_value());
     sizeLabel_->setText(text.value_or(QString()));
 }

@@ -26,9 +26,10 @@ public:
     // The document is not owned and must outlive the controls.
     explicit CropControls(annotation::EditorDocument& document, QWidget* parent = nullptr);
 
-    // "640 × 480 pt": the draft's size in whole image points; none without a
-    // draft.
-    static std::optional<QString> sizeText(const std::optional<annotation::Rect>& draft);
+    // "1280 × 960 px": the draft's size in whole pixels of the image at
+    // `pixelsPerPoint` (the status line's unit); none without a draft.
+    static std::optional<QString> sizeText(const std::optional<annotation::Rect>& draft,
+                                           double pixelsPerPoint = 1);
 
     // Tells whether the canvas has the keyboard focus; while it does, Return
     // and Escape are left to it. Without one, the canvas is taken not to.
