@@ -57,12 +57,14 @@ struct KeyShortcut {
     static std::optional<QString> layoutCharacter(std::uint32_t keyCode);
 
     // Names of the keys that print no character or whose character says
-    // little (arrows, editing keys, F1–F20); built once, "Space" localized.
+    // little (arrows, editing keys, F1–F20, Print, Scroll Lock, Pause, Insert,
+    // Menu, Num Lock, the keypad's keys); built once, in the language then.
     static const QHash<std::uint32_t, QString>& displayNames();
     // The characters menu items take for Return, Tab, Space, Delete, Forward
     // Delete, the arrows and F1–F12.
     static const QHash<std::uint32_t, QChar>& keyEquivalents();
-    // F1–F20: these keys make a shortcut without any modifier.
+    // F1–F20: these keys make a shortcut without any modifier. Print, Scroll
+    // Lock and Pause share the codes of F13–F15, so they do too.
     static const QSet<std::uint32_t>& functionKeyCodes();
 };
 

@@ -18,21 +18,59 @@ namespace bits = platform::modifierBits;
 constexpr std::array<std::uint32_t, 20> kFunctionKeys{
     122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
 
+// The PC keys that share the codes of F13, F14 and F15.
+constexpr std::uint32_t kPrint = 105;
+constexpr std::uint32_t kScrollLock = 107;
+constexpr std::uint32_t kPause = 113;
+
+// The keypad's keys, which print what keys elsewhere print.
+constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 17> kKeypadKeys{{
+    {82, Qt::Key_0},
+    {83, Qt::Key_1},
+    {84, Qt::Key_2},
+    {85, Qt::Key_3},
+    {86, Qt::Key_4},
+    {87, Qt::Key_5},
+    {88, Qt::Key_6},
+    {89, Qt::Key_7},
+    {91, Qt::Key_8},
+    {92, Qt::Key_9},
+    {65, Qt::Key_Period},
+    {67, Qt::Key_Asterisk},
+    {69, Qt::Key_Plus},
+    {78, Qt::Key_Minus},
+    {75, Qt::Key_Slash},
+    {76, Qt::Key_Enter},
+    {81, Qt::Key_Equal},
+}};
+
 // Keys whose Qt key cannot come from the layout's character.
 Qt::Key fixedQtKey(std::uint32_t keyCode) {
+    static constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 6> kPcKeys{{
+        {kPrint, Qt::Key_Print},
+        {kScrollLock, Qt::Key_ScrollLock},
+        {kPause, Qt::Key_Pause},
+        {110, Qt::Key_Menu},
+        {71, Qt::Key_NumLock},
+        {114, Qt::Key_Insert},
+    }};
+    for (const auto& [code, key] : kPcKeys) {
+        if (code == keyCode) {
+            return key;
+        }
+    }
     for (std::size_t i = 0; i < kFunctionKeys.size(); ++i) {
         if (kFunctionKeys[i] == keyCode) {
             return static_cast<Qt::Key>(Qt::Key_F1 + static_cast<int>(i));
         }
     }
-    static constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 16> kKeys{{
+    static constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 15> kKeys{{
         {36, Qt::Key_Return},
         {48, Qt::Key_Tab},
         {49, Qt::Key_Space},
         {51, Qt::Key_Backspace},
         {53, Qt::Key_Escape},
         {117, Qt::Key_Delete},
-        {114, Qt::Key_Insert},
         {115, Qt::Key_Home},
         {119, Qt::Key_End},
         {116, Qt::Key_PageUp},
@@ -41,7 +79,6 @@ Qt::Key fixedQtKey(std::uint32_t keyCode) {
         {124, Qt::Key_Right},
         {126, Qt::Key_Up},
         {125, Qt::Key_Down},
-        {76, Qt::Key_Enter},
     }};
     for (const auto& [code, key] : kKeys) {
         if (code == keyCode) {
@@ -58,7 +95,14 @@ QString KeyShortcut::displayText() const {
 }
 
 QKeySequence KeyShortcut::keySequence() const {
+    Qt::KeyboardModifiers qtModifiers;
     Qt::Key key = fixedQtKey(keyCode);
+    for (const auto& [code, keypadKey] : kKeypadKeys) {
+        if (code == keyCode) {
+            key = keypadKey;
+            qtModifiers.setFlag(Qt::KeypadModifier);
+        }
+    }
     if (key == Qt::Key_unknown) {
         // Qt names a printable key by its upper-case character.
         const QString character = layoutCharacter(keyCode).value_or(QString()).toUpper();
@@ -67,7 +111,6 @@ QKeySequence KeyShortcut::keySequence() const {
         }
         key = static_cast<Qt::Key>(character.at(0).unicode());
     }
-    Qt::KeyboardModifiers qtModifiers;
     qtModifiers.setFlag(Qt::ControlModifier, modifiers & bits::control);
     qtModifiers.setFlag(Qt::AltModifier, modifiers & bits::option);
     qtModifiers.setFlag(Qt::ShiftModifier, modifiers & bits::shift);
@@ -158,16 +201,41 @@ const QHash<std::uint32_t, QString>& KeyShortcut::displayNames() {
         {109, QStringLiteral("F10")},
         {103, QStringLiteral("F11")},
         {111, QStringLiteral("F12")},
-        {105, QStringLiteral("F13")},
-        {107, QStringLiteral("F14")},
-        {113, QStringLiteral("F15")},
+        // A PC keyboard's keys in the places of F13 to F15 are named as
+        // printed on them.
+        //: Name of the Print Screen key in a keyboard shortcut, as in Shift+Print
+        {kPrint, QCoreApplication::translate("KeyShortcut", "Print")},
+        //: Name of the Scroll Lock key in a keyboard shortcut
+        {kScrollLock, QCoreApplication::translate("KeyShortcut", "Scroll Lock")},
+        //: Name of the Pause key in a keyboard shortcut
+        {kPause, QCoreApplication::translate("KeyShortcut", "Pause")},
         {106, QStringLiteral("F16")},
         {64, QStringLiteral("F17")},
         {79, QStringLiteral("F18")},
         {80, QStringLiteral("F19")},
         {90, QStringLiteral("F20")},
+        //: Name of the Insert key in a keyboard shortcut
+        {114, QCoreApplication::translate("KeyShortcut", "Insert")},
+        //: Name of the Menu key (beside the right Ctrl) in a keyboard shortcut
+        {110, QCoreApplication::translate("KeyShortcut", "Menu")},
+        //: Name of the Num Lock key in a keyboard shortcut
+        {71, QCoreApplication::translate("KeyShortcut", "Num Lock")},
     };
-    return names;
+    // The keypad's keys print what the main block's keys print, so they are
+    // told apart by name: Ctrl+Keypad 1 is not Ctrl+1.
+    static const QHash<std::uint32_t, QString> withKeypad = [] {
+        QHash<std::uint32_t, QString> all = names;
+        for (const auto& [code, key] : kKeypadKeys) {
+            const QString face = key == Qt::Key_Enter
+                                     //: Name of the keypad's Enter key in a keyboard shortcut
+                                     ? QCoreApplication::translate("KeyShortcut", "Enter")
+                                     : QString(QChar(key));
+            //: A key of the numeric keypad in a keyboard shortcut, as in Ctrl+Keypad 1
+            all.insert(code, QCoreApplication::translate("KeyShortcut", "Keypad %1").arg(face));
+        }
+        return all;
+    }();
+    return withKeypad;
 }
 
 const QHash<std::uint32_t, QChar>& KeyShortcut::keyEquivalents() {

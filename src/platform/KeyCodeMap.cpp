@@ -20,7 +20,10 @@ struct KeyPair {
 // Stored virtual key code → evdev key at the same place on the keyboard.
 // Where the two keyboards differ (the ISO key beside the left Shift, the Help
 // key on the Insert spot, Clear on the Num Lock spot) the key that sends the
-// same USB usage wins.
+// same USB usage wins. The PC keys the other keyboard lacks keep the codes
+// its system gives them, so stored shortcuts stay put: Print, Scroll Lock
+// and Pause are F13, F14 and F15 there. A code may name two keys; the first
+// is the one that is grabbed, both read back as the code.
 constexpr std::array kKeys{
     // letters
     KeyPair{0x00, KEY_A},
@@ -114,8 +117,11 @@ constexpr std::array kKeys{
     KeyPair{0x6D, KEY_F10},
     KeyPair{0x67, KEY_F11},
     KeyPair{0x6F, KEY_F12},
+    KeyPair{0x69, KEY_SYSRQ}, // Print
     KeyPair{0x69, KEY_F13},
+    KeyPair{0x6B, KEY_SCROLLLOCK},
     KeyPair{0x6B, KEY_F14},
+    KeyPair{0x71, KEY_PAUSE},
     KeyPair{0x71, KEY_F15},
     KeyPair{0x6A, KEY_F16},
     KeyPair{0x40, KEY_F17},

@@ -37,7 +37,6 @@ bool isModifierKey(int key) {
     case Qt::Key_Hyper_R:
     case Qt::Key_CapsLock:
     case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
     case Qt::Key_Mode_switch:
         return true;
     default:

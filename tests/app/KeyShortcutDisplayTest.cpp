@@ -44,7 +44,14 @@ TEST_F(KeyShortcutDisplay, KeysShowByNameOrLayoutCharacter) {
         {0, "A", "a"},
         {21, "4", "4"},
         {50, "`", "`"},
-        {83, "1", "1"},                     // keypad 1
+        {83, "Keypad 1", "keypad 1"},
+        {69, "Keypad +", "keypad +"},
+        {76, "Keypad Enter", "keypad enter"},
+        {105, "Print", "print"}, // on the place of F13
+        {107, "Scroll Lock", "scroll lock"},
+        {113, "Pause", "pause"},
+        {114, "Insert", "insert"},
+        {110, "Menu", "menu"},
         {36, "↩", QString(QChar(0x0D))},    // Return
         {48, "⇥", QString(QChar(0x09))},    // Tab
         {49, "Space", " "},                 // a blank as menu key equivalent
@@ -57,10 +64,8 @@ TEST_F(KeyShortcutDisplay, KeysShowByNameOrLayoutCharacter) {
         {121, "⇟", "⇟"}, // Page Down
         {122, "F1", QString(QChar(0xF704))},
         {111, "F12", QString(QChar(0xF70F))},
-        {105, "F13", "f13"},
         {90, "F20", "f20"},
         {55, "#55", "#55"},          // Command prints nothing
-        {76, "#76", "#76"},          // keypad Enter: a control character
         {52, "#52", "#52"},          // no key has this code
         {70000, "#70000", "#70000"}, // beyond 16-bit key codes
     };
@@ -93,6 +98,10 @@ TEST_F(KeyShortcutDisplay, ShortcutTextIsModifierNamesThenKeyJoinedByPlus) {
         {"us", {23, 0x120000}, "Shift+Super+5"},
         {"us", {96, 0}, "F5"},
         {"us", {96, 0x80000}, "Alt+F5"},
+        {"us", {105, 0}, "Print"},
+        {"us", {105, 0x20000}, "Shift+Print"},
+        {"us", {105, 0x40000}, "Ctrl+Print"},
+        {"us", {92, 0x40000}, "Ctrl+Keypad 9"},
         {"us", {36, 0x40000}, "Ctrl+↩"}, // Return keeps its name
         {"us", {123, 0x100000}, "Super+←"},
         {"us", {49, 0x40000 | 0x10000}, "Ctrl+Space"}, // Caps Lock adds nothing
@@ -116,6 +125,10 @@ TEST_F(KeyShortcutDisplay, KeySequenceForMenus) {
     EXPECT_EQ((KeyShortcut{90, 0}.keySequence()), QKeySequence(Qt::Key_F20));
     EXPECT_EQ((KeyShortcut{49, 0x80000 | 0x10000}.keySequence()),
               QKeySequence(Qt::ALT | Qt::Key_Space));
+    EXPECT_EQ((KeyShortcut{105, 0x20000}.keySequence()), QKeySequence(Qt::SHIFT | Qt::Key_Print));
+    EXPECT_EQ((KeyShortcut{113, 0}.keySequence()), QKeySequence(Qt::Key_Pause));
+    EXPECT_EQ((KeyShortcut{83, 0x40000}.keySequence()),
+              QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_1)));
     EXPECT_TRUE((KeyShortcut{52, 0x100000}.keySequence().isEmpty()));
     EXPECT_TRUE((KeyShortcut{55, 0x100000}.keySequence().isEmpty()));
 
@@ -157,13 +170,16 @@ TEST(KeyShortcutDisplayOnX11, FollowsSetxkbmap) {
 }
 
 TEST(KeyShortcutTables, HoldTheFixedEntries) {
-    EXPECT_EQ(KeyShortcut::displayNames().size(), 34);
+    EXPECT_EQ(KeyShortcut::displayNames().size(), 54);
     EXPECT_EQ(KeyShortcut::keyEquivalents().size(), 21);
     EXPECT_EQ(KeyShortcut::functionKeyCodes(),
               (QSet<std::uint32_t>{122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
                                    103, 111, 105, 107, 113, 106, 64, 79,  80,  90}));
     for (const std::uint32_t code : KeyShortcut::functionKeyCodes()) {
-        EXPECT_TRUE(KeyShortcut::displayNames().value(code).startsWith('F')) << code;
+        const QString name = KeyShortcut::displayNames().value(code);
+        EXPECT_TRUE(name.startsWith('F') || name == "Print" || name == "Scroll Lock" ||
+                    name == "Pause")
+            << code;
     }
     for (const std::uint32_t code : {105u, 107u, 113u, 106u, 64u, 79u, 80u, 90u, 53u}) {
         EXPECT_FALSE(KeyShortcut::keyEquivalents().contains(code)) << code;

@@ -14,16 +14,56 @@ struct KeyCase {
 
 // X key codes of a PC keyboard under the evdev rules (what xev prints).
 const KeyCase kKeyCases[] = {
-    {0, 38, "A"},         {1, 39, "S"},          {12, 24, "Q"},         {6, 52, "Z"},
-    {21, 13, "4"},        {23, 14, "5"},         {29, 19, "0"},         {50, 49, "grave"},
-    {10, 94, "ISO key"},  {42, 51, "backslash"}, {36, 36, "Return"},    {48, 23, "Tab"},
-    {49, 65, "space"},    {51, 22, "BackSpace"}, {53, 9, "Escape"},     {117, 119, "Delete"},
-    {115, 110, "Home"},   {119, 115, "End"},     {116, 112, "Prior"},   {121, 117, "Next"},
-    {123, 113, "Left"},   {124, 114, "Right"},   {125, 116, "Down"},    {126, 111, "Up"},
-    {122, 67, "F1"},      {111, 96, "F12"},      {105, 191, "F13"},     {90, 198, "F20"},
-    {82, 90, "KP_0"},     {92, 81, "KP_9"},      {76, 104, "KP_Enter"}, {65, 91, "KP_Decimal"},
-    {55, 133, "Super_L"}, {58, 64, "Alt_L"},     {59, 37, "Control_L"}, {56, 50, "Shift_L"},
+    {0, 38, "A"},
+    {1, 39, "S"},
+    {12, 24, "Q"},
+    {6, 52, "Z"},
+    {21, 13, "4"},
+    {23, 14, "5"},
+    {29, 19, "0"},
+    {50, 49, "grave"},
+    {10, 94, "ISO key"},
+    {42, 51, "backslash"},
+    {36, 36, "Return"},
+    {48, 23, "Tab"},
+    {49, 65, "space"},
+    {51, 22, "BackSpace"},
+    {53, 9, "Escape"},
+    {117, 119, "Delete"},
+    {115, 110, "Home"},
+    {119, 115, "End"},
+    {116, 112, "Prior"},
+    {121, 117, "Next"},
+    {123, 113, "Left"},
+    {124, 114, "Right"},
+    {125, 116, "Down"},
+    {126, 111, "Up"},
+    {122, 67, "F1"},
+    {111, 96, "F12"},
+    {105, 107, "Print"},
+    {90, 198, "F20"},
+    {82, 90, "KP_0"},
+    {92, 81, "KP_9"},
+    {76, 104, "KP_Enter"},
+    {65, 91, "KP_Decimal"},
+    {55, 133, "Super_L"},
+    {58, 64, "Alt_L"},
+    {59, 37, "Control_L"},
+    {56, 50, "Shift_L"},
+    {107, 78, "Scroll_Lock"},
+    {113, 127, "Pause"},
+    {114, 118, "Insert"},
+    {110, 135, "Menu"},
 };
+
+TEST(KeyCodeMap, KeysBeyondF12ReadAsThePcKeysInTheirPlaces) {
+    // F13 to F15 share their codes with Print, Scroll Lock and Pause; a
+    // keyboard that has them reads them back as those codes.
+    EXPECT_EQ(platform::xToKeyCode(191), 105u);
+    EXPECT_EQ(platform::xToKeyCode(192), 107u);
+    EXPECT_EQ(platform::xToKeyCode(193), 113u);
+    EXPECT_EQ(platform::keyCodeToX(106), 194); // F16 keeps its own key
+}
 
 TEST(KeyCodeMap, MapsKeysByPhysicalPositionBothWays) {
     for (const auto& key : kKeyCases) {

@@ -49,7 +49,8 @@ private:
 // X key codes (evdev + 8) and core modifier masks used by the tests.
 namespace x {
 inline constexpr quint8 escape = 9, digit4 = 13, backspace = 22, letterA = 38, controlLeft = 37,
-                        f5 = 71, del = 119, noStoredCode = 200;
+                        f5 = 71, del = 119, print = 107, scrollLock = 78, pause = 127, keypad1 = 87,
+                        noStoredCode = 200;
 inline constexpr quint16 shift = 0x1, lock = 0x2, control = 0x4, alt = 0x8, numLock = 0x10,
                          super = 0x40;
 } // namespace x

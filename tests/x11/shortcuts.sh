@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The shortcut recorder against the real hot keys, and the welcome window of a
 # first start.
-#   shortcuts.sh CASE PANE PROBE
+#   shortcuts.sh CASE PANE PROBE [SCALE]
 set -euo pipefail
 # shellcheck source=tests/x11/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -40,6 +40,38 @@ record_area)
     probe_says 3 control+shift 4
     probe_says 0 shift+alt+super 4
     probe_says 3 shift+alt+super 5
+    ;;
+
+print_key)
+    # Ctrl+Print recorded for the full-screen capture, then pressed to the
+    # running program, makes a screenshot of the whole screen.
+    scale=${4:-1}
+    export QT_SCALE_FACTOR=$scale
+    save_to_shots
+    setting showQuickAccess false
+    setting saveToDisk true
+    "$pane" >"$pane_out" 2>"$scratch/pane.err" &
+    pane_pid=$!
+    pane_up() { grep -q '^fullscreen ' "$pane_out"; }
+    wait_for 100 pane_up || fail "the pane did not show: $(cat "$scratch/pane.err")"
+    read -r _ x y < <(grep '^fullscreen ' "$pane_out")
+    xdotool mousemove "$x" "$y" click 1
+    # Listening: the hot keys stand aside.
+    released() { "$probe" shift+alt+super 3 >/dev/null; }
+    wait_for 50 released || fail "the recorder did not start listening"
+    xdotool key ctrl+Print
+    stored() { grep -q '"fullscreen":{"keyCode":105,"modifiers":262144}' "$pane_out"; }
+    wait_for 50 stored || fail "Ctrl+Print was not stored: $(cat "$pane_out")"
+    kill "$pane_pid"
+    wait "$pane_pid" 2>/dev/null || true
+    pane_pid=""
+
+    start_app
+    [ -z "$(files)" ] || fail "files before the press: $(files)"
+    xdotool key ctrl+Print
+    wait_for 100 one_file || fail "Ctrl+Print made no file: $(files)"
+    screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
+    [ "$(size_of "$(files)")" = "$screen" ] || fail "the file is $(size_of "$(files)"), not $screen"
     ;;
 
 welcome_closes)

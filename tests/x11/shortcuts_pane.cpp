@@ -1,9 +1,9 @@
 // The Shortcuts pane alone in a window, on the settings file of the rig and
 // the real global hot keys, registered as the program registers them.
-// Prints "area X Y" (where to click the area's recorder, in root
-// coordinates) once the window is shown, then after every change of the
-// stored shortcuts "stored" and the area's entry as the settings file holds
-// it now.
+// Prints "ACTION X Y" for every row (where to click its recorder, in root
+// coordinates; "area X Y" first) once the window is shown, then after every
+// change of the stored shortcuts "stored" and the area's entry as the
+// settings file holds it now, and "map" and the whole stored map.
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
 #include "app/Preferences.h"
@@ -46,14 +46,17 @@ int main(int argc, char** argv) {
         const QByteArray text = area.isObject()
                                     ? QJsonDocument(area.toObject()).toJson(QJsonDocument::Compact)
                                     : QByteArray("null");
-        std::printf("stored %s\n", text.constData());
+        std::printf("stored %s\nmap %s\n", text.constData(), json.constData());
         std::fflush(stdout);
     });
     QTimer::singleShot(500, [&] {
-        QAbstractButton* field = pane->recorder(app::CaptureAction::area)->field();
-        const QPoint centre = field->mapToGlobal(field->rect().center());
         const qreal scale = window.devicePixelRatioF();
-        std::printf("area %d %d\n", qRound(centre.x() * scale), qRound(centre.y() * scale));
+        for (const app::CaptureAction action : settings::ShortcutsPane::rowOrder()) {
+            QAbstractButton* field = pane->recorder(action)->field();
+            const QPoint centre = field->mapToGlobal(field->rect().center());
+            std::printf("%s %d %d\n", qPrintable(app::rawValue(action)), qRound(centre.x() * scale),
+                        qRound(centre.y() * scale));
+        }
         std::fflush(stdout);
     });
     return QApplication::exec();
