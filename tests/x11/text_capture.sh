@@ -28,7 +28,7 @@ trap cleanup EXIT
 wait_for() { # tenths of a second, command…
     local tries=$1
     shift
-    for _ in $(seq 1 "$tries"); do
+    for _ in $(seq 1 $((tries * ${VEXLIN_TEST_PATIENCE:-3}))); do
         "$@" && return 0
         sleep 0.1
     done
