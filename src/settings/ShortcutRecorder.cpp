@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 
 namespace settings {
 
@@ -22,6 +23,25 @@ const QColor kConflictColor(255, 149, 0);
 constexpr std::uint32_t kBackspace = 51;
 constexpr std::uint32_t kDelete = 117;
 constexpr std::uint32_t kEscape = 53;
+
+// The stored bit of a modifier key; 0 for the others.
+std::uint64_t modifierBitOf(int key) {
+    namespace bits = platform::modifierBits;
+    switch (key) {
+    case Qt::Key_Shift:
+        return bits::shift;
+    case Qt::Key_Control:
+        return bits::control;
+    case Qt::Key_Alt:
+        return bits::option;
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return bits::command;
+    default:
+        return 0;
+    }
+}
 
 // A press of a modifier alone: the shortcut is still being formed.
 bool isModifierKey(int key) {
@@ -66,8 +86,14 @@ public:
         // Wide enough for the longest of its texts, so it does not jump when
         // listening starts.
         int width = metrics.horizontalAdvance(recorder_.title());
-        width = std::max(width, metrics.horizontalAdvance(ShortcutRecorder::tr("Type shortcut…")));
-        width = std::max(width, metrics.horizontalAdvance(ShortcutRecorder::tr("Record Shortcut")));
+        for (const QString& text :
+             {ShortcutRecorder::tr("Type shortcut…"), ShortcutRecorder::tr("Record Shortcut"),
+              ShortcutListener::tr("Add Ctrl, Alt or Super"),
+              ShortcutListener::tr("Not a shortcut key"),
+              app::KeyShortcut::modifierSymbols(platform::modifierBits::shortcutMask) +
+                  QStringLiteral("…")}) {
+            width = std::max(width, metrics.horizontalAdvance(text));
+        }
         return {std::max(132, width + 4) + 2 * 8, metrics.height() + 2 * 3 + 2};
     }
 
@@ -97,7 +123,9 @@ protected:
         text.setWeight(recording ? QFont::Normal : QFont::Medium);
         painter.setFont(text);
         QColor ink = colors.color(QPalette::WindowText);
-        if (recording) {
+        if (recorder_.showsRefusal()) {
+            ink = kConflictColor;
+        } else if (recording) {
             ink = accent;
         } else if (!recorder_.shortcut()) {
             ink = secondary(colors, 0.55);
@@ -169,6 +197,8 @@ void ShortcutListener::stop() {
     }
     recording_ = false;
     onKey_ = {};
+    held_ = 0;
+    refusal_.clear();
     qApp->removeEventFilter(this);
     if (hotKeys_.isSuspended()) {
         // While suspended this only remembers the map, so the hot keys come
@@ -211,8 +241,22 @@ void ShortcutListener::handle(quint8 xKeyCode, quint16 xState) {
         stop();
         return;
     }
+    refusal_ = keyCode
+                   //: Shown for a moment in a shortcut field when a key needs a modifier
+                   ? tr("Add Ctrl, Alt or Super")
+                   //: Shown for a moment in a shortcut field for a key that cannot be a shortcut
+                   : tr("Not a shortcut key");
     QApplication::beep();
     Q_EMIT refused();
+}
+
+void ShortcutListener::setHeldModifiers(std::uint64_t modifiers) {
+    modifiers &= platform::modifierBits::shortcutMask;
+    if (!recording_ || held_ == modifiers) {
+        return;
+    }
+    held_ = modifiers;
+    Q_EMIT heldModifiersChanged();
 }
 
 bool ShortcutListener::eventFilter(QObject* watched, QEvent* event) {
@@ -222,9 +266,18 @@ bool ShortcutListener::eventFilter(QObject* watched, QEvent* event) {
         // Ctrl+Q) and comes as a key press, which is swallowed below.
         event->accept();
         return true;
-    case QEvent::KeyPress: {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!isModifierKey(key->key())) {
+        // The event's state is the one before it: the key's own bit is
+        // added on its press and taken away on its release.
+        const std::uint64_t before =
+            platform::xToModifiers(static_cast<quint16>(key->nativeModifiers()));
+        const std::uint64_t own = modifierBitOf(key->key());
+        const bool press = event->type() == QEvent::KeyPress;
+        if (isModifierKey(key->key())) {
+            setHeldModifiers(press ? (before | own) : (before & ~own));
+        } else if (press) {
             handle(static_cast<quint8>(key->nativeScanCode()),
                    static_cast<quint16>(key->nativeModifiers()));
         }
@@ -239,8 +292,15 @@ ShortcutRecorder::ShortcutRecorder(app::Preferences& preferences, app::HotKeyCen
                                    QWidget* parent)
     : QWidget(parent)
     , listener_(preferences, hotKeys)
+    , refusalTimer_(new QTimer(this))
     , field_(new ShortcutField(*this, this))
     , clear_(new ClearButton(this)) {
+    refusalTimer_->setSingleShot(true);
+    refusalTimer_->setInterval(refusalShownMs);
+    connect(refusalTimer_, &QTimer::timeout, this, [this] {
+        showsRefusal_ = false;
+        refresh();
+    });
     field_->setObjectName(QStringLiteral("shortcutField"));
     clear_->setObjectName(QStringLiteral("clearShortcut"));
     clear_->setToolTip(tr("Remove shortcut"));
@@ -258,7 +318,23 @@ ShortcutRecorder::ShortcutRecorder(app::Preferences& preferences, app::HotKeyCen
     connect(field_, &QAbstractButton::clicked, this, &ShortcutRecorder::toggle);
     connect(clear_, &QAbstractButton::clicked, this,
             [this] { Q_EMIT shortcutEdited(std::nullopt); });
-    connect(&listener_, &ShortcutListener::recordingChanged, this, &ShortcutRecorder::refresh);
+    connect(&listener_, &ShortcutListener::recordingChanged, this, [this] {
+        showsRefusal_ = false;
+        refusalTimer_->stop();
+        refresh();
+    });
+    connect(&listener_, &ShortcutListener::heldModifiersChanged, this, [this] {
+        // A new key being formed replaces the word on the last one.
+        if (listener_.heldModifiers() != 0) {
+            showsRefusal_ = false;
+        }
+        refresh();
+    });
+    connect(&listener_, &ShortcutListener::refused, this, [this] {
+        showsRefusal_ = true;
+        refusalTimer_->start();
+        refresh();
+    });
     refresh();
 }
 
@@ -282,6 +358,14 @@ void ShortcutRecorder::setHasConflict(bool conflict) {
     refresh();
 }
 
+void ShortcutRecorder::setSharedWith(const QString& action) {
+    if (sharedWith_ == action) {
+        return;
+    }
+    sharedWith_ = action;
+    refresh();
+}
+
 void ShortcutRecorder::toggle() {
     if (listener_.isRecording()) {
         listener_.stop();
@@ -293,6 +377,13 @@ void ShortcutRecorder::toggle() {
 
 QString ShortcutRecorder::title() const {
     if (listener_.isRecording()) {
+        if (showsRefusal_ && !listener_.refusal().isEmpty()) {
+            return listener_.refusal();
+        }
+        if (listener_.heldModifiers() != 0) {
+            return app::KeyShortcut::modifierSymbols(listener_.heldModifiers()) +
+                   QStringLiteral("…");
+        }
         return tr("Type shortcut…");
     }
     if (shortcut_) {
@@ -316,9 +407,15 @@ void ShortcutRecorder::hideEvent(QHideEvent* event) {
 
 void ShortcutRecorder::refresh() {
     const bool recording = listener_.isRecording();
-    field_->setToolTip(hasConflict_ ? tr("Another app already uses this shortcut.")
-                                    : tr("Click, then press the new shortcut. Esc cancels, "
-                                         "Backspace clears."));
+    if (!sharedWith_.isEmpty()) {
+        //: Tip of a shortcut field whose keys another capture action has too
+        field_->setToolTip(tr("%1 uses this shortcut too.").arg(sharedWith_));
+    } else if (hasConflict_) {
+        field_->setToolTip(tr("Another app already uses this shortcut."));
+    } else {
+        field_->setToolTip(
+            tr("Click, then press the new shortcut. Esc cancels, Backspace clears."));
+    }
     field_->setAccessibleName(title());
     field_->updateGeometry();
     field_->update();

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QTimer;
 
 namespace app {
 class HotKeyCenter;
@@ -35,6 +36,11 @@ public:
     ~ShortcutListener() override;
 
     bool isRecording() const { return recording_; }
+    // The modifiers held now while listening (shift, control, option and
+    // command bits), so that the field can echo them.
+    std::uint64_t heldModifiers() const { return held_; }
+    // Why the last refused key was refused, in a few words.
+    QString refusal() const { return refusal_; }
 
     // Starts listening (ending a listening that still runs first).
     void start(OnKey onKey);
@@ -47,11 +53,15 @@ public:
     // shortcut the hot keys can hold (app::KeyShortcut::isSafeAsHotKey) is
     // taken; any other key is refused with a beep and listening goes on.
     void handle(quint8 xKeyCode, quint16 xState);
+    // A modifier key went down or up; its bit is among `modifiers` (bits as
+    // stored) while it is held.
+    void setHeldModifiers(std::uint64_t modifiers);
 
 Q_SIGNALS:
     void recordingChanged(bool recording);
-    // A key was refused; the beep has sounded.
+    // A key was refused; the beep has sounded and refusal() says why.
     void refused();
+    void heldModifiersChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +71,8 @@ private:
     app::HotKeyCenter& hotKeys_;
     OnKey onKey_;
     bool recording_ = false;
+    std::uint64_t held_ = 0;
+    QString refusal_;
 };
 
 // The control that shows one action's shortcut and records a new one: a
@@ -78,16 +90,25 @@ public:
     std::optional<app::KeyShortcut> shortcut() const { return shortcut_; }
     void setShortcut(std::optional<app::KeyShortcut> shortcut);
     // Another program holds the shortcut: the field is outlined in orange.
-    bool hasConflict() const { return hasConflict_; }
+    bool hasConflict() const { return hasConflict_ || !sharedWith_.isEmpty(); }
     void setHasConflict(bool conflict);
+    // Another action of ours has the same shortcut (its title; empty for
+    // none): outlined in orange like a conflict, and its tip names it.
+    void setSharedWith(const QString& action);
+    QString sharedWith() const { return sharedWith_; }
 
     // The field's click: starts listening, or stops when it listens.
     void toggle();
-    // The field's text: "Type shortcut…" while listening, else the shortcut
-    // or "Record Shortcut".
+    // The field's text: "Type shortcut…" while listening (the modifiers held
+    // so far, or for a moment why a key was refused), else the shortcut or
+    // "Record Shortcut".
     QString title() const;
+    // How long the reason for a refused key stays in the field.
+    static constexpr int refusalShownMs = 1600;
 
     bool isRecording() const { return listener_.isRecording(); }
+    // The field says for a moment why the last key was refused.
+    bool showsRefusal() const { return showsRefusal_ && listener_.isRecording(); }
     ShortcutListener& listener() { return listener_; }
     QAbstractButton* field() const;
     QAbstractButton* clearButton() const;
@@ -105,6 +126,9 @@ private:
     ShortcutListener listener_;
     std::optional<app::KeyShortcut> shortcut_;
     bool hasConflict_ = false;
+    QString sharedWith_;
+    bool showsRefusal_ = false;
+    QTimer* refusalTimer_;
     QAbstractButton* field_;
     QAbstractButton* clear_;
 };

@@ -131,6 +131,13 @@ ShortcutsPane::ShortcutsPane(app::Preferences& preferences, app::HotKeyCenter& h
                 [this, action](std::optional<app::KeyShortcut> shortcut) {
                     preferences_.setShortcut(action, shortcut);
                 });
+        // One row records at a time: the one clicked last.
+        connect(&recorder->listener(), &ShortcutListener::recordingChanged, this,
+                [this, recorder](bool recording) {
+                    if (recording) {
+                        stopRecordingExcept(recorder);
+                    }
+                });
         recorders_.append({action, recorder});
     };
 
@@ -160,11 +167,17 @@ ShortcutsPane::ShortcutsPane(app::Preferences& preferences, app::HotKeyCenter& h
         new QLabel(tr("Shortcuts outlined in orange are taken by another app. Choose a different "
                       "one."),
                    content);
-    conflictNote_->setWordWrap(true);
-    QPalette orange = conflictNote_->palette();
-    orange.setColor(QPalette::WindowText, kConflictColor);
-    conflictNote_->setPalette(orange);
-    footer->addWidget(conflictNote_);
+    //: Shown under the shortcuts while two capture actions have the same keys
+    sharedNote_ = new QLabel(tr("Shortcuts outlined in orange are given to two actions; only the "
+                                "first of them works. Choose a different one."),
+                             content);
+    for (QLabel* note : {conflictNote_, sharedNote_}) {
+        note->setWordWrap(true);
+        QPalette orange = note->palette();
+        orange.setColor(QPalette::WindowText, kConflictColor);
+        note->setPalette(orange);
+        footer->addWidget(note);
+    }
     form->addLayout(footer);
     form->addSpacing(14);
 
@@ -189,16 +202,20 @@ ShortcutsPane::ShortcutsPane(app::Preferences& preferences, app::HotKeyCenter& h
     buttons->addStretch(1);
     restoreDefaults_ = new QPushButton(tr("Restore Defaults"), systemBox);
     restoreDefaults_->setAutoDefault(false);
-    connect(restoreDefaults_, &QPushButton::clicked, this,
-            [this] { preferences_.resetShortcuts(); });
+    connect(restoreDefaults_, &QPushButton::clicked, this, [this] {
+        stopRecordingExcept(nullptr);
+        preferences_.resetShortcuts();
+    });
     buttons->addWidget(restoreDefaults_);
     systemRows->addLayout(buttons);
     system->addRow(systemBox);
     form->addWidget(system);
     form->addStretch(1);
 
-    connect(&preferences_, &app::Preferences::shortcutsChanged, this,
-            &ShortcutsPane::showShortcuts);
+    connect(&preferences_, &app::Preferences::shortcutsChanged, this, [this] {
+        showShortcuts();
+        showConflicts();
+    });
     connect(&hotKeys_, &app::HotKeyCenter::conflictsChanged, this, &ShortcutsPane::showConflicts);
     showShortcuts();
     showConflicts();
@@ -232,11 +249,42 @@ void ShortcutsPane::showShortcuts() {
 }
 
 void ShortcutsPane::showConflicts() {
-    const std::set<app::CaptureAction>& conflicts = hotKeys_.conflicts();
-    for (const auto& [action, recorder] : recorders_) {
-        recorder->setHasConflict(conflicts.contains(action));
+    // Keys two of our actions share are ours, not another program's: the
+    // hot keys hold them for the first action only and count the second as
+    // taken, so they are told apart here from what the map says.
+    const app::ShortcutMap map = preferences_.shortcuts();
+    QHash<app::CaptureAction, QString> sharedWith;
+    for (const app::CaptureAction action : app::captureActions::allCases()) {
+        const std::optional<app::KeyShortcut> shortcut = map.value(action);
+        if (!shortcut) {
+            continue;
+        }
+        for (const app::CaptureAction other : app::captureActions::allCases()) {
+            if (other != action && map.value(other) == shortcut) {
+                sharedWith.insert(action, app::title(other));
+                break;
+            }
+        }
     }
-    conflictNote_->setVisible(!conflicts.empty());
+    const std::set<app::CaptureAction>& conflicts = hotKeys_.conflicts();
+    bool takenByOthers = false;
+    for (const auto& [action, recorder] : recorders_) {
+        const QString shared = sharedWith.value(action);
+        const bool taken = conflicts.contains(action) && shared.isEmpty();
+        takenByOthers = takenByOthers || taken;
+        recorder->setHasConflict(taken);
+        recorder->setSharedWith(shared);
+    }
+    conflictNote_->setVisible(takenByOthers);
+    sharedNote_->setVisible(!sharedWith.isEmpty());
+}
+
+void ShortcutsPane::stopRecordingExcept(ShortcutRecorder* keep) {
+    for (const auto& [action, recorder] : recorders_) {
+        if (recorder != keep) {
+            recorder->listener().stop();
+        }
+    }
 }
 
 QWidget* makeShortcutsPane(QWidget* parent) {

@@ -32,16 +32,20 @@ public:
     static QList<app::CaptureAction> rowOrder();
     // The orange line shown while some hot key is taken.
     QLabel* conflictNote() const { return conflictNote_; }
+    // The orange line shown while two actions have the same shortcut.
+    QLabel* sharedNote() const { return sharedNote_; }
     QPushButton* restoreDefaultsButton() const { return restoreDefaults_; }
 
 private:
     void showShortcuts();
     void showConflicts();
+    void stopRecordingExcept(ShortcutRecorder* keep);
 
     app::Preferences& preferences_;
     app::HotKeyCenter& hotKeys_;
     QList<QPair<app::CaptureAction, ShortcutRecorder*>> recorders_;
     QLabel* conflictNote_ = nullptr;
+    QLabel* sharedNote_ = nullptr;
     QPushButton* restoreDefaults_ = nullptr;
 };
 

@@ -270,4 +270,51 @@ TEST_F(ShortcutRecorderTest, RecordersDestroyedWhileListeningGiveBackTheirSuspen
     EXPECT_EQ(field->text(), "a");
 }
 
+// While listening the field says what is being formed: the modifiers held so
+// far, and for a moment why a key was refused, then "Type shortcut…" again.
+TEST_F(ShortcutRecorderTest, FieldEchoesHeldModifiersAndSaysWhyAKeyIsRefused) {
+    const auto modifierKey = [&](QEvent::Type type, int qtKey, quint16 stateBefore) {
+        QKeyEvent event(type, qtKey, Qt::NoModifier, quint32(0), quint32(0), quint32(stateBefore));
+        QApplication::sendEvent(window.get(), &event);
+    };
+    click(recorder);
+    modifierKey(QEvent::KeyPress, Qt::Key_Control, 0);
+    EXPECT_EQ(recorder->title(), "Ctrl+…");
+    modifierKey(QEvent::KeyPress, Qt::Key_Shift, control);
+    EXPECT_EQ(recorder->title(), "Ctrl+Shift+…");
+    modifierKey(QEvent::KeyRelease, Qt::Key_Control, control | shift);
+    EXPECT_EQ(recorder->title(), "Shift+…");
+    EXPECT_FALSE(recorder->showsRefusal());
+
+    struct Case {
+        const char* name;
+        quint8 keyCode;
+        quint16 state;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"Shift+A", key::letterA, shift, "Add Ctrl, Alt or Super"},
+        {"a key without a code", key::noStoredCode, control, "Not a shortcut key"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        press(window.get(), c.keyCode, c.state);
+        ASSERT_TRUE(recorder->isRecording());
+        EXPECT_TRUE(recorder->showsRefusal());
+        EXPECT_EQ(recorder->title(), c.reason);
+        EXPECT_EQ(recorder->field()->accessibleName(), c.reason);
+    }
+    // The word goes by itself; listening goes on.
+    modifierKey(QEvent::KeyRelease, Qt::Key_Shift, shift);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !recorder->showsRefusal(); },
+                                settings::ShortcutRecorder::refusalShownMs * 3));
+    EXPECT_EQ(recorder->title(), "Type shortcut…");
+    EXPECT_TRUE(recorder->isRecording());
+    // What was held is forgotten when listening ends.
+    modifierKey(QEvent::KeyPress, Qt::Key_Alt, 0);
+    recorder->listener().stop();
+    EXPECT_EQ(recorder->listener().heldModifiers(), 0u);
+    EXPECT_EQ(recorder->title(), "Alt+Shift+Super+4");
+}
+
 } // namespace

@@ -81,4 +81,63 @@ TEST_F(ShortcutsPaneTest, TakenHotKeysAreOutlinedAndExplained) {
     EXPECT_TRUE(pane.conflictNote()->isHidden());
 }
 
+// Keys two of our own actions share are flagged on both rows, with the other
+// action named, and not blamed on another program.
+TEST_F(ShortcutsPaneTest, TwoActionsWithTheSameKeysAreBothFlagged) {
+    settings::ShortcutsPane pane(*preferences, *hotKeys);
+    pane.show();
+    preferences->setShortcut(CaptureAction::window, KeyShortcut{21, 0x1A0000}); // the area's
+    QCoreApplication::processEvents();
+    for (const CaptureAction action : {CaptureAction::area, CaptureAction::window}) {
+        EXPECT_TRUE(pane.recorder(action)->hasConflict()) << app::rawValue(action).toStdString();
+    }
+    EXPECT_EQ(pane.recorder(CaptureAction::area)->field()->toolTip(),
+              "Capture Window uses this shortcut too.");
+    EXPECT_EQ(pane.recorder(CaptureAction::window)->field()->toolTip(),
+              "Capture Area uses this shortcut too.");
+    EXPECT_FALSE(pane.recorder(CaptureAction::fullscreen)->hasConflict());
+    EXPECT_FALSE(pane.sharedNote()->isHidden());
+    EXPECT_TRUE(pane.conflictNote()->isHidden());
+
+    preferences->setShortcut(CaptureAction::window, KeyShortcut{97, 0});
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(pane.recorder(CaptureAction::area)->hasConflict());
+    EXPECT_FALSE(pane.recorder(CaptureAction::window)->hasConflict());
+    EXPECT_TRUE(pane.sharedNote()->isHidden());
+}
+
+// One row records at a time, and a row that stops shows its stored shortcut,
+// whatever ended it: another row clicked after a refused key, or Restore
+// Defaults.
+TEST_F(ShortcutsPaneTest, OneRowRecordsAtATimeAndEveryOtherShowsItsShortcut) {
+    settings::ShortcutsPane pane(*preferences, *hotKeys);
+    pane.show();
+    settings::ShortcutRecorder* area = pane.recorder(CaptureAction::area);
+    settings::ShortcutRecorder* window = pane.recorder(CaptureAction::window);
+    const auto recording = [&] {
+        QStringList rows;
+        for (const CaptureAction action : settings::ShortcutsPane::rowOrder()) {
+            if (pane.recorder(action)->isRecording() ||
+                !pane.recorder(action)->title().contains('+')) {
+                rows.append(app::rawValue(action) + ": " + pane.recorder(action)->title());
+            }
+        }
+        return rows.join(", ").toStdString();
+    };
+
+    QTest::mouseClick(area->field(), Qt::LeftButton);
+    area->listener().handle(testsupport::x::letterA, 0); // refused: still listening
+    ASSERT_TRUE(area->isRecording());
+    QTest::mouseClick(window->field(), Qt::LeftButton);
+    EXPECT_EQ(recording(), "window: Type shortcut…");
+    EXPECT_EQ(area->title(), "Alt+Shift+Super+4");
+    EXPECT_EQ(hotKeys->suspendCount(), 1);
+
+    preferences->setShortcut(CaptureAction::area, KeyShortcut{96, 0x40000});
+    QTest::mouseClick(pane.restoreDefaultsButton(), Qt::LeftButton);
+    EXPECT_EQ(recording(), "");
+    EXPECT_EQ(area->title(), "Alt+Shift+Super+4");
+    EXPECT_EQ(hotKeys->suspendCount(), 0);
+}
+
 } // namespace

@@ -74,6 +74,22 @@ print_key)
     [ "$(size_of "$(files)")" = "$screen" ] || fail "the file is $(size_of "$(files)"), not $screen"
     ;;
 
+shared_keys)
+    # The window capture given the area's keys: both rows are outlined.
+    export QT_SCALE_FACTOR=${4:-1}
+    "$pane" >"$pane_out" 2>"$scratch/pane.err" &
+    pane_pid=$!
+    pane_up() { grep -q '^window ' "$pane_out"; }
+    wait_for 100 pane_up || fail "the pane did not show: $(cat "$scratch/pane.err")"
+    read -r _ x y < <(grep '^window ' "$pane_out")
+    xdotool mousemove "$x" "$y" click 1
+    released() { "$probe" shift+alt+super 5 >/dev/null; }
+    wait_for 50 released || fail "the recorder did not start listening"
+    xdotool key shift+alt+super+4
+    both() { [ "$(grep '^flagged ' "$pane_out" | tail -n 1)" = "flagged area window" ]; }
+    wait_for 50 both || fail "not both flagged: $(cat "$pane_out")"
+    ;;
+
 welcome_closes)
     # No settings at all: a first start.
     rm -f "$conf"

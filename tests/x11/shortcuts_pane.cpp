@@ -3,7 +3,8 @@
 // Prints "ACTION X Y" for every row (where to click its recorder, in root
 // coordinates; "area X Y" first) once the window is shown, then after every
 // change of the stored shortcuts "stored" and the area's entry as the
-// settings file holds it now, and "map" and the whole stored map.
+// settings file holds it now, and "map" and the whole stored map; and
+// "flagged" and the rows outlined in orange whenever they change.
 #include "app/HotKeyCenter.h"
 #include "app/HotKeySync.h"
 #include "app/Preferences.h"
@@ -49,6 +50,26 @@ int main(int argc, char** argv) {
         std::printf("stored %s\nmap %s\n", text.constData(), json.constData());
         std::fflush(stdout);
     });
+    // Conflicts come a turn after the map changes, when the hot keys are
+    // registered again.
+    QString flagged;
+    const auto reportFlagged = [&] {
+        QStringList rows;
+        for (const app::CaptureAction action : settings::ShortcutsPane::rowOrder()) {
+            if (pane->recorder(action)->hasConflict()) {
+                rows.append(app::rawValue(action));
+            }
+        }
+        if (rows.join(' ') != flagged) {
+            flagged = rows.join(' ');
+            std::printf("flagged %s\n", qPrintable(flagged));
+            std::fflush(stdout);
+        }
+    };
+    QObject::connect(&preferences, &app::Preferences::shortcutsChanged, pane,
+                     [&] { QTimer::singleShot(0, pane, reportFlagged); });
+    QObject::connect(&app::HotKeyCenter::shared(), &app::HotKeyCenter::conflictsChanged, pane,
+                     [&] { QTimer::singleShot(0, pane, reportFlagged); });
     QTimer::singleShot(500, [&] {
         const qreal scale = window.devicePixelRatioF();
         for (const app::CaptureAction action : settings::ShortcutsPane::rowOrder()) {
