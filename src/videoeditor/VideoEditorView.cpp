@@ -1,5 +1,6 @@
 #include "videoeditor/VideoEditorView.h"
 
+#include "videoeditor/DigitFont.h"
 #include "videoeditor/DrawnIcon.h"
 #include "videoeditor/TrimBar.h"
 #include "videoeditor/VideoEditorModel.h"
@@ -18,6 +19,7 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -62,8 +64,10 @@ QIcon trimIcon(const QColor& colour) {
 QFont calloutFont(const QFont& base) {
     QFont font = base;
     font.setPointSizeF(base.pointSizeF() > 0 ? base.pointSizeF() * 0.92 : 9);
-    return font;
+    return monospacedDigits(font);
 }
+
+constexpr int confirmationMs = 1400;
 
 } // namespace
 
@@ -109,6 +113,36 @@ VideoEditorView::VideoEditorView(VideoEditorModel& model, VideoPlayer* player,
     busyText_->setObjectName(QStringLiteral("busyText"));
     busyText_->setFont(calloutFont(font()));
     busyText_->setForegroundRole(QPalette::PlaceholderText);
+    // Room for the longest busy text from the start: the bar does not jump
+    // when an export begins.
+    {
+        const QFontMetrics metrics(busyText_->font());
+        int widest = 0;
+        //: Shown in the video editor while a GIF is made
+        for (const QString& text : {tr("Creating GIF…"),
+                                    //: Shown in the video editor while a video is exported
+                                    tr("Exporting…"),
+                                    //: Confirmation after saving, in Quick Access and the editor
+                                    tr("Saved"),
+                                    //: Confirmation after copying, in Quick Access and the editor
+                                    tr("Copied")}) {
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        }
+        busyText_->setMinimumWidth(widest + 2);
+    }
+    for (QWidget* busy :
+         {static_cast<QWidget*>(busyIndicator_), static_cast<QWidget*>(busyText_)}) {
+        QSizePolicy policy = busy->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        busy->setSizePolicy(policy);
+    }
+    confirmationTimer_ = new QTimer(this);
+    confirmationTimer_->setSingleShot(true);
+    confirmationTimer_->setInterval(confirmationMs);
+    connect(confirmationTimer_, &QTimer::timeout, this, [this] {
+        confirmation_.clear();
+        followModel();
+    });
 
     // The format picker: two segments side by side, one chosen.
     auto* picker = new QWidget(bar_);
@@ -224,6 +258,27 @@ VideoEditorView::VideoEditorView(VideoEditorModel& model, VideoPlayer* player,
     followModel();
 }
 
+void VideoEditorView::showTrimming(bool trimming) {
+    trimBar_->setVisible(trimming);
+    trim_->setVisible(!trimming);
+    keepBarWhole();
+}
+
+void VideoEditorView::showConfirmation(const QString& text) {
+    confirmation_ = text;
+    confirmationTimer_->start();
+    followModel();
+}
+
+void VideoEditorView::keepBarWhole() {
+    bar_->layout()->activate();
+    const int needed = std::max(bar_->layout()->minimumSize().width(),
+                                trimBar_->isVisible() ? trimBar_->minimumSizeHint().width() : 0);
+    if (minimumWidth() < needed) {
+        setMinimumWidth(needed);
+    }
+}
+
 void VideoEditorView::followModel() {
     const BarState state =
         barState(model_.busyMessage(), model_.hasAudio(), model_.format(), model_.canTrim());
@@ -235,10 +290,15 @@ void VideoEditorView::followModel() {
         removeAudio_->setChecked(model_.removeAudio());
     }
     length_->setText(model_.trimmedText());
+    if (state.showsBusy) {
+        confirmation_.clear();
+        confirmationTimer_->stop();
+    }
     busyIndicator_->setVisible(state.showsBusy);
-    busyText_->setVisible(state.showsBusy);
-    busyText_->setText(model_.busyMessage().value_or(QString()));
+    busyText_->setVisible(state.showsBusy || !confirmation_.isEmpty());
+    busyText_->setText(state.showsBusy ? model_.busyMessage().value_or(QString()) : confirmation_);
     (model_.format() == app::Recording::Format::gif ? gif_ : video_)->setChecked(true);
+    keepBarWhole();
 }
 
 } // namespace videoeditor

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace videoeditor {
@@ -41,8 +42,18 @@ public:
     TrimBar* trimBar() const { return trimBar_; }
     QWidget* controlBar() const { return bar_; }
 
+    // Shows the trimming bar in place of the control bar's Trim button, or
+    // takes it away again.
+    void showTrimming(bool trimming);
+    // A short note where the busy text stands ("Saved"), gone after 1.4 s
+    // or when an export begins.
+    void showConfirmation(const QString& text);
+
 private:
     void followModel();
+    // The bar's controls never squeeze below their own size: the view is at
+    // least as wide as the bar needs (busy text included).
+    void keepBarWhole();
 
     VideoEditorModel& model_;
     VideoEditorActions actions_;
@@ -56,6 +67,8 @@ private:
     QToolButton* video_ = nullptr;
     QToolButton* gif_ = nullptr;
     QToolButton* share_ = nullptr;
+    QTimer* confirmationTimer_ = nullptr;
+    QString confirmation_;
     delivery::ShareAnchor shareAnchor_;
 };
 

@@ -161,18 +161,18 @@ VideoEditorWindowController::VideoEditorWindowController(app::Recording recordin
     TrimBar* trimBar = view_->trimBar();
     connect(trimBar->timeline(), &TrimTimeline::handleMoved, this,
             [this](double seconds) { player_->seek(seconds); });
-    connect(trimBar, &TrimBar::trimmed, this, [this, trimBar](double start, double end) {
+    connect(trimBar, &TrimBar::trimmed, this, [this](double start, double end) {
         platform::assertMainThread();
         trimStart_ = start;
         trimEnd_ = end;
-        trimBar->hide();
+        view_->showTrimming(false);
         player_->setPlayableRange(start, end);
         updateDurationText();
     });
-    connect(trimBar, &TrimBar::cancelled, this, [this, trimBar] {
+    connect(trimBar, &TrimBar::cancelled, this, [this] {
         platform::assertMainThread();
         // The range stays as it was before trimming began.
-        trimBar->hide();
+        view_->showTrimming(false);
         const TrimRange range = trimmedRange();
         if (range.isFinite()) {
             player_->setPlayableRange(range.start, range.end());
@@ -181,7 +181,11 @@ VideoEditorWindowController::VideoEditorWindowController(app::Recording recordin
     });
 
     connect(player_, &VideoPlayer::opened, this, [this](std::optional<double> duration) {
-        if (duration && *duration > 0) {
+        if (!duration) {
+            movieUnreadable();
+            return;
+        }
+        if (*duration > 0) {
             knownDuration_ = duration;
             model_.setCanTrim(true);
             if (audioChecked_) {
@@ -230,6 +234,22 @@ TrimRange VideoEditorWindowController::trimmedRange() const {
     return TrimRange{start, end - start};
 }
 
+void VideoEditorWindowController::movieUnreadable() {
+    platform::assertMainThread();
+    const QString file = recording_.url.toLocalFile();
+    if (!QFileInfo(file).isFile()) {
+        // A recording that went away says so when an action needs it.
+        return;
+    }
+    damaged_ = true;
+    showError(damagedText());
+}
+
+QString VideoEditorWindowController::damagedText() {
+    //: Alert when the video editor opens a recording whose movie cannot be played
+    return tr("The recording is damaged or incomplete, so it cannot be played or exported.");
+}
+
 void VideoEditorWindowController::updateDurationText() {
     model_.setTrimmedText(trimmedText(trimmedRange(), recording_.duration));
 }
@@ -245,7 +265,7 @@ void VideoEditorWindowController::trim() {
     player_->setPlayableRange(0, *knownDuration_);
     TrimBar* bar = view_->trimBar();
     bar->timeline()->setRange(*knownDuration_, range.start, range.end());
-    bar->show();
+    view_->showTrimming(true);
     bar->timeline()->setFocus();
 }
 
@@ -270,6 +290,12 @@ void VideoEditorWindowController::runAction(Action action, QPointer<QWidget> anc
     // Busy from this moment on, before any export is even planned: a second
     // action in quick succession finds the editor busy and does nothing.
     if (busy_ || model_.busyMessage()) {
+        return;
+    }
+    if (damaged_) {
+        // Nothing is handed on as if it were a recording: no copy of a
+        // broken file, no export that could only fail.
+        showError(damagedText());
         return;
     }
     busy_ = true;
@@ -354,6 +380,10 @@ void VideoEditorWindowController::finish(Action action, const ExportResult& resu
         QGuiApplication::clipboard()->setMimeData(data);
         closeIfWanted();
         endAction();
+        if (!closed_) {
+            //: Confirmation after copying, in Quick Access and the editor
+            view_->showConfirmation(tr("Copied"));
+        }
         return;
     }
     case Action::save: {
@@ -369,6 +399,10 @@ void VideoEditorWindowController::finish(Action action, const ExportResult& resu
         }
         closeIfWanted();
         endAction();
+        if (!closed_) {
+            //: Confirmation after saving, in Quick Access and the editor
+            view_->showConfirmation(tr("Saved"));
+        }
         return;
     }
     case Action::saveAs: {

@@ -86,6 +86,10 @@ public:
     void share(QWidget* anchor);
     // Whether an action runs (from the moment it began to its end).
     bool isBusy() const { return busy_; }
+    // Whether the movie turned out to be one that cannot be played (cut off
+    // or damaged); every action then only says so.
+    bool isDamaged() const { return damaged_; }
+    static QString damagedText();
 
     // The Save As panel's completion: a saved file closes the editor when
     // the settings say so.
@@ -105,6 +109,7 @@ private:
     void endAction();
     void showError(const QString& message);
     void updateDurationText();
+    void movieUnreadable();
     void closeIfWanted();
     app::Preferences& preferences() const;
 
@@ -118,6 +123,7 @@ private:
     std::optional<double> trimEnd_;
     bool audioChecked_ = false;
     bool busy_ = false;
+    bool damaged_ = false;
     bool closed_ = false;
     // Set when the editor goes: an export nobody waits for stops.
     std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);

@@ -3,6 +3,7 @@
 #include "app/Recording.h"
 #include "platform/MoviePlayback.h"
 #include "platform/SoundOutput.h"
+#include "videoeditor/DigitFont.h"
 #include "videoeditor/DrawnIcon.h"
 
 #include <QCoreApplication>
@@ -54,7 +55,8 @@ public:
 
     // Set once the movie is open: its length (0 when unknown) and whether it
     // has sound, with the output to play it through when a sound server
-    // answered; a movie that cannot be read gives failed.
+    // answered; a movie that cannot be read, or whose first picture does not
+    // decode (cut off or damaged), gives failed.
     struct Info {
         bool failed = false;
         double duration = 0;
@@ -137,8 +139,29 @@ public:
     }
 
 private:
+    // A readable header says nothing of the data behind it: a movie cut off
+    // after its index opens with its full length and shows nothing. The
+    // first picture decides, decoded small; playing starts from the top.
+    static bool decodesAPicture(platform::MoviePlayback& playback) {
+        platform::MoviePlayback::Picture picture;
+        platform::MoviePlayback::Sound sound;
+        for (;;) {
+            switch (playback.next(QSize(16, 16), picture, sound)) {
+            case platform::MoviePlayback::Next::picture:
+                return playback.seek(0);
+            case platform::MoviePlayback::Next::sound:
+                continue;
+            case platform::MoviePlayback::Next::end:
+                return false;
+            }
+        }
+    }
+
     void run() {
         std::unique_ptr<platform::MoviePlayback> playback = platform::MoviePlayback::open(path_);
+        if (playback && !decodesAPicture(*playback)) {
+            playback.reset();
+        }
         Info info;
         info.failed = !playback;
         if (playback) {
@@ -302,6 +325,7 @@ VideoPlayer::VideoPlayer(const QString& path, QWidget* parent) : QWidget(parent)
     QPalette light = timeLabel_->palette();
     light.setColor(QPalette::WindowText, QColor(230, 230, 230));
     timeLabel_->setPalette(light);
+    timeLabel_->setFont(monospacedDigits(timeLabel_->font()));
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(8, 4, 8, 4);
@@ -439,6 +463,7 @@ void VideoPlayer::setPlayableRange(double start, double end) {
     if (now < rangeStart_ || now > end) {
         seek(rangeStart_);
     }
+    updateControls();
 }
 
 void VideoPlayer::startClock(double from) {
@@ -579,11 +604,20 @@ void VideoPlayer::updateControls() {
     //: Tooltip of the video editor's play/pause button
     playButton_->setToolTip(playing_ ? tr("Pause") : tr("Play"));
     const double now = position();
+    // The slider and the times span the playable part alone: after a trim
+    // they read as the trimmed movie, from 0:00 to its length.
+    const double start = duration_ ? std::min(rangeStart_, *duration_) : 0;
+    const double end = duration_ ? std::max(start, rangeEnd_.value_or(*duration_)) : 0;
     if (!sliderHeld_) {
         const QSignalBlocker quiet(slider_);
+        if (duration_) {
+            slider_->setRange(int(std::lround(start * sliderUnit)),
+                              int(std::lround(end * sliderUnit)));
+        }
         slider_->setValue(int(std::lround(now * sliderUnit)));
     }
-    timeLabel_->setText(duration_ ? timeText(now) + QStringLiteral(" / ") + timeText(*duration_)
+    timeLabel_->setText(duration_ ? timeText(std::clamp(now, start, end) - start) +
+                                        QStringLiteral(" / ") + timeText(end - start)
                                   : QStringLiteral("–:–– / –:––"));
 }
 

@@ -4,8 +4,10 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 #include "support/EventLoop.h"
+#include "support/MovieClips.h"
 #include "support/NumberedMovie.h"
 #include "support/TempDir.h"
+#include "videoeditor/DigitFont.h"
 #include "videoeditor/TrimBar.h"
 #include "videoeditor/VideoEditorModel.h"
 #include "videoeditor/VideoEditorView.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QLabel>
+#include <QLayout>
 #include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
@@ -207,6 +210,81 @@ TEST_F(VideoEditorWindow, ControlsFollowTheAudioCheckFormatAndTrimming) {
         quiet->window()->findChild<QCheckBox*>(QStringLiteral("removeAudio"))->isEnabled());
 }
 
+// Every control of the bar shows its text whole and stands clear of the
+// next, at the window's minimum size: a bar squeezed below its controls cut
+// "Remove Audio", the length and the busy text and laid Share over the format.
+void expectBarWhole(VideoEditorWindowController* editor, const char* when) {
+    SCOPED_TRACE(when);
+    QWidget* window = editor->window();
+    window->resize(window->minimumSizeHint());
+    window->resize(1, 1); // the smallest it will go
+    QCoreApplication::processEvents();
+    editor->view()->controlBar()->layout()->activate();
+    std::vector<QRect> boxes;
+    for (QWidget* child : editor->view()->controlBar()->findChildren<QWidget*>()) {
+        if (!child->isVisible() || child->parentWidget() != editor->view()->controlBar()) {
+            continue;
+        }
+        const QString name = child->objectName();
+        EXPECT_GE(child->width(), std::min(child->minimumSizeHint().width(), child->maximumWidth()))
+            << name.toStdString();
+        if (auto* label = qobject_cast<QLabel*>(child)) {
+            EXPECT_GE(label->contentsRect().width(),
+                      label->fontMetrics().horizontalAdvance(label->text()))
+                << label->text().toStdString();
+        }
+        for (const QRect& other : boxes) {
+            EXPECT_FALSE(other.intersects(child->geometry())) << name.toStdString();
+        }
+        boxes.push_back(child->geometry());
+        EXPECT_LE(child->geometry().right(), editor->view()->controlBar()->width())
+            << name.toStdString();
+    }
+}
+
+TEST_F(VideoEditorWindow, TrimmingShowsOneTrimAndTheTrimmedTimesAndTheBarStaysWhole) {
+    VideoEditorWindowController* editor = openReady(recordingOf(*withSound));
+    const auto visibleTrims = [editor] {
+        int count = 0;
+        for (QPushButton* button : editor->window()->findChildren<QPushButton*>()) {
+            count += button->isVisible() && button->text() == QStringLiteral("Trim");
+        }
+        return count;
+    };
+    auto* time = editor->player()->findChild<QLabel*>(QStringLiteral("timeLabel"));
+    ASSERT_NE(nullptr, time);
+    EXPECT_EQ(QStringLiteral("0:00 / 0:04"), time->text());
+    EXPECT_EQ(1, visibleTrims());
+    editor->trim();
+    EXPECT_EQ(1, visibleTrims()) << "the bar's Trim makes way for the trimming bar's";
+    editor->view()->trimBar()->timeline()->setRange(4, 1, 3);
+    editor->view()->trimBar()->findChild<QPushButton*>(QStringLiteral("trimDone"))->click();
+    EXPECT_EQ(1, visibleTrims());
+    // The player reads as the trimmed movie: from its start, to its length.
+    EXPECT_EQ(QStringLiteral("0:00 / 0:02"), time->text());
+    editor->player()->seek(2.5);
+    EXPECT_EQ(QStringLiteral("0:01 / 0:02"), time->text());
+    // Its digits are of one width, as are the length's: nothing jitters.
+    for (QLabel* label :
+         {time, editor->window()->findChild<QLabel*>(QStringLiteral("lengthText"))}) {
+        EXPECT_TRUE(videoeditor::hasEvenDigits(label->font())) << label->objectName().toStdString();
+    }
+    expectBarWhole(editor, "after a trim");
+
+    editor->window()->findChild<QToolButton*>(QStringLiteral("formatGif"))->click();
+    editor->save();
+    ASSERT_TRUE(editor->model().busyMessage());
+    expectBarWhole(editor, "while the GIF is made");
+    ASSERT_TRUE(waitForIdle(editor));
+    testsupport::pump(20);
+    // Save says it saved, and the note goes again.
+    auto* note = editor->window()->findChild<QLabel*>(QStringLiteral("busyText"));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(QStringLiteral("Saved"), note->text());
+    EXPECT_TRUE(testsupport::waitFor(3'000, [note] { return !note->isVisible(); }));
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
 TEST_F(VideoEditorWindow, TwoSavesBackToBackMakeOneExport) {
     VideoEditorWindowController* editor = openReady(recordingOf(*withSound));
     trimTo(editor, 1, 3);
@@ -294,6 +372,67 @@ TEST_F(VideoEditorWindow, ABrokenRecordingEndsTheActionWithItsAlertAndNoFile) {
     EXPECT_TRUE(alerts.shown[1].message.contains(QLatin1String("gone.mp4")))
         << alerts.shown[1].message.toStdString();
     EXPECT_EQ(2, VideoEditorWindowController::openCount());
+}
+
+// The bytes of an MP4 up to a little way into its data: the index (in
+// front, as recordings are written) reads whole, the pictures do not.
+QByteArray cutAfterIndex(const QByteArray& movie) {
+    qsizetype at = 0;
+    while (at + 8 <= movie.size()) {
+        const quint32 size = (quint32(uchar(movie[at])) << 24) |
+                             (quint32(uchar(movie[at + 1])) << 16) |
+                             (quint32(uchar(movie[at + 2])) << 8) | quint32(uchar(movie[at + 3]));
+        if (movie.mid(at + 4, 4) == "mdat") {
+            return movie.left(at + 8 + 64);
+        }
+        if (size < 8) {
+            break;
+        }
+        at += size;
+    }
+    return {};
+}
+
+TEST_F(VideoEditorWindow, AMovieCutOffAfterItsIndexSaysSoOnOpeningAndHandsNothingOn) {
+    testsupport::MovieClip clip;
+    clip.seconds = 3;
+    clip.size = QSize(320, 180);
+    clip.pattern = true;
+    clip.fastStart = true;
+    const QString whole = dir.file(QStringLiteral("whole.mp4"));
+    ASSERT_TRUE(testsupport::makeMovieClip(whole, clip));
+    const QByteArray cut = cutAfterIndex(testsupport::readAll(whole));
+    ASSERT_FALSE(cut.isEmpty());
+    const QString damaged = dir.file(QStringLiteral("damaged.mp4"));
+    testsupport::writeAll(damaged, cut);
+
+    VideoEditorWindowController::open(recordingOf(damaged, 3));
+    VideoEditorWindowController* editor = VideoEditorWindowController::openEditors().back();
+    ASSERT_TRUE(testsupport::waitFor(10'000, [&] { return !alerts.shown.empty(); }))
+        << "opening said nothing";
+    EXPECT_EQ(VideoEditorWindowController::damagedText(), alerts.shown[0].message);
+    EXPECT_TRUE(editor->isDamaged());
+    EXPECT_FALSE(editor->model().canTrim());
+    EXPECT_FALSE(
+        editor->player()->findChild<QToolButton*>(QStringLiteral("playButton"))->isEnabled());
+
+    // Untrimmed, Copy and Save would hand on the file itself: they say why not
+    // instead, and nothing is written or put on the clipboard.
+    QGuiApplication::clipboard()->clear();
+    editor->save();
+    editor->copy();
+    testsupport::pump(20);
+    ASSERT_EQ(3u, alerts.shown.size());
+    EXPECT_EQ(VideoEditorWindowController::damagedText(), alerts.shown[2].message);
+    EXPECT_FALSE(editor->isBusy());
+    EXPECT_EQ(QStringList(), filesIn(saveFolder));
+    EXPECT_FALSE(QDir(recordingsFolder).exists());
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_TRUE(data == nullptr || data->urls().isEmpty());
+
+    // A whole movie opens without a word.
+    openReady(recordingOf(whole, 3));
+    EXPECT_EQ(3u, alerts.shown.size());
 }
 
 // The Trim button's picture: the icon theme's "edit-cut" where the theme has
