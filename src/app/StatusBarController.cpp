@@ -2,6 +2,7 @@
 
 #include "app/BrandIcon.h"
 #include "app/Bundle.h"
+#include "platform/DesktopNotification.h"
 #include "platform/SystemTrayColors.h"
 
 #include <QCursor>
@@ -80,15 +81,39 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
     configureNormal();
     rebuildMenu();
     tray_->show();
+}
+
+void StatusBarController::announceIfNoTray(const std::optional<KeyShortcut>& captureKeys) {
     // Without a tray the icon and its menu have no home (Qt shows the icon
-    // when a tray comes later). Said once, so the user knows the way in.
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    // when a tray comes later). Said once, so the user knows the program
+    // runs and the way in: by the desktop's notification server where one
+    // answers, else on the terminal.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    const QString name = Bundle::main().appDisplayName();
+    //: Title of the notification at start when the desktop has no system tray
+    const QString summary = tr("%1 is running").arg(name);
+    const QString body =
+        captureKeys
+            //: Text of the notification at start when the desktop has no system tray;
+            //: %1 is the area capture's shortcut, %2 the program's name
+            ? tr("No tray was found for its icon. Press %1 to capture an area; start %2 again to "
+                 "open its settings.")
+                  .arg(captureKeys->displayText(), name)
+            //: Text of the notification at start when the desktop has no system tray and
+            //: the area capture has no shortcut; %1 is the program's name
+            : tr("No tray was found for its icon. Start %1 again to open its settings.").arg(name);
+    platform::postNotification(name, summary, body, [](bool posted) {
+        if (posted) {
+            return;
+        }
         //: Printed once at start when the desktop has no system tray
         const QString text = tr("Vexlin Capture: no system tray was found, so its icon and menu "
                                 "are not shown. The hot keys work; start Vexlin Capture again to "
                                 "open its settings.");
         std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
+    });
 }
 
 StatusBarController::~StatusBarController() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CaptureAction.h"
+#include "app/KeyShortcut.h"
 #include "app/StatusMenu.h"
 
 #include <QIcon>
@@ -27,8 +28,8 @@ namespace app {
 // panel of any colour; it is drawn again whenever the application's palette
 // changes (a switch between light and dark colour schemes).
 //
-// Without a tray on the X server the icon simply does not appear; the rest of
-// the program, hot keys included, works the same.
+// Without a tray on the X server the icon does not appear until a tray comes;
+// the rest of the program, hot keys included, works the same.
 class StatusBarController : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +42,11 @@ public:
     void setStateProvider(std::function<StatusMenuState()> provider);
     void setCommands(StatusMenuCommands commands);
     void setOnStopRecording(std::function<void()> onStop);
+
+    // When the desktop has no tray now, says once that the program runs,
+    // with the area capture's keys (none when it has no shortcut) and the
+    // way to its settings.
+    void announceIfNoTray(const std::optional<KeyShortcut>& captureKeys);
 
     // Shows the recording state with the elapsed-time text, or the normal
     // state when nothing is given.

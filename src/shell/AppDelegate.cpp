@@ -334,6 +334,8 @@ void AppDelegate::createStatusBar() {
             [] { settings::SettingsWindowController::show(settings::SettingsSection::general); },
         .quit = [] { app::terminateApplication(); },
     });
+    statusBar_->announceIfNoTray(
+        app::Preferences::shared().shortcuts().value(app::CaptureAction::area));
 }
 
 app::StatusMenuState AppDelegate::statusMenuState() const {

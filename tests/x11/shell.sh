@@ -12,10 +12,12 @@ source "$(dirname "$0")/lib.sh"
 case_name=$1
 probe=${2:?}
 tray_contrast=${3:-}
+notifications=${4:-}
 
 cleanup() {
     stop_app
     [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
+    stop_fake_file_manager
 }
 trap cleanup EXIT
 
@@ -74,6 +76,29 @@ late_tray)
     start_tray
     wait_for 50 icon_embedded || fail "the icon did not come back with the tray"
     kill -0 "$pid" || fail "the program ended"
+    ;;
+no_tray_notice)
+    # No tray host at start: one notification says the program runs, its
+    # capture keys and the way to its settings; nothing opens and the
+    # terminal stays quiet. A tray that comes later still gets the icon.
+    start_fake_file_manager "$notifications" # the server logs to $shown
+    start_app
+    noticed() { [ -s "$shown" ]; }
+    wait_for 50 noticed || fail "no notification"
+    expected="Vexlin Capture	Vexlin Capture is running	No tray was found for its icon. Press \
+Alt+Shift+Super+4 to capture an area; start Vexlin Capture again to open its settings."
+    [ "$(cat "$shown")" = "$expected" ] || fail "notified: $(cat "$shown")"
+    [ -z "$(our_windows)" ] || fail "a window is shown at start: $(our_windows)"
+    grep -v -e '^coordinator: ' "$log" && fail "the program printed something"
+    trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+        --height 32 >/dev/null 2>&1 &
+    holder=$!
+    icon_embedded() {
+        xwininfo -root -tree | awk '/"trayer"/ {inside = 1} inside && /"vexlin-capture"/ {found = 1}
+            END {exit !found}'
+    }
+    wait_for 50 icon_embedded || fail "the icon did not join a tray that came after the start"
+    [ "$(wc -l <"$shown")" = 1 ] || fail "more than one notification: $(cat "$shown")"
     ;;
 tray_contrast)
     # The mark stands out from a near-black and a near-white panel alike, at
