@@ -2,6 +2,7 @@
 
 #include "app/AlertPresenter.h"
 #include "app/AppPresence.h"
+#include "platform/MemoryRelease.h"
 #include "service/ServiceAddress.h"
 
 #include <QApplication>
@@ -31,7 +32,10 @@ namespace service {
 
 namespace {
 
-constexpr qint64 maximumSignatureSize = 4096;
+// What the network thread may hold of a download before we have read it: it
+// stops reading from the socket there, so a fast server cannot fill memory
+// while the main thread writes to disk.
+constexpr qint64 archiveReadBuffer = 256 * 1024;
 
 // The panel: the title, the status, a bar and the one button of the phase.
 class UpdatePanel : public QWidget {
@@ -284,7 +288,9 @@ void SelfUpdate::startDownload(const UpdateManifest& manifest) {
     expectedLength_ = 0;
     receivedLength_ = 0;
     reply_ = network_->get(request);
+    reply_->setReadBufferSize(archiveReadBuffer);
     guardServiceRedirects(reply_);
+    limitTotalTime(reply_, env_.archiveDeadline);
     show({SelfUpdateProgress::Kind::downloading, std::nullopt});
     QNetworkReply* reply = reply_;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
@@ -299,6 +305,7 @@ void SelfUpdate::startDownload(const UpdateManifest& manifest) {
         }
     });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        // Straight to the file: what is held here is one read buffer at most.
         const QByteArray chunk = reply->readAll();
         receivedLength_ += chunk.size();
         const qint64 limit = expectedLength_ > 0 ? expectedLength_ : maximumArchiveSize;
@@ -328,7 +335,7 @@ void SelfUpdate::downloaded() {
     if (reply->error() == QNetworkReply::OperationCanceledError && !work_) {
         return; // the user cancelled
     }
-    const QByteArray rest = reply->readAll();
+    const QByteArray rest = reply->isOpen() ? reply->readAll() : QByteArray();
     receivedLength_ += rest.size();
     archive_->write(rest);
     archive_->close();
@@ -349,21 +356,43 @@ void SelfUpdate::fetchSignature() {
     applyServicePolicy(request);
     request.setRawHeader("User-Agent", "Vexlin");
     reply_ = network_->get(request);
+    reply_->setReadBufferSize(maximumSignatureSize + 1);
     guardServiceRedirects(reply_);
+    limitTotalTime(reply_, env_.signatureDeadline);
     QNetworkReply* reply = reply_;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    // A signature is a line of text: anything longer is refused the moment
+    // it shows, declared or streamed, and the transfer ends there.
+    auto text = std::make_shared<QByteArray>();
+    const auto tooLong = [reply, text] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        return text->size() > maximumSignatureSize ||
+               (length.isValid() && length.toLongLong() > maximumSignatureSize);
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, tooLong] {
+        if (tooLong()) {
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [reply, text, tooLong] {
+        text->append(reply->read(maximumSignatureSize + 1 - text->size()));
+        if (tooLong()) {
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, text, tooLong] {
         reply->deleteLater();
         if (!running_) {
             return;
         }
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QByteArray text = reply->read(maximumSignatureSize + 1);
-        if (reply->error() != QNetworkReply::NoError || status != 200 ||
-            text.size() > maximumSignatureSize) {
+        if (reply->isOpen()) {
+            text->append(reply->read(maximumSignatureSize + 1 - text->size()));
+        }
+        if (reply->error() != QNetworkReply::NoError || status != 200 || tooLong()) {
             fail();
             return;
         }
-        verifyAndInstall(base64Strict(text));
+        verifyAndInstall(base64Strict(*text));
     });
 }
 
@@ -464,6 +493,9 @@ void SelfUpdate::cleanUp() {
         work_->remove();
         work_.reset();
     }
+    // The network thread's buffers of a large download are free now but
+    // would stay with the process.
+    platform::returnFreeMemory();
 }
 
 void SelfUpdate::fail() {

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,6 +55,11 @@ public:
     static const QString releaseMarker;
     // The largest archive accepted.
     static constexpr qint64 maximumArchiveSize = 512LL * 1024 * 1024;
+    // The largest signature file accepted; a signature is 88 characters.
+    static constexpr qint64 maximumSignatureSize = 4096;
+    // What each download may take in all, however steadily it trickles.
+    static constexpr std::chrono::milliseconds archiveDeadline = std::chrono::minutes(15);
+    static constexpr std::chrono::milliseconds signatureDeadline = std::chrono::seconds(20);
 
     struct Environment {
         // The installed folder that is replaced.
@@ -76,6 +82,8 @@ public:
         QString hostName;
         // Whether the panel is shown (tests may leave it hidden).
         bool showPanel = true;
+        std::chrono::milliseconds archiveDeadline = SelfUpdate::archiveDeadline;
+        std::chrono::milliseconds signatureDeadline = SelfUpdate::signatureDeadline;
     };
 
     explicit SelfUpdate(Environment environment, QObject* parent = nullptr);

@@ -6,6 +6,7 @@
 #include <QNetworkRequest>
 #include <QSettings>
 #include <QSslConfiguration>
+#include <QTimer>
 
 #include <sys/utsname.h>
 
@@ -87,6 +88,21 @@ void guardServiceRedirects(QNetworkReply* reply) {
             reply->abort();
         }
     });
+}
+
+void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total) {
+    // Owned by the reply, so it goes with it and never fires on a reply that
+    // has already finished and been deleted.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    deadline->setTimerType(Qt::CoarseTimer);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
+        if (reply->isRunning()) {
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    deadline->start(total);
 }
 
 OsVersion parseKernelRelease(const QString& release) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <optional>
 
 class QNetworkReply;
@@ -38,6 +39,10 @@ void applyServicePolicy(QNetworkRequest& request);
 // only when its target passes the address rule; any other target aborts the
 // reply. Call right after sending.
 void guardServiceRedirects(QNetworkReply* reply);
+// Aborts the reply once `total` has passed since it was sent, however
+// steadily bytes trickle in (a transfer timeout counts only silence). An
+// aborted reply finishes with OperationCanceledError.
+void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total);
 
 // The running kernel's version as numbers: the leading dotted numbers of its
 // release, missing ones 0.

@@ -1,6 +1,10 @@
 #include "support/LocalHttpServer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace testsupport {
 
@@ -80,6 +84,13 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
         for (const auto& [name, value] : response.headers) {
             out += name + ": " + value + "\r\n";
         }
+        if (response.generated > 0) {
+            out += "Connection: close\r\n\r\n" + response.body;
+            socket->write(out);
+            pending_.remove(socket);
+            stream(socket, request.path, response.generated, response.trickleMs);
+            return;
+        }
         if (response.noLength) {
             out += "Connection: close\r\n\r\n" + response.body;
             socket->write(out);
@@ -91,6 +102,47 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
         out += response.body;
         socket->write(out);
     }
+}
+
+void LocalHttpServer::stream(QTcpSocket* socket, const QByteArray& path, qint64 total,
+                             int trickleMs) {
+    // No more is queued than one block while the client is slower, so the
+    // server's own memory stays flat however much it sends.
+    static const QByteArray block(1 << 20, 'A');
+    const QPointer<QTcpSocket> alive(socket);
+    auto left = std::make_shared<qint64>(total);
+    const auto finishIfDone = [alive, left] {
+        if (*left == 0 && alive && alive->bytesToWrite() == 0) {
+            alive->disconnectFromHost();
+        }
+    };
+    if (trickleMs > 0) {
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [this, alive, path, left, finishIfDone] {
+            if (*left > 0 && alive) {
+                alive->write("A", 1);
+                --*left;
+                ++generatedSent_[path];
+            }
+            finishIfDone();
+        });
+        timer->start(trickleMs);
+        return;
+    }
+    const auto refill = [this, alive, path, left, finishIfDone] {
+        if (!alive) {
+            return;
+        }
+        while (*left > 0 && alive->bytesToWrite() < block.size()) {
+            const qint64 n = std::min<qint64>(*left, block.size());
+            alive->write(block.constData(), n);
+            *left -= n;
+            generatedSent_[path] += n;
+        }
+        finishIfDone();
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 quint16 closedLocalPort() {
