@@ -30,7 +30,10 @@ std::optional<QString> writeDragFile(const QImage& image, const QDateTime& date,
     }
     const QString folder = temporary + QStringLiteral("/Drag-") +
                            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    if (platform::SafeFile::createFolder(folder)) {
+    // The temporary folder is shared: made here and now, for this user
+    // alone, or not at all (mkdir takes nothing that already stands there,
+    // a link included).
+    if (::mkdir(platform::pathBytes(folder).constData(), 0700) != 0) {
         return std::nullopt;
     }
     const QString path = folder + QLatin1Char('/') + captureFileName(date) + QStringLiteral(".png");

@@ -1,12 +1,19 @@
 #include "platform/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -24,14 +31,42 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultSocketPath() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) {
-        folder = QDir::tempPath();
+    const QString socketName = QStringLiteral("vexlin-capture.socket");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime)) {
+        return QDir(runtime).filePath(socketName);
     }
-    return QDir(folder).filePath(QStringLiteral("vexlin-capture.socket"));
+    // The temporary folder is shared: a fixed name there could be anyone's,
+    // so the socket goes into a folder made for this user, which mkdir
+    // creates only where nothing (not even a link) stands.
+    const QString temporary = QDir::tempPath();
+    if (temporary.isEmpty()) {
+        return {};
+    }
+    const QString folder = temporary + QStringLiteral("/vexlin-capture-%1").arg(::geteuid());
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    if (!isPrivateFolder(folder)) {
+        return {};
+    }
+    return folder + QLatin1Char('/') + socketName;
+}
+
+bool SingleInstance::isPrivateFolder(const QString& folder) {
+    struct stat info {};
+    if (folder.isEmpty() || ::lstat(QFile::encodeName(folder).constData(), &info) != 0) {
+        return false;
+    }
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
 SingleInstance::Role SingleInstance::claim() {
+    if (!isPrivateFolder(QFileInfo(socketPath_).absolutePath())) {
+        // Whatever answers there may be another user's; and a socket of ours
+        // there could be replaced by theirs.
+        return Role::Primary;
+    }
     // Two programs started at the same moment must not both remove the
     // other's socket and listen, so the check and the claim happen under one
     // lock.
@@ -65,9 +100,22 @@ bool SingleInstance::isListening() const {
 }
 
 bool SingleInstance::askRunningToReopen() {
+    struct stat file {};
+    if (::lstat(QFile::encodeName(socketPath_).constData(), &file) != 0 ||
+        !S_ISSOCK(file.st_mode) || file.st_uid != ::geteuid()) {
+        return false;
+    }
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(kTimeoutMs)) {
+        return false;
+    }
+    // Only a program of this user's counts, whoever made the file.
+    ucred peer{};
+    socklen_t length = sizeof(peer);
+    if (::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) !=
+            0 ||
+        peer.uid != ::geteuid()) {
         return false;
     }
     socket.write(kReopen);

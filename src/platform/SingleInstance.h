@@ -23,12 +23,19 @@ public:
     explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // $XDG_RUNTIME_DIR/vexlin-capture.socket (the temporary folder when there
-    // is no runtime folder).
+    // $XDG_RUNTIME_DIR/vexlin-capture.socket; without a private runtime
+    // folder, the same name in a folder of our own in the temporary folder,
+    // vexlin-capture-UID, made for this user alone. Empty when no such folder
+    // can be had: the program then runs without the channel.
     static QString defaultSocketPath();
+    // Whether `folder` is itself a folder (a link does not count) that this
+    // user owns and nobody else may enter or write: only there does a socket
+    // name mean that this user put the socket there.
+    static bool isPrivateFolder(const QString& folder);
 
     // Claims the socket, or hands a reopen request to the process that holds
-    // it. When the socket can be neither reached nor created this process
+    // it, when that process runs as this user. When the socket can be neither
+    // reached nor created, or lies in a folder others can write, this process
     // still runs as the primary one, only without the channel.
     Role claim();
 

@@ -304,6 +304,8 @@ TEST(WriteDragFile, EachCallMakesItsOwnFolderWithTheCaptureName) {
         EXPECT_EQ("Vexlin Capture 2026-12-08 at 14.05.09.png", file.fileName());
         EXPECT_EQ(QStringList({file.fileName()}), filesIn(file.path()));
         EXPECT_EQ(144, qRound(QImage(path).dotsPerMeterX() * 0.0254));
+        // The temporary folder is shared; the drag folder is this user's alone.
+        EXPECT_EQ(QFileInfo(file.path()).permissions() & 0x0077, 0) << path.toStdString();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 #include "support/TempDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,7 +11,11 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -133,6 +138,149 @@ TEST(SingleInstance, ServerThatNeverAnswersDoesNotCountAsARunningProgram) {
         mute, [mute] { delete mute; }, Qt::BlockingQueuedConnection);
     thread.quit();
     thread.wait();
+}
+
+// A server that answers every request as the running program would, and
+// counts what it was asked.
+class AnsweringServer {
+public:
+    explicit AnsweringServer(const QString& socket) {
+        thread_.start();
+        server_ = new QLocalServer;
+        server_->moveToThread(&thread_);
+        QMetaObject::invokeMethod(
+            server_,
+            [this, socket] {
+                listening_ = server_->listen(socket);
+                QObject::connect(server_, &QLocalServer::newConnection, server_, [this] {
+                    QLocalSocket* client = server_->nextPendingConnection();
+                    QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
+                        while (client->canReadLine()) {
+                            client->readLine();
+                            ++requests_;
+                            client->write("ok\n");
+                        }
+                    });
+                });
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~AnsweringServer() {
+        QMetaObject::invokeMethod(
+            server_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+    bool listening() const { return listening_; }
+    int requests() const { return requests_.load(); }
+
+private:
+    QThread thread_;
+    QLocalServer* server_ = nullptr;
+    bool listening_ = false;
+    std::atomic<int> requests_{0};
+};
+
+TEST(SingleInstance, ASocketInAFolderOthersCanWriteIsNeitherAskedNorUsed) {
+    struct Case {
+        const char* name;
+        mode_t mode;
+        bool throughLink;
+    };
+    const Case cases[] = {
+        {"shared like /tmp", 01777, false},
+        {"writable by its group", 0770, false},
+        {"readable by others", 0755, false},
+        {"our own folder, reached through a link", 0700, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TempDir dir;
+        const QString real = dir.file(QStringLiteral("folder"));
+        ASSERT_TRUE(QDir().mkpath(real));
+        ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), c.mode), 0);
+        QString folder = real;
+        if (c.throughLink) {
+            folder = dir.file(QStringLiteral("link"));
+            ASSERT_TRUE(QFile::link(real, folder));
+        }
+        const QString socket = folder + QStringLiteral("/app.socket");
+        // Anyone who may write there could have put this server in place.
+        AnsweringServer stranger(socket);
+        ASSERT_TRUE(stranger.listening());
+
+        platform::SingleInstance instance(socket);
+        EXPECT_EQ(instance.claim(), Role::Primary);
+        EXPECT_FALSE(instance.isListening());
+        EXPECT_EQ(stranger.requests(), 0);
+    }
+}
+
+// Puts XDG_RUNTIME_DIR back as it was when the test ends.
+class RuntimeFolderOverride {
+public:
+    RuntimeFolderOverride() {
+        if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+            old_ = qgetenv("XDG_RUNTIME_DIR");
+        }
+    }
+    ~RuntimeFolderOverride() {
+        if (old_) {
+            qputenv("XDG_RUNTIME_DIR", *old_);
+        } else {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+
+private:
+    std::optional<QByteArray> old_;
+};
+
+TEST(SingleInstance, WithoutARuntimeFolderTheSocketLiesInAFolderMadeForThisUser) {
+    testsupport::TempDir dir;
+    const QString temp = dir.file(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkpath(temp));
+    const testsupport::TempPathOverride tempPath(temp);
+    const RuntimeFolderOverride runtimeFolder;
+    const QString ours = temp + QStringLiteral("/vexlin-capture-%1").arg(::geteuid());
+    const QString expected = ours + QStringLiteral("/vexlin-capture.socket");
+
+    // No runtime folder, or one others may write: our own folder, made 0700.
+    const QString openRuntime = dir.file(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(openRuntime));
+    ::chmod(QFile::encodeName(openRuntime).constData(), 0755);
+    for (const QString& runtime : {QString(), openRuntime}) {
+        SCOPED_TRACE(runtime.toStdString());
+        if (runtime.isEmpty()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        }
+        EXPECT_EQ(platform::SingleInstance::defaultSocketPath(), expected);
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(ours).constData(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+
+    // A private runtime folder holds it itself.
+    const QString runtime = dir.file(QStringLiteral("private-runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    EXPECT_EQ(platform::SingleInstance::defaultSocketPath(),
+              runtime + QStringLiteral("/vexlin-capture.socket"));
+
+    // Someone else's thing at our folder's name is not taken for it: a link
+    // to a private folder, or a folder others can write.
+    qunsetenv("XDG_RUNTIME_DIR");
+    QDir(ours).removeRecursively();
+    ASSERT_TRUE(QFile::link(runtime, ours));
+    EXPECT_EQ(platform::SingleInstance::defaultSocketPath(), QString());
+    QFile::remove(ours);
+    ASSERT_TRUE(QDir().mkpath(ours));
+    ::chmod(QFile::encodeName(ours).constData(), 0777);
+    EXPECT_EQ(platform::SingleInstance::defaultSocketPath(), QString());
 }
 
 TEST(SingleInstance, UnusableFolderStillRunsTheProgram) {

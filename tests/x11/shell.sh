@@ -5,7 +5,7 @@
 # its hot keys hold against another client and the other way round, and the
 # self-timer's panel comes and goes with the area hot key and Escape.
 #
-#   shell.sh CASE HOTKEY_PROBE
+#   shell.sh CASE HOTKEY_PROBE [TRAY_CONTRAST NOTIFICATIONS ANSWERING_SOCKET]
 set -euo pipefail
 # shellcheck source=tests/x11/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -13,11 +13,14 @@ case_name=$1
 probe=${2:?}
 tray_contrast=${3:-}
 notifications=${4:-}
+answering=${5:-}
 
+shared=""
 cleanup() {
     stop_app
     [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
     stop_fake_file_manager
+    [ -z "$shared" ] || rm -rf "$shared"
 }
 trap cleanup EXIT
 
@@ -173,6 +176,35 @@ holds_hot_keys)
     probe_says 3 control+shift+alt+super 3
     stop_app
     probe_says 0 shift+alt+super 4
+    ;;
+foreign_socket)
+    # Without a runtime folder, another user has put a socket that answers
+    # every request at the name the program once used in the shared
+    # temporary folder. The program talks to no socket of another user's:
+    # it starts, holds its hot keys, and a second start finds it.
+    [ -n "$answering" ] || fail "no answering socket program given"
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: another user's process needs root to start"; exit 0; }
+    shared=$(mktemp -d /tmp/vexlin-shared-XXXXXX)
+    chmod 1777 "$shared"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups "$answering" \
+        "$shared/vexlin-capture.socket" >"$scratch/stranger.log" 2>&1 &
+    holder=$!
+    stranger_listens() { [ -S "$shared/vexlin-capture.socket" ]; }
+    wait_for 50 stranger_listens || fail "the stranger's socket did not appear: $(cat "$scratch/stranger.log")"
+    [ "$(stat -c %U "$shared/vexlin-capture.socket")" = nobody ] || fail "the socket is not the stranger's"
+    start_app env -u XDG_RUNTIME_DIR TMPDIR="$shared"
+    probe_says 3 shift+alt+super 4
+    kill -0 "$pid" || fail "the program ended"
+    ! grep -q got "$scratch/stranger.log" || fail "the program talked to the stranger's socket"
+    ours="$shared/vexlin-capture-$(id -u)"
+    [ "$(stat -c %a:%U "$ours")" = "700:$(id -un)" ] || fail "our socket's folder is $(stat -c %a:%U "$ours")"
+    [ -S "$ours/vexlin-capture.socket" ] || fail "no socket of ours in $ours"
+    status=0
+    env -u XDG_RUNTIME_DIR TMPDIR="$shared" timeout 10 "$app" >"$scratch/second.log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "the second start exited with $status"
+    settings_shown() { [ -n "$(our_windows_named '^General$')" ]; }
+    wait_for 30 settings_shown || fail "the second start did not reach the program"
+    ! grep -q got "$scratch/stranger.log" || fail "the second start talked to the stranger's socket"
     ;;
 taken_hot_key)
     hold_with_probe shift+alt+super 4
