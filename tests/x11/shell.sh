@@ -3,7 +3,8 @@
 # shows no window and says nothing (Xvfb has no tray), a second start opens the
 # settings of the first and leaves, or brings back a window hidden with Ctrl+H,
 # its hot keys hold against another client and the other way round, and the
-# self-timer's panel comes and goes with the area hot key and Escape.
+# self-timer's panel comes and goes with the area hot key and Escape, and a
+# socket another user put at the old fixed name is ignored.
 #
 #   shell.sh CASE HOTKEY_PROBE [TRAY_CONTRAST NOTIFICATIONS ANSWERING_SOCKET]
 set -euo pipefail
