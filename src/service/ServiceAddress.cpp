@@ -95,7 +95,7 @@ void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total) {
     // has already finished and been deleted.
     auto* deadline = new QTimer(reply);
     deadline->setSingleShot(true);
-    deadline->setTimerType(Qt::CoarseTimer);
+    deadline->setTimerType(Qt::PreciseTimer);
     QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
         if (reply->isRunning()) {
             reply->abort();

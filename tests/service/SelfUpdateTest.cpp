@@ -89,8 +89,6 @@ struct Fixture {
         // read-only.
         bool ownVolume = false;
         bool showPanel = false;
-        // Both downloads' deadline, when set.
-        std::optional<std::chrono::milliseconds> deadline;
     };
 
     testsupport::TempDir dir;
@@ -112,7 +110,9 @@ struct Fixture {
     std::unique_ptr<service::SelfUpdate> updater;
 
     Fixture() : Fixture(Options{}) {}
-    explicit Fixture(Options options) {
+    // `deadline`: both downloads', when given.
+    explicit Fixture(Options options,
+                     std::optional<std::chrono::milliseconds> deadline = std::nullopt) {
         QString parent = dir.file(QStringLiteral("apps"));
         if (options.ownVolume) {
             parent = dir.file(QStringLiteral("volume"));
@@ -152,8 +152,8 @@ struct Fixture {
             .openUrl = [this](const QUrl& url) { opened.append(url); },
             .hostName = QStringLiteral("vexlin.app"),
             .showPanel = options.showPanel,
-            .archiveDeadline = options.deadline.value_or(service::SelfUpdate::archiveDeadline),
-            .signatureDeadline = options.deadline.value_or(service::SelfUpdate::signatureDeadline),
+            .archiveDeadline = deadline.value_or(service::SelfUpdate::archiveDeadline),
+            .signatureDeadline = deadline.value_or(service::SelfUpdate::signatureDeadline),
         });
         QObject::connect(&updater->progress(), &service::SelfUpdateProgress::phaseChanged, [this] {
             const Kind kind = updater->progress().phase().kind;
@@ -419,10 +419,10 @@ TEST(SelfUpdate, HugeDownloadsAreCutAsTheyStreamAndHeldInNoBuffer) {
 TEST(SelfUpdate, ADownloadThatTricklesIsCutAtItsDeadline) {
     // A byte every 100 ms never falls silent long enough for a transfer
     // timeout; only the total time ends it.
-    for (const QByteArray path :
+    for (const QByteArray& path :
          {QByteArray("/release.tar.gz"), QByteArray("/release.tar.gz.sig")}) {
         SCOPED_TRACE(path.constData());
-        Fixture f({.deadline = std::chrono::milliseconds(1500)});
+        Fixture f(Fixture::Options{}, std::chrono::milliseconds(1500));
         f.serveRelease();
         LocalHttpServer::Response trickle;
         trickle.generated = 1'000'000;
