@@ -287,6 +287,7 @@ void InstallCount::defaultTransport(const QNetworkRequest& request, const QByteA
     sent.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkReply* reply = manager->post(sent, body);
     guardServiceRedirects(reply);
+    limitTotalTime(reply, std::chrono::milliseconds(request.transferTimeout()));
     auto settled = std::make_shared<bool>(false);
     const auto settle = [settled, done](bool delivered) {
         if (!*settled) {

@@ -2,6 +2,7 @@
 
 #include "service/InstallCount.h"
 #include "service/ServiceAddress.h"
+#include "service/SinglePost.h"
 #include "service/StoredValue.h"
 
 #include "app/Bundle.h"
@@ -153,8 +154,11 @@ void Reviews::defaultTransport(const QNetworkRequest& request, const QByteArray&
     sent.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     sent.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     sent.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply* reply = manager->post(sent, body);
+    // A review goes out once: should the connection end without an answer,
+    // the user is told and may send again.
+    QNetworkReply* reply = postOnce(*manager, sent, body);
     guardServiceRedirects(reply);
+    limitTotalTime(reply, std::chrono::milliseconds(request.transferTimeout()));
     struct Received {
         QByteArray bytes;
         bool tooLong = false;
@@ -177,7 +181,8 @@ void Reviews::defaultTransport(const QNetworkRequest& request, const QByteArray&
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, manager, received, done] {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         std::optional<Answer> answer;
-        if (status.isValid()) {
+        // Cut at the deadline, an answer under way counts as none.
+        if (status.isValid() && !passedDeadline(reply)) {
             if (!received->tooLong) {
                 received->bytes += reply->read(answerLimit + 1 - received->bytes.size());
                 received->tooLong = received->bytes.size() > answerLimit;

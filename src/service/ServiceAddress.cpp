@@ -17,6 +17,8 @@ namespace {
 // A service never needs a long chain; a loop ends here.
 constexpr int maximumRedirects = 5;
 
+constexpr char deadlineProperty[] = "vexlinPassedDeadline";
+
 } // namespace
 
 QUrl defaultServiceBase() {
@@ -98,11 +100,16 @@ void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total) {
     deadline->setTimerType(Qt::PreciseTimer);
     QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
         if (reply->isRunning()) {
+            reply->setProperty(deadlineProperty, true);
             reply->abort();
         }
     });
     QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
     deadline->start(total);
+}
+
+bool passedDeadline(const QNetworkReply* reply) {
+    return reply->property(deadlineProperty).toBool();
 }
 
 OsVersion parseKernelRelease(const QString& release) {

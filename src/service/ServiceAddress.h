@@ -41,8 +41,10 @@ void applyServicePolicy(QNetworkRequest& request);
 void guardServiceRedirects(QNetworkReply* reply);
 // Aborts the reply once `total` has passed since it was sent, however
 // steadily bytes trickle in (a transfer timeout counts only silence). An
-// aborted reply finishes with OperationCanceledError.
+// aborted reply finishes with OperationCanceledError, and passedDeadline
+// then tells it from an abort for another reason.
 void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total);
+bool passedDeadline(const QNetworkReply* reply);
 
 // The running kernel's version as numbers: the leading dotted numbers of its
 // release, missing ones 0.

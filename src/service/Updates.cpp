@@ -19,7 +19,6 @@ namespace service {
 namespace {
 
 const QString automaticKey = QStringLiteral("checkForUpdates");
-constexpr int requestTimeoutMs = 20'000;
 
 QString runningVersion() {
     return app::Bundle::main().shortVersionString();
@@ -242,10 +241,11 @@ void Updates::fetchFrom(const QByteArray& path,
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(requestTimeoutMs);
+    request.setTransferTimeout(int(env_.requestTimeout.count()));
     request.setRawHeader("User-Agent", "Vexlin");
     QNetworkReply* reply = network_->get(request);
     guardServiceRedirects(reply);
+    limitTotalTime(reply, env_.requestTimeout);
     // A body past the cap is not worth reading further.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > maximumManifestSize) {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,9 @@ public:
         std::function<void(const UpdateManifest&)> install;
         // Opens a web page.
         std::function<void(const QUrl&)> openUrl;
+        // What each fetch of the manifest may take in all, however steadily
+        // its bytes trickle in.
+        std::chrono::milliseconds requestTimeout = std::chrono::seconds(20);
     };
 
     explicit Updates(Environment environment, QObject* parent = nullptr);

@@ -96,12 +96,27 @@ TEST_F(CountFixture, AnyAnswerMarksTheDayAndNoAnswerDoesNot) {
         {"not found", 404, false, {}, true},
         {"big answer, never read", 200, false, QByteArray(4 << 20, 'x'), true},
         {"refused connection", 0, true, {}, false},
+        // The status line a byte every 100 ms: never silent for the transfer
+        // timeout, cut at the deadline before it is whole.
+        {"trickling past the deadline", -1, false, {}, false},
     };
+    // The deadline is the request's time-out; shortened here.
+    count.setTransport(
+        [](const QNetworkRequest& request, const QByteArray& body, std::function<void(bool)> done) {
+            QNetworkRequest shorter = request;
+            shorter.setTransferTimeout(1500);
+            InstallCount::defaultTransport(shorter, body, std::move(done));
+        });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QSettings(settingsPath, QSettings::IniFormat).remove("installationCountedDay");
         if (c.refused) {
             setBase(QStringLiteral("http://127.0.0.1:%1").arg(testsupport::closedLocalPort()));
+        } else if (c.status < 0) {
+            setBase(server.base().toString());
+            LocalHttpServer::Response trickle = answer(201);
+            trickle.trickleMs = 100;
+            server.respond("/api/v1/installs", trickle);
         } else {
             setBase(server.base().toString());
             server.respond("/api/v1/installs", answer(c.status, c.body));

@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkRequest>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -127,6 +128,45 @@ TEST(ReviewSend, EachAnswerBecomesItsOutcomeAndMessage) {
             const QString message = c.state.outcome.message(f.reviews.host());
             EXPECT_TRUE(message.contains(QLatin1String(c.messagePart))) << message.toStdString();
         }
+    }
+}
+
+TEST(ReviewSend, WithoutAnHttpAnswerTheReviewIsSentOnceAndShownOffline) {
+    struct Case {
+        const char* name;
+        LocalHttpServer::Response response;
+    };
+    LocalHttpServer::Response garbage;
+    garbage.raw = "SMTP ready\r\n\r\n";
+    LocalHttpServer::Response dropped;
+    dropped.drop = true;
+    // A byte every 100 ms never falls silent for the transfer timeout.
+    LocalHttpServer::Response trickle;
+    trickle.generated = 1'000'000;
+    trickle.trickleMs = 100;
+    const Case cases[] = {{"not HTTP", garbage},
+                          {"closed unanswered", dropped},
+                          {"trickling past the deadline", trickle}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReviewFixture f;
+        f.server.respond("/api/v1/reviews", c.response);
+        // The deadline is the request's time-out; shortened here.
+        f.reviews.setTransport([](const QNetworkRequest& request, const QByteArray& body,
+                                  std::function<void(std::optional<Reviews::Answer>)> done) {
+            QNetworkRequest shorter = request;
+            shorter.setTransferTimeout(1500);
+            Reviews::defaultTransport(shorter, body, std::move(done));
+        });
+        f.fill();
+        f.sendAndWait();
+        EXPECT_EQ(f.reviews.state(), Reviews::State::problem(Outcome::of(Kind::offline)));
+        EXPECT_EQ(f.server.requestsFor("/api/v1/reviews").size(), 1);
+        EXPECT_FALSE(f.storedSent());
+        EXPECT_EQ(f.reviews.text(), goodText) << "what was typed stays for another try";
+        // Sent again only when the user says so.
+        testsupport::pump(500);
+        EXPECT_EQ(f.server.requestsFor("/api/v1/reviews").size(), 1);
     }
 }
 

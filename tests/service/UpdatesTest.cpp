@@ -63,7 +63,8 @@ struct Fixture {
     QList<UpdateManifest> installed;
     std::unique_ptr<service::Updates> updates;
 
-    explicit Fixture(QStringList arguments = {}) {
+    explicit Fixture(QStringList arguments = {},
+                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
         QSettings(settings, QSettings::IniFormat)
             .setValue(QStringLiteral("serviceBaseURL"), server.base().toString());
         updates = std::make_unique<service::Updates>(service::Updates::Environment{
@@ -74,6 +75,7 @@ struct Fixture {
             .arguments = arguments,
             .install = [this](const UpdateManifest& m) { installed.append(m); },
             .openUrl = {},
+            .requestTimeout = timeout,
         });
     }
     void serve(const QByteArray& body, bool critical = false) {
@@ -192,6 +194,9 @@ TEST(UpdatesFetch, EveryPrimaryFailureFallsBackOnce) {
         const char* name;
         LocalHttpServer::Response primary;
     };
+    LocalHttpServer::Response trickle;
+    trickle.generated = 1'000'000;
+    trickle.trickleMs = 100;
     const Case cases[] = {
         {"404", {404, goodManifest, {}}},
         {"201", {201, goodManifest, {}}},
@@ -201,12 +206,14 @@ TEST(UpdatesFetch, EveryPrimaryFailureFallsBackOnce) {
         {"file download", {200, R"({"version":"2.0","build":20,"download":"file:///etc"})", {}}},
         {"1 MiB", {200, goodManifest + QByteArray(1024 * 1024, ' '), {}}},
         {"refused", {200, {}, {}, true}},
+        // A byte every 100 ms never falls silent for the transfer timeout.
+        {"trickling past the deadline", trickle},
     };
     const QByteArray fallbackBody =
         R"({"version":"3.0","build":30,"download":"https://vexlin.app/d/3.0.tar.gz"})";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Fixture f;
+        Fixture f({}, std::chrono::milliseconds(1500));
         f.server.respond(service::Updates::primaryPath, c.primary);
         f.server.respond(service::Updates::fallbackPath, {200, fallbackBody, {}});
         std::optional<std::optional<UpdateManifest>> got;

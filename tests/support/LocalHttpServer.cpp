@@ -75,6 +75,12 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
 
         const auto answer = answers_.value(request.path);
         const Response response = answer ? answer(request) : Response{404, "not found", {}};
+        if (!response.raw.isEmpty()) {
+            pending_.remove(socket);
+            socket->write(response.raw);
+            socket->disconnectFromHost();
+            return;
+        }
         if (response.drop) {
             pending_.remove(socket);
             socket->abort();
@@ -84,11 +90,18 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
         for (const auto& [name, value] : response.headers) {
             out += name + ": " + value + "\r\n";
         }
+        if (response.trickleMs > 0) {
+            // The whole answer, status line first, a byte at a time.
+            out += "Connection: close\r\n\r\n" + response.body;
+            pending_.remove(socket);
+            trickle(socket, request.path, out, response.generated, response.trickleMs);
+            return;
+        }
         if (response.generated > 0) {
             out += "Connection: close\r\n\r\n" + response.body;
             socket->write(out);
             pending_.remove(socket);
-            stream(socket, request.path, response.generated, response.trickleMs);
+            stream(socket, request.path, response.generated);
             return;
         }
         if (response.noLength) {
@@ -104,32 +117,13 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
     }
 }
 
-void LocalHttpServer::stream(QTcpSocket* socket, const QByteArray& path, qint64 total,
-                             int trickleMs) {
+void LocalHttpServer::stream(QTcpSocket* socket, const QByteArray& path, qint64 total) {
     // No more is queued than one block while the client is slower, so the
     // server's own memory stays flat however much it sends.
     static const QByteArray block(1 << 20, 'A');
     const QPointer<QTcpSocket> alive(socket);
     auto left = std::make_shared<qint64>(total);
-    const auto finishIfDone = [alive, left] {
-        if (*left == 0 && alive && alive->bytesToWrite() == 0) {
-            alive->disconnectFromHost();
-        }
-    };
-    if (trickleMs > 0) {
-        auto* timer = new QTimer(socket);
-        QObject::connect(timer, &QTimer::timeout, socket, [this, alive, path, left, finishIfDone] {
-            if (*left > 0 && alive) {
-                alive->write("A", 1);
-                --*left;
-                ++generatedSent_[path];
-            }
-            finishIfDone();
-        });
-        timer->start(trickleMs);
-        return;
-    }
-    const auto refill = [this, alive, path, left, finishIfDone] {
+    const auto refill = [this, alive, path, left] {
         if (!alive) {
             return;
         }
@@ -139,10 +133,33 @@ void LocalHttpServer::stream(QTcpSocket* socket, const QByteArray& path, qint64 
             *left -= n;
             generatedSent_[path] += n;
         }
-        finishIfDone();
+        if (*left == 0 && alive->bytesToWrite() == 0) {
+            alive->disconnectFromHost();
+        }
     };
     QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
     refill();
+}
+
+void LocalHttpServer::trickle(QTcpSocket* socket, const QByteArray& path, const QByteArray& head,
+                              qint64 generated, int intervalMs) {
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qint64>(0);
+    QObject::connect(timer, &QTimer::timeout, socket,
+                     [this, socket, timer, path, head, generated, sent] {
+                         if (*sent < head.size()) {
+                             socket->write(head.constData() + *sent, 1);
+                         } else if (*sent < head.size() + generated) {
+                             socket->write("A", 1);
+                             ++generatedSent_[path];
+                         } else {
+                             timer->stop();
+                             socket->disconnectFromHost();
+                             return;
+                         }
+                         ++*sent;
+                     });
+    timer->start(intervalMs);
 }
 
 quint16 closedLocalPort() {
