@@ -116,14 +116,15 @@ std::unique_ptr<GifWriter> GifWriter::begin(int fd, QSize size, int delayCentise
     return std::unique_ptr<GifWriter>(new GifWriter(std::move(state)));
 }
 
-std::error_code GifWriter::add(const QImage& source, const IndexedImage& indexed) {
+std::error_code GifWriter::add(const QImage& source, const IndexedImage& indexed,
+                               int delayCentiseconds) {
     State& d = *d_;
     const int width = d.size.width();
     const int height = d.size.height();
     if (d.finished || source.size() != d.size || indexed.size != d.size ||
         indexed.palette.empty() || indexed.palette.size() > 256 ||
         indexed.indices.size() != std::size_t(width) * std::size_t(height) ||
-        source.format() != QImage::Format_RGB32) {
+        source.format() != QImage::Format_RGB32 || delayCentiseconds > 65535) {
         return {EINVAL, std::generic_category()};
     }
     const int colours = int(indexed.palette.size());
@@ -175,7 +176,7 @@ std::error_code GifWriter::add(const QImage& source, const IndexedImage& indexed
     GraphicsControlBlock control{};
     control.DisposalMode = DISPOSE_DO_NOT;
     control.UserInputFlag = false;
-    control.DelayTime = d.delay;
+    control.DelayTime = delayCentiseconds >= 0 ? delayCentiseconds : d.delay;
     control.TransparentColor = transparent;
     GifByteType extension[4];
     const size_t extensionLength = EGifGCBToExtension(&control, extension);

@@ -11,15 +11,15 @@
 namespace platform {
 
 // Writes an endlessly looping animated GIF frame by frame (giflib), every
-// frame with its own palette and the same delay. Only what changed is
+// frame with its own palette and delay. Only what changed is
 // stored: a frame's pixels that equal what an earlier frame drew there stay
 // transparent, and the frame is cut to the rectangle that changed, so a still
 // stretch of a recording costs next to nothing.
 class GifWriter {
 public:
     // Starts the GIF on fd (open for writing; not closed here) with frames of
-    // `size` shown for delayCentiseconds each. Nothing for an empty size or a
-    // delay outside 0 to 65535.
+    // `size` shown for delayCentiseconds each unless add() says otherwise.
+    // Nothing for an empty size or a delay outside 0 to 65535.
     static std::unique_ptr<GifWriter> begin(int fd, QSize size, int delayCentiseconds);
     ~GifWriter();
     GifWriter(const GifWriter&) = delete;
@@ -27,8 +27,10 @@ public:
 
     // Adds the next frame: `indexed` is `source` (RGB32 of the GIF's size)
     // reduced to at most 255 colours, which leaves one index for
-    // transparency.
-    std::error_code add(const QImage& source, const IndexedImage& indexed);
+    // transparency. It shows for `delayCentiseconds` (0 to 65535), or for
+    // the delay given at the start when that is negative.
+    std::error_code add(const QImage& source, const IndexedImage& indexed,
+                        int delayCentiseconds = -1);
     // Ends the file and writes what is buffered. Nothing is written after.
     std::error_code finish();
 

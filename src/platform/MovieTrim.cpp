@@ -77,13 +77,21 @@ struct AudioLane {
     AVStream* stream = nullptr;
     // Resampled sound not yet encoded, and its position in the new movie
     // (samples from its start).
-    std::vector<float> left;
-    std::vector<float> right;
+    // One plane per channel of the encoder.
+    std::vector<std::vector<float>> channels;
     std::int64_t pendingStart = 0;
     bool placed = false;
     // Every sample of the range is in.
     bool full = false;
     int badPackets = 0;
+
+    std::size_t pending() const { return channels.empty() ? 0 : channels.front().size(); }
+    // Every plane `samples` long, silence added at the end.
+    void padTo(std::size_t samples) {
+        for (std::vector<float>& plane : channels) {
+            plane.resize(samples, 0.0f);
+        }
+    }
 
     ~AudioLane() {
         avcodec_free_context(&decoder);
@@ -321,28 +329,42 @@ std::optional<QString> Trimmer::openOutput() {
         videoStream_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     }
 
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     for (const std::unique_ptr<AudioLane>& lane : lanes_) {
-        lane->encoder = avcodec_alloc_context3(audioCodec);
-        lane->encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        lane->encoder->sample_rate = audioRate;
-        av_channel_layout_copy(&lane->encoder->ch_layout, &stereo);
-        lane->encoder->bit_rate = audioBitRate;
-        lane->encoder->time_base = AVRational{1, audioRate};
-        lane->encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        result = avcodec_open2(lane->encoder, audioCodec, nullptr);
+        // Each track keeps its channels (a mono microphone stays mono) in
+        // the standard layout of their number; one the encoder cannot take
+        // becomes stereo.
+        AVChannelLayout layout{};
+        av_channel_layout_default(&layout, std::clamp(lane->decoder->ch_layout.nb_channels, 1, 8));
+        for (const AVChannelLayout* attempt :
+             {static_cast<const AVChannelLayout*>(&layout), &stereo}) {
+            avcodec_free_context(&lane->encoder);
+            lane->encoder = avcodec_alloc_context3(audioCodec);
+            lane->encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+            lane->encoder->sample_rate = audioRate;
+            av_channel_layout_copy(&lane->encoder->ch_layout, attempt);
+            lane->encoder->bit_rate = audioBitRate;
+            lane->encoder->time_base = AVRational{1, audioRate};
+            lane->encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+            result = avcodec_open2(lane->encoder, audioCodec, nullptr);
+            if (result >= 0) {
+                break;
+            }
+        }
+        av_channel_layout_uninit(&layout);
         if (result < 0) {
             return QStringLiteral("The sound encoder could not be started: %1.")
                 .arg(ffmpegError(result));
         }
+        lane->channels.assign(std::size_t(lane->encoder->ch_layout.nb_channels), {});
         lane->stream = avformat_new_stream(output_, nullptr);
         if (!lane->stream ||
             avcodec_parameters_from_context(lane->stream->codecpar, lane->encoder) < 0) {
             return QStringLiteral("The video could not be exported.");
         }
         lane->stream->time_base = AVRational{1, audioRate};
-        if (swr_alloc_set_opts2(&lane->resampler, &stereo, AV_SAMPLE_FMT_FLTP, audioRate,
-                                &lane->decoder->ch_layout, lane->decoder->sample_fmt,
+        if (swr_alloc_set_opts2(&lane->resampler, &lane->encoder->ch_layout, AV_SAMPLE_FMT_FLTP,
+                                audioRate, &lane->decoder->ch_layout, lane->decoder->sample_fmt,
                                 lane->decoder->sample_rate, 0, nullptr) < 0 ||
             swr_init(lane->resampler) < 0) {
             return QStringLiteral("A sound track of the recording cannot be converted.");
@@ -497,7 +519,7 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
     const int frameSize = lane.encoder->frame_size > 0 ? lane.encoder->frame_size : 1024;
     std::size_t used = 0;
     for (;;) {
-        const std::size_t left = lane.left.size() - used;
+        const std::size_t left = lane.pending() - used;
         if (left == 0 || (left < std::size_t(frameSize) && !all)) {
             break;
         }
@@ -511,8 +533,10 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
         if (av_frame_get_buffer(frame, 0) < 0) {
             return QStringLiteral("The video could not be exported: out of memory.");
         }
-        std::memcpy(frame->data[0], lane.left.data() + used, std::size_t(count) * sizeof(float));
-        std::memcpy(frame->data[1], lane.right.data() + used, std::size_t(count) * sizeof(float));
+        for (std::size_t c = 0; c < lane.channels.size(); ++c) {
+            std::memcpy(frame->extended_data[c], lane.channels[c].data() + used,
+                        std::size_t(count) * sizeof(float));
+        }
         frame->pts = lane.pendingStart + std::int64_t(used);
         used += std::size_t(count);
         const int sent = avcodec_send_frame(lane.encoder, frame);
@@ -523,8 +547,9 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
             return error;
         }
     }
-    lane.left.erase(lane.left.begin(), lane.left.begin() + std::ptrdiff_t(used));
-    lane.right.erase(lane.right.begin(), lane.right.begin() + std::ptrdiff_t(used));
+    for (std::vector<float>& plane : lane.channels) {
+        plane.erase(plane.begin(), plane.begin() + std::ptrdiff_t(used));
+    }
     lane.pendingStart += std::int64_t(used);
     return std::nullopt;
 }
@@ -537,18 +562,19 @@ std::optional<QString> Trimmer::audioFrame(AudioLane& lane, AVFrame* frame) {
     if (capacity <= 0) {
         return std::nullopt;
     }
-    std::vector<float> left(static_cast<std::size_t>(capacity));
-    std::vector<float> right(static_cast<std::size_t>(capacity));
-    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()),
-                          reinterpret_cast<uint8_t*>(right.data())};
+    const std::size_t channelCount = lane.channels.size();
+    std::vector<std::vector<float>> converted(channelCount,
+                                              std::vector<float>(std::size_t(capacity)));
+    std::vector<uint8_t*> planes;
+    for (std::vector<float>& plane : converted) {
+        planes.push_back(reinterpret_cast<uint8_t*>(plane.data()));
+    }
     const int made =
-        swr_convert(lane.resampler, planes, capacity,
+        swr_convert(lane.resampler, planes.data(), capacity,
                     const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (made < 0) {
         return QStringLiteral("A sound track of the recording cannot be converted.");
     }
-    left.resize(std::size_t(made));
-    right.resize(std::size_t(made));
     std::size_t skip = 0;
     if (!lane.placed) {
         // The first sound decoded after the seek says where the track stands;
@@ -559,8 +585,9 @@ std::optional<QString> Trimmer::audioFrame(AudioLane& lane, AVFrame* frame) {
             stamp == AV_NOPTS_VALUE ? start_ : streamTime(input_->streams[lane.input], stamp);
         const std::int64_t position = std::llround((time - start_) * audioRate);
         if (position > 0) {
-            lane.left.assign(std::size_t(std::min(position, totalSamples_)), 0.0f);
-            lane.right.assign(lane.left.size(), 0.0f);
+            for (std::vector<float>& plane : lane.channels) {
+                plane.assign(std::size_t(std::min(position, totalSamples_)), 0.0f);
+            }
         } else {
             skip = std::size_t(std::min<std::int64_t>(-position, made));
             // Sound wholly before the range places the track at the next frame.
@@ -569,14 +596,14 @@ std::optional<QString> Trimmer::audioFrame(AudioLane& lane, AVFrame* frame) {
             }
         }
     }
-    const std::int64_t have = lane.pendingStart + std::int64_t(lane.left.size());
+    const std::int64_t have = lane.pendingStart + std::int64_t(lane.pending());
     const std::int64_t room = std::max<std::int64_t>(totalSamples_ - have, 0);
     const std::size_t take = std::min<std::size_t>(std::size_t(made) - skip, std::size_t(room));
-    lane.left.insert(lane.left.end(), left.begin() + std::ptrdiff_t(skip),
-                     left.begin() + std::ptrdiff_t(skip + take));
-    lane.right.insert(lane.right.end(), right.begin() + std::ptrdiff_t(skip),
-                      right.begin() + std::ptrdiff_t(skip + take));
-    if (lane.pendingStart + std::int64_t(lane.left.size()) >= totalSamples_) {
+    for (std::size_t c = 0; c < channelCount; ++c) {
+        lane.channels[c].insert(lane.channels[c].end(), converted[c].begin() + std::ptrdiff_t(skip),
+                                converted[c].begin() + std::ptrdiff_t(skip + take));
+    }
+    if (lane.pendingStart + std::int64_t(lane.pending()) >= totalSamples_) {
         lane.full = true;
     }
     return encodeSound(lane, false);
@@ -713,10 +740,9 @@ std::optional<QString> Trimmer::finish() {
     }
     for (const std::unique_ptr<AudioLane>& lane : lanes_) {
         // A track that ends early is filled with silence to the range's end.
-        const std::int64_t have = lane->pendingStart + std::int64_t(lane->left.size());
+        const std::int64_t have = lane->pendingStart + std::int64_t(lane->pending());
         if (have < totalSamples_) {
-            lane->left.resize(lane->left.size() + std::size_t(totalSamples_ - have), 0.0f);
-            lane->right.resize(lane->left.size(), 0.0f);
+            lane->padTo(lane->pending() + std::size_t(totalSamples_ - have));
         }
         if (auto error = encodeSound(*lane, true)) {
             return error;

@@ -28,10 +28,10 @@ WriterError unreadableMovie() {
     return WriterError::failed(tr("The recording could not be read to make a GIF."));
 }
 
-WriterError damagedMovie() {
-    //: Error when a recording's movie breaks off or is damaged while a GIF is made of it.
-    return WriterError::failed(
-        tr("The recording is damaged or incomplete, so no GIF could be made of it."));
+WriterError noFrameDecodes() {
+    //: Error when not one picture of a recording's movie can be decoded to make a GIF of it.
+    return WriterError::failed(tr("The GIF could not be created: the recording is damaged or "
+                                  "incomplete, and none of its pictures can be read."));
 }
 
 WriterError gifNotCreated(std::error_code error = {}) {
@@ -67,6 +67,21 @@ int gifDelayCentiseconds(int fps) {
     return int(std::lround(100.0 / double(std::max(fps, 1))));
 }
 
+std::vector<int> gifFrameDelays(const std::vector<double>& times, double end) {
+    std::vector<int> delays;
+    if (times.empty()) {
+        return delays;
+    }
+    const double start = times.front();
+    const auto tick = [start](double t) { return std::lround((t - start) * 100); };
+    delays.reserve(times.size());
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const double until = i + 1 < times.size() ? times[i + 1] : std::max(end, times[i]);
+        delays.push_back(int(std::clamp(tick(until) - tick(times[i]), 1L, 65535L)));
+    }
+    return delays;
+}
+
 QSize gifFrameSize(QSize movie, double maxWidth) {
     if (movie.isEmpty()) {
         return QSize(1, 1);
@@ -98,6 +113,7 @@ std::optional<WriterError> exportGif(const QString& moviePath, const QString& gi
     }
     const std::vector<double> times =
         gifSampleTimes(range->start, range->start + range->duration, fps);
+    const std::vector<int> delays = gifFrameDelays(times, range->start + range->duration);
     const QSize size = gifFrameSize(movie->frameSize(), maxWidth);
 
     std::optional<WriterError> failure;
@@ -115,8 +131,10 @@ std::optional<WriterError> exportGif(const QString& moviePath, const QString& gi
         pool.setMaxThreadCount(threads);
         struct Pending {
             QImage frame;
+            int delay = 0;
             std::future<std::optional<platform::IndexedImage>> indexed;
         };
+        std::size_t added = 0;
         std::deque<Pending> pending;
         std::error_code written;
         const auto writeOldest = [&] {
@@ -130,14 +148,15 @@ std::optional<WriterError> exportGif(const QString& moviePath, const QString& gi
                 failure = gifNotCreated();
                 return;
             }
-            written = gif->add(next.frame, *indexed);
+            written = gif->add(next.frame, *indexed, next.delay);
+            ++added;
         };
         const platform::MovieReader::Sampled sampled =
-            movie->sampleFrames(times, size, [&](std::size_t, const QImage& frame) {
+            movie->sampleFrames(times, size, [&](std::size_t index, const QImage& frame) {
                 auto task =
                     std::make_shared<std::packaged_task<std::optional<platform::IndexedImage>()>>(
                         [frame] { return platform::quantizeColors(frame, gifColours); });
-                pending.push_back({frame, task->get_future()});
+                pending.push_back({frame, delays[index], task->get_future()});
                 pool.start([task] { (*task)(); });
                 // Frames wait in memory only while the threads are busy.
                 while (pending.size() > std::size_t(threads) + 2) {
@@ -148,8 +167,11 @@ std::optional<WriterError> exportGif(const QString& moviePath, const QString& gi
         while (!pending.empty()) {
             writeOldest();
         }
-        if (sampled == platform::MovieReader::Sampled::failed && !failure && !written) {
-            failure = damagedMovie();
+        // A movie that breaks off gives the frames before the break; one of
+        // which nothing decodes gives no GIF.
+        if (sampled == platform::MovieReader::Sampled::failed && added == 0 && !failure &&
+            !written) {
+            failure = noFrameDecodes();
         }
         if (!failure && !written) {
             written = gif->finish();
@@ -176,7 +198,7 @@ double gifDuration(const QString& path) {
     }
     double seconds = 0;
     for (const std::optional<int>& delay : info->delays) {
-        seconds += delay && *delay > 0 ? *delay / 100.0 : 0.1;
+        seconds += delay ? *delay / 100.0 : 0.1;
     }
     return seconds;
 }

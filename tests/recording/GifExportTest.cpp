@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -66,6 +67,33 @@ TEST(GifFrames, DelayAndSize) {
     for (const Size& s : sizes) {
         EXPECT_EQ(s.expected, recording::gifFrameSize(s.movie, s.maxWidth))
             << s.movie.width() << "x" << s.movie.height() << " in " << s.maxWidth;
+    }
+}
+
+TEST(GifFrames, DelaysAddUpToTheStretchsLength) {
+    struct Case {
+        double start;
+        double end;
+        int fps;
+        std::vector<int> first; // the first delays
+        int total;              // hundredths
+    };
+    const Case cases[] = {
+        {0, 5, 15, {7, 6, 7, 7, 6, 7}, 500}, // not 75 × 7 = 5.25 s
+        {0, 2, 10, {10, 10, 10}, 200},
+        {1.5, 2.5, 4, {25, 25, 25, 25}, 100},
+        {0, 1, 30, {3, 4, 3, 3, 4, 3}, 100},
+        {0, 0.5, 1, {50}, 50},       // one frame, as long as the stretch
+        {2, 2, 10, {1}, 1},          // an empty stretch still shows its frame
+        {0, 1, 250, {1, 1, 1}, 250}, // never 0, which viewers play as a tenth
+    };
+    for (const Case& c : cases) {
+        const std::vector<int> delays =
+            recording::gifFrameDelays(recording::gifSampleTimes(c.start, c.end, c.fps), c.end);
+        ASSERT_GE(delays.size(), c.first.size()) << c.fps;
+        EXPECT_EQ(c.first, std::vector<int>(delays.begin(), delays.begin() + c.first.size()))
+            << c.start << "–" << c.end << " at " << c.fps;
+        EXPECT_EQ(c.total, std::accumulate(delays.begin(), delays.end(), 0)) << c.fps;
     }
 }
 
@@ -132,33 +160,73 @@ TEST_F(GifExport, ARangeAndAWideMovie) {
     }
 }
 
-TEST_F(GifExport, ABrokenMovieLeavesNoFile) {
+// The offset of an MP4's data box ("mdat"), or -1.
+qsizetype dataBoxAt(const QByteArray& movie) {
+    qsizetype at = 0;
+    while (at + 8 <= movie.size()) {
+        const quint32 size = (quint32(uchar(movie[at])) << 24) |
+                             (quint32(uchar(movie[at + 1])) << 16) |
+                             (quint32(uchar(movie[at + 2])) << 8) | quint32(uchar(movie[at + 3]));
+        if (movie.mid(at + 4, 4) == "mdat") {
+            return at;
+        }
+        if (size < 8) {
+            break;
+        }
+        at += size;
+    }
+    return -1;
+}
+
+TEST_F(GifExport, ABrokenMovieGivesTheFramesBeforeTheBreakOrNoFile) {
     struct Case {
         const char* what;
         bool fastStart;
-        double keep; // the share of the file kept
+        double keep;      // the share of the file kept; < 0: up to just past the index
+        int framesAtMost; // 0: no GIF
     };
     const Case cases[] = {
-        {"index at the end, cut off", false, 0.5},
-        {"index first, data cut off", true, 0.7},
-        {"no movie at all", false, 0},
+        {"index at the end, cut off", false, 0.5, 0},
+        {"index first, data cut off half way", true, 0.5, 19},
+        {"index first, no picture left", true, -1, 0},
+        {"no movie at all", false, 0, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(gif);
         ASSERT_TRUE(testsupport::makeMovieClip(movie, {.seconds = 2,
                                                        .size = {320, 180},
                                                        .framesPerSecond = 10,
                                                        .pattern = true,
                                                        .fastStart = c.fastStart}));
         QByteArray bytes = testsupport::readAll(movie);
-        bytes.truncate(qsizetype(double(bytes.size()) * c.keep));
-        testsupport::writeAll(movie, c.keep > 0 ? bytes : QByteArray("not a movie"));
+        if (c.keep < 0) {
+            ASSERT_GT(dataBoxAt(bytes), 0);
+            bytes.truncate(dataBoxAt(bytes) + 8 + 64);
+        } else {
+            bytes.truncate(qsizetype(double(bytes.size()) * c.keep));
+        }
+        testsupport::writeAll(movie, c.keep != 0 ? bytes : QByteArray("not a movie"));
         const std::optional<recording::WriterError> error =
             recording::exportGif(movie, gif, 10, 320);
-        ASSERT_TRUE(error) << c.what;
-        EXPECT_EQ(recording::WriterError::Kind::failed, error->kind());
-        EXPECT_FALSE(error->description().isEmpty());
-        EXPECT_TRUE(entries(dir.file(QStringLiteral("out"))).isEmpty()) << c.what;
+        if (c.framesAtMost == 0) {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(recording::WriterError::Kind::failed, error->kind());
+            EXPECT_FALSE(error->description().isEmpty());
+            EXPECT_TRUE(entries(dir.file(QStringLiteral("out"))).isEmpty());
+            continue;
+        }
+        ASSERT_FALSE(error) << error->description().toStdString();
+        const std::optional<platform::GifInfo> info = platform::GifInfo::read(gif);
+        ASSERT_TRUE(info);
+        EXPECT_GE(info->delays.size(), 1u);
+        EXPECT_LE(info->delays.size(), std::size_t(c.framesAtMost));
+        // The frames there keep their own delays: the GIF plays shorter.
+        for (const std::optional<int>& delay : info->delays) {
+            EXPECT_EQ(std::optional<int>(10), delay);
+        }
     }
+    QFile::remove(gif);
     // A missing movie, and an old GIF kept through a failure.
     testsupport::writeAll(gif, "old");
     EXPECT_TRUE(recording::exportGif(dir.file(QStringLiteral("absent.mp4")), gif, 10, 320));
@@ -202,7 +270,7 @@ TEST(GifDuration, AddsTheDelaysAndCountsMissingOnesAsATenth) {
     const Case cases[] = {
         {{10, 10, 10}, 0.3},
         {{std::nullopt, std::nullopt}, 0.2},
-        {{0, 250}, 2.6},
+        {{0, 250}, 2.5}, // a delay of 0 is one, and counts as written
         {{}, 0},
     };
     for (const Case& c : cases) {
