@@ -1,5 +1,7 @@
 #include "desktop/RegionFrameWindow.h"
 
+#include "platform/WindowShape.h"
+
 #include <QPainter>
 
 namespace desktop {
@@ -26,13 +28,31 @@ bool RegionFrameWindow::isTranslucent() const {
 void RegionFrameWindow::setStyle(Style style) {
     style_ = style;
     surface_->reshape();
+    cutToOutline();
     update();
 }
 
 void RegionFrameWindow::setRegion(const QRectF& region) {
     region_ = region;
     surface_->reshape();
+    cutToOutline();
     update();
+}
+
+void RegionFrameWindow::cutToOutline() {
+    // While recording, a blending frame paints its outline alone and leaves
+    // the rest of the display clear. Cut to that outline, it covers nothing
+    // else, so a recording that leaves our panels out has nothing to put
+    // back under it (and nothing to guess where the desktop's background is
+    // the compositing manager's own).
+    if (!isTranslucent() || !testAttribute(Qt::WA_WState_Created)) {
+        return;
+    }
+    const QRegion shown =
+        style_ == Style::recording
+            ? outlineRegion(regionFrame::outlineArea(region_, style_), devicePixelRatioF())
+            : QRegion(QRect(QPoint(0, 0), size() * devicePixelRatioF()));
+    platform::setWindowShape(winId(), shown);
 }
 
 void RegionFrameWindow::paintEvent(QPaintEvent*) {

@@ -36,6 +36,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void cutToOutline();
+
     QRectF screenFrame_;
     QRectF region_;
     Style style_ = Style::dimmed;

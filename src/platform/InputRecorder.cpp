@@ -156,6 +156,18 @@ std::uint64_t heldModifiers(xkb_state* state) {
     return bits;
 }
 
+// Each key event carries the modifier and group state the server held just
+// before it. Taking it as the truth keeps the keyboard state right from the
+// first event: modifiers held when listening began (the record hot key's)
+// would otherwise stay down for good, as their releases alone cannot undo a
+// press that was never seen. The X core modifiers are xkbcommon's first eight
+// (real) modifiers, in the same order.
+void followServerState(xkb_state* state, std::uint16_t core) {
+    const xkb_mod_mask_t mods = core & 0xff;
+    const xkb_layout_index_t group = (core >> 13) & 0x3;
+    xkb_state_update_mask(state, mods, 0, 0, 0, 0, group);
+}
+
 QString typedText(xkb_state* state, xkb_keycode_t key) {
     char buffer[64];
     const int length = xkb_state_key_get_utf8(state, key, buffer, sizeof buffer);
@@ -207,6 +219,7 @@ struct InputRecorder::State {
         }
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
         xkb_state* state = current.state.get();
+        followServerState(state, key->state);
         RecordedInput input;
         input.detail = key->detail;
         if (type == XCB_KEY_PRESS) {

@@ -30,8 +30,9 @@ struct RecordedInput {
 
 // Listens to the keyboard and the mouse buttons of every client while it
 // lives, without taking or changing anything: the events still reach their
-// windows. Runs on its own connections and thread and keeps its own keyboard
-// state from the recorded presses and releases. Events reach `onInput` on
+// windows. Runs on its own connections and thread; its keyboard state is the
+// one each recorded key event carries, so keys held when it starts count
+// only while they are held. Events reach `onInput` on
 // the thread that called start(), queued. When the server drops either
 // connection (or the context with it) both are opened again, once; after a
 // second drop, or when that fails, the recorder goes quiet.

@@ -10,6 +10,7 @@
 
 #include <xcb/composite.h>
 #include <xcb/render.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
@@ -33,6 +34,12 @@ template <typename T> struct Freed {
 struct TopLevel {
     xcb_window_t id = 0;
     QRect rect; // with its border, root pixels
+    // The pixels it shows (root pixels): its rectangle cut by its bounding
+    // shape. A shaped window (a rounded panel, our click overlay) paints
+    // its whole rectangle but shows only these; what lies outside them is
+    // stale paint that the screen never shows.
+    QRegion visible;
+    int border = 0;
     xcb_visualid_t visual = 0;
     StreamWindow facts;
 };
@@ -47,6 +54,18 @@ struct WindowComposer::State {
     bool composite = false;
     bool render = false;
     bool xfixes = false;
+    bool shape = false;
+    // A window of ours at the bottom of the stack whose background is its
+    // parent's, the root's: the one way to read the desktop's background
+    // picture or colour when no property publishes it (xsetroot, `display
+    // -window root`). It is redirected by hand, so the server never draws it
+    // and it hides nothing, takes no input (empty input shape) and is
+    // repainted from the root's background before each use. Not made where
+    // a compositing manager already redirects the root's children.
+    xcb_window_t backdrop = 0;
+    QSize backdropSize;
+    bool backdropRefused = false;
+    QSize rootSize;
     xcb_render_pictformat_t rootFormat = 0;
     // Each visual's picture format and whether it carries alpha.
     QHash<xcb_visualid_t, std::pair<xcb_render_pictformat_t, bool>> visualFormats;
@@ -61,6 +80,9 @@ struct WindowComposer::State {
 
     ~State() {
         if (c != nullptr) {
+            if (backdrop != 0) {
+                xcb_destroy_window(c, backdrop);
+            }
             segment.detach(c);
             xcb_disconnect(c);
         }
@@ -199,17 +221,29 @@ struct WindowComposer::State {
         // All questions first, then the answers: one round trip for all.
         std::vector<xcb_get_window_attributes_cookie_t> attributes(count);
         std::vector<xcb_get_geometry_cookie_t> geometries(count);
+        std::vector<xcb_shape_query_extents_cookie_t> extents(shape ? count : 0);
+        const xcb_get_geometry_cookie_t rootGeometry = xcb_get_geometry(c, screen->root);
         for (int i = 0; i < count; ++i) {
             attributes[i] = xcb_get_window_attributes(c, children[i]);
             geometries[i] = xcb_get_geometry(c, children[i]);
+            if (shape) {
+                extents[i] = xcb_shape_query_extents(c, children[i]);
+            }
+        }
+        if (Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(c, rootGeometry, nullptr)}) {
+            rootSize = QSize(g->width, g->height);
         }
         std::unordered_map<xcb_window_t, StreamWindow> seen;
+        // The shaped windows' rectangles are asked for all at once too.
+        std::vector<std::pair<std::size_t, xcb_shape_get_rectangles_cookie_t>> shapes;
         for (int i = 0; i < count; ++i) {
             Freed<xcb_get_window_attributes_reply_t> a{
                 xcb_get_window_attributes_reply(c, attributes[i], nullptr)};
             Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(c, geometries[i], nullptr)};
+            Freed<xcb_shape_query_extents_reply_t> e{
+                shape ? xcb_shape_query_extents_reply(c, extents[i], nullptr) : nullptr};
             if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
-                a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+                a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT || children[i] == backdrop) {
                 continue;
             }
             TopLevel top;
@@ -217,6 +251,12 @@ struct WindowComposer::State {
             top.visual = a->visual;
             top.rect =
                 QRect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+            top.visible = QRegion(top.rect);
+            top.border = g->border_width;
+            if (e && e->bounding_shaped) {
+                shapes.emplace_back(result.size(),
+                                    xcb_shape_get_rectangles(c, top.id, XCB_SHAPE_SK_BOUNDING));
+            }
             auto known = facts.find(top.id);
             if (known != facts.end()) {
                 top.facts = known->second;
@@ -229,8 +269,82 @@ struct WindowComposer::State {
             }
             result.push_back(top);
         }
+        for (const auto& [index, cookie] : shapes) {
+            TopLevel& top = result[index];
+            Freed<xcb_shape_get_rectangles_reply_t> reply{
+                xcb_shape_get_rectangles_reply(c, cookie, nullptr)};
+            if (!reply) {
+                continue; // gone meanwhile: its whole rectangle stands
+            }
+            // Shape rectangles are relative to the window's origin, inside
+            // its border.
+            const QPoint origin = top.rect.topLeft() + QPoint(top.border, top.border);
+            QRegion shaped;
+            const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(reply.p);
+            const int n = xcb_shape_get_rectangles_rectangles_length(reply.p);
+            std::vector<QRect> list;
+            list.reserve(std::size_t(n));
+            for (int k = 0; k < n; ++k) {
+                list.emplace_back(origin.x() + rects[k].x, origin.y() + rects[k].y, rects[k].width,
+                                  rects[k].height);
+            }
+            shaped.setRects(list.data(), n);
+            top.visible = shaped.intersected(top.rect);
+        }
         facts = std::move(seen);
         return result;
+    }
+
+    // A pixmap of the root's background as the screen shows it now (the
+    // caller frees it), or nothing where the backdrop cannot be made.
+    std::optional<xcb_pixmap_t> backdropPixmap() {
+        if (backdropRefused || rootSize.isEmpty()) {
+            return std::nullopt;
+        }
+        if (backdrop == 0) {
+            backdrop = xcb_generate_id(c);
+            const std::uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, 1};
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, backdrop, screen->root, 0, 0,
+                              static_cast<std::uint16_t>(rootSize.width()),
+                              static_cast<std::uint16_t>(rootSize.height()), 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                              XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+            backdropSize = rootSize;
+            xcb_generic_error_t* refused = xcb_request_check(
+                c,
+                xcb_composite_redirect_window_checked(c, backdrop, XCB_COMPOSITE_REDIRECT_MANUAL));
+            if (refused != nullptr) {
+                // A compositing manager draws the screen: leave its work be.
+                std::free(refused);
+                xcb_destroy_window(c, backdrop);
+                backdrop = 0;
+                backdropRefused = true;
+                return std::nullopt;
+            }
+            if (shape) {
+                xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                                     XCB_CLIP_ORDERING_UNSORTED, backdrop, 0, 0, 0, nullptr);
+            }
+            const std::uint32_t bottom = XCB_STACK_MODE_BELOW;
+            xcb_configure_window(c, backdrop, XCB_CONFIG_WINDOW_STACK_MODE, &bottom);
+            xcb_map_window(c, backdrop);
+        } else if (backdropSize != rootSize) {
+            const std::uint32_t size[] = {std::uint32_t(rootSize.width()),
+                                          std::uint32_t(rootSize.height())};
+            xcb_configure_window(c, backdrop, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                                 size);
+            backdropSize = rootSize;
+        }
+        // The root's background may have changed since the last frame.
+        xcb_clear_area(c, 0, backdrop, 0, 0, 0, 0);
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, backdrop, pixmap));
+        if (error != nullptr) {
+            std::free(error);
+            return std::nullopt;
+        }
+        return pixmap;
     }
 
     std::optional<xcb_pixmap_t> rootBackground() {
@@ -270,7 +384,9 @@ struct WindowComposer::State {
                                         static_cast<std::uint16_t>(colour.blue() * 257), 0xffff};
         xcb_render_fill_rectangles(c, XCB_RENDER_PICT_OP_SRC, target, render, 1, &whole);
         if (!fill) {
-            if (auto background = rootBackground()) {
+            const std::optional<xcb_pixmap_t> drawn = backdropPixmap();
+            const std::optional<xcb_pixmap_t> background = drawn ? drawn : rootBackground();
+            if (background) {
                 const xcb_render_picture_t picture = xcb_generate_id(c);
                 const std::uint32_t repeat = XCB_RENDER_REPEAT_NORMAL;
                 xcb_render_create_picture(c, picture, *background, rootFormat, XCB_RENDER_CP_REPEAT,
@@ -281,15 +397,29 @@ struct WindowComposer::State {
                                      whole.height);
                 xcb_render_free_picture(c, picture);
             }
+            if (drawn) {
+                xcb_free_pixmap(c, *drawn);
+            }
         }
         for (const TopLevel& window : windows) {
-            if (!window.rect.intersects(area)) {
+            const QRegion shown = window.visible.intersected(clip);
+            if (shown.isEmpty()) {
                 continue;
             }
             auto format = visualFormats.find(window.visual);
             if (format == visualFormats.end()) {
                 continue;
             }
+            // Only what the window shows on the screen: a shaped window's
+            // pixmap holds paint outside its shape.
+            rects.clear();
+            for (const QRect& r : shown.translated(-area.topLeft())) {
+                rects.push_back({static_cast<std::int16_t>(r.x()), static_cast<std::int16_t>(r.y()),
+                                 static_cast<std::uint16_t>(r.width()),
+                                 static_cast<std::uint16_t>(r.height())});
+            }
+            xcb_render_set_picture_clip_rectangles(
+                c, target, 0, 0, static_cast<std::uint32_t>(rects.size()), rects.data());
             const xcb_pixmap_t pixmap = xcb_generate_id(c);
             xcb_generic_error_t* error = xcb_request_check(
                 c, xcb_composite_name_window_pixmap_checked(c, window.id, pixmap));
@@ -342,6 +472,7 @@ std::unique_ptr<WindowComposer> WindowComposer::open() {
             connection, xcb_xfixes_query_version(connection, 4, 0), nullptr)};
         s.xfixes = static_cast<bool>(version);
     }
+    s.shape = present(&xcb_shape_id);
     if (present(&xcb_composite_id) && present(&xcb_render_id)) {
         Freed<xcb_composite_query_version_reply_t> composite{xcb_composite_query_version_reply(
             connection, xcb_composite_query_version(connection, 0, 4), nullptr)};
@@ -387,7 +518,7 @@ void WindowComposer::leaveOut(QImage& frame, const QRect& region, const WindowsL
     std::vector<TopLevel> kept;
     for (const TopLevel& window : windows) {
         if (leftOut.leavesOut(window.facts)) {
-            hidden += window.rect.intersected(region);
+            hidden += window.visible.intersected(region);
         } else {
             kept.push_back(window);
         }

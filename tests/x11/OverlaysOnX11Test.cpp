@@ -181,6 +181,26 @@ TEST(KeystrokeMonitorOnX11, ListensWithoutTakingKeys) {
     EXPECT_EQ(presses.size(), 7u);
 }
 
+// The record hot key's modifiers are still down when the monitor starts:
+// once released they are no part of the next shortcut.
+TEST(KeystrokeMonitorOnX11, ModifiersHeldAtTheStartCountOnlyWhileHeld) {
+    xdotool({"keydown", "alt+shift+super"});
+    const std::vector<KeyPress> presses = collect([] {
+        xdotool({"key", "x"});
+        xdotool({"keyup", "alt+shift+super"});
+        xdotool({"key", "ctrl+shift+b"});
+    });
+    const auto x = std::find_if(presses.begin(), presses.end(),
+                                [](const KeyPress& p) { return p.keyCode == 7; });
+    ASSERT_NE(x, presses.end());
+    EXPECT_EQ(x->modifiers, bits::option | bits::shift | bits::command);
+    const auto b = std::find_if(presses.begin(), presses.end(),
+                                [](const KeyPress& p) { return p.keyCode == 11; });
+    ASSERT_NE(b, presses.end());
+    EXPECT_EQ(b->modifiers, bits::control | bits::shift);
+    EXPECT_EQ(b->keyName, QStringLiteral("B"));
+}
+
 TEST(KeystrokeMonitorOnX11, StopLeavesNothingRunning) {
     pump(100);
     const int threads = threadCount();

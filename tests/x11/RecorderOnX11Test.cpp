@@ -6,6 +6,7 @@
 
 #include "desktop/ScreenGeometry.h"
 #include "platform/ClientWindows.h"
+#include "platform/WindowShape.h"
 
 #include "support/EventLoop.h"
 
@@ -363,6 +364,77 @@ TEST_F(RecorderOnX11, HiddenAppsAndOwnPanelsAreLeftOut) {
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(at(image, redCentre), c.atRed);
         EXPECT_EQ(at(image, toolCentre), c.atTool);
+    }
+}
+
+// The desktop's colour set by xsetroot, which publishes no picture of it:
+// beneath a left-out window the frames show that colour, not black. A window
+// of ours that the recording keeps and that is cut by a shape (as the click
+// overlay is without a compositing manager) shows in the frames only where
+// its shape lets it show on the screen, also over a left-out window, and
+// leaves the frames when its shape lets go of the pixels it painted.
+TEST_F(RecorderOnX11, LeftOutWindowsShowTheDesktopAndKeptWindowsOnlyTheirShape) {
+    const QRgb desktop = 0xff3366cc;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xsetroot"), {"-solid", "#3366cc"}), 0);
+    struct BlackAgain {
+        ~BlackAgain() { QProcess::execute(QStringLiteral("xsetroot"), {"-solid", "black"}); }
+    } blackAgain;
+    SolidWindow blue(QStringLiteral("Bluewin"), kBlue, QRect(250, 200, 300, 300));
+    SolidWindow red(QStringLiteral("Redwin"), kRed, QRect(450, 300, 400, 200));
+
+    // Painted green all over, shown only through a 40-pixel square over the
+    // hidden window.
+    QWidget overlay(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    overlay.setAttribute(Qt::WA_ShowWithoutActivating);
+    overlay.setAutoFillBackground(true);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(kGreen));
+    overlay.setPalette(palette);
+    overlay.setGeometry(kRegion);
+    const QRect square(600, 380, 40, 40);
+    overlay.show();
+    ASSERT_TRUE(
+        platform::setWindowShape(overlay.winId(), QRegion(square.translated(-kRegion.topLeft()))));
+    ASSERT_TRUE(waitFor(5000, [&] {
+        auto window = platform::clientWindow(std::uint32_t(overlay.winId()));
+        return window && window->viewable;
+    }));
+    pump(300);
+
+    RecordingOptions options;
+    options.showCursor = false;
+    options.filter.hiddenApps = {QStringLiteral("Redwin")};
+    options.filter.recordedWindows = {std::uint32_t(overlay.winId())};
+    auto recorder = record(options, 600);
+    ASSERT_TRUE(recorder);
+    const QImage before = sinks.sink->lastPicture();
+    // The shape lets go of the square; the paint stays in the window.
+    platform::setWindowShape(overlay.winId(), QRegion());
+    pump(600);
+    finish(*recorder);
+    const QImage after = sinks.sink->lastPicture();
+    ASSERT_FALSE(before.isNull());
+    ASSERT_FALSE(after.isNull());
+
+    const auto local = [](int x, int y) { return QPoint(x, y) - kRegion.topLeft(); };
+    struct Point {
+        const char* name;
+        QPoint at;
+        QRgb before;
+        QRgb after;
+    };
+    const Point points[] = {
+        {"hidden window over the desktop", local(800, 450), desktop, desktop},
+        {"hidden window over the blue one", local(500, 350), kBlue, kBlue},
+        {"the shaped square", square.center() - kRegion.topLeft(), kGreen, desktop},
+        {"our window outside its shape, over the hidden one", local(700, 480), desktop, desktop},
+        {"our window outside its shape, over the desktop", local(900, 200), desktop, desktop},
+        {"the blue window alone", local(300, 250), kBlue, kBlue},
+    };
+    for (const Point& p : points) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(at(before, p.at), p.before);
+        EXPECT_EQ(at(after, p.at), p.after);
     }
 }
 

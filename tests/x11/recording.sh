@@ -217,6 +217,72 @@ print(sum(1 for i in range(0, len(data) - 2, 3) if data[i + 2] > 120 and data[i 
     wait_for 20 no_window_shown || fail "a window of ours is still shown"
     no_failure_traced
     ;;
+overlays_leave | overlays_leave_composited)
+    # A click and Ctrl+Shift+B over a desktop coloured by xsetroot (which
+    # publishes no picture of it), then a wait: the pulse and the label are
+    # in the movie while the screen shows them, and later frames are the
+    # desktop's colour alone, with and without a compositing manager.
+    xsetroot -solid '#806040'
+    if [ "$case_name" = overlays_leave_composited ]; then
+        xcompmgr >/dev/null 2>&1 &
+        tray=$!
+        composited() { xwininfo -root -tree | grep -q '"xcompmgr"'; }
+        wait_for 50 composited || fail "xcompmgr did not start"
+    fi
+    # What the screen shows of the desktop there (a compositing manager
+    # paints its own background where no picture is published).
+    read -r dr dg db <<<"$(import -window root -crop 1x1+700+450 +repage -depth 8 txt:- |
+        sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | head -n 1)"
+    [ -n "$db" ] || fail "the screen's colour cannot be read"
+    setting recordHighlightClicks true
+    setting recordShowKeystrokes true
+    setting recordShowCursor false
+    start_app
+    record_area 640 400
+    record_key
+    began=$(seen_at 30 "recording elapsed=0:00")
+    sleep 0.5
+    clicked=$(($(now_ms) - began))
+    xdotool mousemove 420 300 click 1
+    xdotool mousemove 1500 900 key ctrl+shift+b
+    pressed=$(($(now_ms) - began))
+    # The pulse lasts 0.5 s, the label 1.2 s after the key and its fade.
+    sleep 3
+    # The record key shows in the label too, so frames from here on do not count.
+    stopping=$(($(now_ms) - began))
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$saved")
+    # Pixels of each frame from START for LENGTH seconds that are not the
+    # desktop's colour (beyond the encoder's rounding): the largest count.
+    foreign() { # start length
+        ffmpeg -v error -ss "$1" -t "$2" -i "$saved" -f rawvideo -pix_fmt rgb24 - |
+            python3 -c '
+import sys
+w, h = map(int, sys.argv[1].split("x"))
+r, g, b = map(int, sys.argv[2:5])
+data = sys.stdin.buffer.read()
+most = 0
+for f in range(0, len(data) // (w * h * 3)):
+    frame = data[f * w * h * 3:(f + 1) * w * h * 3]
+    n = sum(1 for i in range(0, len(frame), 3)
+            if abs(frame[i] - r) > 24 or abs(frame[i + 1] - g) > 24 or abs(frame[i + 2] - b) > 24)
+    most = max(most, n)
+print(most)' "$size" "$dr" "$dg" "$db"
+    }
+    seconds() { awk -v ms="$1" 'BEGIN { printf "%.3f", ms / 1000 }'; }
+    shown=$(foreign "$(seconds "$clicked")" 0.3)
+    [ "$shown" -gt 200 ] || fail "the pulse is not in the movie ($shown pixels besides the desktop)"
+    shown=$(foreign "$(seconds $((pressed + 200)))" 0.5)
+    [ "$shown" -gt 500 ] || fail "the label is not in the movie ($shown pixels besides the desktop)"
+    # From a second after the label has left the screen on.
+    gone=$((pressed + 1200 + 250 + 1000))
+    left=$(foreign "$(seconds "$gone")" "$(seconds $((stopping - gone)))")
+    [ "$left" = 0 ] || fail "$left pixels besides the desktop after the pulse and the label left"
+    wait_for 20 no_window_shown || fail "a window of ours is still shown"
+    no_failure_traced
+    ;;
 camera_without_device)
     # The rig has no video device: the camera option shows no bubble, and the
     # recording goes on.
