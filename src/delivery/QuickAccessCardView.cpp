@@ -1,5 +1,6 @@
 #include "delivery/QuickAccessCardView.h"
 
+#include "delivery/QuickAccessCardAccessible.h"
 #include "delivery/QuickAccessCardModel.h"
 #include "delivery/QuickAccessSymbol.h"
 #include "desktop/ToastSymbol.h"
@@ -127,6 +128,7 @@ QuickAccessCardView::QuickAccessCardView(const QImage& image, QSize tileSize,
     , translucent_(translucent)
     , shareAnchor_(new QWidget(this))
     , hoverFade_(new QVariantAnimation(this)) {
+    installQuickAccessCardAccessibility();
     setAttribute(Qt::WA_TranslucentBackground, translucent_);
     setMouseTracking(true);
     setFixedSize(tileSize_ + QSize(2 * padding, 2 * padding));
@@ -202,6 +204,10 @@ QList<QuickAccessCardView::ButtonInfo> QuickAccessCardView::allButtons() const {
     buttons.append({Button::saveAs, saveAsHelp(), QStringLiteral("square.and.arrow.down"),
                     QRect(QPoint(right - roundSide, bottom - roundSide), round)});
     return buttons;
+}
+
+void QuickAccessCardView::press(Button button) {
+    trigger(button);
 }
 
 QList<QuickAccessCardView::ButtonInfo> QuickAccessCardView::visibleButtons() const {

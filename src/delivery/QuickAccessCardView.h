@@ -55,6 +55,10 @@ public:
     // The buttons that can be clicked now: all of them while the pointer rests
     // on the card and no note is shown, none otherwise.
     QList<ButtonInfo> visibleButtons() const;
+    // Every button the card has, shown now or not.
+    QList<ButtonInfo> allButtons() const;
+    // What a click on the button does (for assistive technology).
+    void press(Button button);
     bool badgeShown() const;
     QString badgeText() const;
     bool noteShown() const;
@@ -79,7 +83,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    QList<ButtonInfo> allButtons() const;
     std::optional<ButtonInfo> buttonAt(const QPoint& point) const;
     void trigger(Button button);
     void runBusy(const std::function<void()>& work);

@@ -18,6 +18,9 @@ QuickAccessCardWindow::QuickAccessCardWindow(QuickAccessCardView* view,
     //: Title of the floating thumbnail window after a capture (seen by window tools only)
     setWindowTitle(QCoreApplication::translate("QuickAccess", "Quick Access"));
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Qt shows tooltips in the active window only, and the card never
+    // becomes one: its round buttons would never say what they do.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFocusPolicy(Qt::NoFocus);
     view_->setParent(this);
     view_->move(0, 0);

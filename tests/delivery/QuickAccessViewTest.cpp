@@ -8,6 +8,7 @@
 
 #include "support/EventLoop.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMouseEvent>
 
@@ -124,6 +125,46 @@ TEST_F(CardView, CloseButtonTakesTheCardAway) {
     send(view, QEvent::MouseMove, view->tileRect().center());
     click(view, rectOf(view, Button::close).center());
     EXPECT_FALSE(stacked(card));
+}
+
+// The round buttons are painted, not widgets: assistive technology still
+// finds each one by its name, sees it only while the card is hovered, and
+// presses it.
+TEST_F(CardView, ButtonsAreAccessibleByTheirNames) {
+    QPointer<QuickAccessCard> card = show(capture());
+    QuickAccessCardView* view = card->view();
+    QAccessibleInterface* tile = QAccessible::queryAccessibleInterface(view);
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->text(QAccessible::Name), "Quick Access");
+    const auto button = [&](const QString& name) -> QAccessibleInterface* {
+        for (int i = 0; i < tile->childCount(); ++i) {
+            if (tile->child(i)->text(QAccessible::Name) == name) {
+                return tile->child(i);
+            }
+        }
+        return nullptr;
+    };
+    QStringList names;
+    for (int i = 0; i < tile->childCount(); ++i) {
+        EXPECT_EQ(tile->child(i)->role(), QAccessible::Button);
+        EXPECT_EQ(tile->indexOfChild(tile->child(i)), i);
+        EXPECT_TRUE(tile->child(i)->state().invisible);
+        names.append(tile->child(i)->text(QAccessible::Name));
+    }
+    EXPECT_EQ(names, texts(view->allButtons()));
+    for (const char* name : {"Close", "Annotate", "Pin to Screen", "Share", "Save As…"}) {
+        EXPECT_NE(button(name), nullptr) << name;
+    }
+
+    card->setPointerInside(true);
+    QAccessibleInterface* share = button("Share");
+    ASSERT_NE(share, nullptr);
+    EXPECT_FALSE(share->state().invisible);
+    EXPECT_EQ(share->rect(), QRect(view->mapToGlobal(rectOf(view, Button::share).topLeft()),
+                                   rectOf(view, Button::share).size()));
+    EXPECT_EQ(tile->childAt(share->rect().center().x(), share->rect().center().y()), share);
+    share->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(sharedFiles.size(), 1u);
 }
 
 QColor colourAt(const QImage& image, QPoint point) {

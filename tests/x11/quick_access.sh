@@ -13,7 +13,14 @@
 #          the area in a "Drag-<uuid>" folder of the temporary folder. The
 #          card stays.
 #
-#   quick_access.sh CASE ROOT_PATTERN FAKE_FILE_MANAGER
+#   tooltip the Save As button's tooltip shows within 2 s of hovering it,
+#          though the card never becomes the active window, and goes when
+#          the pointer leaves.
+#
+#   quick_access.sh CASE ROOT_PATTERN FAKE_FILE_MANAGER [SCALE]
+#
+# SCALE (QT_SCALE_FACTOR, 1 by default) multiplies every size and place in
+# points below.
 #
 # The rig is seeded with flows.conf; saving and copying by the capture itself
 # are turned off here, so the clipboard and the save folder hear only from
@@ -24,6 +31,8 @@ source "$(dirname "$0")/lib.sh"
 case_name=$1
 pattern=${2:?}
 fake_file_manager=${3:?}
+s=${4:-1}
+export QT_SCALE_FACTOR=$s
 save_to_shots
 setting saveToDisk false
 setting copyToClipboard false
@@ -38,7 +47,7 @@ trap finish EXIT
 
 screen_height=$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[2]}')
 # The newest card's window, its tile 220 × 132 inside 18 points of padding.
-newest="256x168+6+$((screen_height - 174))"
+newest="$((256 * s))x$((168 * s))+$((6 * s))+$((screen_height - 174 * s))"
 
 cards() { our_windows_named '^Quick Access$' | sort; }
 card=""
@@ -68,11 +77,14 @@ capture_area() { # seed
 
 # The pointer comes onto the newest card, which shows its buttons, and
 # clicks at a point of its tile.
-click_on_card() { # x y in the tile
-    local x=$((6 + 18 + $1)) y=$((screen_height - 174 + 18 + $2))
-    xdotool mousemove $((6 + 18 + 110)) $((screen_height - 174 + 18 + 20))
+on_card() { # x y in the tile: the pointer comes onto the card, then there
+    local x=$(((6 + 18 + $1) * s)) y=$((screen_height + (-174 + 18 + $2) * s))
+    xdotool mousemove $(((6 + 18 + 110) * s)) $((screen_height + (-174 + 18 + 20) * s))
     sleep 0.3
     xdotool mousemove "$x" "$y"
+}
+click_on_card() { # x y in the tile
+    on_card "$@"
     sleep 0.2
     xdotool click 1
 }
@@ -82,6 +94,7 @@ click_on_card() { # x y in the tile
 copy_button=(72 66)
 pin_button=(20 112)
 share_button=(166 112)
+save_as_button=(200 112)
 
 case "$case_name" in
 copy)
@@ -171,6 +184,26 @@ share)
     [ "$(cards)" = "$card" ] || fail "the cards after Share: $(cards | tr '\n' ' ')"
     [ "$(xdotool getwindowfocus 2>/dev/null || true)" != "$card" ] || fail "the card took the focus"
     [ -z "$(files)" ] || fail "Share wrote into the save folder: $(files)"
+    ;;
+tooltip)
+    start_app
+    capture_area 7
+    on_card "${save_as_button[@]}"
+    tip=""
+    find_tip() {
+        tip=$(our_windows | grep -vxF "$(cards)" | head -n 1)
+        [ -n "$tip" ]
+    }
+    wait_for 20 find_tip || fail "no tooltip within 2 s of hovering Save As"
+    import -window "$tip" "$work/tip.png"
+    read -r w h < <(identify -format '%w %h\n' "$work/tip.png")
+    # One line of text, about as wide as "Save As…" is at this scale.
+    [ "$h" -ge $((12 * s)) ] && [ "$h" -le $((40 * s)) ] && [ "$w" -ge $((40 * s)) ] &&
+        [ "$w" -le $((140 * s)) ] || fail "the tooltip is ${w}x$h"
+    [ "$(xdotool getwindowfocus 2>/dev/null || true)" != "$card" ] || fail "the card took the focus"
+    xdotool mousemove 960 300
+    tip_gone() { [ -z "$(our_windows | grep -vxF "$(cards)")" ]; }
+    wait_for 30 tip_gone || fail "the tooltip stayed after the pointer left"
     ;;
 *)
     echo "unknown case $case_name"
