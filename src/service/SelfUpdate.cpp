@@ -3,6 +3,7 @@
 #include "app/AlertPresenter.h"
 #include "app/AppPresence.h"
 #include "platform/MemoryRelease.h"
+#include "service/ReleaseUnpacker.h"
 #include "service/ServiceAddress.h"
 
 #include <QApplication>
@@ -15,11 +16,11 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <openssl/evp.h>
 
@@ -152,6 +153,7 @@ SelfUpdate::~SelfUpdate() {
     if (reply_) {
         reply_->abort();
     }
+    stopWorker();
     close();
 }
 
@@ -397,18 +399,31 @@ void SelfUpdate::fetchSignature() {
 }
 
 void SelfUpdate::verifyAndInstall(const QByteArray& signature) {
-    QFile file(archive_->fileName());
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
-        fail();
-        return;
-    }
-    const uchar* data = file.map(0, file.size());
-    const bool valid = data && verifySignature(env_.publicKey, data, file.size(), signature);
-    file.close();
-    if (!valid) {
-        fail();
-        return;
-    }
+    // A large archive takes a moment to check and to unpack: both run off the
+    // main thread, which keeps drawing the panel meanwhile.
+    const QString archive = archive_->fileName();
+    const QByteArray key = env_.publicKey;
+    runOffThread(
+        [archive, key, signature] {
+            QFile file(archive);
+            if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
+                return QStringLiteral("no archive");
+            }
+            const uchar* data = file.map(0, file.size());
+            return data && verifySignature(key, data, file.size(), signature)
+                       ? QString()
+                       : QStringLiteral("bad signature");
+        },
+        [this](const QString& problem) {
+            if (!problem.isEmpty()) {
+                fail();
+                return;
+            }
+            unpack();
+        });
+}
+
+void SelfUpdate::unpack() {
     // From here on the update can no longer be cancelled.
     show({SelfUpdateProgress::Kind::installing, std::nullopt});
     const QString staging = work_->filePath(QStringLiteral("staging"));
@@ -416,18 +431,51 @@ void SelfUpdate::verifyAndInstall(const QByteArray& signature) {
         fail();
         return;
     }
-    QProcess tar;
-    tar.start(QStringLiteral("tar"),
-              {QStringLiteral("-xzf"), archive_->fileName(), QStringLiteral("-C"), staging,
-               QStringLiteral("--no-same-owner")});
-    if (!tar.waitForFinished(-1) || tar.exitStatus() != QProcess::NormalExit ||
-        tar.exitCode() != 0 || !QFileInfo::exists(staging + QLatin1Char('/') + releaseMarker) ||
-        !QFileInfo(staging + QLatin1Char('/') + env_.executable).isExecutable()) {
-        fail();
-        return;
+    ReleaseUnpacker unpacker{.maximumBytes = env_.maximumUnpackedSize,
+                             .maximumEntries = ReleaseUnpacker::defaultMaximumEntries,
+                             .cancelled = stopWorker_.get()};
+    const QString archive = archive_->fileName();
+    runOffThread([unpacker, archive, staging] { return unpacker.unpack(archive, staging); },
+                 [this, staging](const QString& problem) {
+                     if (!problem.isEmpty() ||
+                         !QFileInfo::exists(staging + QLatin1Char('/') + releaseMarker) ||
+                         !QFileInfo(staging + QLatin1Char('/') + env_.executable).isExecutable()) {
+                         if (!problem.isEmpty()) {
+                             qWarning("update refused: %s", qPrintable(problem));
+                         }
+                         fail();
+                         return;
+                     }
+                     staging_ = staging;
+                     finishInstalling();
+                 });
+}
+
+void SelfUpdate::runOffThread(std::function<QString()> work,
+                              std::function<void(const QString&)> then) {
+    stopWorker_->store(false);
+    if (worker_) {
+        // This may run from the finished signal of the one before.
+        worker_.release()->deleteLater();
     }
-    staging_ = staging;
-    finishInstalling();
+    worker_ = std::make_unique<QFutureWatcher<QString>>();
+    QFutureWatcher<QString>* watcher = worker_.get();
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, then] {
+        const QString result = watcher->result();
+        // Dropped meanwhile (cancelled, abandoned): its folder is gone.
+        if (!running_ || stopWorker_->load()) {
+            return;
+        }
+        then(result);
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+}
+
+void SelfUpdate::stopWorker() {
+    if (worker_) {
+        stopWorker_->store(true);
+        worker_->waitForFinished();
+    }
 }
 
 void SelfUpdate::finishInstalling() {
@@ -487,6 +535,8 @@ bool SelfUpdate::swapAndRelaunch(const QString& staging) {
 }
 
 void SelfUpdate::cleanUp() {
+    // The folder goes only once nothing works in it any more.
+    stopWorker();
     staging_.clear();
     archive_.reset();
     if (work_) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "service/ReleaseUnpacker.h"
 #include "service/UpdateManifest.h"
 
 #include <QByteArray>
+#include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,6 +12,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -84,6 +87,8 @@ public:
         bool showPanel = true;
         std::chrono::milliseconds archiveDeadline = SelfUpdate::archiveDeadline;
         std::chrono::milliseconds signatureDeadline = SelfUpdate::signatureDeadline;
+        // The most a release may unpack to.
+        qint64 maximumUnpackedSize = ReleaseUnpacker::defaultMaximumBytes;
     };
 
     explicit SelfUpdate(Environment environment, QObject* parent = nullptr);
@@ -131,6 +136,12 @@ private:
     void downloaded();
     void fetchSignature();
     void verifyAndInstall(const QByteArray& signature);
+    void unpack();
+    // Runs `work` on a pool thread and hands its result to `then` on this
+    // thread, unless the update was dropped meanwhile.
+    void runOffThread(std::function<QString()> work, std::function<void(const QString&)> then);
+    // Asks the work under way to stop and waits for it.
+    void stopWorker();
     void finishInstalling();
     bool swapAndRelaunch(const QString& staging);
     void cleanUp();
@@ -150,6 +161,8 @@ private:
     // The unpacked release, while it waits for the program to quit.
     QString staging_;
     bool running_ = false;
+    std::unique_ptr<QFutureWatcher<QString>> worker_;
+    std::unique_ptr<std::atomic<bool>> stopWorker_ = std::make_unique<std::atomic<bool>>(false);
 };
 
 } // namespace service

@@ -1,5 +1,6 @@
 #include "service/SelfUpdate.h"
 #include "app/AlertPresenter.h"
+#include "service/ReleaseUnpacker.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
 #include "support/ScratchMount.h"
@@ -17,6 +18,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <openssl/evp.h>
 
 #include <dlfcn.h>
@@ -435,6 +438,152 @@ TEST(SelfUpdate, ADownloadThatTricklesIsCutAtItsDeadline) {
         EXPECT_GE(clock.elapsed(), 1500);
         expectFailureOffered(f, before, false);
     }
+}
+
+// One entry of a test archive.
+struct TarEntry {
+    QByteArray path;
+    mode_t type = AE_IFREG;
+    mode_t permissions = 0644;
+    QByteArray data = {};
+    // Of a symbolic or a hard link.
+    QByteArray target = {};
+    bool hardLink = false;
+    // Zeros written after `data`, as a bomb holds.
+    qint64 zeros = 0;
+};
+
+// A gzip-compressed tar made by libarchive, so that entries no tar command
+// of an ordinary user makes (devices, set-uid files) can be described.
+QByteArray makeTarGz(const QList<TarEntry>& entries) {
+    QByteArray out;
+    archive* writer = archive_write_new();
+    archive_write_set_format_pax_restricted(writer);
+    archive_write_add_filter_gzip(writer);
+    archive_write_set_filter_option(writer, "gzip", "compression-level", "1");
+    archive_write_open(
+        writer, &out, nullptr,
+        [](archive*, void* sink, const void* buffer, size_t length) -> la_ssize_t {
+            static_cast<QByteArray*>(sink)->append(static_cast<const char*>(buffer),
+                                                   qsizetype(length));
+            return la_ssize_t(length);
+        },
+        nullptr);
+    static const QByteArray zeros(1 << 20, '\0');
+    for (const TarEntry& e : entries) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, e.path.constData());
+        if (e.hardLink) {
+            archive_entry_set_hardlink(entry, e.target.constData());
+        } else {
+            archive_entry_set_filetype(entry, e.type);
+            if (e.type == AE_IFLNK) {
+                archive_entry_set_symlink(entry, e.target.constData());
+            }
+            if (e.type == AE_IFCHR) {
+                archive_entry_set_rdevmajor(entry, 1);
+                archive_entry_set_rdevminor(entry, 3);
+            }
+        }
+        archive_entry_set_perm(entry, e.permissions);
+        archive_entry_set_size(entry,
+                               e.type == AE_IFREG && !e.hardLink ? e.data.size() + e.zeros : 0);
+        archive_write_header(writer, entry);
+        archive_write_data(writer, e.data.constData(), size_t(e.data.size()));
+        for (qint64 left = e.zeros; left > 0; left -= zeros.size()) {
+            archive_write_data(writer, zeros.constData(),
+                               size_t(std::min<qint64>(left, zeros.size())));
+        }
+        archive_entry_free(entry);
+    }
+    archive_write_close(writer);
+    archive_write_free(writer);
+    return out;
+}
+
+// A release the updater accepts, with more entries after its own.
+QList<TarEntry> releaseWith(QList<TarEntry> more) {
+    QList<TarEntry> entries{{"./", AE_IFDIR, 0755},
+                            {"./.vexlin-release", AE_IFREG, 0644, "2.0\n"},
+                            {"./vexlin-capture", AE_IFREG, 0755, "new program"}};
+    entries.append(more);
+    return entries;
+}
+
+TEST(SelfUpdate, AnArchiveWithAnythingButFilesFoldersAndInsideLinksIsRefusedWhole) {
+    struct Case {
+        const char* name;
+        QList<TarEntry> entries;
+    };
+    testsupport::TempDir scratch;
+    // Where an entry that got out would land.
+    const QByteArray outside = QFile::encodeName(scratch.file(QStringLiteral("outside")));
+    QList<TarEntry> crowd = releaseWith({});
+    for (int i = 0; i <= service::ReleaseUnpacker::defaultMaximumEntries; ++i) {
+        crowd.append({"./many/" + QByteArray::number(i)});
+    }
+    const Case cases[] = {
+        {"a set-uid program",
+         {{"./", AE_IFDIR, 0755},
+          {"./.vexlin-release", AE_IFREG, 0644, "2.0\n"},
+          {"./vexlin-capture", AE_IFREG, 04755, "new program"}}},
+        {"a set-gid folder", releaseWith({{"./lib", AE_IFDIR, 02755}})},
+        {"a device node", releaseWith({{"./null", AE_IFCHR, 0666}})},
+        {"a FIFO", releaseWith({{"./pipe", AE_IFIFO, 0644}})},
+        {"a link out of the folder",
+         releaseWith({{"./escape", AE_IFLNK, 0777, {}, "../../../outside"}})},
+        {"an absolute link", releaseWith({{"./escape", AE_IFLNK, 0777, {}, outside}})},
+        {"a link out through an inside link",
+         releaseWith({{"./here", AE_IFLNK, 0777, {}, "."},
+                      {"./escape", AE_IFLNK, 0777, {}, "here/../../../outside"}})},
+        {"a file written through an inside link",
+         releaseWith({{"./up", AE_IFLNK, 0777, {}, "."}, {"./up/extra", AE_IFREG, 0644, "x"}})},
+        {"a hard link out of the folder",
+         releaseWith({{"./hard", AE_IFREG, 0644, {}, outside, true}})},
+        {"a path climbing out", releaseWith({{"../../outside", AE_IFREG, 0644, "x"}})},
+        {"an absolute path", releaseWith({{outside, AE_IFREG, 0644, "x"}})},
+        {"a 1 GiB bomb", releaseWith({{"./bomb", AE_IFREG, 0644, {}, {}, false, 1LL << 30}})},
+        {"too many entries", crowd},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        const QByteArray archive = makeTarGz(c.entries);
+        f.server.respond("/release.tar.gz", {200, archive, {}});
+        f.server.respond("/release.tar.gz.sig", {200, f.key.sign(archive), {}});
+        const auto before = snapshot(f.install);
+        EXPECT_FALSE(f.run(f.manifest(false)));
+        expectFailureOffered(f, before, false);
+        EXPECT_TRUE(f.started.isEmpty());
+        EXPECT_EQ(
+            QDir(QFileInfo(f.install).absolutePath())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"VexlinCapture"});
+        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(outside)));
+        EXPECT_FALSE(QFileInfo(QFile::decodeName(outside)).isSymLink());
+    }
+}
+
+TEST(SelfUpdate, FoldersAndLinksThatStayInsideAreInstalled) {
+    Fixture f;
+    const QByteArray archive = makeTarGz(releaseWith({
+        {"./lib", AE_IFDIR, 0755},
+        {"./lib/plugin.so", AE_IFREG, 0644, "plugin"},
+        {"./lib/current.so", AE_IFLNK, 0777, {}, "plugin.so"},
+        {"./bin", AE_IFDIR, 0755},
+        {"./bin/plugin.so", AE_IFLNK, 0777, {}, "../lib/plugin.so"},
+        {"./same.so", AE_IFREG, 0644, {}, "./lib/plugin.so", true},
+    }));
+    f.server.respond("/release.tar.gz", {200, archive, {}});
+    f.server.respond("/release.tar.gz.sig", {200, f.key.sign(archive), {}});
+    ASSERT_TRUE(f.run(f.manifest(false)));
+    EXPECT_EQ(testsupport::readAll(f.install + "/vexlin-capture"), "new program");
+    EXPECT_TRUE(QFileInfo(f.install + "/vexlin-capture").isExecutable());
+    for (const char* path : {"/lib/plugin.so", "/lib/current.so", "/bin/plugin.so", "/same.so"}) {
+        EXPECT_EQ(testsupport::readAll(f.install + path), "plugin") << path;
+    }
+    EXPECT_EQ(QFileInfo(f.install + "/bin/plugin.so").symLinkTarget(),
+              f.install + "/lib/plugin.so");
 }
 
 TEST(SelfUpdate, AReadOnlyParentLeavesTheFolderAndOffersTheDownload) {
