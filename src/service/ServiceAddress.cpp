@@ -150,7 +150,10 @@ OsVersion currentOsVersion() {
 }
 
 QString osVersionString(const OsVersion& version) {
-    return QStringLiteral("%1.%2").arg(version.major).arg(version.minor);
+    if (version.patch <= 0) {
+        return QStringLiteral("%1.%2").arg(version.major).arg(version.minor);
+    }
+    return QStringLiteral("%1.%2.%3").arg(version.major).arg(version.minor).arg(version.patch);
 }
 
 QString operatingSystemVersionString() {

@@ -60,7 +60,8 @@ struct OsVersion {
 OsVersion parseKernelRelease(const QString& release);
 // The release uname(2) reports for the running kernel.
 OsVersion currentOsVersion();
-// "major.minor", the only thing about the system that the program sends.
+// "major.minor", then ".patch" when the patch is above 0: the only thing about
+// the system that the program sends.
 QString osVersionString(const OsVersion& version);
 QString operatingSystemVersionString();
 
