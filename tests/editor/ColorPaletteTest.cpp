@@ -2,6 +2,7 @@
 
 #include "editor/views/ColorPalette.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -102,6 +103,9 @@ TEST_F(Palette, CustomColoursCanBeRemovedAndTheLastTakesTheSectionAlong) {
     EXPECT_FALSE(first->showsBadge()) << "no badge before the pointer comes";
     hover(first);
     ASSERT_TRUE(first->showsBadge());
+    // Its top-right corner 6 points out from the swatch's, drawn whole.
+    EXPECT_EQ(first->badgeRect().topRight(), first->circleRect().topRight() + QPointF(6, -6));
+    EXPECT_TRUE(QRectF(first->rect()).contains(first->badgeRect()));
     // The badge removes the colour without choosing it.
     QTest::mouseClick(first, Qt::LeftButton, {}, first->badgeRect().center().toPoint());
     QCoreApplication::processEvents();
@@ -120,6 +124,30 @@ TEST_F(Palette, CustomColoursCanBeRemovedAndTheLastTakesTheSectionAlong) {
     EXPECT_EQ(doc->color(), RGBA::fromBytes(4, 5, 6));
     EXPECT_FALSE(palette.showsCustomColors());
     EXPECT_TRUE(palette.customSwatches().empty());
+}
+
+TEST_F(Palette, AssistiveTechnologyCanRemoveTheUsersOwnColoursOnly) {
+    colours.setList(CustomColorList::normalized({channels(1, 2, 3), channels(4, 5, 6)}));
+    ASSERT_EQ(palette.customSwatches().size(), 2u);
+    QAccessibleInterface* builtIn =
+        QAccessible::queryAccessibleInterface(palette.builtInSwatches()[2]);
+    QAccessibleInterface* custom =
+        QAccessible::queryAccessibleInterface(palette.customSwatches()[1]);
+    ASSERT_TRUE(builtIn && builtIn->actionInterface());
+    ASSERT_TRUE(custom && custom->actionInterface());
+    EXPECT_FALSE(builtIn->actionInterface()->actionNames().contains(QStringLiteral("Remove")));
+    EXPECT_TRUE(custom->actionInterface()->actionNames().contains(QStringLiteral("Remove")));
+
+    builtIn->actionInterface()->doAction(QStringLiteral("Remove"));
+    builtIn->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(doc->color(), RGBA::palette()[2]);
+    EXPECT_EQ(colours.list().colors.size(), 2u);
+
+    custom->actionInterface()->doAction(QStringLiteral("Remove"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(colours.list().colors, std::vector{RGBA::fromBytes(1, 2, 3)});
+    EXPECT_EQ(doc->color(), RGBA::palette()[2]) << "removing chooses nothing";
 }
 
 TEST_F(Palette, TheCustomRowAsksForAChooser) {

@@ -1,6 +1,7 @@
 #include "editor/canvas/CanvasChrome.h"
 
 #include "annotation/AnnotationGeometry.h"
+#include "desktop/DigitFont.h"
 #include "editor/canvas/CanvasShadow.h"
 
 #include <QFontMetricsF>
@@ -55,9 +56,9 @@ QFont cropLabelFont() {
     QFont font;
     font.setPixelSize(11);
     font.setWeight(QFont::Medium);
-    // Digits of one width, so the label does not jitter while it changes.
     font.setStyleHint(QFont::SansSerif);
-    return font;
+    // Digits of one width, so the label does not jitter while it changes.
+    return desktop::withFixedWidthDigits(font);
 }
 
 void drawHandleDot(QPainter& painter, QPointF c, const QColor& accent) {

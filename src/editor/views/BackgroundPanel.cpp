@@ -1,6 +1,7 @@
 #include "editor/views/BackgroundPanel.h"
 
 #include "annotation/EditorDocument.h"
+#include "desktop/DigitFont.h"
 #include "editor/views/Controls.h"
 #include "editor/views/ViewKit.h"
 #include "platform/MainThread.h"
@@ -116,6 +117,25 @@ BackgroundPanel::BackgroundPanel(EditorDocument& document, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    // The panel's one fill runs under the scroll bar too: a slim bar whose
+    // rounded thumb lies on the fill, without a groove or arrows, shown
+    // while the panel is taller than its room.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    const QColor thumb = withAlpha(palette().color(QPalette::WindowText), 0.3);
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px; margin: 2px "
+                       "2px 2px 1px; }"
+                       "QScrollBar::handle:vertical { background: rgba(%1, %2, %3, %4); "
+                       "border-radius: 3px; min-height: 28px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: "
+                       "0px; border: none; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { "
+                       "background: none; }")
+            .arg(thumb.red())
+            .arg(thumb.green())
+            .arg(thumb.blue())
+            .arg(thumb.alpha()));
 
     content_ = new QWidget;
     content_->setAutoFillBackground(true);
@@ -249,7 +269,7 @@ QWidget* BackgroundPanel::makeSliderRow(Slider which, const QString& title, int 
     quiet.setColor(QPalette::WindowText, secondaryText(quiet));
     name->setPalette(quiet);
     auto* value = new QLabel(row);
-    value->setFont(scaledFont(font(), 0.9));
+    value->setFont(desktop::withFixedWidthDigits(scaledFont(font(), 0.9)));
     QPalette quieter = value->palette();
     quieter.setColor(QPalette::WindowText, tertiaryText(quieter));
     value->setPalette(quieter);

@@ -5,6 +5,8 @@
 #include "editor/views/ViewKit.h"
 #include "platform/MainThread.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -26,17 +28,60 @@ using app::RGBA;
 
 namespace {
 
-// Five columns 24 points wide and 8 apart, rows 8 apart: each cell is one
-// column and its gap, so the ring and the badge fit inside it.
+// Five columns 24 points wide and 8 apart, rows 8 apart: a cell is one column
+// and its gap. The circle sits low and left in its cell so that the ring (3
+// points beyond it) and the remove badge (6 points beyond its top-right
+// corner) stay inside; rows overlap by one point to keep their 30-point pitch.
 constexpr int kColumns = 5;
 constexpr int kCellWidth = 32;
-constexpr int kCellHeight = 30;
+constexpr int kCellHeight = 31;
+constexpr int kRowOverlap = 1;
 constexpr qreal kDiameter = 22;
+constexpr qreal kCircleLeft = 4;
+constexpr qreal kCircleTop = 6;
 constexpr qreal kBadge = 14;
+constexpr qreal kBadgeOffset = 6;
 
 QString removeText() {
     //: Color palette: removes one of the user's own colors
     return ColorSwatch::tr("Remove");
+}
+
+// A swatch presses like a button; one of the user's own colours also offers
+// "Remove", as its badge and its menu do.
+class SwatchAccessible : public QAccessibleWidget {
+public:
+    explicit SwatchAccessible(ColorSwatch* swatch)
+        : QAccessibleWidget(swatch, QAccessible::Button) {}
+
+    QStringList actionNames() const override {
+        QStringList names{pressAction()};
+        if (swatch()->isRemovable()) {
+            names << removeText();
+        }
+        return names;
+    }
+    QString localizedActionName(const QString& name) const override {
+        return name == removeText() ? name : QAccessibleWidget::localizedActionName(name);
+    }
+    void doAction(const QString& name) override {
+        platform::assertMainThread();
+        if (name == pressAction()) {
+            Q_EMIT swatch()->chosen();
+        } else if (name == removeText() && swatch()->isRemovable()) {
+            Q_EMIT swatch()->removeRequested();
+        }
+    }
+
+private:
+    ColorSwatch* swatch() const { return static_cast<ColorSwatch*>(widget()); }
+};
+
+QAccessibleInterface* swatchAccessible(const QString&, QObject* object) {
+    if (auto* swatch = qobject_cast<ColorSwatch*>(object)) {
+        return new SwatchAccessible(swatch);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -47,20 +92,23 @@ ColorSwatch::ColorSwatch(const RGBA& colour, bool removable, QWidget* parent)
     : QWidget(parent), colour_(colour), removable_(removable) {
     setFixedSize(kCellWidth, kCellHeight);
     setAttribute(Qt::WA_Hover);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(swatchAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
 }
 
 QRectF ColorSwatch::circleRect() const {
-    return QRectF((kCellWidth - kDiameter) / 2, (kCellHeight - kDiameter) / 2, kDiameter,
-                  kDiameter);
+    return QRectF(kCircleLeft, kCircleTop, kDiameter, kDiameter);
 }
 
 QRectF ColorSwatch::badgeRect() const {
-    // 6 points right of and above the swatch's top-right corner, kept inside
-    // the cell.
+    // The badge's top-right corner lies 6 points right of and above the
+    // swatch's.
     const QRectF circle = circleRect();
-    const qreal x = qMin(circle.right() + 6, qreal(kCellWidth)) - kBadge;
-    const qreal y = qMax(circle.top() - 6, 0.0);
-    return QRectF(x, y, kBadge, kBadge);
+    return QRectF(circle.right() + kBadgeOffset - kBadge, circle.top() - kBadgeOffset, kBadge,
+                  kBadge);
 }
 
 void ColorSwatch::setSelected(bool selected) {
@@ -248,7 +296,8 @@ QWidget* ColorPalette::makeGrid(const std::vector<RGBA>& colours, bool removable
     auto* grid = new QWidget(this);
     auto* cells = new QGridLayout(grid);
     cells->setContentsMargins(0, 0, 0, 0);
-    cells->setSpacing(0);
+    cells->setHorizontalSpacing(0);
+    cells->setVerticalSpacing(-kRowOverlap);
     int index = 0;
     for (const RGBA& colour : colours) {
         auto* swatch = new ColorSwatch(colour, removable, grid);

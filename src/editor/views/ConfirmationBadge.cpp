@@ -22,6 +22,7 @@ ConfirmationBadge::ConfirmationBadge(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     QFont f = font();
+    f.setPixelSize(13);
     f.setWeight(QFont::DemiBold);
     setFont(f);
     transition_.setDuration(200);

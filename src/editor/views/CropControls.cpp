@@ -1,6 +1,7 @@
 #include "editor/views/CropControls.h"
 
 #include "annotation/EditorDocument.h"
+#include "desktop/DigitFont.h"
 #include "editor/views/Controls.h"
 #include "editor/views/ViewKit.h"
 #include "platform/MainThread.h"
@@ -25,6 +26,8 @@ CropControls::CropControls(EditorDocument& document, QWidget* parent)
     row->setSizeConstraint(QLayout::SetFixedSize);
 
     sizeLabel_ = new QLabel(this);
+    // Digits of one width: the label follows the drag.
+    sizeLabel_->setFont(desktop::withFixedWidthDigits(sizeLabel_->font()));
     QPalette labelPalette = sizeLabel_->palette();
     labelPalette.setColor(QPalette::WindowText, secondaryText(labelPalette));
     sizeLabel_->setPalette(labelPalette);

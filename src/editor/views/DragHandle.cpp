@@ -26,7 +26,7 @@ void DragHandle::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor secondary = secondaryText(palette());
-    QPen dashes(withAlpha(secondary, 0.55), 1);
+    QPen dashes(withAlpha(secondary, 0.4), 1);
     dashes.setDashPattern({3, 2});
     painter.setPen(dashes);
     painter.setBrush(Qt::NoBrush);
