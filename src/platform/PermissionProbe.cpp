@@ -152,6 +152,10 @@ public:
         return {};
     }
 
+    bool readsSlowly(Permission permission) const override {
+        return permission == Permission::microphone;
+    }
+
     bool canOpenSettings(Permission permission) override { return !command(permission).isEmpty(); }
 
     void openSettings(Permission permission) override {

@@ -23,7 +23,7 @@ struct PermissionStatus {
 
 // Reads the real state of each permission. Every read is cheap (no dialog,
 // no lasting connection), so a settings window may ask every few seconds.
-// Main thread only.
+// Main thread only, except the reads that readsSlowly() names.
 class PermissionProbe {
 public:
     virtual ~PermissionProbe() = default;
@@ -33,6 +33,11 @@ public:
     // device this user may open; microphone: a sound-server source that is
     // not the monitor of an output.
     virtual PermissionStatus status(Permission permission) = 0;
+
+    // Whether reading the permission may wait on another program (the sound
+    // server, which may hang): such a read must not run on the main thread,
+    // and status() is safe to call from another thread for it.
+    virtual bool readsSlowly(Permission /*permission*/) const { return false; }
 
     // Whether the desktop has a settings program that changes this
     // permission, and opening it there.

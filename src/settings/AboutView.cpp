@@ -1,5 +1,6 @@
 #include "settings/AboutView.h"
 
+#include "settings/SettingsSymbol.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/WelcomeWindowController.h"
 
@@ -108,7 +109,8 @@ QUrl AboutView::serviceRoot() {
     return QUrl(QStringLiteral("https://vexlin.app"));
 }
 
-AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
+AboutView::AboutView(bool compact, QWidget* parent, service::Reviews* reviews)
+    : QWidget(parent), reviews_(reviews != nullptr ? *reviews : service::Reviews::shared()) {
     setObjectName(QStringLiteral("aboutView"));
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);
@@ -140,6 +142,9 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
     QLabel* version = centred(tr("Version %1").arg(versionString()), this);
     version->setObjectName(QStringLiteral("version"));
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette secondary = version->palette();
+    secondary.setColor(QPalette::WindowText, secondary.color(QPalette::PlaceholderText));
+    version->setPalette(secondary);
     layout->addWidget(version);
 
     gap(14);
@@ -156,23 +161,41 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
     layout->addWidget(blurb, 0, Qt::AlignHCenter);
 
     gap(18);
-    auto* features = new QVBoxLayout;
+    // The lines start at one edge and the block stands in the middle.
+    auto* featureBox = new QWidget(this);
+    auto* features = new QVBoxLayout(featureBox);
+    features->setContentsMargins(0, 0, 0, 0);
     features->setSpacing(7);
-    const char* lines[] = {
+    const std::pair<const char*, const char*> lines[] = {
         //: About: feature line
-        QT_TRANSLATE_NOOP("settings::AboutView", "Area, window, fullscreen and scrolling capture"),
+        {QT_TRANSLATE_NOOP("settings::AboutView", "Area, window, fullscreen and scrolling capture"),
+         "rectangle.dashed"},
         //: About: feature line
-        QT_TRANSLATE_NOOP("settings::AboutView", "Text recognition, on this computer only"),
+        {QT_TRANSLATE_NOOP("settings::AboutView", "Text recognition, on this computer only"),
+         "textformat"},
         //: About: feature line
-        QT_TRANSLATE_NOOP("settings::AboutView", "Annotate, redact, crop and add backgrounds"),
+        {QT_TRANSLATE_NOOP("settings::AboutView", "Annotate, redact, crop and add backgrounds"),
+         "pencil"},
         //: About: feature line
-        QT_TRANSLATE_NOOP("settings::AboutView", "No account, no ads, nothing uploaded"),
+        {QT_TRANSLATE_NOOP("settings::AboutView", "No account, no ads, nothing uploaded"),
+         "lock.shield"},
     };
-    for (const char* line : lines) {
-        features->addWidget(new QLabel(QStringLiteral("•  ") + tr(line), this));
+    for (const auto& [line, symbolName] : lines) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(6);
+        auto* symbol = new QLabel(featureBox);
+        symbol->setObjectName(QStringLiteral("featureSymbol"));
+        symbol->setFixedWidth(20);
+        symbol->setAlignment(Qt::AlignCenter);
+        symbol->setPixmap(settingsSymbol(QString::fromLatin1(symbolName),
+                                         palette().color(QPalette::Highlight), 16,
+                                         devicePixelRatioF()));
+        row->addWidget(symbol);
+        row->addWidget(new QLabel(tr(line), featureBox), 1);
+        features->addLayout(row);
     }
-    layout->addLayout(features);
-    layout->setAlignment(features, Qt::AlignHCenter);
+    featureBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    layout->addWidget(featureBox, 0, Qt::AlignHCenter);
 
     gap(20);
     auto* buttons = new QHBoxLayout;
@@ -195,27 +218,22 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
     layout->addLayout(buttons);
 
     gap(14);
-    QStringList links = {
-        //: About: link to the web page of what is new in this version
-        anchor(linkURL(WebPage::whatsNew), tr("What’s New")),
-        //: About: link to the support web page
-        anchor(linkURL(WebPage::support), tr("Support")),
-    };
-    if (!service::Reviews::shared().reviewSent()) {
-        //: About: link that opens the form to rate and review Vexlin Capture
-        links << QStringLiteral("<a href=\"review:\">%1</a>").arg(tr("Rate Vexlin Capture"));
-    }
-    QLabel* linkRow = centred(links.join(QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;")), this);
-    linkRow->setObjectName(QStringLiteral("links"));
-    linkRow->setTextFormat(Qt::RichText);
-    connect(linkRow, &QLabel::linkActivated, this, [](const QString& link) {
+    links_ = centred(QString(), this);
+    links_->setObjectName(QStringLiteral("links"));
+    links_->setTextFormat(Qt::RichText);
+    connect(links_, &QLabel::linkActivated, this, [this](const QString& link) {
         if (link == QLatin1String("review:")) {
-            service::ReviewWindowController::show();
+            // A review sent meanwhile (from another window) closes the way.
+            if (!reviews_.reviewSent()) {
+                service::ReviewWindowController::show();
+            }
         } else {
             QDesktopServices::openUrl(QUrl(link));
         }
     });
-    layout->addWidget(linkRow);
+    showLinks();
+    connect(&reviews_, &service::Reviews::reviewSentChanged, this, &AboutView::showLinks);
+    layout->addWidget(links_);
 
     gap(18);
     QLabel* copyright = centred(QStringLiteral(VEXLIN_COPYRIGHT), this);
@@ -234,6 +252,20 @@ AboutView::AboutView(bool compact, QWidget* parent) : QWidget(parent) {
     layout->addWidget(privacy);
     // Extra height goes below the view, not between its lines.
     layout->addStretch(1);
+}
+
+void AboutView::showLinks() {
+    QStringList links = {
+        //: About: link to the web page of what is new in this version
+        anchor(linkURL(WebPage::whatsNew), tr("What’s New")),
+        //: About: link to the support web page
+        anchor(linkURL(WebPage::support), tr("Support")),
+    };
+    if (!reviews_.reviewSent()) {
+        //: About: link that opens the form to rate and review Vexlin Capture
+        links << QStringLiteral("<a href=\"review:\">%1</a>").arg(tr("Rate Vexlin Capture"));
+    }
+    links_->setText(links.join(QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;")));
 }
 
 } // namespace settings

@@ -4,6 +4,12 @@
 #include <QUrl>
 #include <QWidget>
 
+class QLabel;
+
+namespace service {
+class Reviews;
+}
+
 namespace settings {
 
 // The pages of the product's web site that the About view links to.
@@ -15,7 +21,9 @@ enum class WebPage { whatsNew, support, privacy };
 class AboutView : public QWidget {
     Q_OBJECT
 public:
-    explicit AboutView(bool compact, QWidget* parent = nullptr);
+    // Over the program's review state, or the given one.
+    explicit AboutView(bool compact, QWidget* parent = nullptr,
+                       service::Reviews* reviews = nullptr);
 
     // "0.1.0 (1)": the version and build of this build.
     static QString versionString();
@@ -30,6 +38,13 @@ public:
 
     // The site root: the settings key serviceBaseURL, else the built-in one.
     static QUrl serviceRoot();
+
+private:
+    // The link row: "Rate Vexlin Capture" only until a review is sent.
+    void showLinks();
+
+    service::Reviews& reviews_;
+    QLabel* links_ = nullptr;
 };
 
 // The language of the translation the program loaded, as a tag ("pt-BR");

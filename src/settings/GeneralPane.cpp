@@ -116,7 +116,7 @@ public:
         folderLayout->addWidget(choose_);
         saving->addRow(localized("Folder"), folderRow);
         //: Settings › General: opens the save folder in the file manager
-        reveal_ = new QPushButton(localized("Show in Files"));
+        reveal_ = new QPushButton(localized("Show in File Manager"));
         reveal_->setObjectName(QStringLiteral("showInFiles"));
         connect(reveal_, &QPushButton::clicked, this, [] {
             const app::Result<bool> opened = app::SaveLocation::openFolder();

@@ -2,6 +2,7 @@
 #include "settings/HiddenAppsSource.h"
 #include "settings/SettingsPanes.h"
 #include "settings/SettingsPermissions.h"
+#include "settings/SettingsSymbol.h"
 
 #include "desktop/ScreenPermission.h"
 #include "desktop/SelfTimer.h"
@@ -10,11 +11,17 @@
 #include <QCameraDevice>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMediaDevices>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -55,22 +62,63 @@ QPushButton* restartButton() {
     return button;
 }
 
-// A status line with a mark: green check when allowed, orange warning not.
-QWidget* statusLine(bool allowed, const QString& text) {
-    auto* mark = new QLabel(allowed ? QStringLiteral("✔") : QStringLiteral("⚠"));
-    QPalette palette = mark->palette();
-    palette.setColor(QPalette::WindowText,
-                     allowed ? QColor(0x2e, 0xa0, 0x43) : QColor(0xe0, 0x7b, 0x00));
-    mark->setPalette(palette);
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setObjectName(QStringLiteral("status"));
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(mark, 0, Qt::AlignTop);
-    layout->addWidget(label, 1);
-    return row;
+// A status line with a mark: a green check when allowed, an orange warning
+// triangle when not. It can be told its state again while it is shown.
+class StatusLine : public QWidget {
+public:
+    StatusLine() {
+        setObjectName(QStringLiteral("statusLine"));
+        mark_ = new QLabel(this);
+        mark_->setFixedSize(16, 16);
+        label_ = new QLabel(this);
+        label_->setWordWrap(true);
+        label_->setObjectName(QStringLiteral("status"));
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(6);
+        layout->addWidget(mark_, 0, Qt::AlignTop);
+        layout->addWidget(label_, 1);
+    }
+
+    void set(bool allowed, const QString& text) {
+        allowed_ = allowed;
+        label_->setText(text);
+        paintMark();
+    }
+    bool isAllowed() const { return allowed_; }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::ScreenChangeInternal) {
+            paintMark();
+        }
+    }
+
+private:
+    void paintMark() {
+        mark_->setPixmap(
+            settingsSymbol(allowed_ ? QStringLiteral("checkmark.circle.fill")
+                                    : QStringLiteral("exclamationmark.triangle.fill"),
+                           allowed_ ? QColor(0x2e, 0xa0, 0x43) : QColor(0xff, 0x95, 0x00), 16,
+                           devicePixelRatioF()));
+    }
+
+    QLabel* mark_;
+    QLabel* label_;
+    bool allowed_ = false;
+};
+
+StatusLine* statusLine(bool allowed, const QString& text) {
+    auto* line = new StatusLine;
+    line->set(allowed, text);
+    return line;
+}
+
+void showCameraStatus(StatusLine* line, const platform::PermissionStatus& video) {
+    line->set(video.granted, video.granted
+                                 ? localized("Camera access is allowed.")
+                                 : localized("The camera cannot be shown. %1.").arg(video.reason));
 }
 
 } // namespace
@@ -153,7 +201,8 @@ QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent) {
                           ChoicePicker::Style::segmented);
     QLabel* fpsHelp = video->help(QString());
     fpsHelp->setObjectName(QStringLiteral("frameRateHelp"));
-    follow<qint64>(preferences, setting::recordingFPS, fpsHelp, [fpsHelp](qint64 fps) {
+    const auto showFpsHelp = [fpsHelp, &preferences] {
+        const qint64 fps = preferences.recordingFPS();
         fpsHelp->setVisible(fps == 0);
         if (fps == 0) {
             fpsHelp->setText(localized(
@@ -164,7 +213,24 @@ QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent) {
                 "settings of your desktop.",
                 nullptr, maximumFramesPerSecond()));
         }
-    });
+    };
+    follow<qint64>(preferences, setting::recordingFPS, fpsHelp,
+                   [showFpsHelp](qint64) { showFpsHelp(); });
+    // The number is the displays' too: one plugged in, taken away or set to
+    // another refresh rate changes it while the pane is open.
+    const auto followScreen = [fpsHelp, showFpsHelp](QScreen* screen) {
+        QObject::connect(screen, &QScreen::refreshRateChanged, fpsHelp, showFpsHelp);
+    };
+    for (QScreen* screen : QGuiApplication::screens()) {
+        followScreen(screen);
+    }
+    QObject::connect(qApp, &QGuiApplication::screenAdded, fpsHelp,
+                     [followScreen, showFpsHelp](QScreen* screen) {
+                         followScreen(screen);
+                         showFpsHelp();
+                     });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, fpsHelp,
+                     [showFpsHelp] { QTimer::singleShot(0, showFpsHelp); });
     video->picker<app::RecordingQuality>(localized("Quality"), setting::recordingQuality,
                                          casesWithTitles<app::RecordingQuality>(),
                                          ChoicePicker::Style::segmented);
@@ -365,10 +431,10 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
         position->setEnabled(on);
     });
     const platform::PermissionStatus input = probe.status(platform::Permission::inputMonitoring);
-    keys->addWidget(
-        statusLine(input.granted,
-                   input.granted ? localized("Input Monitoring is allowed.")
-                                 : localized("Keystrokes cannot be shown. %1.").arg(input.reason)));
+    keys->addWidget(statusLine(
+        input.granted, input.granted
+                           ? localized("The X server reports keys and clicks to Vexlin Capture.")
+                           : localized("Keystrokes cannot be shown. %1.").arg(input.reason)));
     QLabel* note = keys->help(localized(
         "Keystrokes appear on the chosen edge of the recorded area, inside the video. They are "
         "only drawn, never logged or saved. Any program on X11 can read what you type, so "
@@ -376,7 +442,7 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
     note->setObjectName(QStringLiteral("keystrokeNote"));
     QList<QWidget*> inputButtons;
     if (probe.canOpenSettings(platform::Permission::inputMonitoring)) {
-        auto* open = new QPushButton(localized("Open Input Monitoring Settings"));
+        auto* open = new QPushButton(localized("Open Settings"));
         QObject::connect(open, &QPushButton::clicked, open,
                          [&probe] { probe.openSettings(platform::Permission::inputMonitoring); });
         inputButtons << open;
@@ -406,6 +472,14 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
     QObject::connect(devices, &QMediaDevices::videoInputsChanged, cameras, [cameras, &preferences] {
         fillCameras(cameras, preferences.cameraDeviceID());
     });
+    // The picker and the status line follow the same events: a camera
+    // plugged in or out, and the program coming back to the front.
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, cameras,
+                     [cameras, &preferences](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) {
+                             fillCameras(cameras, preferences.cameraDeviceID());
+                         }
+                     });
     //: Camera bubble shape picker
     camera->picker<app::CameraShape>(QCoreApplication::translate("SettingsPanes", "Shape"),
                                      setting::cameraShape, casesWithTitles<app::CameraShape>(),
@@ -416,11 +490,21 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
                                     ChoicePicker::Style::segmented);
     //: Camera bubble: flip the picture horizontally, like a mirror
     camera->toggle(QCoreApplication::translate("SettingsPanes", "Mirror"), setting::cameraMirrored);
-    const platform::PermissionStatus video = probe.status(platform::Permission::camera);
-    camera->addWidget(
-        statusLine(video.granted,
-                   video.granted ? localized("Camera access is allowed.")
-                                 : localized("The camera cannot be shown. %1.").arg(video.reason)));
+    StatusLine* cameraStatus = statusLine(false, QString());
+    cameraStatus->setObjectName(QStringLiteral("cameraStatus"));
+    showCameraStatus(cameraStatus, probe.status(platform::Permission::camera));
+    camera->addWidget(cameraStatus);
+    const auto refreshCameraStatus = [cameraStatus, &probe] {
+        showCameraStatus(cameraStatus, probe.status(platform::Permission::camera));
+    };
+    QObject::connect(devices, &QMediaDevices::videoInputsChanged, cameraStatus,
+                     refreshCameraStatus);
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, cameraStatus,
+                     [refreshCameraStatus](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) {
+                             refreshCameraStatus();
+                         }
+                     });
     camera->help(
         localized("Drag the camera bubble anywhere on screen before or during a recording."));
     if (probe.canOpenSettings(platform::Permission::camera)) {
@@ -443,6 +527,100 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
 }
 
 namespace {
+
+// The symbol, title and purpose of a permission. Where a click moves the
+// permission forward, the whole label acts as a button: a click anywhere on
+// it, or Space or Return while it has the focus. (A plain widget: labels
+// inside a button lose their own colours to the form's style sheet.)
+class PermissionLabel : public QWidget {
+public:
+    PermissionLabel(PrivacyPermission permission, bool clickable, std::function<void()> click)
+        : clickable_(clickable), click_(std::move(click)) {
+        setObjectName(QStringLiteral("permissionLabel"));
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(0, 0, 12, 0);
+        layout->setSpacing(10);
+        symbol_ = new QLabel(this);
+        symbol_->setFixedWidth(24);
+        symbol_->setAlignment(Qt::AlignCenter);
+        layout->addWidget(symbol_);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(2);
+        auto* title = new QLabel(permissionTitle(permission), this);
+        auto* purpose = new QLabel(permissionPurpose(permission), this);
+        purpose->setWordWrap(true);
+        styleAsSecondary(purpose);
+        texts->addWidget(title);
+        texts->addWidget(purpose);
+        layout->addLayout(texts, 1);
+        symbolName_ = permissionSymbol(permission);
+        paintSymbol();
+        setAccessibleName(title->text() + QStringLiteral(", ") + purpose->text());
+        setFocusPolicy(clickable ? Qt::TabFocus : Qt::NoFocus);
+        if (clickable) {
+            setCursor(Qt::PointingHandCursor);
+        }
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (!clickable_ || event->button() != Qt::LeftButton) {
+            event->ignore();
+            return;
+        }
+        pressed_ = true;
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const bool wasPressed = std::exchange(pressed_, false);
+        if (wasPressed && event->button() == Qt::LeftButton &&
+            rect().contains(event->position().toPoint())) {
+            click_();
+        }
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (clickable_ && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+                           event->key() == Qt::Key_Enter)) {
+            click_();
+            return;
+        }
+        QWidget::keyPressEvent(event);
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QWidget::focusOutEvent(event);
+        update();
+    }
+    void paintEvent(QPaintEvent*) override {
+        if (hasFocus()) {
+            QPainter painter(this);
+            QStyleOptionFocusRect option;
+            option.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+        }
+    }
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange ||
+            event->type() == QEvent::ScreenChangeInternal) {
+            paintSymbol();
+        }
+    }
+
+private:
+    void paintSymbol() {
+        symbol_->setPixmap(settingsSymbol(symbolName_, palette().color(QPalette::Highlight), 18,
+                                          devicePixelRatioF()));
+    }
+
+    bool clickable_;
+    std::function<void()> click_;
+    bool pressed_ = false;
+    QLabel* symbol_;
+    QString symbolName_;
+};
 
 class PermissionsPane : public QScrollArea {
 public:
@@ -496,25 +674,37 @@ private:
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 2, 0, 2);
         layout->setSpacing(10);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(2);
-        auto* title = new QLabel(permissionTitle(permission));
-        auto* purpose = new QLabel(permissionPurpose(permission));
-        purpose->setWordWrap(true);
-        styleAsSecondary(purpose);
-        texts->addWidget(title);
-        texts->addWidget(purpose);
-        layout->addLayout(texts, 1);
+        const PermissionRowState state = permissions_.state(permission);
+        // A click on the label does what the row's button does, where there
+        // is something to do: reading the state again, or opening the
+        // desktop's settings on it.
+        const bool clickable =
+            state == PermissionRowState::notAskedYet ||
+            (state != PermissionRowState::granted && permissions_.canOpenSettings(permission));
+        // Queued: the click rebuilds the rows, this label among them.
+        auto* label = new PermissionLabel(permission, clickable, [this, permission] {
+            QMetaObject::invokeMethod(
+                this, [this, permission] { click(permission); }, Qt::QueuedConnection);
+        });
+        layout->addWidget(label, 1);
         QWidget* trailing = nullptr;
-        switch (permissions_.state(permission)) {
+        switch (state) {
         case PermissionRowState::granted: {
-            //: Settings › Permissions: Vexlin Capture has this permission
-            auto* allowed = new QLabel(QStringLiteral("✔ ") +
-                                       QCoreApplication::translate("SettingsPanes", "Allowed"));
-            QPalette palette = allowed->palette();
-            palette.setColor(QPalette::WindowText, QColor(0x2e, 0xa0, 0x43));
-            allowed->setPalette(palette);
-            trailing = allowed;
+            auto* available = new QWidget;
+            auto* pair = new QHBoxLayout(available);
+            pair->setContentsMargins(0, 0, 0, 0);
+            pair->setSpacing(4);
+            auto* mark = new QLabel;
+            mark->setPixmap(settingsSymbol(QStringLiteral("checkmark.circle.fill"),
+                                           QColor(0x2e, 0xa0, 0x43), 14, devicePixelRatioF()));
+            //: Settings › Permissions: the session or the device gives Vexlin Capture what this
+            //: row names
+            auto* text = new QLabel(QCoreApplication::translate("SettingsPanes", "Available"));
+            text->setObjectName(QStringLiteral("availableText"));
+            styleAsSecondary(text, false);
+            pair->addWidget(mark);
+            pair->addWidget(text);
+            trailing = available;
             break;
         }
         case PermissionRowState::notAskedYet:
@@ -544,6 +734,20 @@ private:
         trailing->setObjectName(QStringLiteral("trailing"));
         layout->addWidget(trailing, 0, Qt::AlignVCenter);
         return row;
+    }
+
+    void click(PrivacyPermission permission) {
+        switch (permissions_.state(permission)) {
+        case PermissionRowState::granted:
+            break;
+        case PermissionRowState::notAskedYet:
+            permissions_.request(permission);
+            break;
+        case PermissionRowState::openSettings:
+        case PermissionRowState::restart:
+            permissions_.openSettings(permission);
+            break;
+        }
     }
 
     SettingsPermissions& permissions_;

@@ -2,6 +2,7 @@
 
 #include "platform/PermissionProbe.h"
 
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -21,15 +22,21 @@ enum class PermissionRowState { granted, notAskedYet, openSettings, restart };
 
 QString permissionTitle(PrivacyPermission permission);
 QString permissionPurpose(PrivacyPermission permission);
+// The name of the permission's symbol in the Permissions pane (see
+// settingsSymbol()).
+QString permissionSymbol(PrivacyPermission permission);
 
 // What the settings window knows about the permissions: which are granted,
 // why the others are not, and for which the user opened the desktop's
 // settings. While the window is shown it asks the probe again every 2 s and
-// says `changed` only when something did change. Main thread only.
+// says `changed` only when something did change. Main thread only; a read
+// that may wait on another program (the sound server) runs on a worker
+// thread, one at a time, and its answer shows when it comes.
 class SettingsPermissions : public QObject {
     Q_OBJECT
 public:
     explicit SettingsPermissions(platform::PermissionProbe& probe, QObject* parent = nullptr);
+    ~SettingsPermissions() override;
 
     // All five, in the pane's order.
     static QList<PrivacyPermission> shownPermissions();
@@ -44,8 +51,10 @@ public:
     PermissionRowState state(PrivacyPermission permission) const;
 
     // Reads every permission again; `changed` only when a state or a reason
-    // differs from before.
+    // differs from before. A slow read is started here and answers later.
     void update();
+    // Whether a slow read is on its way (tests).
+    bool isReadingSlowly() const { return slowRead_.isRunning(); }
     void startPolling();
     void stopPolling();
     bool isPolling() const { return timer_ != nullptr; }
@@ -59,7 +68,15 @@ Q_SIGNALS:
     void changed();
 
 private:
+    using Statuses = QHash<PrivacyPermission, platform::PermissionStatus>;
+    void startSlowRead();
+    void publish();
+
     platform::PermissionProbe& probe_;
+    // The last answer of each read; a slow one is missing until it first
+    // answers.
+    Statuses statuses_;
+    QFutureWatcher<Statuses> slowRead_;
     QSet<PrivacyPermission> granted_;
     QHash<PrivacyPermission, QString> reasons_;
     QSet<PrivacyPermission> openedSettings_;

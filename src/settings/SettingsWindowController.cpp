@@ -3,6 +3,7 @@
 #include "settings/AboutView.h"
 #include "settings/SettingsPanes.h"
 #include "settings/SettingsPermissions.h"
+#include "settings/SettingsSymbol.h"
 #include "settings/ShortcutsPane.h"
 
 #include "app/AppPresence.h"
@@ -66,6 +67,12 @@ public:
             auto* row = new QWidget;
             auto* rowLayout = new QHBoxLayout(row);
             rowLayout->setContentsMargins(12, 0, 12, 0);
+            rowLayout->setSpacing(8);
+            auto* symbol = new QLabel;
+            symbol->setObjectName(QStringLiteral("sectionSymbol"));
+            symbol->setFixedSize(18, 18);
+            symbols_.append(symbol);
+            rowLayout->addWidget(symbol);
             rowLayout->addWidget(new QLabel(sectionTitle(section)));
             rowLayout->addStretch();
             if (section == SettingsSection::permissions) {
@@ -93,7 +100,8 @@ public:
         detailLayout_->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(detail_, 1);
 
-        const int width = sidebar + detailWidth + rule->sizeHint().width();
+        // The rule lies inside the detail's width, not beside it.
+        const int width = sidebar + detailWidth;
         setMinimumSize(width, 420);
         setMaximumSize(width, 2000);
         resize(width, 560);
@@ -105,6 +113,7 @@ public:
                 select(allSections[row]);
             }
         });
+        connect(list_, &QListWidget::currentRowChanged, this, [this] { paintSymbols(); });
         connect(&permissions_, &SettingsPermissions::changed, this, [this] { showDot(); });
         showDot();
         select(SettingsSection::general);
@@ -124,6 +133,7 @@ public:
             const QSignalBlocker blocker(list_);
             list_->setCurrentRow(static_cast<int>(section));
         }
+        paintSymbols();
         if (rebuild) {
             delete pane_;
             pane_ = makePane(section);
@@ -148,6 +158,9 @@ public:
 protected:
     void changeEvent(QEvent* event) override {
         QWidget::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange) {
+            paintSymbols();
+        }
         if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
             permissions_.update();
         }
@@ -223,6 +236,19 @@ private:
         return row;
     }
 
+    // Each section's symbol in the accent colour, and in the selection's text
+    // colour on the selected row.
+    void paintSymbols() {
+        const qreal dpr = devicePixelRatioF();
+        for (int row = 0; row < symbols_.size(); ++row) {
+            const bool selected = row == list_->currentRow();
+            const QColor tint =
+                list_->palette().color(selected ? QPalette::HighlightedText : QPalette::Highlight);
+            symbols_[row]->setPixmap(
+                settingsSymbol(sectionSymbol(allSections[row]), tint, 16, dpr));
+        }
+    }
+
     void showDot() {
         dot_->setVisible(!permissions_.isGranted(PrivacyPermission::screenRecording));
     }
@@ -230,6 +256,7 @@ private:
     platform::PermissionProbe& probe_;
     SettingsPermissions permissions_;
     QListWidget* list_ = nullptr;
+    QList<QLabel*> symbols_;
     QLabel* dot_ = nullptr;
     QWidget* detail_ = nullptr;
     QVBoxLayout* detailLayout_ = nullptr;
@@ -268,6 +295,28 @@ QString sectionTitle(SettingsSection section) {
     case SettingsSection::about:
         //: Settings section
         return localized("About");
+    }
+    return {};
+}
+
+QString sectionSymbol(SettingsSection section) {
+    switch (section) {
+    case SettingsSection::general:
+        return QStringLiteral("gearshape");
+    case SettingsSection::screenshots:
+        return QStringLiteral("camera.viewfinder");
+    case SettingsSection::shortcuts:
+        return QStringLiteral("keyboard");
+    case SettingsSection::quickAccess:
+        return QStringLiteral("rectangle.stack");
+    case SettingsSection::recording:
+        return QStringLiteral("record.circle");
+    case SettingsSection::recordingOverlays:
+        return QStringLiteral("cursorarrow.click.2");
+    case SettingsSection::permissions:
+        return QStringLiteral("hand.raised");
+    case SettingsSection::about:
+        return QStringLiteral("info.circle");
     }
     return {};
 }

@@ -26,6 +26,8 @@ enum class SettingsSection {
 };
 
 QString sectionTitle(SettingsSection section);
+// The name of the section's symbol in the sidebar (see settingsSymbol()).
+QString sectionSymbol(SettingsSection section);
 
 // The one settings window: a sidebar of sections beside the pane of the
 // chosen one. Its width is fixed (the sidebar and 636 px), its height between

@@ -180,7 +180,7 @@ WelcomeWindow::WelcomeWindow(app::Preferences& preferences, LaunchAtLogin launch
     steps->setSpacing(12);
 
     //: Welcome window: title of the step about screen capture
-    auto* screen = new StepCard(1, tr("Screen Recording"), this);
+    auto* screen = new StepCard(1, tr("Screen Access"), this);
     screenDetail_ = screen->detail();
     screenDone_->setPixmap(doneMark(devicePixelRatioF()));
     continue_->setObjectName(QStringLiteral("continue"));

@@ -1,5 +1,8 @@
 #include "settings/AboutView.h"
 
+#include "service/Reviews.h"
+#include "support/TempDir.h"
+
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -46,6 +49,32 @@ TEST(AboutView, TheLoadedTranslationIsTheLinksLanguage) {
                     .contains(QStringLiteral("/pt-br/support\"")));
     settings::setLoadedTranslation(QString());
     EXPECT_EQ(AboutView::versionString(QString(), QString()), QStringLiteral("1.0 (1)"));
+}
+
+// The Rate link leaves both forms of the view as soon as a review is sent.
+TEST(AboutView, RateLeavesOnceAReviewIsSent) {
+    testsupport::TempDir folder;
+    service::Reviews reviews(folder.file(QStringLiteral("settings.conf")), nullptr);
+    AboutView window(false, nullptr, &reviews);
+    AboutView section(true, nullptr, &reviews);
+    const auto offersRate = [](const AboutView& view) {
+        return view.findChild<QLabel*>(QStringLiteral("links"))
+            ->text()
+            .contains(QStringLiteral("Rate Vexlin Capture"));
+    };
+    EXPECT_TRUE(offersRate(window));
+    EXPECT_TRUE(offersRate(section));
+
+    reviews.markReviewSent();
+    EXPECT_FALSE(offersRate(window));
+    EXPECT_FALSE(offersRate(section));
+    EXPECT_FALSE(offersRate(AboutView(true, nullptr, &reviews)));
+    // The four feature lines each with a symbol.
+    const auto symbols = window.findChildren<QLabel*>(QStringLiteral("featureSymbol"));
+    ASSERT_EQ(symbols.size(), 4);
+    for (const QLabel* symbol : symbols) {
+        EXPECT_FALSE(symbol->pixmap().isNull());
+    }
 }
 
 } // namespace

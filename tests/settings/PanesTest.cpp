@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -192,6 +193,34 @@ TEST(RecordingOverlaysPane, TheKeystrokeNoteWarnsThatTypedPasswordsShow) {
         EXPECT_FALSE(button->text().startsWith(QStringLiteral("Open ")))
             << button->text().toStdString();
     }
+}
+
+TEST(RecordingOverlaysPane, TheCameraStatusFollowsCamerasPluggedInAndOut) {
+    TempDir store;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(store.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(store.path()));
+    app::Preferences preferences(store.file(QStringLiteral("settings.conf")));
+    settingstest::FakeProbe probe;
+    std::unique_ptr<QWidget> pane(settings::makeRecordingOverlaysPane(preferences, probe));
+    auto* status = pane->findChild<QWidget*>(QStringLiteral("cameraStatus"));
+    ASSERT_TRUE(status);
+    const auto text = [status] {
+        return status->findChild<QLabel*>(QStringLiteral("status"))->text();
+    };
+    EXPECT_TRUE(text().contains(QStringLiteral("No camera found"))) << text().toStdString();
+
+    // The media back end says the cameras changed, as it does when one is
+    // plugged in or out: the line reads the state again, like the picker.
+    auto* devices = pane->findChild<QMediaDevices*>();
+    ASSERT_TRUE(devices);
+    probe.granted.insert(platform::Permission::camera);
+    Q_EMIT devices->videoInputsChanged();
+    EXPECT_EQ(text(), QStringLiteral("Camera access is allowed."));
+
+    probe.granted.remove(platform::Permission::camera);
+    probe.reasons.insert(platform::Permission::camera, QStringLiteral("No camera found"));
+    Q_EMIT devices->videoInputsChanged();
+    EXPECT_EQ(text(), QStringLiteral("The camera cannot be shown. No camera found."));
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -78,7 +80,57 @@ TEST(SettingsPermissions, PollingKeepsOneTimerAndSaysOnlyWhatChanged) {
     EXPECT_TRUE(permissions.findChildren<QTimer*>().isEmpty());
 }
 
-TEST(PermissionsPane, RowsShowAllowedAButtonOnlyWhereSettingsOpenAndElseTheReason) {
+// A probe whose microphone read waits, as a hung sound server makes it, until
+// the test lets it answer.
+class HangingMicrophoneProbe : public FakeProbe {
+public:
+    platform::PermissionStatus status(Permission permission) override {
+        if (permission != Permission::microphone) {
+            return FakeProbe::status(permission);
+        }
+        ++microphoneReads;
+        answer.acquire();
+        return {microphoneFound.loadAcquire() != 0, QStringLiteral("No microphone found")};
+    }
+    bool readsSlowly(Permission permission) const override {
+        return permission == Permission::microphone;
+    }
+
+    QSemaphore answer;
+    QAtomicInt microphoneReads;
+    QAtomicInt microphoneFound;
+};
+
+TEST(SettingsPermissions, AHangingSoundServerHoldsUpNeitherTheWindowNorOtherRows) {
+    HangingMicrophoneProbe probe;
+    settings::SettingsPermissions permissions(probe);
+    QSignalSpy changed(&permissions, &settings::SettingsPermissions::changed);
+
+    // Polls while the first read hangs return at once, show the other rows'
+    // changes and start no second read.
+    probe.granted.insert(Permission::camera);
+    for (int poll = 0; poll < 3; ++poll) {
+        permissions.update();
+    }
+    EXPECT_TRUE(permissions.isGranted(Permission::camera));
+    EXPECT_FALSE(permissions.isGranted(Permission::microphone));
+    EXPECT_TRUE(permissions.isReadingSlowly());
+
+    probe.microphoneFound.storeRelease(1);
+    probe.answer.release();
+    ASSERT_TRUE(
+        testsupport::waitFor(5000, [&] { return permissions.isGranted(Permission::microphone); }));
+    EXPECT_EQ(probe.microphoneReads.loadAcquire(), 1);
+    EXPECT_EQ(changed.count(), 2);
+
+    // The next poll reads again, off the main thread as before.
+    permissions.update();
+    probe.answer.release();
+    ASSERT_TRUE(testsupport::waitFor(5000, [&] { return !permissions.isReadingSlowly(); }));
+    EXPECT_EQ(probe.microphoneReads.loadAcquire(), 2);
+}
+
+TEST(PermissionsPane, RowsShowAvailableAButtonOnlyWhereSettingsOpenAndElseTheReason) {
     FakeProbe probe;
     probe.granted = {Permission::screenRecording};
     probe.withSettings = {Permission::microphone};
@@ -86,14 +138,19 @@ TEST(PermissionsPane, RowsShowAllowedAButtonOnlyWhereSettingsOpenAndElseTheReaso
     settings::SettingsPermissions permissions(probe);
     std::unique_ptr<QWidget> pane(settings::makePermissionsPane(permissions));
 
-    const auto trailing = [&](Permission permission) {
-        QWidget* row = pane->findChild<QWidget*>(
+    const auto row = [&](Permission permission) {
+        return pane->findChild<QWidget*>(
             QStringLiteral("permission%1").arg(static_cast<int>(permission)));
-        return row->findChild<QWidget*>(QStringLiteral("trailing"));
     };
-    EXPECT_TRUE(qobject_cast<QLabel*>(trailing(Permission::screenRecording))
-                    ->text()
-                    .contains(QStringLiteral("Allowed")));
+    const auto trailing = [&](Permission permission) {
+        return row(permission)->findChild<QWidget*>(QStringLiteral("trailing"));
+    };
+    const auto available = [&](Permission permission) {
+        const auto* text =
+            trailing(permission)->findChild<QLabel*>(QStringLiteral("availableText"));
+        return text != nullptr && text->text() == QStringLiteral("Available");
+    };
+    EXPECT_TRUE(available(Permission::screenRecording));
     EXPECT_EQ(qobject_cast<QLabel*>(trailing(Permission::camera))->text(),
               QStringLiteral("No camera found"));
     auto* open = qobject_cast<QPushButton*>(trailing(Permission::microphone));
@@ -103,9 +160,54 @@ TEST(PermissionsPane, RowsShowAllowedAButtonOnlyWhereSettingsOpenAndElseTheReaso
 
     probe.granted.insert(Permission::camera);
     permissions.update();
-    EXPECT_TRUE(qobject_cast<QLabel*>(trailing(Permission::camera))
-                    ->text()
-                    .contains(QStringLiteral("Allowed")));
+    EXPECT_TRUE(available(Permission::camera));
+}
+
+TEST(PermissionsPane, TheLabelActsOnlyWhereItsClickMovesThePermissionForward) {
+    FakeProbe probe;
+    probe.granted = {Permission::screenRecording};
+    probe.withSettings = {Permission::screenRecording, Permission::inputMonitoring,
+                          Permission::microphone};
+    settings::SettingsPermissions permissions(probe);
+    std::unique_ptr<QWidget> pane(settings::makePermissionsPane(permissions));
+    pane->resize(640, 480);
+    pane->show();
+
+    const auto label = [&](Permission permission) {
+        return pane
+            ->findChild<QWidget*>(QStringLiteral("permission%1").arg(static_cast<int>(permission)))
+            ->findChild<QWidget*>(QStringLiteral("permissionLabel"));
+    };
+    const auto clickLabel = [&](Permission permission) {
+        // Rows are built afresh after each change; let them lay out.
+        QCoreApplication::processEvents();
+        QWidget* target = label(permission);
+        ASSERT_GT(target->height(), 3);
+        // Where the purpose text lies, away from the title.
+        QTest::mouseClick(target, Qt::LeftButton, {},
+                          QPoint(target->width() / 2, target->height() - 3));
+        QCoreApplication::processEvents();
+    };
+    struct Case {
+        Permission permission;
+        QList<Permission> opened;
+    };
+    const Case cases[] = {
+        // Granted: the label is no button.
+        {Permission::screenRecording, {}},
+        // No settings program changes the camera here: nothing to do.
+        {Permission::camera, {}},
+        {Permission::inputMonitoring, {Permission::inputMonitoring}},
+        // Now a restart row: its label opens the settings again.
+        {Permission::inputMonitoring, {Permission::inputMonitoring, Permission::inputMonitoring}},
+        {Permission::microphone,
+         {Permission::inputMonitoring, Permission::inputMonitoring, Permission::microphone}},
+    };
+    for (const Case& c : cases) {
+        clickLabel(c.permission);
+        EXPECT_EQ(probe.opened, c.opened) << static_cast<int>(c.permission);
+    }
+    EXPECT_EQ(permissions.state(Permission::inputMonitoring), PermissionRowState::restart);
 }
 
 // Under the rig's Xvfb the session features are there and the real probe

@@ -59,7 +59,7 @@ TEST(SettingsWindow, ShowingTwiceKeepsOneWindowTitledAfterTheSectionAndCountedOn
     EXPECT_EQ(SettingsWindowController::section(), SettingsSection::general);
 
     const int width = SettingsWindowController::sidebarWidth() + 636;
-    EXPECT_GE(window->minimumWidth(), width);
+    EXPECT_EQ(window->minimumWidth(), width);
     EXPECT_EQ(window->minimumWidth(), window->maximumWidth());
     EXPECT_EQ(window->minimumHeight(), 420);
     EXPECT_EQ(window->maximumHeight(), 2000);
