@@ -1,3 +1,4 @@
+#include "app/BrandIcon.h"
 #include "platform/DisplayServer.h"
 #include "platform/MemoryRelease.h"
 #include "platform/SingleInstance.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Vexlin"));
     QApplication::setApplicationVersion(QStringLiteral(VEXLIN_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(app::BrandIcon::applicationIcon());
 
     // A second start only asks the running program to come forward.
     platform::SingleInstance instance(platform::SingleInstance::defaultSocketPath());

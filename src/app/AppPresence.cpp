@@ -1,9 +1,13 @@
 #include "app/AppPresence.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace app {
 
@@ -94,6 +98,26 @@ void bringWindowToFront(QWidget* window) {
             });
         },
         Qt::QueuedConnection);
+}
+
+void centreOnScreen(QWidget* window) {
+    if (window == nullptr) {
+        return;
+    }
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size().expandedTo(window->size());
+    QPoint at(area.x() + (area.width() - size.width()) / 2,
+              area.y() + (area.height() - size.height()) / 2);
+    at.setX(std::max(area.left(), at.x()));
+    at.setY(std::max(area.top(), at.y()));
+    window->move(at);
 }
 
 } // namespace app

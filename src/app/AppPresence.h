@@ -62,4 +62,9 @@ void terminateApplication();
 // another application was in front. No window: nothing happens.
 void bringWindowToFront(QWidget* window);
 
+// Moves a top-level window (at its present size) to the middle of the area
+// that panels leave free on the screen under the pointer, or the primary
+// screen; it stays whole on that screen when it is larger.
+void centreOnScreen(QWidget* window);
+
 } // namespace app

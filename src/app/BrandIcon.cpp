@@ -167,4 +167,13 @@ QImage BrandIcon::render(int pixels, const QColor& color) {
     return image;
 }
 
+QIcon BrandIcon::applicationIcon() {
+    // X11 hands a window manager bitmaps only, so the sizes are made here.
+    QIcon icon;
+    for (const int pixels : {16, 22, 24, 32, 48, 64, 96, 128, 192, 256, 512}) {
+        icon.addPixmap(QPixmap::fromImage(render(pixels, QColor(0x30, 0x8c, 0xc6))));
+    }
+    return icon;
+}
+
 } // namespace app

@@ -22,6 +22,10 @@ public:
     // The mark in `tint` ringed by `outline`: a light mark with a dark ring
     // reads on a panel of any colour, for trays that do not say theirs.
     static QIcon outlinedImage(const QColor& tint, const QColor& outline);
+    // The program's own icon, for every window of it (task bars, window
+    // switchers, the About and review windows): the mark in the brand blue,
+    // as bitmaps of the sizes those places ask for.
+    static QIcon applicationIcon();
 
     // Draws the mark into the 18 x 18 box at the painter's origin.
     static void draw(QPainter& painter, const QColor& color);

@@ -5,7 +5,9 @@
 #include "service/ServiceAddress.h"
 
 #include "app/AppPresence.h"
+#include "app/BrandIcon.h"
 #include "app/MainMenu.h"
+#include "app/WarningSymbol.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -303,7 +305,12 @@ QWidget* ReviewView::buildForm() {
     header->setContentsMargins(0, 14, 0, 0);
     header->setSpacing(14);
     auto* icon = new QLabel(form);
-    icon->setPixmap(QApplication::windowIcon().pixmap(56, 56));
+    icon->setObjectName(QStringLiteral("appIcon"));
+    // The program sets its icon at start; a window shown without that start
+    // (a test, a tool) still shows the mark.
+    const QIcon appIcon = QApplication::windowIcon().isNull() ? app::BrandIcon::applicationIcon()
+                                                              : QApplication::windowIcon();
+    icon->setPixmap(appIcon.pixmap(QSize(56, 56), devicePixelRatioF()));
     icon->setFixedSize(56, 56);
     header->addWidget(icon);
     auto* titles = new QVBoxLayout;
@@ -414,7 +421,8 @@ QWidget* ReviewView::buildForm() {
     auto* problemLayout = new QHBoxLayout(problemRow_);
     problemLayout->setContentsMargins(0, 0, 0, 0);
     auto* warning = new QLabel(problemRow_);
-    warning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
+    warning->setObjectName(QStringLiteral("problemSymbol"));
+    warning->setPixmap(app::warningSymbol(app::warningOrange(), 16, devicePixelRatioF()));
     warning->setAlignment(Qt::AlignTop);
     problem_ = new QLabel(problemRow_);
     problem_->setObjectName(QStringLiteral("problem"));
@@ -566,6 +574,9 @@ public:
         if (isMinimized()) {
             showNormal();
         } else {
+            if (!isVisible()) {
+                app::centreOnScreen(this);
+            }
             show();
         }
         app::bringWindowToFront(this);

@@ -2,6 +2,7 @@
 
 #include "app/AlertPresenter.h"
 #include "app/AppPresence.h"
+#include "app/BrandIcon.h"
 #include "platform/MemoryRelease.h"
 #include "service/ReleaseUnpacker.h"
 #include "service/ServiceAddress.h"
@@ -24,6 +25,8 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <stdio.h>
@@ -38,7 +41,8 @@ namespace {
 // while the main thread writes to disk.
 constexpr qint64 archiveReadBuffer = 256 * 1024;
 
-// The panel: the title, the status, a bar and the one button of the phase.
+// The panel: the program's icon beside the title and the status, a bar and
+// the one button of the phase.
 class UpdatePanel : public QWidget {
 public:
     UpdatePanel(SelfUpdateProgress& progress, std::function<void()> cancel,
@@ -46,22 +50,43 @@ public:
         : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), progress_(progress) {
         setObjectName(QStringLiteral("selfUpdatePanel"));
         setAttribute(Qt::WA_DeleteOnClose);
-        setFixedSize(380, 150);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(20, 20, 20, 20);
         layout->setSpacing(14);
+        auto* header = new QHBoxLayout;
+        header->setSpacing(14);
+        auto* icon = new QLabel(this);
+        icon->setObjectName(QStringLiteral("appIcon"));
+        icon->setFixedSize(52, 52);
+        const QIcon appIcon = QApplication::windowIcon().isNull()
+                                  ? app::BrandIcon::applicationIcon()
+                                  : QApplication::windowIcon();
+        icon->setPixmap(appIcon.pixmap(QSize(52, 52), devicePixelRatioF()));
+        header->addWidget(icon, 0, Qt::AlignVCenter);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(3);
         //: Update progress window: title
         auto* title = new QLabel(QObject::tr("Updating Vexlin Capture"), this);
+        title->setObjectName(QStringLiteral("title"));
         QFont bold = title->font();
         bold.setBold(true);
         title->setFont(bold);
         status_ = new QLabel(this);
         status_->setObjectName(QStringLiteral("status"));
         status_->setWordWrap(true);
-        layout->addWidget(title);
-        layout->addWidget(status_);
+        QPalette secondary = status_->palette();
+        secondary.setColor(QPalette::WindowText, secondary.color(QPalette::PlaceholderText));
+        status_->setPalette(secondary);
+        QFont smaller = status_->font();
+        smaller.setPointSizeF(smaller.pointSizeF() * 0.92);
+        status_->setFont(smaller);
+        texts->addWidget(title);
+        texts->addWidget(status_);
+        header->addLayout(texts, 1);
+        layout->addLayout(header);
         bar_ = new QProgressBar(this);
         bar_->setTextVisible(false);
+        bar_->setFixedHeight(8);
         layout->addWidget(bar_);
         layout->addStretch(1);
         auto* row = new QHBoxLayout;
@@ -80,6 +105,9 @@ public:
         row->addWidget(restart_);
         layout->addLayout(row);
         QObject::connect(&progress, &SelfUpdateProgress::phaseChanged, this, [this] { refresh(); });
+        // 380 wide, and high enough for the tallest phase: the panel keeps
+        // its size while the phases change.
+        setFixedSize(380, std::max(150, layout->sizeHint().height()));
         refresh();
     }
 
@@ -576,6 +604,7 @@ void SelfUpdate::show(const SelfUpdateProgress::Phase& phase) {
         auto* panel = new UpdatePanel(
             progress_, [this] { cancel(); }, [this] { restart(); });
         panel_ = panel;
+        app::centreOnScreen(panel);
         panel->show();
         panel->raise();
         panel->activateWindow();

@@ -1,5 +1,6 @@
 #include "settings/SettingsSymbol.h"
 
+#include "app/WarningSymbol.h"
 #include "desktop/ToastSymbol.h"
 
 #include <QHash>
@@ -30,8 +31,6 @@ const QHash<QString, QStringList>& themeNames() {
         {QStringLiteral("mic"), {QStringLiteral("audio-input-microphone-symbolic")}},
         {QStringLiteral("cursorarrow.motionlines"), {QStringLiteral("input-mouse-symbolic")}},
         {QStringLiteral("pencil"), {QStringLiteral("document-edit-symbolic")}},
-        {QStringLiteral("exclamationmark.triangle.fill"),
-         {QStringLiteral("dialog-warning-symbolic")}},
     };
     return names;
 }
@@ -240,25 +239,6 @@ void pencil(QPainter& p, const QColor& tint) {
     p.restore();
 }
 
-void warningTriangle(QPainter& p, const QColor& tint) {
-    QPainterPath triangle;
-    triangle.moveTo(0.5, 0.08);
-    triangle.lineTo(0.95, 0.88);
-    triangle.lineTo(0.05, 0.88);
-    triangle.closeSubpath();
-    p.setPen(QPen(tint, 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(tint);
-    p.drawPath(triangle);
-    // The mark is cut out of the triangle.
-    p.setCompositionMode(QPainter::CompositionMode_Clear);
-    p.setPen(line(Qt::black, 0.1));
-    p.drawLine(QPointF(0.5, 0.36), QPointF(0.5, 0.6));
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    p.drawEllipse(QPointF(0.5, 0.74), 0.055, 0.055);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-}
-
 void lockShield(QPainter& p, const QColor& tint) {
     QPainterPath shield;
     shield.moveTo(0.5, 0.05);
@@ -298,7 +278,6 @@ bool drawSettingsGlyph(QPainter& painter, const QString& symbol, qreal side, con
         {QStringLiteral("textformat"), textFormat},
         {QStringLiteral("pencil"), pencil},
         {QStringLiteral("lock.shield"), lockShield},
-        {QStringLiteral("exclamationmark.triangle.fill"), warningTriangle},
     };
     const Glyph glyph = glyphs.value(symbol, nullptr);
     if (glyph == nullptr) {
@@ -316,6 +295,9 @@ QPixmap settingsSymbol(const QString& symbol, const QColor& tint, int side,
                        qreal devicePixelRatio) {
     if (symbol == QLatin1String("checkmark.circle.fill")) {
         return desktop::toastSymbol(symbol, tint, side, devicePixelRatio);
+    }
+    if (symbol == QLatin1String("exclamationmark.triangle.fill")) {
+        return app::warningSymbol(tint, side, devicePixelRatio);
     }
     QImage image(QSize(side, side) * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);

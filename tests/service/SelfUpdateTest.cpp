@@ -658,6 +658,62 @@ TEST(SelfUpdate, WaitsToQuitWhileWorkIsUnsavedAndFinishesOnRestart) {
     EXPECT_FALSE(f.updater->isPanelOpen());
 }
 
+// The panel's rows: the program's icon beside the title and the status (in
+// the secondary colour), then the bar and the one button of each phase; its
+// size stays while the phases change.
+TEST(SelfUpdate, ThePanelShowsTheIconTitleStatusBarAndButtonOfEachPhase) {
+    Fixture f({.showPanel = true});
+    f.serveRelease();
+    f.canQuit = false;
+    f.updater->install(f.manifest(false));
+    ASSERT_TRUE(
+        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    QWidget* panel = f.updater->panel();
+    ASSERT_NE(panel, nullptr);
+    const QSize size = panel->size();
+    EXPECT_EQ(size.width(), 380);
+    EXPECT_GE(size.height(), 150);
+
+    auto* icon = panel->findChild<QLabel*>(QStringLiteral("appIcon"));
+    auto* title = panel->findChild<QLabel*>(QStringLiteral("title"));
+    auto* status = panel->findChild<QLabel*>(QStringLiteral("status"));
+    ASSERT_TRUE(icon && title && status);
+    EXPECT_EQ(icon->size(), QSize(52, 52));
+    EXPECT_FALSE(icon->pixmap().isNull());
+    EXPECT_LT(icon->geometry().right(), title->geometry().left());
+    EXPECT_LT(icon->geometry().right(), status->geometry().left());
+    EXPECT_LT(title->geometry().bottom(), status->geometry().top());
+    EXPECT_NE(status->palette().color(QPalette::WindowText),
+              title->palette().color(QPalette::WindowText));
+
+    struct Case {
+        service::SelfUpdateProgress::Phase phase;
+        bool bar;
+        int barMaximum; // 0: running without an end
+        bool cancel;
+        bool restart;
+    };
+    const Case cases[] = {
+        {{Kind::downloading, 0.25}, true, 1000, true, false},
+        {{Kind::downloading, std::nullopt}, true, 0, true, false},
+        {{Kind::preparing, std::nullopt}, true, 0, true, false},
+        {{Kind::installing, std::nullopt}, true, 0, false, false},
+        {{Kind::waitingToQuit, std::nullopt}, false, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        f.updater->progress().setPhase(c.phase);
+        SCOPED_TRACE(static_cast<int>(c.phase.kind));
+        auto* bar = panel->findChild<QProgressBar*>();
+        EXPECT_EQ(bar->isVisible(), c.bar);
+        EXPECT_EQ(bar->maximum(), c.barMaximum);
+        EXPECT_EQ(panel->findChild<QPushButton*>(QStringLiteral("cancel"))->isVisible(), c.cancel);
+        EXPECT_EQ(panel->findChild<QPushButton*>(QStringLiteral("restart"))->isVisible(),
+                  c.restart);
+        EXPECT_EQ(status->text(), service::SelfUpdate::statusText(c.phase.kind));
+        EXPECT_EQ(panel->size(), size);
+    }
+}
+
 TEST(SelfUpdate, QuittingWhileItWaitsLeavesNothingBesideTheFolder) {
     Fixture f;
     f.serveRelease();
