@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QStyleOptionButton>
 
+#include <algorithm>
+
 namespace desktop {
 
 PillButtonStyle::PillButtonStyle(const QColor& color) : color_(color) {}
@@ -45,14 +47,26 @@ void PillButtonStyle::drawControl(ControlElement element, const QStyleOption* op
     painter->fillPath(capsule, fill);
     painter->setFont(labelFont(widget));
     painter->setPen(Qt::white);
-    const QRect label = button->rect.adjusted(margin, 0, -margin, 0);
+    QRect label = button->rect.adjusted(margin, 0, -margin, 0);
+    const QFontMetricsF metrics(painter->font());
+    if (!button->icon.isNull()) {
+        // Icon and label side by side, centred together.
+        const int side = button->iconSize.height();
+        const qreal wanted = side + iconSpacing + metrics.horizontalAdvance(button->text);
+        const int left = label.left() + std::max(0, int((label.width() - wanted) / 2));
+        const QRect icon(left, button->rect.top() + (button->rect.height() - side) / 2, side, side);
+        button->icon.paint(painter, icon);
+        label.setLeft(icon.right() + 1 + iconSpacing);
+        label.setWidth(std::max(0, button->rect.right() - margin - label.left() + 1));
+    }
     // The size hint counts the label in whole pixels; a label that overruns
     // that by a fraction still fits in the capsule's margin.
-    const QFontMetricsF metrics(painter->font());
     const QString text = metrics.horizontalAdvance(button->text) <= label.width() + 1
                              ? button->text
                              : metrics.elidedText(button->text, Qt::ElideRight, label.width());
-    painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine, text);
+    painter->drawText(
+        label, (button->icon.isNull() ? Qt::AlignCenter : Qt::AlignVCenter) | Qt::TextSingleLine,
+        text);
     painter->restore();
 }
 
@@ -63,7 +77,8 @@ QSize PillButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* o
         return QProxyStyle::sizeFromContents(type, option, size, widget);
     }
     const QFontMetrics metrics(labelFont(widget));
-    return {metrics.horizontalAdvance(button->text) + 2 * margin, height};
+    const int icon = button->icon.isNull() ? 0 : button->iconSize.width() + iconSpacing;
+    return {metrics.horizontalAdvance(button->text) + icon + 2 * margin, height};
 }
 
 } // namespace desktop

@@ -2,6 +2,7 @@
 
 #include "desktop/PanelSurface.h"
 #include "desktop/PillButtonStyle.h"
+#include "recording/EvenDigits.h"
 #include "recording/HiddenApps.h"
 #include "recording/RecordingSymbols.h"
 
@@ -106,10 +107,13 @@ QSize ControlBarItem::sizeHint() const {
     case Kind::spinner:
         return {16, 16};
     case Kind::elapsed: {
-        const QFontMetrics metrics(sizedFont(font(), 14, QFont::DemiBold));
-        return {std::max(44, metrics.horizontalAdvance(item_.text) + 2), 20};
+        const QFontMetricsF metrics(sizedFont(font(), 14, QFont::DemiBold));
+        return {std::max(44, int(std::ceil(evenDigits::width(metrics, item_.text))) + 2), 20};
     }
-    case Kind::countdownText:
+    case Kind::countdownText: {
+        const QFontMetricsF metrics(sizedFont(font(), 13, QFont::Medium));
+        return {int(std::ceil(evenDigits::width(metrics, item_.text))) + 2, 20};
+    }
     case Kind::statusText: {
         const QFontMetrics metrics(sizedFont(font(), 13, QFont::Medium));
         return {metrics.horizontalAdvance(item_.text) + 2, 20};
@@ -162,6 +166,14 @@ void ControlBarItem::mouseReleaseEvent(QMouseEvent* event) {
     call(onClick);
 }
 
+void ControlBarItem::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        // Texts are measured in the font: a new one gives a new size.
+        setFixedSize(sizeHint());
+    }
+}
+
 void ControlBarItem::timerEvent(QTimerEvent* event) {
     if (event->timerId() == spinTimer_) {
         spin_ = (spin_ + 1) % 12;
@@ -187,9 +199,13 @@ void ControlBarItem::paintEvent(QPaintEvent*) {
     case Kind::elapsed:
         p.setFont(sizedFont(font(), 14, QFont::DemiBold));
         p.setPen(primary);
-        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, item_.text);
+        evenDigits::draw(p, box, Qt::AlignLeft, item_.text);
         break;
     case Kind::countdownText:
+        p.setFont(sizedFont(font(), 13, QFont::Medium));
+        p.setPen(primary);
+        evenDigits::draw(p, box, Qt::AlignLeft, item_.text);
+        break;
     case Kind::statusText:
         p.setFont(sizedFont(font(), 13, QFont::Medium));
         p.setPen(primary);
@@ -290,6 +306,8 @@ HiddenAppsPopup::HiddenAppsPopup(const ControlBarLinks& links, QWidget* parent)
         }
     });
     column->addWidget(notifications);
+    running_ = new RunningApps(this);
+    connect(running_, &RunningApps::changed, this, &HiddenAppsPopup::rebuild);
     rebuild();
 }
 
@@ -497,6 +515,9 @@ void ControlBar::rebuildRow(const std::vector<Item>& items) {
             pill_->setFocusPolicy(Qt::NoFocus);
             pill_->setToolTip(item.toolTip);
             desktop::PillButtonStyle::apply(pill_, recordingRed());
+            pill_->setIcon(recordingSymbolIcon(item.symbol, Qt::white));
+            pill_->setIconSize(
+                QSize(desktop::PillButtonStyle::iconSize, desktop::PillButtonStyle::iconSize));
             // Its label whole: the row gives way elsewhere.
             pill_->setMinimumWidth(pill_->sizeHint().width());
             connect(pill_, &QPushButton::clicked, this,

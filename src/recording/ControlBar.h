@@ -2,6 +2,7 @@
 
 #include "recording/ControlBarItems.h"
 #include "recording/PreviousApp.h"
+#include "recording/RunningApps.h"
 
 #include <QFrame>
 #include <QPainterPath>
@@ -58,6 +59,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool clickable() const;
@@ -68,7 +70,8 @@ private:
     int spinTimer_ = 0;
 };
 
-// The list of applications to hide, opened from the bar's eye button.
+// The list of applications to hide, opened from the bar's eye button; it
+// follows applications that start or quit while it is open.
 class HiddenAppsPopup : public QFrame {
     Q_OBJECT
 public:
@@ -81,6 +84,7 @@ protected:
 private:
     ControlBarLinks links_;
     QWidget* rows_;
+    RunningApps* running_;
 };
 
 // A note under the bar: why keystrokes or the camera are missing, with a

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 #include <algorithm>
@@ -59,9 +60,13 @@ bool isActive(const QStringList& hidden, bool hideNotifications, bool recordsWin
 
 QString toolTip(bool recordsWindowOnly) {
     return recordsWindowOnly
-               ? QStringLiteral("Window recordings only show the window.")
-               : QStringLiteral("Hide apps from the recording. They keep working on your "
-                                "screen; the video shows what is behind them.");
+               //: Tooltip of the control bar's hidden-apps button in a window recording
+               ? QCoreApplication::translate("RecordingControlBar",
+                                             "Window recordings only show the window.")
+               //: Tooltip of the control bar's hidden-apps button
+               : QCoreApplication::translate("RecordingControlBar",
+                                             "Hide apps from the recording. They keep working on "
+                                             "your screen; the video shows what is behind them.");
 }
 
 int listHeight(int rows) {

@@ -1,5 +1,6 @@
 #include "recording/RecordingSymbols.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -237,6 +238,27 @@ bool drawRecordingSymbol(QPainter& p, const QString& symbol, const QRectF& box,
         gear(p, tint);
     }
     return true;
+}
+
+namespace {
+
+class SymbolIconEngine final : public QIconEngine {
+public:
+    SymbolIconEngine(QString symbol, QColor tint) : symbol_(std::move(symbol)), tint_(tint) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        drawRecordingSymbol(*painter, symbol_, QRectF(rect), tint_);
+    }
+    QIconEngine* clone() const override { return new SymbolIconEngine(symbol_, tint_); }
+
+private:
+    QString symbol_;
+    QColor tint_;
+};
+
+} // namespace
+
+QIcon recordingSymbolIcon(const QString& symbol, const QColor& tint) {
+    return QIcon(new SymbolIconEngine(symbol, tint));
 }
 
 } // namespace recording

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QRectF>
 #include <QString>
 
@@ -16,5 +17,9 @@ namespace recording {
 // scale. False, and nothing drawn, for another name.
 bool drawRecordingSymbol(QPainter& painter, const QString& symbol, const QRectF& box,
                          const QColor& tint);
+
+// The same picture as an icon, drawn afresh at whatever size and scale it is
+// shown.
+QIcon recordingSymbolIcon(const QString& symbol, const QColor& tint);
 
 } // namespace recording

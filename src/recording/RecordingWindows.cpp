@@ -1,6 +1,7 @@
 #include "recording/RecordingWindows.h"
 
 #include "recording/ControlPanelPlacement.h"
+#include "recording/EvenDigits.h"
 #include "recording/RecordingSessionModel.h"
 
 #include "desktop/PanelSurface.h"
@@ -68,6 +69,9 @@ controlBar::State barState(const RecordingSessionModel& model) {
 
 ControlPanel::ControlPanel(ControlBar* bar) : QWidget(nullptr, kPanelFlags), bar_(bar) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The panel never becomes the active window, and Qt shows tooltips only
+    // in that one otherwise: the icon buttons would never say what they do.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(tr("Recording"));
@@ -126,10 +130,32 @@ CountdownPanel::CountdownPanel(RecordingSessionModel* model)
         circlePath.addEllipse(QRectF(inset, inset, circle, circle));
         return circlePath;
     });
+    roll_.setStartValue(0.0);
+    roll_.setEndValue(1.0);
+    roll_.setDuration(int(transition.count()));
+    roll_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&roll_, &QVariantAnimation::valueChanged, this, qOverload<>(&CountdownPanel::update));
+    shown_ = number();
     if (model_) {
-        connect(model_, &RecordingSessionModel::phaseChanged, this,
-                qOverload<>(&CountdownPanel::update));
+        connect(model_, &RecordingSessionModel::phaseChanged, this, &CountdownPanel::follow);
     }
+}
+
+void CountdownPanel::follow() {
+    const std::optional<int> next = number();
+    if (next == shown_) {
+        return;
+    }
+    // The old number drops out below while the new one comes in from above.
+    leaving_ = shown_;
+    shown_ = next;
+    roll_.stop();
+    roll_.start();
+    update();
+}
+
+double CountdownPanel::progress() const {
+    return roll_.state() == QAbstractAnimation::Running ? roll_.currentValue().toDouble() : 1.0;
 }
 
 std::optional<int> CountdownPanel::number() const {
@@ -154,13 +180,25 @@ void CountdownPanel::paintEvent(QPaintEvent*) {
     p.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.25f), 1));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
-    if (const std::optional<int> n = number()) {
-        QFont font = p.font();
-        font.setPixelSize(64);
-        font.setWeight(QFont::Bold);
-        p.setFont(font);
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(disc, Qt::AlignCenter, QString::number(*n));
+    QFont font = p.font();
+    font.setPixelSize(64);
+    font.setWeight(QFont::Bold);
+    p.setFont(font);
+    p.setPen(palette().color(QPalette::WindowText));
+    QPainterPath inside;
+    inside.addEllipse(disc);
+    p.setClipPath(inside);
+    const double t = progress();
+    const double travel = 0.45 * QFontMetricsF(font).height();
+    if (leaving_ && t < 1) {
+        p.setOpacity(1 - t);
+        evenDigits::draw(p, disc.translated(0, t * travel), Qt::AlignHCenter,
+                         QString::number(*leaving_));
+    }
+    if (shown_) {
+        p.setOpacity(t);
+        evenDigits::draw(p, disc.translated(0, -(1 - t) * travel), Qt::AlignHCenter,
+                         QString::number(*shown_));
     }
 }
 

@@ -7,8 +7,10 @@
 #include "recording/SessionWindows.h"
 
 #include <QPointer>
+#include <QVariantAnimation>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -45,15 +47,24 @@ class CountdownPanel : public QWidget {
 public:
     static constexpr int side = 150;
     static constexpr int circle = 130;
+    static constexpr std::chrono::milliseconds transition{250};
     explicit CountdownPanel(RecordingSessionModel* model);
     // The number shown; nothing outside the countdown.
     std::optional<int> number() const;
+    // How far the change to the number shown has come, 0 to 1.
+    double progress() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void follow();
+
     QPointer<RecordingSessionModel> model_;
+    // The number that gives way while the next one rolls in.
+    std::optional<int> leaving_;
+    std::optional<int> shown_;
+    QVariantAnimation roll_;
 };
 
 // The bar's state from the session's model.

@@ -1,10 +1,20 @@
 #include "recording/ControlBar.h"
 #include "recording/ControlBarItems.h"
 #include "recording/ControlPanelPlacement.h"
+#include "recording/RecordingSessionModel.h"
+#include "recording/RecordingWindows.h"
 
+#include "app/Preferences.h"
+#include "platform/PermissionProbe.h"
+
+#include <QFontDatabase>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
 
 namespace recording {
 namespace {
@@ -244,6 +254,93 @@ TEST(ControlBar, AReservedNoteKeepsItsSpaceWhileHidden) {
     ControlBar without(f.links(), false, true, {});
     EXPECT_NE(withSettings.cameraNote()->button(), nullptr);
     EXPECT_EQ(without.cameraNote()->button(), nullptr);
+}
+
+// The running time and the countdown keep their width as they count, also
+// in a face whose digits differ in width: the row does not jitter.
+TEST(ControlBar, CountingTextsKeepTheirWidth) {
+    QFont face;
+    bool found = false;
+    for (const QString& family : QFontDatabase::families()) {
+        QFont candidate(family);
+        candidate.setPixelSize(14);
+        const QFontMetricsF metrics(candidate);
+        if (metrics.horizontalAdvance(QLatin1Char('1')) !=
+            metrics.horizontalAdvance(QLatin1Char('0'))) {
+            face = candidate;
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        GTEST_SKIP() << "no installed face has digits of different widths";
+    }
+    struct Case {
+        Row row;
+        Kind kind;
+        std::function<void(controlBar::State&, int)> count;
+    };
+    const Case cases[] = {
+        {Row::recording, Kind::elapsed,
+         [](controlBar::State& s, int i) { s.elapsed = i * 71.0; }}, // 0:00, 1:11 … 9:27
+        {Row::countdown, Kind::countdownText,
+         [](controlBar::State& s, int i) { s.secondsLeft = i + 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.row));
+        BarFixture f;
+        f.state.row = c.row;
+        ControlBar bar(f.links(), false, false, {});
+        bar.setFont(face);
+        bar.show();
+        std::set<int> widths;
+        for (int i = 0; i < 9; ++i) {
+            c.count(f.state, i);
+            bar.refresh();
+            for (ControlBarItem* item : bar.rowItems()) {
+                if (item->item().kind == c.kind) {
+                    widths.insert(item->width());
+                }
+            }
+        }
+        EXPECT_EQ(widths.size(), 1u);
+    }
+}
+
+class GrantingProbe : public platform::PermissionProbe {
+public:
+    platform::PermissionStatus status(platform::Permission) override { return {true, {}}; }
+    bool canOpenSettings(platform::Permission) override { return false; }
+    void openSettings(platform::Permission) override {}
+};
+
+// The big countdown rolls from one number to the next over a quarter of a
+// second instead of switching at once, and then shows the new one alone.
+TEST(CountdownPanel, TheNumberRollsToTheNextOne) {
+    QTemporaryDir dir;
+    app::Preferences preferences(dir.path() + QStringLiteral("/settings.conf"));
+    GrantingProbe probe;
+    RecordingSessionModel model(preferences, probe);
+    model.setPhase(SessionPhase::countdown(3));
+    CountdownPanel panel(&model);
+    panel.show();
+    const QImage three = panel.grab().toImage();
+
+    model.setPhase(SessionPhase::countdown(2));
+    QTest::qWait(int(CountdownPanel::transition.count()) * 2 / 5);
+    EXPECT_GT(panel.progress(), 0.0);
+    EXPECT_LT(panel.progress(), 1.0);
+    const QImage rolling = panel.grab().toImage();
+    QTest::qWait(int(CountdownPanel::transition.count()) * 2);
+    EXPECT_EQ(panel.progress(), 1.0);
+    const QImage two = panel.grab().toImage();
+
+    CountdownPanel still(&model);
+    still.show();
+    EXPECT_EQ(two, still.grab().toImage());
+    EXPECT_NE(rolling, three);
+    EXPECT_NE(rolling, two);
+    EXPECT_NE(two, three);
 }
 
 } // namespace

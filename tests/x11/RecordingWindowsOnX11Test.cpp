@@ -1,5 +1,6 @@
 // The windows a recording follows and hides, against the rig's X server
 // (Xvfb + openbox) with other programs' windows.
+#include "recording/ControlBar.h"
 #include "recording/HideableApp.h"
 #include "recording/PreviousApp.h"
 #include "recording/RunningApps.h"
@@ -12,6 +13,7 @@
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
@@ -192,6 +194,38 @@ TEST_F(RecordingWindowsOnX11, ALaunchAndAQuitAreReported) {
     ASSERT_TRUE(waitFor(3000, [&terminated] { return !terminated.isEmpty(); }));
     EXPECT_EQ(terminated.first().first().toString(), QStringLiteral("LateTest"));
     EXPECT_FALSE(running.appIDs().contains(QStringLiteral("LateTest")));
+}
+
+// The list of applications to hide, left open: one that starts meanwhile
+// gets its row, and the row goes when it quits, unless it is hidden.
+TEST_F(RecordingWindowsOnX11, TheOpenHiddenAppsListFollowsLaunchesAndQuits) {
+    QStringList hidden{QStringLiteral("KeptTest")};
+    ControlBarLinks links;
+    links.hiddenApps = [&hidden] { return hidden; };
+    links.hideNotifications = [] { return false; };
+    HiddenAppsPopup popup(links);
+    popup.show();
+    const auto rows = [&popup] {
+        QStringList ids;
+        for (QCheckBox* row : popup.findChildren<QCheckBox*>()) {
+            if (row->property("bundleID").isValid()) {
+                ids << row->property("bundleID").toString();
+            }
+        }
+        return ids;
+    };
+    ASSERT_FALSE(rows().contains(QStringLiteral("LateTest")));
+    EXPECT_TRUE(rows().contains(QStringLiteral("KeptTest"))) << "hidden, not running";
+
+    auto late = std::make_unique<AppWindow>(QStringLiteral("LateTest"), QStringLiteral("late"));
+    auto kept = std::make_unique<AppWindow>(QStringLiteral("KeptTest"), QStringLiteral("kept"));
+    EXPECT_TRUE(waitFor(3000, [&] { return rows().contains(QStringLiteral("LateTest")); }));
+    EXPECT_EQ(rows().count(QStringLiteral("KeptTest")), 1);
+
+    late.reset();
+    kept.reset();
+    EXPECT_TRUE(waitFor(3000, [&] { return !rows().contains(QStringLiteral("LateTest")); }));
+    EXPECT_EQ(rows().count(QStringLiteral("KeptTest")), 1);
 }
 
 TEST_F(RecordingWindowsOnX11, ThePreviousAppGetsTheFocusBackButOursDoesNot) {

@@ -7,6 +7,7 @@
 #include "recording/RecordingWindows.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -82,6 +83,15 @@ int main(int argc, char** argv) {
     model.setPhase(recording::SessionPhase::countdown(3));
     windows.showCountdown();
     shoot("countdown");
+    // Half way through the roll from 3 to 2.
+    model.setPhase(recording::SessionPhase::countdown(2));
+    QElapsedTimer rolling;
+    rolling.start();
+    while (rolling.elapsed() < 110) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    screen->grabWindow(0).save(prefix + QStringLiteral("countdown-rolling.png"));
     windows.hideCountdown();
     model.setPhase(recording::SessionPhase::recording());
     windows.recordingStarted();

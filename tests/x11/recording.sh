@@ -378,6 +378,46 @@ pause_by_bar)
     [ "$size" = 640x400 ] || fail "the movie is $size"
     no_failure_traced
     ;;
+bar_tooltips)
+    # The bar's icon buttons say what they do on hover, although its panel
+    # never becomes the active window.
+    start_app
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    tip_says() { # button text
+        local tip="" said
+        bar_button "$1"
+        xdotool mousemove "$bx" "$by"
+        sleep 0.1
+        xdotool mousemove "$((bx + 1))" "$by"
+        tip_shown() {
+            local w
+            for w in $(our_windows); do
+                if xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q TOOLTIP; then
+                    tip=$w
+                    return 0
+                fi
+            done
+            return 1
+        }
+        wait_for 30 tip_shown || fail "no tool tip over bar button $1"
+        sleep 0.2
+        # Without the tip's frame, which the recogniser takes for text.
+        xwd -silent -id "$tip" | convert xwd:- -shave 2x2 -resize 400% -colorspace Gray \
+            -bordercolor white -border 40 "$work/tip.png"
+        said=$(OMP_THREAD_LIMIT=1 tesseract "$work/tip.png" - --psm 7 2>/dev/null | tr '\n' ' ')
+        grep -q "$2" <<<"$said" || fail "the tool tip of bar button $1 says: $said"
+        xdotool mousemove 1500 900
+        gone() { ! tip_shown; }
+        wait_for 30 gone || fail "the tool tip stays"
+    }
+    tip_says 1 Discard
+    tip_says 3 Pause
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    no_failure_traced
+    ;;
 restart_paused)
     # Restart while paused: recording again, unpaused, into a new working
     # movie, the old one gone; the delivered movie is the second take alone.
