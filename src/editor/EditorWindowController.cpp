@@ -12,6 +12,7 @@
 #include "delivery/RecentCaptures.h"
 #include "delivery/RecentCapturesStrip.h"
 #include "desktop/PointerScreen.h"
+#include "desktop/WindowFit.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindow.h"
 #include "editor/canvas/CanvasView.h"
@@ -143,15 +144,15 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
 
     // The frame is the content's; the menu bar and the toolbar come on top
     // of it, as a title bar does. On a screen too small for it (a small
-    // display at a large scale) the window is cut to the screen and kept
-    // on it, so that its title bar can still be reached.
+    // display at a large scale) the window, its frame included, is cut to
+    // the screen and kept on it, so that its title bar can still be reached.
     int bars = window_->toolBar()->sizeHint().height();
     if (QMenuBar* menu = window_->findChild<QMenuBar*>()) {
         bars += menu->sizeHint().height();
     }
     const QSize size =
         QSize(int(std::lround(frame.width())), int(std::lround(frame.height())) + bars)
-            .boundedTo(visible.size().toSize())
+            .boundedTo(desktop::roomOnScreen(window_, screen))
             .expandedTo(window_->minimumSize());
     window_->resize(size);
     window_->move(

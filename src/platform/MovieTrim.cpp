@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -106,6 +109,7 @@ public:
         : trim_(trim), temporary_(temporaryPathFor(trim.output)) {}
 
     ~Trimmer() {
+        stopEncoding();
         sws_freeContext(scaler_);
         avcodec_free_context(&videoDecoder_);
         avcodec_free_context(&videoEncoder_);
@@ -146,7 +150,15 @@ private:
     std::optional<QString> encodePicture(AVFrame* frame, double time);
     std::optional<QString> audioFrame(AudioLane& lane, AVFrame* frame);
     std::optional<QString> encodeSound(AudioLane& lane, bool all);
-    std::optional<QString> drain(AVCodecContext* encoder, AVStream* stream);
+    std::optional<QString> drain(AVCodecContext* encoder, AVStream* stream, AVPacket* packet);
+    // The pictures are encoded on a thread of their own while this one reads,
+    // decodes and encodes the sound: the encoder, busy on its own threads,
+    // never waits for the next picture.
+    void startEncoding();
+    std::optional<QString> queuePicture(AVFrame* picture);
+    void encodePictures();
+    // Ends the encoding thread after what is queued (its error, if any).
+    std::optional<QString> stopEncoding();
     std::optional<QString> write(AVPacket* packet);
     std::optional<QString> writeHeldVideo(std::int64_t nextPts);
     bool done() const {
@@ -175,6 +187,15 @@ private:
     double end_ = 0;
     double frameInterval_ = 1.0 / 30;
     std::int64_t totalSamples_ = 0;
+
+    std::thread encoder_;
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    std::deque<AVFrame*> queue_;
+    bool queueClosed_ = false;
+    std::optional<QString> encoderError_;
+    // The muxer takes packets from both threads.
+    std::mutex writeMutex_;
 
     FramePtr held_;         // the last picture before the start
     bool haveHeld_ = false; // held_ holds one
@@ -397,6 +418,7 @@ std::optional<QString> Trimmer::openOutput() {
 }
 
 std::optional<QString> Trimmer::write(AVPacket* packet) {
+    const std::lock_guard lock(writeMutex_);
     const int written = av_interleaved_write_frame(output_, packet);
     if (written < 0) {
         return QStringLiteral("The video could not be written: %1.").arg(ffmpegError(written));
@@ -410,30 +432,112 @@ std::optional<QString> Trimmer::writeHeldVideo(std::int64_t nextPts) {
     return write(heldPacket_.get());
 }
 
-std::optional<QString> Trimmer::drain(AVCodecContext* encoder, AVStream* stream) {
+void Trimmer::startEncoding() {
+    encoder_ = std::thread([this] { encodePictures(); });
+}
+
+std::optional<QString> Trimmer::queuePicture(AVFrame* picture) {
+    AVFrame* copy = av_frame_clone(picture);
+    if (!copy) {
+        return QStringLiteral("The video could not be exported: out of memory.");
+    }
+    // A few pictures ahead are enough to keep the encoder fed; more would
+    // only hold memory.
+    constexpr std::size_t ahead = 8;
+    std::unique_lock lock(queueMutex_);
+    queueChanged_.wait(lock, [this] { return queue_.size() < ahead || encoderError_; });
+    if (encoderError_) {
+        av_frame_free(&copy);
+        return encoderError_;
+    }
+    queue_.push_back(copy);
+    queueChanged_.notify_all();
+    return std::nullopt;
+}
+
+void Trimmer::encodePictures() {
+    PacketPtr packet(av_packet_alloc());
+    std::optional<QString> error;
+    if (!packet) {
+        error = QStringLiteral("The video could not be exported: out of memory.");
+    }
+    while (!error) {
+        AVFrame* picture = nullptr;
+        {
+            std::unique_lock lock(queueMutex_);
+            queueChanged_.wait(lock, [this] { return !queue_.empty() || queueClosed_; });
+            if (queue_.empty()) {
+                break;
+            }
+            picture = queue_.front();
+            queue_.pop_front();
+            queueChanged_.notify_all();
+        }
+        const int sent = avcodec_send_frame(videoEncoder_, picture);
+        av_frame_free(&picture);
+        if (sent < 0) {
+            error = QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(sent));
+            break;
+        }
+        error = drain(videoEncoder_, videoStream_, packet.get());
+    }
+    if (!error) {
+        avcodec_send_frame(videoEncoder_, nullptr);
+        error = drain(videoEncoder_, videoStream_, packet.get());
+    }
+    const std::lock_guard lock(queueMutex_);
+    if (error) {
+        encoderError_ = error;
+        for (AVFrame* left : queue_) {
+            av_frame_free(&left);
+        }
+        queue_.clear();
+    }
+    queueChanged_.notify_all();
+}
+
+std::optional<QString> Trimmer::stopEncoding() {
+    if (!encoder_.joinable()) {
+        return std::nullopt;
+    }
+    {
+        const std::lock_guard lock(queueMutex_);
+        queueClosed_ = true;
+    }
+    queueChanged_.notify_all();
+    encoder_.join();
+    const std::lock_guard lock(queueMutex_);
+    for (AVFrame* left : queue_) {
+        av_frame_free(&left);
+    }
+    queue_.clear();
+    return encoderError_;
+}
+
+std::optional<QString> Trimmer::drain(AVCodecContext* encoder, AVStream* stream, AVPacket* packet) {
     for (;;) {
-        const int received = avcodec_receive_packet(encoder, packet_.get());
+        const int received = avcodec_receive_packet(encoder, packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
             return std::nullopt;
         }
         if (received < 0) {
             return QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(received));
         }
-        av_packet_rescale_ts(packet_.get(), encoder->time_base, stream->time_base);
-        packet_->stream_index = stream->index;
+        av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+        packet->stream_index = stream->index;
         if (stream == videoStream_) {
             // Held until the next one says how long it lasts.
             if (holdingPacket_) {
-                if (auto error = writeHeldVideo(packet_->pts)) {
-                    av_packet_unref(packet_.get());
+                if (auto error = writeHeldVideo(packet->pts)) {
+                    av_packet_unref(packet);
                     return error;
                 }
             }
-            av_packet_move_ref(heldPacket_.get(), packet_.get());
+            av_packet_move_ref(heldPacket_.get(), packet);
             holdingPacket_ = true;
             continue;
         }
-        if (auto error = write(packet_.get())) {
+        if (auto error = write(packet)) {
             return error;
         }
     }
@@ -477,11 +581,7 @@ std::optional<QString> Trimmer::encodePicture(AVFrame* frame, double time) {
     picture->color_trc = AVCOL_TRC_BT709;
     picture->colorspace = AVCOL_SPC_BT709;
     picture->color_range = AVCOL_RANGE_MPEG;
-    const int sent = avcodec_send_frame(videoEncoder_, picture);
-    if (sent < 0) {
-        return QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(sent));
-    }
-    return drain(videoEncoder_, videoStream_);
+    return queuePicture(picture);
 }
 
 std::optional<QString> Trimmer::videoFrame(AVFrame* frame) {
@@ -543,7 +643,7 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
         if (sent < 0) {
             return QStringLiteral("The sound could not be encoded: %1.").arg(ffmpegError(sent));
         }
-        if (auto error = drain(lane.encoder, lane.stream)) {
+        if (auto error = drain(lane.encoder, lane.stream, packet_.get())) {
             return error;
         }
     }
@@ -727,8 +827,7 @@ std::optional<QString> Trimmer::copy() {
 }
 
 std::optional<QString> Trimmer::finish() {
-    avcodec_send_frame(videoEncoder_, nullptr);
-    if (auto error = drain(videoEncoder_, videoStream_)) {
+    if (auto error = stopEncoding()) {
         return error;
     }
     const std::int64_t endPts = av_rescale_q(std::llround((end_ - start_) * videoTimeBase.den),
@@ -748,7 +847,7 @@ std::optional<QString> Trimmer::finish() {
             return error;
         }
         avcodec_send_frame(lane->encoder, nullptr);
-        if (auto error = drain(lane->encoder, lane->stream)) {
+        if (auto error = drain(lane->encoder, lane->stream, packet_.get())) {
             return error;
         }
     }
@@ -777,6 +876,7 @@ std::optional<QString> Trimmer::run() {
     if (auto error = openOutput()) {
         return error;
     }
+    startEncoding();
     if (auto error = copy()) {
         return error;
     }

@@ -6,6 +6,7 @@
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "desktop/ScreenPermission.h"
+#include "desktop/WindowFit.h"
 #include "platform/MainThread.h"
 #include "settings/SettingsWindowController.h"
 
@@ -17,6 +18,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -144,7 +146,20 @@ WelcomeWindow::WelcomeWindow(app::Preferences& preferences, LaunchAtLogin launch
     setWindowTitle(tr("Welcome to Vexlin Capture"));
     setFixedWidth(kWidth);
 
-    auto* column = new QVBoxLayout(this);
+    // The guide scrolls above its closing button, which always shows: on a
+    // screen with less room than the guide is tall the window is cut to fit.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("guide"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* body = new QWidget;
+    body->setAutoFillBackground(false);
+    scroll_->viewport()->setAutoFillBackground(false);
+    auto* column = new QVBoxLayout(body);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
@@ -236,7 +251,9 @@ WelcomeWindow::WelcomeWindow(app::Preferences& preferences, LaunchAtLogin launch
     connect(done_, &QPushButton::clicked, this, &QWidget::close);
     closing->addWidget(done_);
     closing->addStretch(1);
-    column->addLayout(closing);
+    scroll_->setWidget(body);
+    outer->addWidget(scroll_, 1);
+    outer->addLayout(closing);
 
     connect(&preferences_, &app::Preferences::shortcutsChanged, this,
             [this](const app::ShortcutMap& map) { shortcuts_->setText(shortcutSummary(map)); });
@@ -306,7 +323,15 @@ void WelcomeWindow::refreshScreenStep() {
         //: Welcome window: the closing button while the screen cannot be captured yet
         done_->setText(tr("Later"));
     }
-    setFixedHeight(layout()->totalHeightForWidth(kWidth));
+    fitHeight();
+}
+
+void WelcomeWindow::fitHeight() {
+    QWidget* body = scroll_->widget();
+    const int guide = body->layout()->totalHeightForWidth(kWidth);
+    // The closing row below the guide.
+    const int whole = guide + layout()->itemAt(1)->sizeHint().height();
+    setFixedHeight(std::min(whole, desktop::roomOnScreen(this).height()));
 }
 
 void WelcomeWindow::launchAtLoginClicked(bool on) {

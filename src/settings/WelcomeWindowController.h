@@ -11,6 +11,7 @@ class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 
 namespace app {
@@ -50,6 +51,8 @@ protected:
 
 private:
     void refreshScreenStep();
+    // As tall as the guide, or as the screen has room for.
+    void fitHeight();
     void launchAtLoginClicked(bool on);
 
     app::Preferences& preferences_;
@@ -64,6 +67,7 @@ private:
     QLabel* shortcuts_;
     QCheckBox* launchSwitch_ = nullptr;
     QPushButton* done_;
+    QScrollArea* scroll_ = nullptr;
     QTimer* poll_;
 };
 
