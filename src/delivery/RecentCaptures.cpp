@@ -13,8 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 #include <QMimeData>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QUrl>
@@ -108,6 +113,58 @@ bool isHeic(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("heic"), Qt::CaseInsensitive) == 0;
 }
 
+// Whether Qt reads HEIC here: only with an image plugin for it (Debian 12's
+// Qt 6 has none), so most systems show such a file by its icon.
+bool heicReadable() {
+    static const bool readable =
+        QImageReader::supportedImageFormats().contains(QByteArrayLiteral("heic"));
+    return readable;
+}
+
+// A picture that says "image file" where the icon theme has none for it.
+void drawGenericPicture(QPainter& p, const QRectF& box, const QColor& ink) {
+    p.setPen(QPen(ink, box.width() * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const QRectF frame = box.adjusted(box.width() * 0.08, box.height() * 0.18, -box.width() * 0.08,
+                                      -box.height() * 0.18);
+    p.drawRoundedRect(frame, box.width() * 0.08, box.width() * 0.08);
+    QPainterPath hills;
+    hills.moveTo(frame.left() + frame.width() * 0.1, frame.bottom() - frame.height() * 0.15);
+    hills.lineTo(frame.left() + frame.width() * 0.4, frame.top() + frame.height() * 0.45);
+    hills.lineTo(frame.left() + frame.width() * 0.6, frame.top() + frame.height() * 0.65);
+    hills.lineTo(frame.left() + frame.width() * 0.72, frame.top() + frame.height() * 0.55);
+    hills.lineTo(frame.right() - frame.width() * 0.1, frame.bottom() - frame.height() * 0.15);
+    p.drawPath(hills);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawEllipse(QPointF(frame.left() + frame.width() * 0.72, frame.top() + frame.height() * 0.3),
+                  frame.width() * 0.07, frame.width() * 0.07);
+}
+
+// The file's icon from the icon theme (its type's, else the generic image
+// one), 48 points square in the middle of a transparent tile. Main thread:
+// icons are not for other threads.
+QImage fileIconTile(const QString& path, QSize box, double pixelsPerPoint) {
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull()) {
+        icon = QIcon::fromTheme(type.genericIconName(),
+                                QIcon::fromTheme(QStringLiteral("image-x-generic")));
+    }
+    QImage tile(box, QImage::Format_ARGB32_Premultiplied);
+    tile.fill(Qt::transparent);
+    const double side = 48 * pixelsPerPoint;
+    const QRectF target((box.width() - side) / 2, (box.height() - side) / 2, side, side);
+    QPainter p(&tile);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!icon.isNull()) {
+        icon.paint(&p, target.toRect());
+    } else {
+        drawGenericPicture(p, target, QGuiApplication::palette().color(QPalette::WindowText));
+    }
+    return tile;
+}
+
 // `size` shrunk to fit `box` with its aspect kept; never enlarged.
 QSize fitted(QSize size, QSize box) {
     if (size.width() <= box.width() && size.height() <= box.height()) {
@@ -145,7 +202,7 @@ QImage makeThumbnail(const app::RecentFile& file, QSize box) {
         const std::unique_ptr<platform::MovieReader> movie = platform::MovieReader::open(file.path);
         return movie ? movie->frameAt(0, box) : QImage();
     }
-    if (isHeic(file.path)) {
+    if (isHeic(file.path) && !heicReadable()) {
         return {};
     }
     return pictureThumbnail(file.path, box);
@@ -421,7 +478,12 @@ void RecentCaptures::thumbnail(const app::RecentFile& file, double scale, const 
             image.setDevicePixelRatio(pixelsPerPoint);
             return image;
         },
-        [this, file, answer](QImage image) {
+        [this, file, answer, box, pixelsPerPoint](QImage image) {
+            if (image.isNull() && isHeic(file.path) && !heicReadable() &&
+                QFileInfo(file.path).isReadable()) {
+                image = fileIconTile(file.path, box, pixelsPerPoint);
+                image.setDevicePixelRatio(pixelsPerPoint);
+            }
             if (!image.isNull()) {
                 thumbnails_[file] = image;
             }

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -421,15 +422,10 @@ TEST_F(RecentCapturesTest, ThumbnailsFitTheTileAtTheScale) {
         QSize size; // empty: no thumbnail
         Qt::GlobalColor colour = Qt::darkCyan;
     } cases[] = {
-        {"wide.png", 1, {120, 60}},
-        {"wide.png", 2, {120, 60}}, // the one made first, kept
-        {"tall.jpg", 2, {76, 152}},
-        {"tiny.png", 1, {10, 10}}, // never enlarged
-        {"dot.gif", 1, {1, 1}, Qt::red},
-        {"clip.mp4", 1, {120, 67}, Qt::red}, // its first frame
-        {"Shot.heic", 1, {}},
-        {"broken.png", 1, {}},
-        {"broken.mp4", 1, {}},
+        {"wide.png", 1, {120, 60}},      {"wide.png", 2, {120, 60}}, // the one made first, kept
+        {"tall.jpg", 2, {76, 152}},      {"tiny.png", 1, {10, 10}},  // never enlarged
+        {"dot.gif", 1, {1, 1}, Qt::red}, {"clip.mp4", 1, {120, 67}, Qt::red}, // its first frame
+        {"broken.png", 1, {}},           {"broken.mp4", 1, {}},
     };
     for (const auto& c : cases) {
         const QImage image = thumbnailOf(listed(QLatin1String(c.name)), c.scale);
@@ -443,6 +439,25 @@ TEST_F(RecentCapturesTest, ThumbnailsFitTheTileAtTheScale) {
                       60)
                 << c.name << " shows " << centre.name().toStdString();
         }
+    }
+
+    // A HEIC file: its picture where Qt reads HEIC here, else its icon in
+    // the middle of a tile that lets the tile's own fill show around it.
+    const QImage heic = thumbnailOf(listed(QStringLiteral("Shot.heic")), 2);
+    ASSERT_FALSE(heic.isNull());
+    if (QImageReader::supportedImageFormats().contains("heic")) {
+        EXPECT_EQ(heic.size(), QSize(240, 120));
+    } else {
+        EXPECT_EQ(heic.size(), QSize(240, 152));
+        EXPECT_EQ(heic.devicePixelRatio(), 2.0);
+        EXPECT_EQ(heic.pixelColor(2, 2).alpha(), 0) << "transparent around the icon";
+        int inked = 0;
+        for (int y = 28; y < 124; ++y) {
+            for (int x = 72; x < 168; ++x) {
+                inked += heic.pixelColor(x, y).alpha() > 128 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inked, 300) << "an icon in the middle";
     }
 
     // Kept while the file is listed; a file changed in place is made anew.
