@@ -14,13 +14,14 @@
 #include <xcb/record.h>
 #include <xcb/xtest.h>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct PermissionProbeText {
+    Q_DECLARE_TR_FUNCTIONS(PermissionProbeText)
+};
+
 namespace platform {
 
 namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("PermissionProbe", text);
-}
 
 bool hasExtension(xcb_extension_t* extension) {
     X11Connection* connection = X11Connection::shared();
@@ -36,7 +37,7 @@ PermissionStatus cameraStatus() {
         QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
     if (devices.isEmpty()) {
         //: Settings › Permissions: why the camera row is not allowed
-        return {false, tr("No camera found")};
+        return {false, PermissionProbeText::tr("No camera found")};
     }
     for (const QString& device : devices) {
         const QByteArray path = QFile::encodeName(QStringLiteral("/dev/") + device);
@@ -45,7 +46,8 @@ PermissionStatus cameraStatus() {
         }
     }
     //: Settings › Permissions: the camera devices exist but this user may not open them
-    return {false, tr("You may not open the camera: ask to join the “video” group")};
+    return {false,
+            PermissionProbeText::tr("You may not open the camera: ask to join the “video” group")};
 }
 
 // Counts the sound server's sources that are not an output's monitor; -1
@@ -113,11 +115,11 @@ PermissionStatus microphoneStatus() {
     const int microphones = countMicrophones();
     if (microphones < 0) {
         //: Settings › Permissions: why the microphone row is not allowed
-        return {false, tr("No sound server is running")};
+        return {false, PermissionProbeText::tr("No sound server is running")};
     }
     if (microphones == 0) {
         //: Settings › Permissions: why the microphone row is not allowed
-        return {false, tr("No microphone found")};
+        return {false, PermissionProbeText::tr("No microphone found")};
     }
     return {true, {}};
 }
@@ -131,19 +133,19 @@ public:
                 return {true, {}};
             }
             //: Settings › Permissions: why screen capture is not possible
-            return {false, tr("Not an X11 session")};
+            return {false, PermissionProbeText::tr("Not an X11 session")};
         case Permission::inputMonitoring:
             if (hasExtension(&xcb_record_id)) {
                 return {true, {}};
             }
             //: Settings › Permissions: the X server cannot report key presses
-            return {false, tr("The X server has no RECORD extension")};
+            return {false, PermissionProbeText::tr("The X server has no RECORD extension")};
         case Permission::accessibility:
             if (hasExtension(&xcb_test_id)) {
                 return {true, {}};
             }
             //: Settings › Permissions: the X server cannot take scroll events from programs
-            return {false, tr("The X server has no XTEST extension")};
+            return {false, PermissionProbeText::tr("The X server has no XTEST extension")};
         case Permission::camera:
             return cameraStatus();
         case Permission::microphone:

@@ -2,13 +2,14 @@
 
 #include <QCoreApplication>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct RecordingControlBarText {
+    Q_DECLARE_TR_FUNCTIONS(RecordingControlBarText)
+};
+
 namespace recording::controlBar {
 
 namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("RecordingControlBar", text);
-}
 
 Item make(Kind kind, QString symbol = {}, QString text = {}, QString toolTip = {},
           Action action = Action::none) {
@@ -51,7 +52,7 @@ Item dot(bool paused) {
 }
 
 Item cancel() {
-    return iconButton("xmark", tr("Cancel"), Action::cancel);
+    return iconButton("xmark", RecordingControlBarText::tr("Cancel"), Action::cancel);
 }
 
 } // namespace
@@ -81,25 +82,33 @@ std::vector<Item> items(const State& state) {
     switch (state.row) {
     case Row::setup:
         return {
-            //: Recording format picker: video or GIF
-            make(Kind::formatPicker, {}, tr("Format")),
+            make(Kind::formatPicker, {},
+                 //: Recording format picker: video or GIF
+                 RecordingControlBarText::tr("Format")),
             divider(),
-            toggle(state, Option::systemAudio, "speaker.wave.2.fill", tr("Record computer audio"),
-                   video),
-            toggle(state, Option::microphone, "mic.fill", tr("Record the microphone"), video),
-            toggle(state, Option::showCursor, "cursorarrow", tr("Show the pointer")),
-            toggle(state, Option::highlightClicks, "cursorarrow.click.2", tr("Highlight clicks")),
-            toggle(state, Option::showKeystrokes, "keyboard", tr("Show keystrokes")),
-            toggle(state, Option::showCamera, "person.crop.circle", tr("Show camera")),
+            toggle(state, Option::systemAudio, "speaker.wave.2.fill",
+                   RecordingControlBarText::tr("Record computer audio"), video),
+            toggle(state, Option::microphone, "mic.fill",
+                   RecordingControlBarText::tr("Record the microphone"), video),
+            toggle(state, Option::showCursor, "cursorarrow",
+                   RecordingControlBarText::tr("Show the pointer")),
+            toggle(state, Option::highlightClicks, "cursorarrow.click.2",
+                   RecordingControlBarText::tr("Highlight clicks")),
+            toggle(state, Option::showKeystrokes, "keyboard",
+                   RecordingControlBarText::tr("Show keystrokes")),
+            toggle(state, Option::showCamera, "person.crop.circle",
+                   RecordingControlBarText::tr("Show camera")),
             hiddenApps(state),
             divider(),
             cancel(),
-            make(Kind::pillButton, QStringLiteral("record.circle.fill"), tr("Record"),
-                 tr("Start recording"), Action::record),
+            make(Kind::pillButton, QStringLiteral("record.circle.fill"),
+                 RecordingControlBarText::tr("Record"),
+                 RecordingControlBarText::tr("Start recording"), Action::record),
         };
     case Row::countdown:
         return {
-            make(Kind::countdownText, {}, tr("Recording in %1…").arg(state.secondsLeft)),
+            make(Kind::countdownText, {},
+                 RecordingControlBarText::tr("Recording in %1…").arg(state.secondsLeft)),
             cancel(),
         };
     case Row::recording:
@@ -107,20 +116,22 @@ std::vector<Item> items(const State& state) {
             dot(state.isPaused),
             make(Kind::elapsed, {}, app::durationText(state.elapsed)),
             divider(),
-            toggle(state, Option::showCamera, "person.crop.circle", tr("Show camera")),
+            toggle(state, Option::showCamera, "person.crop.circle",
+                   RecordingControlBarText::tr("Show camera")),
             hiddenApps(state),
             divider(),
             state.isPaused
                 //: Recording control: continue a paused recording
-                ? iconButton("play.fill", tr("Resume"), Action::pause)
+                ? iconButton("play.fill", RecordingControlBarText::tr("Resume"), Action::pause)
                 //: Recording control: pause the recording
-                : iconButton("pause.fill", tr("Pause"), Action::pause),
+                : iconButton("pause.fill", RecordingControlBarText::tr("Pause"), Action::pause),
             //: Recording control: throw the recording away and start again
-            iconButton("arrow.counterclockwise", tr("Restart"), Action::restart),
+            iconButton("arrow.counterclockwise", RecordingControlBarText::tr("Restart"),
+                       Action::restart),
             //: Recording control: stop and delete the recording
-            iconButton("trash", tr("Discard"), Action::cancel),
-            make(Kind::pillButton, QStringLiteral("stop.fill"), tr("Stop"),
-                 tr("Stop and keep the recording"), Action::stop),
+            iconButton("trash", RecordingControlBarText::tr("Discard"), Action::cancel),
+            make(Kind::pillButton, QStringLiteral("stop.fill"), RecordingControlBarText::tr("Stop"),
+                 RecordingControlBarText::tr("Stop and keep the recording"), Action::stop),
         };
     case Row::finishing:
         return {
@@ -139,16 +150,18 @@ NoteLayout noteLayout(bool reserved, bool flag) {
 }
 
 QString inputNoteText() {
-    return tr("Keystrokes can't be shown: this X server has no RECORD extension, which "
-              "Vexlin Capture needs to see the keys you press.");
+    return RecordingControlBarText::tr(
+        "Keystrokes can't be shown: this X server has no RECORD extension, which "
+        "Vexlin Capture needs to see the keys you press.");
 }
 
 QString cameraNoteText() {
-    return tr("No camera can be used: none is connected, or your account may not open it.");
+    return RecordingControlBarText::tr(
+        "No camera can be used: none is connected, or your account may not open it.");
 }
 
 QString cameraNoteButton() {
-    return tr("Open Camera Settings");
+    return RecordingControlBarText::tr("Open Camera Settings");
 }
 
 } // namespace recording::controlBar

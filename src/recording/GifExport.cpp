@@ -15,33 +15,35 @@
 #include <deque>
 #include <future>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct GifExportText {
+    Q_DECLARE_TR_FUNCTIONS(GifExportText)
+};
+
 namespace recording {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("recording::GifExport", text);
-}
-
 WriterError unreadableMovie() {
     //: Error when a recording's movie cannot be opened to make a GIF of it.
-    return WriterError::failed(tr("The recording could not be read to make a GIF."));
+    return WriterError::failed(GifExportText::tr("The recording could not be read to make a GIF."));
 }
 
 WriterError noFrameDecodes() {
     //: Error when not one picture of a recording's movie can be decoded to make a GIF of it.
-    return WriterError::failed(tr("The GIF could not be created: the recording is damaged or "
-                                  "incomplete, and none of its pictures can be read."));
+    return WriterError::failed(
+        GifExportText::tr("The GIF could not be created: the recording is damaged or "
+                          "incomplete, and none of its pictures can be read."));
 }
 
 WriterError gifNotCreated(std::error_code error = {}) {
     if (error) {
         //: Error when the GIF file cannot be written. %1 is the system's explanation.
-        return WriterError::failed(
-            tr("The GIF could not be created: %1.").arg(QString::fromStdString(error.message())));
+        return WriterError::failed(GifExportText::tr("The GIF could not be created: %1.")
+                                       .arg(QString::fromStdString(error.message())));
     }
     //: Error when the GIF file cannot be made.
-    return WriterError::failed(tr("The GIF could not be created."));
+    return WriterError::failed(GifExportText::tr("The GIF could not be created."));
 }
 
 // One more colour is left for the pixels a frame keeps from the one before.

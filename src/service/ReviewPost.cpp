@@ -5,15 +5,16 @@
 #include <QJsonObject>
 #include <QTextBoundaryFinder>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct ReviewPostText {
+    Q_DECLARE_TR_FUNCTIONS(ReviewPostText)
+};
+
 namespace service::ReviewPost {
 
 namespace {
 
 constexpr char32_t zeroWidthJoiner = 0x200D;
-
-QString tr(const char* text, const char* comment) {
-    return QCoreApplication::translate("ReviewPost", text, comment);
-}
 
 // Whitespace in Unicode's sense (the White_Space property): the separators
 // and tab, line feed, vertical tab, form feed, carriage return and U+0085.
@@ -116,36 +117,41 @@ QString Outcome::message(const QString& host) const {
     switch (kind) {
     case Kind::invalid:
         if (field == Field::rating) {
-            return tr("Choose from 1 to 5 stars.", "Review window: the server refused the rating");
+            return ReviewPostText::tr("Choose from 1 to 5 stars.",
+                                      "Review window: the server refused the rating");
         }
         if (field == Field::name) {
-            return tr("The name to show needs 2 to 60 characters on one line.",
-                      "Review window: the server refused the name");
+            return ReviewPostText::tr("The name to show needs 2 to 60 characters on one line.",
+                                      "Review window: the server refused the name");
         }
         if (field == Field::text) {
-            return tr("The review needs 20 to 800 characters.",
-                      "Review window: the server refused the text");
+            return ReviewPostText::tr("The review needs 20 to 800 characters.",
+                                      "Review window: the server refused the text");
         }
-        return tr("%1 did not accept the review (%2). Please try again later.",
-                  "Review window: the server refused a field the user cannot change; the "
-                  "field's name")
+        return ReviewPostText::tr(
+                   "%1 did not accept the review (%2). Please try again later.",
+                   "Review window: the server refused a field the user cannot change; the "
+                   "field's name")
             .arg(host, field ? rawValue(*field) : QStringLiteral("?"));
     case Kind::tooMany:
-        return tr("Too many reviews came from your network in the last hour. What you wrote is "
-                  "kept, please try again later.",
-                  "Review window: the server's rate limit");
+        return ReviewPostText::tr(
+            "Too many reviews came from your network in the last hour. What you wrote is "
+            "kept, please try again later.",
+            "Review window: the server's rate limit");
     case Kind::offline:
-        return tr("%1 could not be reached. What you wrote is kept, please try again later.",
-                  "Review window: no connection")
+        return ReviewPostText::tr(
+                   "%1 could not be reached. What you wrote is kept, please try again later.",
+                   "Review window: no connection")
             .arg(host);
     case Kind::sent:
     case Kind::alreadySent:
     case Kind::failed:
         break;
     }
-    return tr("The review could not be sent right now. What you wrote is kept, please try again "
-              "later.",
-              "Review window: any other server answer");
+    return ReviewPostText::tr(
+        "The review could not be sent right now. What you wrote is kept, please try again "
+        "later.",
+        "Review window: any other server answer");
 }
 
 QString cleanName(const QString& name) {

@@ -13,6 +13,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -27,6 +28,11 @@
 #include <QVBoxLayout>
 #include <QtMath>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct ReviewText {
+    Q_DECLARE_TR_FUNCTIONS(ReviewText)
+};
+
 namespace service {
 
 namespace {
@@ -34,10 +40,6 @@ namespace {
 constexpr int starCount = 5;
 constexpr int starSide = 26;
 constexpr int starSpacing = 6;
-
-QString localized(const char* text, const char* comment = nullptr, int n = -1) {
-    return QCoreApplication::translate("ReviewView", text, comment, n);
-}
 
 QPainterPath starPath(const QRectF& box) {
     QPainterPath path;
@@ -129,7 +131,7 @@ public:
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Name) {
-            return localized("Rating", "Review window: accessibility label of the stars");
+            return ReviewText::tr("Rating", "Review window: accessibility label of the stars");
         }
         if (kind == QAccessible::Value) {
             return static_cast<StarRating*>(widget())->valueText();
@@ -202,7 +204,8 @@ void StarRating::choose(int rating) {
 }
 
 QString StarRating::valueText() const {
-    return localized("%n of 5 stars", "Review window: accessibility value of the stars", rating_);
+    return ReviewText::tr("%n of 5 stars", "Review window: accessibility value of the stars",
+                          rating_);
 }
 
 void StarRating::increment() {
@@ -316,11 +319,12 @@ QWidget* ReviewView::buildForm() {
     auto* titles = new QVBoxLayout;
     titles->setSpacing(2);
     //: Review window: heading
-    auto* heading = new QLabel(localized("Review Vexlin Capture", "Review window: heading"), form);
+    auto* heading =
+        new QLabel(ReviewText::tr("Review Vexlin Capture", "Review window: heading"), form);
     heading->setFont(boldFont(20));
     titles->addWidget(heading);
-    titles->addWidget(secondaryLabel(localized("Tell others what you think of Vexlin Capture.",
-                                               "Review window: under the heading"),
+    titles->addWidget(secondaryLabel(ReviewText::tr("Tell others what you think of Vexlin Capture.",
+                                                    "Review window: under the heading"),
                                      form));
     header->addLayout(titles, 1);
     layout->addLayout(header);
@@ -341,7 +345,8 @@ QWidget* ReviewView::buildForm() {
     // Name.
     auto* nameBox = new QVBoxLayout;
     nameBox->setSpacing(6);
-    const QString nameTitle = localized("Name to show", "Review window: label of the name field");
+    const QString nameTitle =
+        ReviewText::tr("Name to show", "Review window: label of the name field");
     nameBox->addWidget(fieldLabel(nameTitle));
     name_ = new QLineEdit(reviews_.name(), form);
     name_->setPlaceholderText(nameTitle);
@@ -353,7 +358,8 @@ QWidget* ReviewView::buildForm() {
     // Text.
     auto* textBox = new QVBoxLayout;
     textBox->setSpacing(6);
-    const QString textTitle = localized("Your review", "Review window: label of the text field");
+    const QString textTitle =
+        ReviewText::tr("Your review", "Review window: label of the text field");
     textBox->addWidget(fieldLabel(textTitle));
     text_ = new QPlainTextEdit(form);
     text_->setPlainText(reviews_.text());
@@ -367,9 +373,9 @@ QWidget* ReviewView::buildForm() {
             [this] { reviews_.setText(text_->toPlainText()); });
     textBox->addWidget(text_);
     auto* counterRow = new QHBoxLayout;
-    hint_ = secondaryLabel(
-        localized("At least 20 characters", "Review window: under the text, while it is too short"),
-        form);
+    hint_ = secondaryLabel(ReviewText::tr("At least 20 characters",
+                                          "Review window: under the text, while it is too short"),
+                           form);
     hint_->setWordWrap(false);
     hint_->setFont(scaledFont(form, 0.85));
     counter_ = new QLabel(form);
@@ -387,7 +393,7 @@ QWidget* ReviewView::buildForm() {
     auto* note = new QVBoxLayout;
     note->setSpacing(4);
     QLabel* noteText = secondaryLabel(
-        localized(
+        ReviewText::tr(
             "Your name, rating and text will appear publicly on %1 once checked. The review is "
             "sent with this installation’s anonymous number, the app version and the Linux "
             "kernel version. Each installation can send one review, and it can’t be changed "
@@ -398,9 +404,9 @@ QWidget* ReviewView::buildForm() {
     noteText->setFont(scaledFont(form, 0.85));
     note->addWidget(noteText);
     //: Review window: link to the support page about reviews on the service's site
-    const QString linkTitle =
-        localized("How reviews work",
-                  "Review window: link to the support page about reviews on the service's site");
+    const QString linkTitle = ReviewText::tr(
+        "How reviews work",
+        "Review window: link to the support page about reviews on the service's site");
     auto* link =
         new QLabel(QStringLiteral("<a href=\"help\">%1</a>").arg(linkTitle.toHtmlEscaped()), form);
     link->setObjectName(QStringLiteral("helpLink"));
@@ -442,11 +448,11 @@ QWidget* ReviewView::buildForm() {
     busy_->setTextVisible(false);
     busy_->setFixedSize(40, 10);
     buttons->addWidget(busy_);
-    auto* cancel = new QPushButton(QCoreApplication::translate("ReviewView", "Cancel"), form);
+    auto* cancel = new QPushButton(ReviewText::tr("Cancel"), form);
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(cancel, &QPushButton::clicked, this, &ReviewView::closeRequested);
     buttons->addWidget(cancel);
-    send_ = new QPushButton(localized("Send", "Review window: sends the review"), form);
+    send_ = new QPushButton(ReviewText::tr("Send", "Review window: sends the review"), form);
     send_->setObjectName(QStringLiteral("send"));
     send_->setDefault(true);
     connect(send_, &QPushButton::clicked, &reviews_, &Reviews::send);
@@ -462,14 +468,14 @@ QWidget* ReviewView::buildThanks() {
     layout->setSpacing(10);
     layout->addWidget(new Seal(page), 0, Qt::AlignHCenter);
     auto* title =
-        new QLabel(localized("Thank you!", "Review window: after the review was sent"), page);
+        new QLabel(ReviewText::tr("Thank you!", "Review window: after the review was sent"), page);
     title->setFont(boldFont(20));
     layout->addWidget(title, 0, Qt::AlignHCenter);
     thanksMessage_ = secondaryLabel(QString(), page);
     thanksMessage_->setAlignment(Qt::AlignHCenter);
     layout->addWidget(thanksMessage_);
     layout->addSpacing(10);
-    done_ = new QPushButton(QCoreApplication::translate("ReviewView", "Done"), page);
+    done_ = new QPushButton(ReviewText::tr("Done"), page);
     done_->setObjectName(QStringLiteral("done"));
     done_->setDefault(true);
     connect(done_, &QPushButton::clicked, this, &ReviewView::closeRequested);
@@ -487,14 +493,14 @@ void ReviewView::refresh() {
     const bool alreadySent = state.kind == Reviews::State::Kind::thanks ? state.alreadySent : true;
     if (alreadySent) {
         thanksMessage_->setText(
-            localized("You’ve already reviewed Vexlin Capture from this "
-                      "installation. Each installation can send one review.",
-                      "Review window: the server already has a review from this "
-                      "installation"));
+            ReviewText::tr("You’ve already reviewed Vexlin Capture from this "
+                           "installation. Each installation can send one review.",
+                           "Review window: the server already has a review from this "
+                           "installation"));
     } else {
         thanksMessage_->setText(
-            localized("Your review was sent. It appears on %1 after it has been checked.",
-                      "Review window: after a review was sent")
+            ReviewText::tr("Your review was sent. It appears on %1 after it has been checked.",
+                           "Review window: after a review was sent")
                 .arg(reviews_.host()));
     }
     form_->setHidden(thanks);

@@ -7,6 +7,7 @@
 #include "app/SaveLocation.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -18,6 +19,11 @@
 #include <unistd.h>
 
 #include <vector>
+
+// The context of this file's texts, declared where lupdate finds it.
+struct GeneralPaneText {
+    Q_DECLARE_TR_FUNCTIONS(GeneralPaneText)
+};
 
 namespace settings {
 
@@ -52,10 +58,6 @@ QString homeFolder() {
 
 namespace {
 
-QString localized(const char* text) {
-    return QCoreApplication::translate("GeneralPane", text);
-}
-
 // The save folder when one is stored and still there.
 std::optional<QString> knownFolder() {
     const std::optional<app::SaveLocation::Resolved> resolved = app::SaveLocation::resolvedFolder();
@@ -72,7 +74,7 @@ public:
         : FormPane(preferences, parent), folder_(knownFolder()) {
         setObjectName(QStringLiteral("generalPane"));
         FormSection* basics = section();
-        launchAtLogin_ = new QCheckBox(localized("Launch Vexlin Capture at login"));
+        launchAtLogin_ = new QCheckBox(GeneralPaneText::tr("Launch Vexlin Capture at login"));
         launchAtLogin_->setObjectName(QStringLiteral("launchAtLogin"));
         launchAtLogin_->setChecked(isLaunchAtLoginEnabled());
         basics->addWidget(launchAtLogin_);
@@ -85,18 +87,18 @@ public:
             const QSignalBlocker blocker(launchAtLogin_);
             launchAtLogin_->setChecked(isLaunchAtLoginEnabled());
         });
-        basics->toggle(localized("Play sounds"), setting::playSounds);
+        basics->toggle(GeneralPaneText::tr("Play sounds"), setting::playSounds);
 
-        FormSection* after = section(localized("After capture"));
-        after->toggle(localized("Show Quick Access Overlay"), setting::showQuickAccess);
-        after->toggle(localized("Copy to clipboard"), setting::copyToClipboard);
-        after->toggle(localized("Save to the screenshots folder"), setting::saveToDisk)
+        FormSection* after = section(GeneralPaneText::tr("After capture"));
+        after->toggle(GeneralPaneText::tr("Show Quick Access Overlay"), setting::showQuickAccess);
+        after->toggle(GeneralPaneText::tr("Copy to clipboard"), setting::copyToClipboard);
+        after->toggle(GeneralPaneText::tr("Save to the screenshots folder"), setting::saveToDisk)
             ->setObjectName(QStringLiteral("saveToDisk"));
-        after->toggle(localized("Open in the editor"), setting::openEditor);
+        after->toggle(GeneralPaneText::tr("Open in the editor"), setting::openEditor);
         connect(&preferences, &app::Preferences::saveToDiskChanged, this,
                 [this](bool on) { savingSwitched(on); });
 
-        FormSection* saving = section(localized("Saving"));
+        FormSection* saving = section(GeneralPaneText::tr("Saving"));
         path_ = new ElidedLabel;
         path_->setObjectName(QStringLiteral("folderPath"));
         styleAsSecondary(path_, false);
@@ -114,9 +116,9 @@ public:
         folderLayout->setSpacing(8);
         folderLayout->addWidget(path_, 1);
         folderLayout->addWidget(choose_);
-        saving->addRow(localized("Folder"), folderRow);
+        saving->addRow(GeneralPaneText::tr("Folder"), folderRow);
         //: Settings › General: opens the save folder in the file manager
-        reveal_ = new QPushButton(localized("Show in File Manager"));
+        reveal_ = new QPushButton(GeneralPaneText::tr("Show in File Manager"));
         reveal_->setObjectName(QStringLiteral("showInFiles"));
         connect(reveal_, &QPushButton::clicked, this, [] {
             const app::Result<bool> opened = app::SaveLocation::openFolder();
@@ -125,16 +127,16 @@ public:
             }
         });
         saving->addWidget(hbox({reveal_}));
-        saving->picker<app::ImageFormat>(localized("File format"), setting::imageFormat,
+        saving->picker<app::ImageFormat>(GeneralPaneText::tr("File format"), setting::imageFormat,
                                          {{app::ImageFormat::png, QStringLiteral("PNG")},
                                           {app::ImageFormat::jpeg, QStringLiteral("JPEG")}},
                                          ChoicePicker::Style::segmented);
         showFolder();
 
-        FormSection* editor = section(localized("Editor"));
-        editor->toggle(localized("Close the editor after Copy or Save"),
+        FormSection* editor = section(GeneralPaneText::tr("Editor"));
+        editor->toggle(GeneralPaneText::tr("Close the editor after Copy or Save"),
                        setting::closeEditorAfterExport);
-        editable_ = new QCheckBox(localized("Keep annotations editable"));
+        editable_ = new QCheckBox(GeneralPaneText::tr("Keep annotations editable"));
         editable_->setObjectName(QStringLiteral("keepAnnotationsEditable"));
         editor->addWidget(editable_);
         follow<bool>(preferences, setting::keepAnnotationsEditable, editable_, [this](bool on) {
@@ -151,11 +153,11 @@ public:
             editable_->setChecked(true);
             confirmStopEditable();
         });
-        editor->setFooter(
-            localized("Saved captures open again with their annotations, so you can still "
-                      "change them. For this, Vexlin Capture keeps the original of each "
-                      "one on this computer. The saved files contain only the finished "
-                      "image."));
+        editor->setFooter(GeneralPaneText::tr(
+            "Saved captures open again with their annotations, so you can still "
+            "change them. For this, Vexlin Capture keeps the original of each "
+            "one on this computer. The saved files contain only the finished "
+            "image."));
 
         addServiceSections(*this, services);
         finish();
@@ -177,11 +179,11 @@ private:
     void showFolder() {
         if (folder_) {
             path_->setFullText(displayPath(*folder_, homeFolder()));
-            choose_->setText(localized("Change…"));
+            choose_->setText(GeneralPaneText::tr("Change…"));
         } else {
             //: Settings: no save folder chosen yet
-            path_->setFullText(QCoreApplication::translate("GeneralPane", "Not chosen"));
-            choose_->setText(localized("Choose…"));
+            path_->setFullText(GeneralPaneText::tr("Not chosen"));
+            choose_->setText(GeneralPaneText::tr("Choose…"));
         }
         reveal_->setVisible(folder_.has_value());
     }
@@ -191,11 +193,12 @@ private:
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setObjectName(QStringLiteral("stopEditableAlert"));
         box->setIcon(QMessageBox::Warning);
-        box->setText(localized("Stop keeping annotations editable?"));
+        box->setText(GeneralPaneText::tr("Stop keeping annotations editable?"));
         box->setInformativeText(
-            localized("Vexlin Capture deletes the originals it kept. Captures saved "
-                      "so far then open as plain images."));
-        QPushButton* turnOff = box->addButton(localized("Turn Off"), QMessageBox::DestructiveRole);
+            GeneralPaneText::tr("Vexlin Capture deletes the originals it kept. Captures saved "
+                                "so far then open as plain images."));
+        QPushButton* turnOff =
+            box->addButton(GeneralPaneText::tr("Turn Off"), QMessageBox::DestructiveRole);
         turnOff->setObjectName(QStringLiteral("turnOff"));
         box->addButton(QMessageBox::Cancel)->setObjectName(QStringLiteral("cancel"));
         box->setDefaultButton(QMessageBox::Cancel);

@@ -9,6 +9,7 @@
 #include "platform/PermissionProbe.h"
 
 #include <QCameraDevice>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -27,13 +28,14 @@
 
 #include <cmath>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct SettingsPanesText {
+    Q_DECLARE_TR_FUNCTIONS(SettingsPanesText)
+};
+
 namespace settings {
 
 namespace {
-
-QString localized(const char* text, const char* comment = nullptr, int n = -1) {
-    return QCoreApplication::translate("SettingsPanes", text, comment, n);
-}
 
 template <typename E> QList<std::pair<E, QString>> casesWithTitles() {
     QList<std::pair<E, QString>> items;
@@ -55,7 +57,7 @@ QList<qint64> allowedValues(const char* key) {
 
 QPushButton* restartButton() {
     //: Settings: relaunches Vexlin Capture, so a change of the session applies
-    auto* button = new QPushButton(localized("Restart Vexlin Capture"));
+    auto* button = new QPushButton(SettingsPanesText::tr("Restart Vexlin Capture"));
     button->setObjectName(QStringLiteral("restart"));
     QObject::connect(button, &QPushButton::clicked, button,
                      [] { desktop::ScreenPermission::relaunch(); });
@@ -116,9 +118,10 @@ StatusLine* statusLine(bool allowed, const QString& text) {
 }
 
 void showCameraStatus(StatusLine* line, const platform::PermissionStatus& video) {
-    line->set(video.granted, video.granted
-                                 ? localized("Camera access is allowed.")
-                                 : localized("The camera cannot be shown. %1.").arg(video.reason));
+    line->set(video.granted,
+              video.granted
+                  ? SettingsPanesText::tr("Camera access is allowed.")
+                  : SettingsPanesText::tr("The camera cannot be shown. %1.").arg(video.reason));
 }
 
 } // namespace
@@ -141,35 +144,37 @@ QWidget* makeScreenshotsPane(app::Preferences& preferences, platform::Permission
         delays.append({delay, desktop::SelfTimer::title(static_cast<int>(delay))});
     }
     //: Settings: seconds to wait before a screenshot is taken
-    timer->picker<qint64>(QCoreApplication::translate("SettingsPanes", "Self-timer"),
-                          setting::captureTimer, delays, ChoicePicker::Style::popUp);
-    timer->help(
-        localized("Counts down before the screen is captured, so you can open a menu or hover "
-                  "over something first."));
+    timer->picker<qint64>(SettingsPanesText::tr("Self-timer"), setting::captureTimer, delays,
+                          ChoicePicker::Style::popUp);
+    timer->help(SettingsPanesText::tr(
+        "Counts down before the screen is captured, so you can open a menu or hover "
+        "over something first."));
 
-    FormSection* window = pane->section(localized("Window capture"));
-    window->toggle(localized("Include window shadow"), setting::windowShadow);
-    window->help(
-        localized("Windows are captured on a transparent background, with rounded corners."));
+    FormSection* window = pane->section(SettingsPanesText::tr("Window capture"));
+    window->toggle(SettingsPanesText::tr("Include window shadow"), setting::windowShadow);
+    window->help(SettingsPanesText::tr(
+        "Windows are captured on a transparent background, with rounded corners."));
 
-    FormSection* area = pane->section(localized("Area selection"));
-    area->toggle(localized("Show magnifier"), setting::showMagnifier);
-    area->toggle(localized("Show crosshair guides"), setting::showCrosshair);
-    area->help(localized("Hold Shift for a square. Press Space to switch between area and window "
-                         "selection. Esc cancels."));
+    FormSection* area = pane->section(SettingsPanesText::tr("Area selection"));
+    area->toggle(SettingsPanesText::tr("Show magnifier"), setting::showMagnifier);
+    area->toggle(SettingsPanesText::tr("Show crosshair guides"), setting::showCrosshair);
+    area->help(SettingsPanesText::tr(
+        "Hold Shift for a square. Press Space to switch between area and window "
+        "selection. Esc cancels."));
 
-    FormSection* fullscreen = pane->section(localized("Fullscreen capture"));
-    fullscreen->toggle(localized("Show the mouse pointer"), setting::showCursor);
+    FormSection* fullscreen = pane->section(SettingsPanesText::tr("Fullscreen capture"));
+    fullscreen->toggle(SettingsPanesText::tr("Show the mouse pointer"), setting::showCursor);
 
-    FormSection* scrolling = pane->section(localized("Scrolling capture"));
-    scrolling->toggle(localized("Start auto-scroll right away"), setting::autoScrollImmediately);
-    scrolling->help(
-        localized("Auto-scroll scrolls the selected area for you and stops at the end of the "
-                  "content. It sends scroll events through the X server's XTEST extension, "
-                  "because it scrolls another app. Without it, scroll by hand."));
+    FormSection* scrolling = pane->section(SettingsPanesText::tr("Scrolling capture"));
+    scrolling->toggle(SettingsPanesText::tr("Start auto-scroll right away"),
+                      setting::autoScrollImmediately);
+    scrolling->help(SettingsPanesText::tr(
+        "Auto-scroll scrolls the selected area for you and stops at the end of the "
+        "content. It sends scroll events through the X server's XTEST extension, "
+        "because it scrolls another app. Without it, scroll by hand."));
     QList<QWidget*> buttons;
     if (probe.canOpenSettings(platform::Permission::accessibility)) {
-        auto* open = new QPushButton(localized("Open Accessibility Settings"));
+        auto* open = new QPushButton(SettingsPanesText::tr("Open Accessibility Settings"));
         QObject::connect(open, &QPushButton::clicked, open,
                          [&probe] { probe.openSettings(platform::Permission::accessibility); });
         buttons << open;
@@ -181,11 +186,11 @@ QWidget* makeScreenshotsPane(app::Preferences& preferences, platform::Permission
         scrolling->addWidget(hbox(buttons));
     }
 
-    FormSection* text = pane->section(localized("Capture Text"));
-    text->toggle(localized("Keep line breaks"), setting::ocrKeepLineBreaks);
-    text->help(
-        localized("Text is recognized on this computer and copied to the clipboard. Nothing is "
-                  "sent anywhere."));
+    FormSection* text = pane->section(SettingsPanesText::tr("Capture Text"));
+    text->toggle(SettingsPanesText::tr("Keep line breaks"), setting::ocrKeepLineBreaks);
+    text->help(SettingsPanesText::tr(
+        "Text is recognized on this computer and copied to the clipboard. Nothing is "
+        "sent anywhere."));
     pane->finish();
     return pane;
 }
@@ -193,11 +198,11 @@ QWidget* makeScreenshotsPane(app::Preferences& preferences, platform::Permission
 QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent) {
     auto* pane = new FormPane(preferences, parent);
     pane->setObjectName(QStringLiteral("recordingPane"));
-    FormSection* video = pane->section(localized("Video"));
-    video->picker<qint64>(localized("Frame rate"), setting::recordingFPS,
-                          {{30, localized("%n fps", nullptr, 30)},
-                           {60, localized("%n fps", nullptr, 60)},
-                           {0, localized("Display maximum")}},
+    FormSection* video = pane->section(SettingsPanesText::tr("Video"));
+    video->picker<qint64>(SettingsPanesText::tr("Frame rate"), setting::recordingFPS,
+                          {{30, SettingsPanesText::tr("%n fps", nullptr, 30)},
+                           {60, SettingsPanesText::tr("%n fps", nullptr, 60)},
+                           {0, SettingsPanesText::tr("Display maximum")}},
                           ChoicePicker::Style::segmented);
     QLabel* fpsHelp = video->help(QString());
     fpsHelp->setObjectName(QStringLiteral("frameRateHelp"));
@@ -205,7 +210,7 @@ QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent) {
         const qint64 fps = preferences.recordingFPS();
         fpsHelp->setVisible(fps == 0);
         if (fps == 0) {
-            fpsHelp->setText(localized(
+            fpsHelp->setText(SettingsPanesText::tr(
                 "Records at the refresh rate of the display being recorded: up to %n fps on "
                 "this computer's displays. Above 60 fps, large areas are saved as HEVC "
                 "(H.265); everything else stays H.264 for the widest compatibility. If a "
@@ -231,42 +236,45 @@ QWidget* makeRecordingPane(app::Preferences& preferences, QWidget* parent) {
                      });
     QObject::connect(qApp, &QGuiApplication::screenRemoved, fpsHelp,
                      [showFpsHelp] { QTimer::singleShot(0, showFpsHelp); });
-    video->picker<app::RecordingQuality>(localized("Quality"), setting::recordingQuality,
-                                         casesWithTitles<app::RecordingQuality>(),
-                                         ChoicePicker::Style::segmented);
-    video->toggle(localized("Record at full pixel resolution on HiDPI displays"),
+    video->picker<app::RecordingQuality>(
+        SettingsPanesText::tr("Quality"), setting::recordingQuality,
+        casesWithTitles<app::RecordingQuality>(), ChoicePicker::Style::segmented);
+    video->toggle(SettingsPanesText::tr("Record at full pixel resolution on HiDPI displays"),
                   setting::recordingRetina);
-    video->picker<qint64>(localized("Countdown"), setting::recordingCountdown,
+    video->picker<qint64>(SettingsPanesText::tr("Countdown"), setting::recordingCountdown,
                           {{0, desktop::SelfTimer::title(0)},
                            {3, desktop::SelfTimer::title(3)},
                            {5, desktop::SelfTimer::title(5)}},
                           ChoicePicker::Style::popUp);
 
-    FormSection* window = pane->section(localized("Window recording"));
-    window->toggle(localized("Record windows on their own"), setting::recordWindowsAlone);
-    window->help(localized("Only the window is recorded, even when other windows cover it, and the "
-                           "recording follows it when it moves. Turn off to record the screen area "
-                           "where the window is."));
+    FormSection* window = pane->section(SettingsPanesText::tr("Window recording"));
+    window->toggle(SettingsPanesText::tr("Record windows on their own"),
+                   setting::recordWindowsAlone);
+    window->help(SettingsPanesText::tr(
+        "Only the window is recorded, even when other windows cover it, and the "
+        "recording follows it when it moves. Turn off to record the screen area "
+        "where the window is."));
 
-    FormSection* options = pane->section(localized("Options"));
-    options->toggle(localized("Show the pointer"), setting::recordShowCursor);
-    options->toggle(localized("Record computer audio"), setting::recordSystemAudio);
-    options->toggle(localized("Record the microphone"), setting::recordMicrophone);
-    options->setFooter(
-        localized("These can also be switched in the control bar before each recording."));
+    FormSection* options = pane->section(SettingsPanesText::tr("Options"));
+    options->toggle(SettingsPanesText::tr("Show the pointer"), setting::recordShowCursor);
+    options->toggle(SettingsPanesText::tr("Record computer audio"), setting::recordSystemAudio);
+    options->toggle(SettingsPanesText::tr("Record the microphone"), setting::recordMicrophone);
+    options->setFooter(SettingsPanesText::tr(
+        "These can also be switched in the control bar before each recording."));
 
-    FormSection* gif = pane->section(localized("GIF"));
+    FormSection* gif = pane->section(SettingsPanesText::tr("GIF"));
     QList<std::pair<qint64, QString>> rates;
     for (const qint64 rate : {10, 15, 20, 25}) {
-        rates.append({rate, localized("%n fps", nullptr, static_cast<int>(rate))});
+        rates.append({rate, SettingsPanesText::tr("%n fps", nullptr, static_cast<int>(rate))});
     }
-    gif->picker<qint64>(localized("Frame rate"), setting::gifFPS, rates, ChoicePicker::Style::popUp)
+    gif->picker<qint64>(SettingsPanesText::tr("Frame rate"), setting::gifFPS, rates,
+                        ChoicePicker::Style::popUp)
         ->setObjectName(QStringLiteral("gifFPS"));
     QList<std::pair<qint64, QString>> widths;
     for (const qint64 width : {600, 800, 1000, 1280}) {
-        widths.append({width, localized("%n px", nullptr, static_cast<int>(width))});
+        widths.append({width, SettingsPanesText::tr("%n px", nullptr, static_cast<int>(width))});
     }
-    gif->picker<qint64>(localized("Maximum width"), setting::gifMaxWidth, widths,
+    gif->picker<qint64>(SettingsPanesText::tr("Maximum width"), setting::gifMaxWidth, widths,
                         ChoicePicker::Style::popUp)
         ->setObjectName(QStringLiteral("gifMaxWidth"));
     pane->finish();
@@ -277,29 +285,29 @@ QWidget* makeQuickAccessPane(app::Preferences& preferences, QWidget* parent) {
     auto* pane = new FormPane(preferences, parent);
     pane->setObjectName(QStringLiteral("quickAccessPane"));
     FormSection* section = pane->section();
-    section->picker<app::ScreenCorner>(localized("Position on screen"), setting::quickAccessCorner,
-                                       casesWithTitles<app::ScreenCorner>(),
-                                       ChoicePicker::Style::segmented);
-    section->toggle(localized("Close automatically"), setting::quickAccessAutoClose);
+    section->picker<app::ScreenCorner>(
+        SettingsPanesText::tr("Position on screen"), setting::quickAccessCorner,
+        casesWithTitles<app::ScreenCorner>(), ChoicePicker::Style::segmented);
+    section->toggle(SettingsPanesText::tr("Close automatically"), setting::quickAccessAutoClose);
     auto* after = new QLabel;
     auto* seconds = new QSpinBox;
     seconds->setRange(3, 60);
     seconds->setObjectName(QStringLiteral("closeAfter"));
     auto* row = hbox({after, seconds});
     section->addWidget(row);
-    follow<qint64>(preferences, setting::quickAccessCloseAfter, seconds,
-                   [after, seconds](qint64 n) {
-                       after->setText(localized("After %n seconds", nullptr, static_cast<int>(n)));
-                       const QSignalBlocker blocker(seconds);
-                       seconds->setValue(static_cast<int>(n));
-                   });
+    follow<qint64>(
+        preferences, setting::quickAccessCloseAfter, seconds, [after, seconds](qint64 n) {
+            after->setText(SettingsPanesText::tr("After %n seconds", nullptr, static_cast<int>(n)));
+            const QSignalBlocker blocker(seconds);
+            seconds->setValue(static_cast<int>(n));
+        });
     QObject::connect(seconds, &QSpinBox::valueChanged, seconds,
                      [&preferences](int n) { preferences.setQuickAccessCloseAfter(n); });
     follow<bool>(preferences, setting::quickAccessAutoClose, row,
                  [row](bool on) { row->setEnabled(on); });
-    section->setFooter(
-        localized("Hover a thumbnail for Copy, Save, Share, Annotate and Pin. Drag it to "
-                  "drop the image into any app."));
+    section->setFooter(SettingsPanesText::tr(
+        "Hover a thumbnail for Copy, Save, Share, Annotate and Pin. Drag it to "
+        "drop the image into any app."));
     pane->finish();
     return pane;
 }
@@ -316,7 +324,7 @@ public:
         layout->setContentsMargins(0, 0, 0, 0);
         rows_->setContentsMargins(0, 0, 0, 0);
         layout->addLayout(rows_);
-        add_ = new QPushButton(localized("Add App…"));
+        add_ = new QPushButton(SettingsPanesText::tr("Add App…"));
         add_->setObjectName(QStringLiteral("addApp"));
         add_->setMenu(new QMenu(add_));
         layout->addWidget(hbox({add_}));
@@ -336,7 +344,7 @@ private:
         const QStringList hidden = preferences_.recordingHiddenApps();
         HiddenAppsSource& source = HiddenAppsSource::current();
         if (hidden.isEmpty()) {
-            auto* none = new QLabel(localized("No apps are hidden."));
+            auto* none = new QLabel(SettingsPanesText::tr("No apps are hidden."));
             styleAsSecondary(none, false);
             rows_->addWidget(none);
         }
@@ -348,7 +356,7 @@ private:
             auto* remove = new QToolButton;
             remove->setText(QStringLiteral("−"));
             remove->setAutoRaise(true);
-            remove->setToolTip(localized("Record this app again"));
+            remove->setToolTip(SettingsPanesText::tr("Record this app again"));
             connect(remove, &QToolButton::clicked, this, [this, id] {
                 QStringList list = preferences_.recordingHiddenApps();
                 list.removeAll(id);
@@ -388,7 +396,7 @@ void fillCameras(QComboBox* combo, const std::optional<QString>& stored) {
     const QSignalBlocker blocker(combo);
     combo->clear();
     //: Camera picker: the camera the system prefers
-    combo->addItem(localized("Automatic", "Camera picker"), QVariant());
+    combo->addItem(SettingsPanesText::tr("Automatic", "Camera picker"), QVariant());
     int current = 0;
     for (const QCameraDevice& device : QMediaDevices::videoInputs()) {
         const QString id = QString::fromUtf8(device.id());
@@ -398,7 +406,7 @@ void fillCameras(QComboBox* combo, const std::optional<QString>& stored) {
         }
     }
     if (stored && current == 0) {
-        combo->addItem(localized("Camera not connected"), *stored);
+        combo->addItem(SettingsPanesText::tr("Camera not connected"), *stored);
         current = combo->count() - 1;
     }
     combo->setCurrentIndex(current);
@@ -410,21 +418,21 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
                                    QWidget* parent) {
     auto* pane = new FormPane(preferences, parent);
     pane->setObjectName(QStringLiteral("recordingOverlaysPane"));
-    FormSection* clicks = pane->section(localized("Clicks"));
-    clicks->toggle(localized("Highlight clicks"), setting::recordHighlightClicks);
-    clicks->setFooter(
-        localized("A ring pulses where you click: accent color for the left button, orange "
-                  "for the others."));
+    FormSection* clicks = pane->section(SettingsPanesText::tr("Clicks"));
+    clicks->toggle(SettingsPanesText::tr("Highlight clicks"), setting::recordHighlightClicks);
+    clicks->setFooter(SettingsPanesText::tr(
+        "A ring pulses where you click: accent color for the left button, orange "
+        "for the others."));
 
-    FormSection* keys = pane->section(localized("Keystrokes"));
-    keys->toggle(localized("Show keystrokes"), setting::recordShowKeystrokes);
+    FormSection* keys = pane->section(SettingsPanesText::tr("Keystrokes"));
+    keys->toggle(SettingsPanesText::tr("Show keystrokes"), setting::recordShowKeystrokes);
     //: Keystroke display setting: which keys are shown
     ChoicePicker* mode = keys->picker<app::KeystrokeMode>(
-        QCoreApplication::translate("SettingsPanes", "Keys"), setting::keystrokeMode,
+        SettingsPanesText::tr("Keys"), setting::keystrokeMode,
         casesWithTitles<app::KeystrokeMode>(), ChoicePicker::Style::segmented);
     //: Keystroke display setting: edge of the recorded area
     ChoicePicker* position = keys->picker<app::KeystrokePosition>(
-        QCoreApplication::translate("SettingsPanes", "Position"), setting::keystrokePosition,
+        SettingsPanesText::tr("Position"), setting::keystrokePosition,
         casesWithTitles<app::KeystrokePosition>(), ChoicePicker::Style::segmented);
     follow<bool>(preferences, setting::recordShowKeystrokes, mode, [mode, position](bool on) {
         mode->setEnabled(on);
@@ -432,17 +440,18 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
     });
     const platform::PermissionStatus input = probe.status(platform::Permission::inputMonitoring);
     keys->addWidget(statusLine(
-        input.granted, input.granted
-                           ? localized("The X server reports keys and clicks to Vexlin Capture.")
-                           : localized("Keystrokes cannot be shown. %1.").arg(input.reason)));
-    QLabel* note = keys->help(localized(
+        input.granted,
+        input.granted
+            ? SettingsPanesText::tr("The X server reports keys and clicks to Vexlin Capture.")
+            : SettingsPanesText::tr("Keystrokes cannot be shown. %1.").arg(input.reason)));
+    QLabel* note = keys->help(SettingsPanesText::tr(
         "Keystrokes appear on the chosen edge of the recorded area, inside the video. They are "
         "only drawn, never logged or saved. Any program on X11 can read what you type, so "
         "password fields are not hidden: with “All keys”, typed passwords show in the video."));
     note->setObjectName(QStringLiteral("keystrokeNote"));
     QList<QWidget*> inputButtons;
     if (probe.canOpenSettings(platform::Permission::inputMonitoring)) {
-        auto* open = new QPushButton(localized("Open Settings"));
+        auto* open = new QPushButton(SettingsPanesText::tr("Open Settings"));
         QObject::connect(open, &QPushButton::clicked, open,
                          [&probe] { probe.openSettings(platform::Permission::inputMonitoring); });
         inputButtons << open;
@@ -454,12 +463,12 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
         keys->addWidget(hbox(inputButtons));
     }
 
-    FormSection* camera = pane->section(localized("Camera"));
-    camera->toggle(localized("Show camera"), setting::recordShowCamera);
+    FormSection* camera = pane->section(SettingsPanesText::tr("Camera"));
+    camera->toggle(SettingsPanesText::tr("Show camera"), setting::recordShowCamera);
     auto* cameras = new QComboBox;
     cameras->setObjectName(QStringLiteral("cameraPicker"));
     //: Camera picker in Settings: which camera the bubble shows
-    camera->addRow(QCoreApplication::translate("SettingsPanes", "Camera", "picker"), cameras);
+    camera->addRow(SettingsPanesText::tr("Camera", "picker"), cameras);
     follow<std::optional<QString>>(
         preferences, setting::cameraDeviceID, cameras,
         [cameras](const std::optional<QString>& id) { fillCameras(cameras, id); });
@@ -481,15 +490,15 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
                          }
                      });
     //: Camera bubble shape picker
-    camera->picker<app::CameraShape>(QCoreApplication::translate("SettingsPanes", "Shape"),
-                                     setting::cameraShape, casesWithTitles<app::CameraShape>(),
+    camera->picker<app::CameraShape>(SettingsPanesText::tr("Shape"), setting::cameraShape,
+                                     casesWithTitles<app::CameraShape>(),
                                      ChoicePicker::Style::segmented);
     //: Camera bubble size picker
-    camera->picker<app::CameraSize>(QCoreApplication::translate("SettingsPanes", "Size"),
-                                    setting::cameraSize, casesWithTitles<app::CameraSize>(),
+    camera->picker<app::CameraSize>(SettingsPanesText::tr("Size"), setting::cameraSize,
+                                    casesWithTitles<app::CameraSize>(),
                                     ChoicePicker::Style::segmented);
     //: Camera bubble: flip the picture horizontally, like a mirror
-    camera->toggle(QCoreApplication::translate("SettingsPanes", "Mirror"), setting::cameraMirrored);
+    camera->toggle(SettingsPanesText::tr("Mirror"), setting::cameraMirrored);
     StatusLine* cameraStatus = statusLine(false, QString());
     cameraStatus->setObjectName(QStringLiteral("cameraStatus"));
     showCameraStatus(cameraStatus, probe.status(platform::Permission::camera));
@@ -505,19 +514,20 @@ QWidget* makeRecordingOverlaysPane(app::Preferences& preferences, platform::Perm
                              refreshCameraStatus();
                          }
                      });
-    camera->help(
-        localized("Drag the camera bubble anywhere on screen before or during a recording."));
+    camera->help(SettingsPanesText::tr(
+        "Drag the camera bubble anywhere on screen before or during a recording."));
     if (probe.canOpenSettings(platform::Permission::camera)) {
-        auto* open = new QPushButton(localized("Open Camera Settings"));
+        auto* open = new QPushButton(SettingsPanesText::tr("Open Camera Settings"));
         QObject::connect(open, &QPushButton::clicked, open,
                          [&probe] { probe.openSettings(platform::Permission::camera); });
         camera->addWidget(hbox({open}));
     }
 
-    FormSection* hidden = pane->section(localized("Hidden apps"));
+    FormSection* hidden = pane->section(SettingsPanesText::tr("Hidden apps"));
     hidden->addWidget(new HiddenAppsList(preferences));
-    hidden->toggle(localized("Hide notifications"), setting::recordingHideNotifications);
-    hidden->setFooter(localized(
+    hidden->toggle(SettingsPanesText::tr("Hide notifications"),
+                   setting::recordingHideNotifications);
+    hidden->setFooter(SettingsPanesText::tr(
         "Hidden apps stay visible to you but are left out of recordings while the recorder "
         "composites each window on its own, which needs a compositing window manager; "
         "without one they show in the video. Pinned screenshots are left out the same way, "
@@ -699,7 +709,7 @@ private:
                                            QColor(0x2e, 0xa0, 0x43), 14, devicePixelRatioF()));
             //: Settings › Permissions: the session or the device gives Vexlin Capture what this
             //: row names
-            auto* text = new QLabel(QCoreApplication::translate("SettingsPanes", "Available"));
+            auto* text = new QLabel(SettingsPanesText::tr("Available"));
             text->setObjectName(QStringLiteral("availableText"));
             styleAsSecondary(text, false);
             pair->addWidget(mark);
@@ -711,8 +721,7 @@ private:
         case PermissionRowState::openSettings:
             if (permissions_.canOpenSettings(permission)) {
                 //: Settings › Permissions: opens the desktop's settings where this is changed
-                auto* open =
-                    new QPushButton(QCoreApplication::translate("SettingsPanes", "Open Settings"));
+                auto* open = new QPushButton(SettingsPanesText::tr("Open Settings"));
                 connect(open, &QPushButton::clicked, this,
                         [this, permission] { permissions_.openSettings(permission); });
                 trailing = open;

@@ -23,13 +23,14 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct GeneralPaneText {
+    Q_DECLARE_TR_FUNCTIONS(GeneralPaneText)
+};
+
 namespace settings {
 
 namespace {
-
-QString localized(const char* text) {
-    return QCoreApplication::translate("GeneralPane", text);
-}
 
 // The copy button reads "Copied" this long after a click.
 constexpr int copiedMs = 1500;
@@ -58,9 +59,9 @@ void fitWidest(QPushButton* button, const QStringList& texts) {
 void addUpdates(FormPane& pane, const ServiceSectionModels& models) {
     service::Updates* updates = models.updates;
     //: Settings › General: section header
-    FormSection* section = pane.section(localized("Updates"));
+    FormSection* section = pane.section(GeneralPaneText::tr("Updates"));
 
-    auto* automatic = new QCheckBox(localized("Check for updates automatically"));
+    auto* automatic = new QCheckBox(GeneralPaneText::tr("Check for updates automatically"));
     automatic->setObjectName(QStringLiteral("checkForUpdates"));
     automatic->setChecked(updates->automaticChecks());
     section->addWidget(automatic);
@@ -90,10 +91,10 @@ void addUpdates(FormPane& pane, const ServiceSectionModels& models) {
     busy->setTextVisible(false);
     busy->setFixedWidth(48);
     busy->setMaximumHeight(12);
-    auto* checkNow = new QPushButton(localized("Check Now"));
+    auto* checkNow = new QPushButton(GeneralPaneText::tr("Check Now"));
     checkNow->setObjectName(QStringLiteral("checkNow"));
     //: Settings › General › Updates: installs the new version
-    auto* updateNow = new QPushButton(localized("Update Now"));
+    auto* updateNow = new QPushButton(GeneralPaneText::tr("Update Now"));
     updateNow->setObjectName(QStringLiteral("updateNow"));
     layout->addWidget(available, 1);
     layout->addWidget(status, 1);
@@ -114,17 +115,17 @@ void addUpdates(FormPane& pane, const ServiceSectionModels& models) {
         if (found) {
             available->setText(
                 //: Settings › General › Updates
-                localized("Vexlin Capture %1 is available").arg(found->version));
+                GeneralPaneText::tr("Vexlin Capture %1 is available").arg(found->version));
         }
         if (const std::optional<QDateTime>& checked = updates->lastChecked()) {
             const QString time =
                 QLocale().toString(checked->toLocalTime().time(), QLocale::ShortFormat);
-            status->setText(
-                localized("Vexlin Capture %1 is up to date. Checked %2.").arg(version, time));
+            status->setText(GeneralPaneText::tr("Vexlin Capture %1 is up to date. Checked %2.")
+                                .arg(version, time));
         } else {
             status->setText(
                 //: Settings › General › Updates: the running version, before any check
-                localized("Vexlin Capture %1").arg(version));
+                GeneralPaneText::tr("Vexlin Capture %1").arg(version));
         }
     };
     refresh();
@@ -145,16 +146,17 @@ void addUpdates(FormPane& pane, const ServiceSectionModels& models) {
                          }
                      });
 
-    section->setFooter(localized("Vexlin Capture asks %1 once a day whether there is a new "
-                                 "version. The request contains nothing about you or this "
-                                 "computer.")
-                           .arg(models.host));
+    section->setFooter(
+        GeneralPaneText::tr("Vexlin Capture asks %1 once a day whether there is a new "
+                            "version. The request contains nothing about you or this "
+                            "computer.")
+            .arg(models.host));
 }
 
 void addInstallCount(FormPane& pane, const ServiceSectionModels& models) {
     service::InstallCount* count = models.count;
     FormSection* counting = pane.section();
-    auto* enabled = new QCheckBox(localized("Count this installation"));
+    auto* enabled = new QCheckBox(GeneralPaneText::tr("Count this installation"));
     enabled->setObjectName(QStringLiteral("countInstallation"));
     enabled->setChecked(count->isEnabled());
     counting->addWidget(enabled);
@@ -168,10 +170,11 @@ void addInstallCount(FormPane& pane, const ServiceSectionModels& models) {
         }
     });
     counting->setFooter(
-        localized("Once a day, Vexlin Capture tells %1 that this installation is in use: a "
-                  "number made from this computer with a one-way code (it says nothing about "
-                  "the computer), the app version and the Linux version. Nothing about you or "
-                  "your files.")
+        GeneralPaneText::tr(
+            "Once a day, Vexlin Capture tells %1 that this installation is in use: a "
+            "number made from this computer with a one-way code (it says nothing about "
+            "the computer), the app version and the Linux version. Nothing about you or "
+            "your files.")
             .arg(models.host));
 
     FormSection* identity = pane.section();
@@ -184,23 +187,23 @@ void addInstallCount(FormPane& pane, const ServiceSectionModels& models) {
     mono.setPointSizeF(shown->font().pointSizeF());
     shown->setFont(mono);
     shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    auto* copy = new QPushButton(localized("Copy"));
+    auto* copy = new QPushButton(GeneralPaneText::tr("Copy"));
     copy->setObjectName(QStringLiteral("copyInstallationNumber"));
-    fitWidest(copy, {localized("Copy"), localized("Copied")});
+    fitWidest(copy, {GeneralPaneText::tr("Copy"), GeneralPaneText::tr("Copied")});
     layout->addWidget(shown, 0, Qt::AlignVCenter);
     layout->addWidget(copy, 0, Qt::AlignVCenter);
     layout->addStretch(1);
-    identity->addRow(localized("Installation ID"), line);
+    identity->addRow(GeneralPaneText::tr("Installation ID"), line);
     QObject::connect(copy, &QPushButton::clicked, copy, [copy, number] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(number);
-        copy->setText(localized("Copied"));
+        copy->setText(GeneralPaneText::tr("Copied"));
         // Each click has its own timer; the first to end brings "Copy" back.
-        QTimer::singleShot(copiedMs, copy, [copy] { copy->setText(localized("Copy")); });
+        QTimer::singleShot(copiedMs, copy, [copy] { copy->setText(GeneralPaneText::tr("Copy")); });
     });
 
-    auto* onSite = new QPushButton(localized("Write a Review on %1").arg(models.host));
+    auto* onSite = new QPushButton(GeneralPaneText::tr("Write a Review on %1").arg(models.host));
     onSite->setObjectName(QStringLiteral("reviewOnSite"));
     onSite->setEnabled(models.siteRoot.has_value());
     identity->addWidget(hbox({onSite}));
@@ -213,15 +216,16 @@ void addInstallCount(FormPane& pane, const ServiceSectionModels& models) {
             }
         });
 
-    const QString use = localized("Use it to write a review on %1. It stands for this "
-                                  "installation only and says nothing about you or your "
-                                  "computer.")
+    const QString use = GeneralPaneText::tr("Use it to write a review on %1. It stands for this "
+                                            "installation only and says nothing about you or your "
+                                            "computer.")
                             .arg(models.host);
     const auto showFooter = [identity, use](bool on) {
         identity->setFooter(
             on ? use
                : use + QLatin1Char('\n') +
-                     localized("Reviews on the website need Count this installation turned on."));
+                     GeneralPaneText::tr(
+                         "Reviews on the website need Count this installation turned on."));
     };
     showFooter(count->isEnabled());
     QObject::connect(count, &service::InstallCount::enabledChanged, identity->footer(), showFooter);
@@ -230,11 +234,11 @@ void addInstallCount(FormPane& pane, const ServiceSectionModels& models) {
 void addReview(FormPane& pane, const ServiceSectionModels& models) {
     service::Reviews* reviews = models.reviews;
     //: Settings › General: section header
-    FormSection* section = pane.section(localized("Review"));
+    FormSection* section = pane.section(GeneralPaneText::tr("Review"));
     QHBoxLayout* layout = nullptr;
     QWidget* line = row(layout, 6);
     //: Settings › General › Review, after sending
-    auto* thanks = new QLabel(localized("Thank you for your review."));
+    auto* thanks = new QLabel(GeneralPaneText::tr("Thank you for your review."));
     thanks->setObjectName(QStringLiteral("reviewThanks"));
     QWidget* seal = service::makeSeal(thanks->fontMetrics().height(), line);
     auto* write = new QPushButton;
@@ -262,8 +266,9 @@ void addReview(FormPane& pane, const ServiceSectionModels& models) {
     });
     section->setFooter(
         //: Settings › General › Review: footer
-        localized("Tell others what you think of Vexlin Capture. Your review appears on %1 "
-                  "after it has been checked. Each installation can send one review.")
+        GeneralPaneText::tr(
+            "Tell others what you think of Vexlin Capture. Your review appears on %1 "
+            "after it has been checked. Each installation can send one review.")
             .arg(models.host));
 }
 

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -25,15 +26,16 @@
 
 #include <cmath>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct SettingsWindowText {
+    Q_DECLARE_TR_FUNCTIONS(SettingsWindowText)
+};
+
 namespace settings {
 
 namespace {
 
 constexpr int detailWidth = 636;
-
-QString localized(const char* text, const char* comment = nullptr) {
-    return QCoreApplication::translate("SettingsWindowController", text, comment);
-}
 
 const SettingsSection allSections[] = {
     SettingsSection::general,     SettingsSection::screenshots, SettingsSection::shortcuts,
@@ -82,7 +84,8 @@ public:
                 dot_->setFixedSize(7, 7);
                 dot_->setStyleSheet(QStringLiteral("background: #ff9500; border-radius: 3px;"));
                 //: Settings sidebar: tooltip of the dot next to Permissions
-                dot_->setToolTip(localized("Screen capture is not possible in this session."));
+                dot_->setToolTip(
+                    SettingsWindowText::tr("Screen capture is not possible in this session."));
                 dot_->setAccessibleName(dot_->toolTip());
                 rowLayout->addWidget(dot_);
             }
@@ -277,28 +280,28 @@ QString sectionTitle(SettingsSection section) {
     switch (section) {
     case SettingsSection::general:
         //: Settings section
-        return localized("General");
+        return SettingsWindowText::tr("General");
     case SettingsSection::screenshots:
         //: Settings section
-        return localized("Screenshots");
+        return SettingsWindowText::tr("Screenshots");
     case SettingsSection::shortcuts:
         //: Settings section
-        return localized("Shortcuts");
+        return SettingsWindowText::tr("Shortcuts");
     case SettingsSection::quickAccess:
         //: Settings section
-        return localized("Quick Access");
+        return SettingsWindowText::tr("Quick Access");
     case SettingsSection::recording:
         //: Settings section
-        return localized("Recording");
+        return SettingsWindowText::tr("Recording");
     case SettingsSection::recordingOverlays:
         //: Settings section: click highlights, keystrokes, camera and hidden apps
-        return localized("Recording Overlays");
+        return SettingsWindowText::tr("Recording Overlays");
     case SettingsSection::permissions:
         //: Settings section: what Vexlin Capture needs from the session and its devices
-        return localized("Permissions");
+        return SettingsWindowText::tr("Permissions");
     case SettingsSection::about:
         //: Settings section
-        return localized("About");
+        return SettingsWindowText::tr("About");
     }
     return {};
 }
