@@ -68,8 +68,10 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
     connect(menu_.get(), &QMenu::aboutToShow, this, &StatusBarController::rebuildMenu);
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                // The tray opens the context menu itself on a right click.
-                if (reason == QSystemTrayIcon::Trigger ||
+                // The tray opens the context menu itself on a right click. A
+                // click soon after the one that stopped a recording reaches us
+                // as a double click, and must open the menu all the same.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
                     (reason == QSystemTrayIcon::Context && isShowingRecording_)) {
                     click();
                 }
