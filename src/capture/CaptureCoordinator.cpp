@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <algorithm>
 #include <limits>
@@ -89,6 +90,35 @@ void showFailureAlert(const QString& message, const QString& detail) {
     box->activateWindow();
 }
 
+void showUnsavedAlert(const QString& message, const QString& detail,
+                      std::function<void()> chooseFolder) {
+    auto* box = new QMessageBox(QMessageBox::Warning, app::Bundle::main().appDisplayName(), message,
+                                QMessageBox::NoButton);
+    box->setInformativeText(detail);
+    QPushButton* choose = nullptr;
+    if (chooseFolder) {
+        //: Button of the alert when a screenshot could not be saved: picks another save folder
+        choose = box->addButton(CaptureCoordinator::tr("Choose Folder…"), QMessageBox::AcceptRole);
+    }
+    QPushButton* ok = box->addButton(QMessageBox::Ok);
+    // The first button answers Return and holds the focus; Escape is OK.
+    box->setDefaultButton(choose != nullptr ? choose : ok);
+    box->setEscapeButton(ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(box, &QMessageBox::buttonClicked, box,
+                     [choose, chooseFolder = std::move(chooseFolder)](QAbstractButton* clicked) {
+                         if (clicked == choose && chooseFolder) {
+                             // After the alert has gone: the chooser is a window of its own.
+                             QMetaObject::invokeMethod(qApp, chooseFolder, Qt::QueuedConnection);
+                         }
+                     });
+    box->show();
+    box->raise();
+    box->activateWindow();
+    box->defaultButton()->setFocus();
+}
+
 } // namespace
 
 CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
@@ -101,6 +131,7 @@ CaptureCoordinator::Services CaptureCoordinator::defaultServices() {
     services.preflightScreenCapture = [] { return desktop::ScreenPermission::preflight(); };
     services.requestScreenCapture = [] { desktop::ScreenPermission::request(); };
     services.alert = showFailureAlert;
+    services.unsavedAlert = showUnsavedAlert;
     services.openSelection = [](const SelectionRequest& request, SelectionCompletion completion) {
         return openCaptureSelection(request.mode, request.takesPictures, request.hint,
                                     std::move(completion));
@@ -331,9 +362,40 @@ void CaptureCoordinator::presentCaptureError(const CaptureFailure& failure) {
         }
         return;
     }
+    if (failure.unsaved) {
+        const CaptureFailure::Unsaved& unsaved = *failure.unsaved;
+        //: Title of the alert when a screenshot was taken but its file could not be written
+        const QString message = tr("The screenshot was taken but couldn’t be saved");
+        QString detail = failure.description;
+        if (!unsaved.folder.isEmpty() && !detail.contains(unsaved.folder)) {
+            //: Begins the text of the alert when a screenshot could not be saved; %1 is the
+            //: save folder's full path, the reason follows
+            detail = tr("It was to be saved in the folder “%1”.").arg(unsaved.folder) +
+                     QLatin1Char(' ') + detail;
+        }
+        if (unsaved.copied) {
+            //: Ends the text of the alert when a screenshot could not be saved
+            detail += QLatin1Char(' ') + tr("It is on the clipboard.");
+        }
+        if (unsaved.chooseAnotherFolder) {
+            //: Ends the text of the alert when a screenshot could not be saved and another
+            //: folder may take it
+            detail += QLatin1Char(' ') + tr("Choose another folder to save it there.");
+        }
+        traceCoordinator(QStringLiteral("alert ") + message + QStringLiteral(" | ") + detail);
+        if (services_.unsavedAlert) {
+            services_.unsavedAlert(message, detail, unsaved.chooseAnotherFolder);
+        } else if (services_.alert) {
+            services_.alert(message, detail);
+        }
+        return;
+    }
+    //: Title of the alert when a capture fails; the failure's own text follows
+    const QString message = tr("Vexlin Capture couldn’t take the screenshot");
+    traceCoordinator(QStringLiteral("alert ") + message + QStringLiteral(" | ") +
+                     failure.description);
     if (services_.alert) {
-        //: Title of the alert when a capture fails; the failure's own text follows
-        services_.alert(tr("Vexlin Capture couldn’t take the screenshot"), failure.description);
+        services_.alert(message, failure.description);
     }
 }
 

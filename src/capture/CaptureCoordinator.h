@@ -59,6 +59,12 @@ public:
         std::function<void()> showWelcome;
         // The failure alert: its message and the failure's text.
         std::function<void(const QString& message, const QString& detail)> alert;
+        // The alert of a picture taken but not saved: its message and text,
+        // and what "Choose Folder…" does (none: no such button). Without it
+        // the failure alert says it.
+        std::function<void(const QString& message, const QString& detail,
+                           std::function<void()> chooseFolder)>
+            unsavedAlert;
         // Opens the selection overlay on every display; `completion` later
         // receives its one outcome.
         std::function<std::variant<SelectionHandle, desktop::CaptureError>(

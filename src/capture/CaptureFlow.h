@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,9 +15,26 @@ class CaptureCoordinator;
 
 // Why a capture step stopped, with the text the user reads.
 struct CaptureFailure {
+    CaptureFailure(QString text = QString(), bool cancelled = false)
+        : description(std::move(text)), isUserCancellation(cancelled) {}
+
     QString description;
     // The user backed out (a closed folder chooser): nothing is shown.
     bool isUserCancellation = false;
+
+    // The picture was taken and handed on (to the clipboard, an editor, a
+    // card); only its file is missing.
+    struct Unsaved {
+        // The folder it was meant for; empty when none could be found.
+        QString folder;
+        // It is on the clipboard.
+        bool copied = false;
+        // Lets the user pick another folder and saves it there; none when
+        // another folder would not help (the picture could not be encoded).
+        std::function<void()> chooseAnotherFolder;
+    };
+    // Set for a picture taken but not saved.
+    std::shared_ptr<const Unsaved> unsaved;
 
     // The failure a capture error becomes.
     static CaptureFailure of(desktop::CaptureError error) {

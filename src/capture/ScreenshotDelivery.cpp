@@ -37,6 +37,13 @@ ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
     services.encode = [](const QImage& image, app::ImageFormat format, double scale) {
         return app::encodeImage(image, format, scale);
     };
+    services.chooseFolder = [] { return app::SaveLocation::chooseFolder(); };
+    services.saveFolder = []() -> std::optional<QString> {
+        if (const auto resolved = app::SaveLocation::resolvedFolder()) {
+            return resolved->folder;
+        }
+        return std::nullopt;
+    };
     services.save = [](const QByteArray& bytes, const QDateTime& date, app::ImageFormat format) {
         return app::SaveLocation::withFolder([&](const QString& folder) {
             return app::writeUniqueFile(bytes, folder, date, format);
@@ -47,6 +54,37 @@ ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
 
 CaptureFailure ScreenshotDelivery::failureOf(const app::FileError& error) {
     return {error.description(), app::SaveLocation::isUserCancellation(error)};
+}
+
+CaptureFailure ScreenshotDelivery::unsavedFailure(const app::FileError& error, bool copied,
+                                                  std::optional<QByteArray> bytes,
+                                                  const QDateTime& date, app::ImageFormat format,
+                                                  const FailureAlert& alert) const {
+    CaptureFailure failure = failureOf(error);
+    if (failure.isUserCancellation) {
+        return failure;
+    }
+    CaptureFailure::Unsaved unsaved;
+    unsaved.copied = copied;
+    if (services_.saveFolder) {
+        unsaved.folder = services_.saveFolder().value_or(QString());
+    }
+    if (bytes && services_.chooseFolder && services_.save) {
+        // A copy of the services: the delivery may be long gone when the
+        // user answers.
+        unsaved.chooseAnotherFolder = [delivery = *this, bytes = *std::move(bytes), date, format,
+                                       copied, alert] {
+            if (!delivery.services_.chooseFolder()) {
+                return;
+            }
+            const app::Result<QString> saved = delivery.services_.save(bytes, date, format);
+            if (!saved && alert) {
+                alert(delivery.unsavedFailure(saved.error(), copied, bytes, date, format, alert));
+            }
+        };
+    }
+    failure.unsaved = std::make_shared<const CaptureFailure::Unsaved>(std::move(unsaved));
+    return failure;
 }
 
 void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator& coordinator) const {
@@ -92,7 +130,8 @@ void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Deliv
             }
         }
     };
-    if (settings.copyToClipboard && services_.copyToClipboard) {
+    const bool copied = settings.copyToClipboard && services_.copyToClipboard;
+    if (copied) {
         const bool sharesPng = settings.saveToDisk && settings.imageFormat == app::ImageFormat::png;
         if (sharesPng) {
             encode();
@@ -103,14 +142,16 @@ void ScreenshotDelivery::deliver(app::Capture capture, CaptureCoordinator::Deliv
     if (settings.saveToDisk) {
         encode();
         if (!bytes) {
-            fail(failureOf(app::FileError::encodingFailed()));
+            fail(unsavedFailure(app::FileError::encodingFailed(), copied, std::nullopt,
+                                capture.date, settings.imageFormat, alert));
         } else if (services_.save) {
             const app::Result<QString> saved =
                 services_.save(*bytes, capture.date, settings.imageFormat);
             if (saved) {
                 capture.filePath = saved.value();
             } else {
-                fail(failureOf(saved.error()));
+                fail(unsavedFailure(saved.error(), copied, bytes, capture.date,
+                                    settings.imageFormat, alert));
             }
         }
     }

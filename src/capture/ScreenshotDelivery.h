@@ -31,7 +31,9 @@ struct DeliverySettings {
 // Hands a finished screenshot on, in a fixed order: the capture sound, the
 // clipboard (all a copy-only action does), the file in the save folder, then
 // the editor or else a Quick Access card. A failure to encode or save is
-// reported and the delivery goes on, so the picture is never lost for it.
+// reported as a picture taken but not saved, naming the folder, and the
+// delivery goes on, so the picture is never lost for it; the report offers
+// another folder, where the same bytes are saved once one is chosen.
 // A picture that is both copied and saved as PNG is encoded once, before the
 // copy, and the clipboard and the file share the bytes.
 // The composition root makes one and hands it to every flow that ends in a
@@ -54,6 +56,11 @@ public:
         std::function<app::Result<QString>(const QByteArray& bytes, const QDateTime& date,
                                            app::ImageFormat format)>
             save;
+        // Shows the folder chooser and keeps the folder chosen as the save
+        // folder; false when the user cancelled.
+        std::function<bool()> chooseFolder;
+        // The save folder the file was meant for, when one is set.
+        std::function<std::optional<QString>()> saveFolder;
         // Shows the capture in an editor; set by the application shell.
         std::function<void(const app::Capture& capture)> openEditor;
         // Shows a Quick Access card for the capture; set by the application shell.
@@ -82,6 +89,12 @@ public:
     const Services& services() const { return services_; }
 
 private:
+    // The failure of a save that did not happen; its chooser tries `bytes`
+    // again in the folder chosen and reports again if that fails too.
+    CaptureFailure unsavedFailure(const app::FileError& error, bool copied,
+                                  std::optional<QByteArray> bytes, const QDateTime& date,
+                                  app::ImageFormat format, const FailureAlert& alert) const;
+
     Services services_;
 };
 

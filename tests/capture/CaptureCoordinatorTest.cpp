@@ -141,6 +141,45 @@ TEST_F(CaptureCoordinatorTest, FailedStepClearsBusyAndShowsTheOneAlert) {
     EXPECT_EQ(alerts[0].second, QStringLiteral("No display."));
 }
 
+// A picture that was taken but not saved is not told as a failed capture:
+// the alert says what happened to it, names the folder and offers another.
+TEST_F(CaptureCoordinatorTest, AnUnsavedPictureIsToldAsTakenWithItsFolder) {
+    struct Case {
+        const char* name;
+        QString description;
+        CaptureFailure::Unsaved unsaved;
+        QString detail;
+    };
+    const auto choose = [] {};
+    const Case cases[] = {
+        {"the reason names the folder",
+         QStringLiteral("Nothing can be saved into the save folder “/shots”: Permission denied."),
+         {QStringLiteral("/shots"), true, choose},
+         QStringLiteral("Nothing can be saved into the save folder “/shots”: Permission denied. "
+                        "It is on the clipboard. Choose another folder to save it there.")},
+        {"the reason does not",
+         QStringLiteral("“x.png” couldn’t be saved because the disk is full."),
+         {QStringLiteral("/shots"), false, choose},
+         QStringLiteral("It was to be saved in the folder “/shots”. “x.png” couldn’t be saved "
+                        "because the disk is full. Choose another folder to save it there.")},
+        {"another folder would not help",
+         QStringLiteral("The image couldn’t be saved because it couldn’t be encoded."),
+         {QStringLiteral("/shots"), true, nullptr},
+         QStringLiteral("It was to be saved in the folder “/shots”. The image couldn’t be saved "
+                        "because it couldn’t be encoded. It is on the clipboard.")},
+    };
+    for (const Case& c : cases) {
+        alerts.clear();
+        CaptureFailure failure(c.description);
+        failure.unsaved = std::make_shared<const CaptureFailure::Unsaved>(c.unsaved);
+        coordinator->presentCaptureError(failure);
+        ASSERT_EQ(alerts.size(), 1U) << c.name;
+        EXPECT_EQ(alerts[0].first, QStringLiteral("The screenshot was taken but couldn’t be saved"))
+            << c.name;
+        EXPECT_EQ(alerts[0].second, c.detail) << c.name;
+    }
+}
+
 TEST_F(CaptureCoordinatorTest, FailureAlertIsSilentForCancellationAndWelcomesWithoutPermission) {
     coordinator->presentCaptureError(CaptureFailure{QStringLiteral("cancelled"), true});
     EXPECT_TRUE(alerts.empty());

@@ -239,6 +239,73 @@ TEST(ScreenshotDeliveryTest, ASaveFailureIsToldAndDeliveryGoesOn) {
     }
 }
 
+// The alert of an unsaved picture names the folder and, where the bytes
+// exist, lets the user choose another: the same bytes are saved there, and a
+// second failure is told again the same way.
+TEST(ScreenshotDeliveryTest, AnUnsavedPictureCanBeSavedInAnotherFolder) {
+    struct Case {
+        const char* name;
+        bool chooses;
+        bool secondSaveFails;
+        Log afterChoice;
+        size_t failures;
+    };
+    const Case cases[] = {
+        {"chosen, saved", true, false, {"choose", "save"}, 1},
+        {"the chooser cancelled", false, false, {"choose"}, 1},
+        {"chosen, fails again", true, true, {"choose", "save", "alert"}, 2},
+    };
+    for (const Case& c : cases) {
+        Outputs outputs;
+        outputs.saveError = app::FileError::writeFailed(
+            "/shots/x.png", std::make_error_code(std::errc::permission_denied));
+        ScreenshotDelivery::Services services =
+            outputs.services(with([](DeliverySettings& s) { s.saveToDisk = true; }));
+        QByteArray savedBytes;
+        const auto save = services.save;
+        services.save = [&, save](const QByteArray& bytes, const QDateTime& date,
+                                  app::ImageFormat format) {
+            savedBytes = bytes;
+            return save(bytes, date, format);
+        };
+        services.saveFolder = [] { return std::optional<QString>("/shots"); };
+        services.chooseFolder = [&] {
+            outputs.log.push_back("choose");
+            if (!c.secondSaveFails) {
+                outputs.saveError.reset();
+            }
+            return c.chooses;
+        };
+        ScreenshotDelivery(services).deliver(
+            sampleCapture(), CaptureCoordinator::Delivery::standard, outputs.alert());
+        ASSERT_EQ(outputs.failures.size(), 1u) << c.name;
+        const CaptureFailure first = outputs.failures[0];
+        ASSERT_TRUE(first.unsaved) << c.name;
+        EXPECT_EQ(first.unsaved->folder, "/shots") << c.name;
+        EXPECT_TRUE(first.unsaved->copied) << c.name;
+        ASSERT_TRUE(first.unsaved->chooseAnotherFolder) << c.name;
+
+        outputs.log.clear();
+        savedBytes.clear();
+        first.unsaved->chooseAnotherFolder();
+        EXPECT_EQ(outputs.log, c.afterChoice) << c.name;
+        EXPECT_EQ(savedBytes, c.chooses ? QByteArray("bytes") : QByteArray()) << c.name;
+        ASSERT_EQ(outputs.failures.size(), c.failures) << c.name;
+        if (c.failures > 1) {
+            EXPECT_TRUE(outputs.failures.back().unsaved->chooseAnotherFolder) << c.name;
+        }
+    }
+    // Without bytes another folder would not help.
+    Outputs outputs;
+    outputs.encodes = false;
+    ScreenshotDelivery(outputs.services(with([](DeliverySettings& s) {
+        s.saveToDisk = true;
+    }))).deliver(sampleCapture(), CaptureCoordinator::Delivery::standard, outputs.alert());
+    ASSERT_EQ(outputs.failures.size(), 1u);
+    ASSERT_TRUE(outputs.failures[0].unsaved);
+    EXPECT_FALSE(outputs.failures[0].unsaved->chooseAnotherFolder);
+}
+
 // ---- the save step against real folders ----
 
 class ScriptedFolderPanels : public app::FilePanels {

@@ -4,7 +4,7 @@
 # clipboard against what another program (ImageMagick's import) reads of the
 # screen. A target program shows known pixels.
 #
-#   flows.sh CASE CAPTURE_TARGET HOTKEY_PROBE
+#   flows.sh CASE CAPTURE_TARGET HOTKEY_PROBE [SCALE]
 #
 # The rig is seeded with flows.conf (onboarding complete, saving on); the save
 # folder, in the rig's scratch space, and each case's own settings are added
@@ -23,6 +23,9 @@ targets=()
 cleanup() {
     stop_app
     for t in "${targets[@]}"; do kill "$t" 2>/dev/null || true; done
+    # A folder made read-only must go with the rig.
+    chattr -i "$shots" 2>/dev/null || true
+    chmod 755 "$shots" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -54,7 +57,73 @@ check_full_screen() { # extension; sets file
     no_failure_traced
 }
 
+# Makes a folder take no new files, for root too (which the mode bits do not
+# stop); a file system that cannot do it skips the case.
+make_read_only() {
+    chmod 555 "$1"
+    if touch "$1/.probe" 2>/dev/null; then
+        rm -f "$1/.probe"
+        chattr +i "$1" 2>/dev/null || true
+    fi
+    if touch "$1/.probe" 2>/dev/null; then
+        rm -f "$1/.probe"
+        echo "skipped: no folder can be made read-only here"
+        exit 0
+    fi
+}
+
 case "$case_name" in
+unsaved_folder)
+    # The save folder takes no files: a full-screen shot still reaches the
+    # clipboard, and the alert says it was taken but not saved, names the
+    # folder and offers another; Return chooses one, and the same picture is
+    # saved there.
+    export QT_SCALE_FACTOR=${4:-1}
+    setting copyToClipboard true
+    make_read_only "$shots"
+    start_app
+    xdotool key shift+alt+super+3
+    alert=""
+    find_alert() {
+        alert=$(our_windows_named '^Vexlin Capture$' | head -n 1)
+        [ -n "$alert" ]
+    }
+    wait_for 50 find_alert || fail "no alert after the capture"
+    traced=$(grep '^coordinator: alert ' "$log") || fail "no alert traced"
+    [[ "$traced" == "coordinator: alert The screenshot was taken but couldn’t be saved | "* ]] ||
+        fail "the alert says: $traced"
+    [[ "$traced" == *"“$shots”"* ]] || fail "the alert does not name the folder: $traced"
+    [[ "$traced" == *"It is on the clipboard. Choose another folder to save it there." ]] ||
+        fail "the alert offers nothing: $traced"
+    wait_for 30 clipboard_png "$work/clip.png" || fail "the picture is not on the clipboard"
+    screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
+    [ "$(size_of "$work/clip.png")" = "$screen" ] || fail "the clipboard holds $(size_of "$work/clip.png")"
+
+    # The alert takes the keyboard, its first button the focus.
+    alert_active() { [ "$(xdotool getactivewindow 2>/dev/null || true)" = "$alert" ]; }
+    wait_for 50 alert_active || fail "the alert is not the active window"
+    xdotool key Return
+    chooser=""
+    find_chooser() {
+        chooser=$(our_windows_named '^Choose where Vexlin Capture saves' | head -n 1)
+        [ -n "$chooser" ]
+    }
+    wait_for 50 find_chooser || fail "Return did not open the folder chooser"
+    gone() { [ -z "$(our_windows_named '^Vexlin Capture$')" ]; }
+    wait_for 30 gone || fail "the alert stayed"
+    mkdir -p "$work/other"
+    chooser_active() { [ "$(xdotool getactivewindow 2>/dev/null || true)" = "$chooser" ]; }
+    wait_for 50 chooser_active || fail "the folder chooser is not the active window"
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$work/other/"
+    xdotool key Return
+    saved() { [ "$(find "$work/other" -name '*.png' | wc -l)" = 1 ]; }
+    wait_for 50 saved || fail "the picture was not saved in the folder chosen"
+    file=$(find "$work/other" -name '*.png')
+    [ "$(size_of "$file")" = "$screen" ] || fail "the file is $(size_of "$file")"
+    d=$(differing "$file" "$work/clip.png")
+    [ "$d" = 0 ] || fail "$d pixels of the file differ from the copy"
+    ;;
 fullscreen_png)
     check_full_screen png
     screen_part 1920x1080+0+0 "$work/screen.png"
