@@ -123,6 +123,31 @@ void blurBlock(std::vector<std::uint8_t>& a, std::vector<std::uint8_t>& b, int l
     a.swap(b);
 }
 
+// Sums of 16 bits hold boxes of up to 257 pixels: a sigma of 100 pixels (far
+// beyond the 9 points at scale 8 that a document asks for).
+std::array<int, 3> blurRadii(double sigma) {
+    return boxRadii(std::min(sigma, 100.0));
+}
+
+// Where a cell's colour is taken from: x counts from the left edge, y from
+// the bottom edge.
+int pixelColumn(int x, int width, double cell) {
+    const double index = std::floor((x + 0.5) / cell);
+    return std::clamp(static_cast<int>(std::floor(index * cell + cell / 2)), 0, width - 1);
+}
+
+int pixelRow(int y, int height, double cell) {
+    const double fromBottom = height - (y + 0.5);
+    const double index = std::floor(fromBottom / cell);
+    const double centre = height - (index * cell + cell / 2);
+    return std::clamp(static_cast<int>(std::floor(centre)), 0, height - 1);
+}
+
+bool fitsTarget(const QImage& image, const QImage& target) {
+    return !image.isNull() && target.size() == image.size() &&
+           target.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
 } // namespace
 
 QImage gaussianBlur(const QImage& source, double sigma) {
@@ -132,9 +157,7 @@ QImage gaussianBlur(const QImage& source, double sigma) {
     if (image.isNull() || !(sigma > 0)) {
         return image;
     }
-    // Sums of 16 bits hold boxes of up to 257 pixels: a sigma of 100 pixels
-    // (far beyond the 9 points at scale 8 that a document asks for).
-    const std::array<int, 3> radii = boxRadii(std::min(sigma, 100.0));
+    const std::array<int, 3> radii = blurRadii(sigma);
     const qsizetype stride = image.bytesPerLine();
     // Small images (a mark's shadow) are not worth waking other threads for.
     const int chunk = static_cast<qint64>(width) * height >= (1 << 19) ? 1 : (1 << 30);
@@ -205,20 +228,13 @@ QImage pixellate(const QImage& source, double cell) {
     if (image.isNull() || !(cell > 0)) {
         return image;
     }
-    // Sample positions: x counts from the left edge, y from the bottom edge.
     std::vector<int> sampleX(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x) {
-        const double index = std::floor((x + 0.5) / cell);
-        sampleX[static_cast<std::size_t>(x)] =
-            std::clamp(static_cast<int>(std::floor(index * cell + cell / 2)), 0, width - 1);
+        sampleX[static_cast<std::size_t>(x)] = pixelColumn(x, width, cell);
     }
     std::vector<int> sampleY(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
-        const double fromBottom = height - (y + 0.5);
-        const double index = std::floor(fromBottom / cell);
-        const double centre = height - (index * cell + cell / 2);
-        sampleY[static_cast<std::size_t>(y)] =
-            std::clamp(static_cast<int>(std::floor(centre)), 0, height - 1);
+        sampleY[static_cast<std::size_t>(y)] = pixelRow(y, height, cell);
     }
     QImage result(width, height, QImage::Format_ARGB32_Premultiplied);
     result.setColorSpace(image.colorSpace());
@@ -235,6 +251,73 @@ QImage pixellate(const QImage& source, double cell) {
         }
     });
     return result;
+}
+
+bool gaussianBlurArea(const QImage& source, double sigma, const QRect& wanted, QImage& target) {
+    const QRect area = wanted & source.rect();
+    if (!fitsTarget(source, target) || area.isEmpty()) {
+        return fitsTarget(source, target);
+    }
+    // A pixel of the three boxes depends on the pixels up to the sum of
+    // their radii away; with that margin (cut at the image's own edges,
+    // which the whole blur extends the same way) the area's pixels come out
+    // exactly as in the whole image.
+    const std::array<int, 3> radii = blurRadii(sigma);
+    const int margin = radii[0] + radii[1] + radii[2] + 1;
+    const QRect piece = area.adjusted(-margin, -margin, margin, margin) & source.rect();
+    const QImage blurred = gaussianBlur(
+        source.copy(piece).convertToFormat(QImage::Format_ARGB32_Premultiplied), sigma);
+    if (blurred.isNull()) {
+        return false;
+    }
+    const auto rowBytes = static_cast<std::size_t>(area.width()) * 4;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        std::memcpy(target.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
+                    blurred.constScanLine(y - piece.top()) +
+                        static_cast<std::ptrdiff_t>(area.left() - piece.left()) * 4,
+                    rowBytes);
+    }
+    return true;
+}
+
+bool pixellateArea(const QImage& source, double cell, const QRect& wanted, QImage& target) {
+    const QRect area = wanted & source.rect();
+    if (!fitsTarget(source, target) || area.isEmpty()) {
+        return fitsTarget(source, target);
+    }
+    // Opaque and premultiplied pixels are read as they are, straight ones
+    // premultiplied one by one: a few cells never convert the whole image.
+    QImage converted;
+    const QImage* image = &source;
+    const QImage::Format format = source.format();
+    const bool straight = format == QImage::Format_ARGB32;
+    const QRgb opaque = format == QImage::Format_RGB32 ? 0xff000000u : 0u;
+    if (format != QImage::Format_ARGB32_Premultiplied && format != QImage::Format_RGB32 &&
+        !straight) {
+        converted = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (converted.isNull()) {
+            return false;
+        }
+        image = &converted;
+    }
+    const bool filtered = cell > 0;
+    std::vector<int> sampleX(static_cast<std::size_t>(area.width()));
+    for (int x = 0; x < area.width(); ++x) {
+        sampleX[static_cast<std::size_t>(x)] =
+            filtered ? pixelColumn(area.left() + x, image->width(), cell) : area.left() + x;
+    }
+    uchar* const bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const int from = filtered ? pixelRow(y, image->height(), cell) : y;
+        const auto* in = reinterpret_cast<const QRgb*>(image->constScanLine(from));
+        auto* out = reinterpret_cast<QRgb*>(bits + y * stride) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            const QRgb pixel = in[sampleX[static_cast<std::size_t>(x)]];
+            out[x] = straight ? qPremultiply(pixel) : (pixel | opaque);
+        }
+    }
+    return true;
 }
 
 } // namespace annotation::imageFilters

@@ -17,5 +17,12 @@ QImage gaussianBlur(const QImage& image, double sigma);
 // with the grid aligned to the image's bottom-left corner.
 QImage pixellate(const QImage& image, double cell);
 
+// The same filters for one area of the image: `target`, of the image's size
+// and in Format_ARGB32_Premultiplied, receives inside `area` exactly the
+// pixels the whole-image filter gives there, and is left alone elsewhere.
+// False when memory runs out.
+bool gaussianBlurArea(const QImage& image, double sigma, const QRect& area, QImage& target);
+bool pixellateArea(const QImage& image, double cell, const QRect& area, QImage& target);
+
 } // namespace imageFilters
 } // namespace annotation

@@ -108,7 +108,7 @@ const QImage* RenderCache::filtered(Filter filter, double parameter) const {
     return nullptr;
 }
 
-const QImage& RenderCache::keepFiltered(Filter filter, double parameter, QImage image) {
+QImage& RenderCache::keepFiltered(Filter filter, double parameter, QImage image) {
     filtered_.push_back({filter, parameter, std::move(image)});
     return filtered_.back().image;
 }

@@ -95,10 +95,11 @@ public:
     const QImage& keepShadow(ShadowKey key, QImage image);
     const QImage& keepResampled(ResampledKey key, QImage image);
 
-    // Copies of the whole base image by a filter and its parameter (cell or
-    // sigma in pixels). Kept for as long as the cache.
+    // Copies of the base image by a filter and its parameter (cell or sigma
+    // in pixels), filled by their owner as needed. Kept for as long as the
+    // cache.
     const QImage* filtered(Filter filter, double parameter) const;
-    const QImage& keepFiltered(Filter filter, double parameter, QImage image);
+    QImage& keepFiltered(Filter filter, double parameter, QImage image);
 
     // A draw of the document. Passes nest (the framed picture is drawn again
     // as its own shadow's caster); when the outermost one ends, pictures that

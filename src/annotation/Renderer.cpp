@@ -512,7 +512,15 @@ void drawAnnotations(QPainter& painter, const EditorState& state, ImageSources& 
         if (!(r.width() > 0 && r.height() > 0)) {
             continue;
         }
-        const QImage* copy = kind == ShapeKind::pixelate ? sources.pixelated() : sources.blurred();
+        // The copy's pixels under the region, with two more around it for
+        // the smooth scaling of a view.
+        const double scale = sources.scale();
+        const QRect area =
+            QRectF(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale)
+                .adjusted(-2, -2, 2, 2)
+                .toAlignedRect();
+        const QImage* copy =
+            kind == ShapeKind::pixelate ? sources.pixelated(area) : sources.blurred(area);
         if (!copy) {
             continue;
         }

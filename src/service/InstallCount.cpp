@@ -2,6 +2,7 @@
 
 #include "service/ServiceAddress.h"
 #include "service/StoredValue.h"
+#include "service/UpdateClock.h"
 
 #include "app/Bundle.h"
 #include "app/SettingsFile.h"
@@ -14,10 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QTimer>
 #include <QUuid>
-
-#include <time.h>
 
 namespace service {
 
@@ -32,32 +30,13 @@ const QString product = QStringLiteral("vexlin");
 // hashes of the same machine id made by other programs.
 constexpr char salt[] = "vudiza-org attestations\n";
 
-// The boot-time clock goes on while the computer sleeps, unlike the monotonic
-// clock behind QTimer.
-std::chrono::milliseconds bootClock() {
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                  std::chrono::nanoseconds(now.tv_nsec));
-}
-
-// Wakes at the deadline on the boot-time clock: it looks again at least once
-// a minute, so time asleep counts and an hour's wait after a long sleep ends
-// within a minute of waking.
-void wakeAt(std::chrono::milliseconds deadline, std::function<void()> wake) {
-    const std::chrono::milliseconds left = deadline - bootClock();
-    if (left <= std::chrono::milliseconds::zero()) {
-        wake();
-        return;
-    }
-    const auto step = std::min<std::chrono::milliseconds>(left, std::chrono::minutes(1));
-    QTimer::singleShot(
-        step, Qt::PreciseTimer, QCoreApplication::instance(),
-        [deadline, wake = std::move(wake)]() mutable { wakeAt(deadline, std::move(wake)); });
-}
-
+// One wake-up at the deadline on the boot-time clock, which goes on while the
+// computer sleeps (unlike the monotonic clock behind QTimer): a day's wait
+// after a long sleep ends on waking, and nothing wakes the program before.
 void sleepCountingSuspend(std::chrono::milliseconds delay, std::function<void()> wake) {
-    wakeAt(bootClock() + delay, std::move(wake));
+    // The count has one wait at a time; a newer one replaces the last.
+    static UpdateClock* const clock = makeBootClock().release();
+    clock->wakeAt(clock->elapsedMs() + delay.count(), std::move(wake));
 }
 
 bool isHexDigit(QChar c) {

@@ -194,6 +194,24 @@ TEST_F(TextRecognitionEngineTest, TheWarmUpLoadsOneEngineThatCapturesReuse) {
     EXPECT_EQ(engines.idleCount(), 1);
 }
 
+// A program at rest holds no engine: one left idle goes after its lifetime,
+// and the next capture loads a new one.
+TEST(TextRecognitionEngineLifetime, IdleEnginesAreLetGoAndLoadedAgainWhenNeeded) {
+    TextRecognitionEngines engines(std::chrono::milliseconds(50));
+    TextRecognizer::warmUp(engines).waitForFinished();
+    EXPECT_EQ(engines.idleCount(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engines.idleCount() == 0; }, 10'000));
+
+    const Recognition recognition =
+        performed(textfixtures::renderLines({"Loaded again"}, 2), engines);
+    EXPECT_EQ(str(TextRecognizer::lines(recognition.fragments, true)),
+              str(QStringLiteral("Loaded again")));
+    EXPECT_EQ(engines.loadedCount(), 2);
+    EXPECT_EQ(engines.idleCount(), 1);
+    engines.releaseIdle();
+    EXPECT_EQ(engines.idleCount(), 0);
+}
+
 TEST_F(TextRecognitionEngineTest, ALargePageReadInBandsKeepsEveryLineInOrder) {
     QStringList lines;
     const QStringList words{"capture",   "screen", "region", "window", "record", "settings",

@@ -1,6 +1,10 @@
 #include "capture/text/TextRecognitionEngines.h"
 
+#include "platform/MemoryRelease.h"
+
 #include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
 
 namespace capture {
 
@@ -29,6 +33,19 @@ QString missingDataText() {
 }
 
 } // namespace
+
+TextRecognitionEngines::TextRecognitionEngines(std::chrono::milliseconds idleLifetime)
+    : context_(std::make_unique<QObject>()) {
+    if (const QCoreApplication* app = QCoreApplication::instance()) {
+        context_->moveToThread(app->thread());
+    }
+    releaseTimer_ = new QTimer(context_.get());
+    releaseTimer_->setSingleShot(true);
+    releaseTimer_->setInterval(idleLifetime);
+    QObject::connect(releaseTimer_, &QTimer::timeout, context_.get(), [this] { releaseIdle(); });
+}
+
+TextRecognitionEngines::~TextRecognitionEngines() = default;
 
 TextRecognitionEngines& TextRecognitionEngines::shared() {
     // Never destroyed: a warm-up or a recognition may still hold it while the
@@ -123,8 +140,26 @@ void TextRecognitionEngines::giveBack(std::unique_ptr<platform::TesseractEngine>
     if (!engine) {
         return;
     }
-    std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(engine));
+    {
+        std::lock_guard lock(mutex_);
+        idle_.push_back(std::move(engine));
+    }
+    // The timer lives on the main thread; engines come back from workers.
+    QMetaObject::invokeMethod(
+        context_.get(), [timer = releaseTimer_] { timer->start(); }, Qt::QueuedConnection);
+}
+
+void TextRecognitionEngines::releaseIdle() {
+    std::vector<std::unique_ptr<platform::TesseractEngine>> released;
+    {
+        std::lock_guard lock(mutex_);
+        released.swap(idle_);
+    }
+    if (released.empty()) {
+        return;
+    }
+    released.clear();
+    platform::returnFreeMemory();
 }
 
 int TextRecognitionEngines::loadedCount() const {

@@ -5,10 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+class QObject;
+class QTimer;
 
 namespace capture {
 
@@ -16,9 +20,14 @@ namespace capture {
 // longer than reading a paragraph. A recognition borrows an idle engine (or
 // loads one when every engine is busy, as when a capture overlaps the launch
 // warm-up) and gives it back; engines are never shared by two threads at once.
+// An engine holds some 14 MB, so engines left idle for `idleLifetime` are let
+// go: a run of text captures reuses one, a program at rest holds none.
 class TextRecognitionEngines {
 public:
-    TextRecognitionEngines() = default;
+    static constexpr std::chrono::milliseconds defaultIdleLifetime{20'000};
+
+    explicit TextRecognitionEngines(std::chrono::milliseconds idleLifetime = defaultIdleLifetime);
+    ~TextRecognitionEngines();
     TextRecognitionEngines(const TextRecognitionEngines&) = delete;
     TextRecognitionEngines& operator=(const TextRecognitionEngines&) = delete;
 
@@ -30,6 +39,9 @@ public:
     std::unique_ptr<platform::TesseractEngine> borrow(QString* error);
     // Returns an engine for the next recognition. Any thread.
     void giveBack(std::unique_ptr<platform::TesseractEngine> engine);
+    // Lets go of every idle engine now and returns their memory to the
+    // system. Any thread.
+    void releaseIdle();
 
     // How many engines were loaded so far and how many wait unused.
     int loadedCount() const;
@@ -42,6 +54,10 @@ public:
 
 private:
     std::unique_ptr<platform::TesseractEngine> load(QString* error);
+
+    // Restarted by every engine given back; on the main thread.
+    std::unique_ptr<QObject> context_;
+    QTimer* releaseTimer_ = nullptr;
 
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<platform::TesseractEngine>> idle_;
