@@ -97,8 +97,6 @@ PasteboardMimeData::PasteboardMimeData(const QImage& image, const std::optional<
     if (image.isNull()) {
         return;
     }
-    // TIFF is little more than a copy of the pixels; it runs beside the PNG
-    // encoder, which itself spreads over the cores.
     if (png) {
         png_ = std::make_shared<Form>(std::move(*png));
     } else {
@@ -106,8 +104,18 @@ PasteboardMimeData::PasteboardMimeData(const QImage& image, const std::optional<
             [image, scale, encode = std::move(encoders.png)] { return encode(image, scale); });
     }
     if (copiesAsTiff(image.size())) {
-        tiff_ = Form::started(
-            [image, scale, encode = std::move(encoders.tiff)] { return encode(image, scale); });
+        // Four bytes a pixel, which few programs on Linux ask for: made from
+        // the PNG when a paste asks, so that a copy on the clipboard holds
+        // the compressed picture alone.
+        tiff_ = std::make_shared<Form>(
+            [png = png_, scale, encode = std::move(encoders.tiff)]() -> std::optional<QByteArray> {
+                const std::optional<QByteArray> bytes = png->bytes();
+                const QImage decoded = bytes ? QImage::fromData(*bytes, "PNG") : QImage();
+                if (decoded.isNull()) {
+                    return std::nullopt;
+                }
+                return encode(decoded, scale);
+            });
     }
 }
 

@@ -32,9 +32,10 @@ struct PasteboardEncoders {
 
 // What one copy puts on the clipboard: the file URL when there is a file, PNG
 // always, TIFF for images of at most maxTiffPixels, in that order. The forms
-// are listed at once; their bytes are made off the main thread, starting as
-// soon as the object exists, and a request for one waits for its encoding (or
-// does it, if no worker has begun it yet). Each form is encoded at most once,
+// are listed at once; the PNG is made off the main thread, starting as soon
+// as the object exists, and a request for it waits for its encoding (or does
+// it, if no worker has begun it yet); the TIFF is made from the PNG when it is
+// first asked for. Each form is encoded at most once,
 // however often and from however many threads it is asked for, and never
 // needs the main thread, so a request made there (the X11 clipboard answers
 // other programs from the event loop) cannot deadlock. A form that cannot be

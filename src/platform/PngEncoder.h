@@ -25,8 +25,10 @@ public:
     struct Options {
         // Written as the pHYs chunk (per metre); 0 leaves the chunk out.
         int dotsPerMeter = 0;
-        // libdeflate: 1–12, zlib: 1–9.
-        int compressionLevel = 2;
+        // libdeflate: 1–12, zlib: 1–9. libdeflate's level 1 finds its matches
+        // in a plain hash table: on screenshots it is the fastest and makes
+        // files no larger than levels 2 to 4.
+        int compressionLevel = 1;
         Deflater deflater = Deflater::libdeflate;
         // Unset: the adaptive per-row choice.
         std::optional<png::Filter> filter;

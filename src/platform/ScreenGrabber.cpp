@@ -5,6 +5,10 @@
 #include "platform/WindowShape.h"
 #include "platform/X11Connection.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
 #include <xcb/composite.h>
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
@@ -34,11 +38,38 @@ struct ScreenGrabber::State {
     PixelLayout rootLayout;
 
     SharedSegment segment;
+    // Lets go of the segment a while after the last read. Owned by the
+    // application, which may go first at exit.
+    QPointer<QTimer> releaseTimer;
+
+    ~State() { delete releaseTimer.data(); }
 
     // Pixels of a drawable through the segment, else through GetImage.
     QImage read(xcb_drawable_t drawable, const QRect& rect, const PixelLayout& layout) {
-        return readServerImage(x11->get(), drawable, rect, layout,
-                               shmPresent && shmEnabled ? &segment : nullptr);
+        QImage image = readServerImage(x11->get(), drawable, rect, layout,
+                                       shmPresent && shmEnabled ? &segment : nullptr);
+        if (segment.size() > 0) {
+            releaseSoon();
+        }
+        return image;
+    }
+
+    // A screen's worth of shared memory (33 MB at 3840 × 2160) stays
+    // resident while attached: grabs in quick succession (a selection, a
+    // run of shots) share one segment, and the program at rest holds none.
+    void releaseSoon() {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            return;
+        }
+        if (!releaseTimer) {
+            releaseTimer = new QTimer(app);
+            releaseTimer->setSingleShot(true);
+            releaseTimer->setInterval(ScreenGrabber::segmentLifetime);
+            QObject::connect(releaseTimer.data(), &QTimer::timeout, releaseTimer.data(),
+                             [this] { segment.detach(x11->get()); });
+        }
+        releaseTimer->start();
     }
 };
 
@@ -174,6 +205,10 @@ std::optional<ScreenGrabber::Cursor> ScreenGrabber::cursor() {
 
 void ScreenGrabber::setSharedMemoryEnabled(bool enabled) {
     d->shmEnabled = enabled;
+}
+
+std::size_t ScreenGrabber::segmentBytes() const {
+    return d->segment.size();
 }
 
 bool ScreenGrabber::sharedMemoryEnabled() const {

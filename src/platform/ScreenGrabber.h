@@ -4,6 +4,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,11 +16,13 @@ namespace platform {
 // a redirected window's own pixmap. Main thread only; one shared instance.
 //
 // Reads go through MIT-SHM into a shared segment that is kept and reused
-// (grown when a larger read comes), so a grab costs one request and one copy
-// out of the segment. Without MIT-SHM (a remote server, or no extension) the
-// pixels come in the reply of a plain GetImage.
+// (grown when a larger read comes) until segmentLifetime passes without a
+// read, so a grab costs one request and one copy out of the segment. Without MIT-SHM (a remote
+// server, or no extension) the pixels come in the reply of a plain GetImage.
 class ScreenGrabber {
 public:
+    static constexpr std::chrono::milliseconds segmentLifetime{2000};
+
     // Null without an X server.
     static ScreenGrabber* shared();
     ~ScreenGrabber();
@@ -54,6 +58,8 @@ public:
     // For tests and the benchmark: turn MIT-SHM off to use the GetImage path.
     void setSharedMemoryEnabled(bool enabled);
     bool sharedMemoryEnabled() const;
+    // The size of the segment held now; 0 when none is.
+    std::size_t segmentBytes() const;
 
 private:
     ScreenGrabber();

@@ -125,7 +125,7 @@ TEST(PasteboardMimeData, ListsItsFormsBeforeTheEncodingEnds) {
         QImage image;
         std::optional<QString> file;
         QStringList formats;
-        int encodings; // begun at once, off the main thread
+        int encodings; // begun at once, off the main thread: the PNG alone
     };
     // Past the TIFF limit in one bit a pixel, to keep the fixture small.
     const QImage tall(5001, 8000, QImage::Format_Mono);
@@ -134,8 +134,8 @@ TEST(PasteboardMimeData, ListsItsFormsBeforeTheEncodingEnds) {
          sample(40, 30),
          QStringLiteral("/tmp/a.png"),
          {"text/uri-list", "image/png", "image/tiff"},
-         2},
-        {"image alone", sample(40, 30), std::nullopt, {"image/png", "image/tiff"}, 2},
+         1},
+        {"image alone", sample(40, 30), std::nullopt, {"image/png", "image/tiff"}, 1},
         {"above the TIFF limit", tall, std::nullopt, {"image/png"}, 1},
         {"null image", QImage(), QStringLiteral("/tmp/x.png"), {"text/uri-list"}, 0},
     };
@@ -174,7 +174,7 @@ TEST(PasteboardMimeData, EncodesEachFormOnceHoweverOftenItIsAskedFor) {
     const QImage image = sample(64, 48);
     HeldEncoders held;
     const PasteboardMimeData mime(image, std::nullopt, 1.0, std::nullopt, held.encoders());
-    ASSERT_TRUE(held.waitForStarts(2));
+    ASSERT_TRUE(held.waitForStarts(1));
     // Askers from other threads and the main thread wait for the encoding
     // that is under way.
     QByteArray fromThreads[2];
@@ -207,11 +207,45 @@ TEST(PasteboardMimeData, ReusesAGivenPng) {
 }
 
 TEST(PasteboardMimeData, AFormThatCannotBeMadeStaysListedAndEmpty) {
-    const PasteboardMimeData mime(sample(8, 8), std::nullopt, 1.0, std::nullopt,
-                                  fixedEncoders(std::nullopt, QByteArray("tiff")));
-    EXPECT_EQ(QStringList({"image/png", "image/tiff"}), mime.formats());
-    EXPECT_TRUE(mime.data("image/png").isEmpty());
-    EXPECT_EQ("tiff", mime.data("image/tiff"));
+    const QImage image = sample(8, 8);
+    const QByteArray png = *PasteboardEncoders::standard().png(image, 1.0);
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> png;
+        std::optional<QByteArray> tiff;
+        QByteArray expectedPng;
+        QByteArray expectedTiff;
+    };
+    const Case cases[] = {
+        // The TIFF is made from the PNG, so it goes with it.
+        {"no PNG", std::nullopt, QByteArray("tiff"), {}, {}},
+        {"a PNG that does not decode", QByteArray("png"), QByteArray("tiff"), "png", {}},
+        {"no TIFF", png, std::nullopt, png, {}},
+        {"both", png, QByteArray("tiff"), png, "tiff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PasteboardMimeData mime(image, std::nullopt, 1.0, std::nullopt,
+                                      fixedEncoders(c.png, c.tiff));
+        EXPECT_EQ(QStringList({"image/png", "image/tiff"}), mime.formats());
+        EXPECT_EQ(c.expectedPng, mime.data("image/png"));
+        EXPECT_EQ(c.expectedTiff, mime.data("image/tiff"));
+    }
+}
+
+// A copy left on the clipboard holds its PNG alone: not the picture, and no
+// TIFF until a paste asks for one.
+TEST(PasteboardMimeData, HoldsOnlyThePngUntilATiffIsAskedFor) {
+    QImage image = sample(64, 48);
+    HeldEncoders held;
+    held.release();
+    const PasteboardMimeData mime(image, std::nullopt, 2.0, std::nullopt, held.encoders());
+    EXPECT_FALSE(mime.data("image/png").isEmpty());
+    EXPECT_TRUE(image.isDetached()) << "the copy still holds the picture";
+    EXPECT_EQ(0, held.tiffRuns());
+    const QByteArray tiff = mime.data("image/tiff");
+    EXPECT_EQ(image, decodeTiff(tiff));
+    EXPECT_EQ(1, held.tiffRuns());
 }
 
 TEST(PasteboardMimeData, LeavesTiffOutAboveFortyMillionPixels) {

@@ -195,6 +195,26 @@ TEST_F(CaptureOnX11, ADisplayPictureIsTheScreensPixels) {
     platform::ScreenGrabber::shared()->setSharedMemoryEnabled(true);
 }
 
+// A screen's worth of shared memory is held only while grabs follow one
+// another: at rest it is let go, and the next grab attaches a new one.
+TEST_F(CaptureOnX11, TheSharedSegmentIsLetGoAtRestAndTheNextGrabStillSeesTheScreen) {
+    platform::ScreenGrabber* grabber = platform::ScreenGrabber::shared();
+    const auto display = desktop::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
+    ASSERT_TRUE(display);
+    const QRectF area(100, 100, 200, 150);
+    for (int round = 0; round < 2; ++round) {
+        const auto result = ScreenCapturer::shot(*display, area, {});
+        ASSERT_TRUE(holds_alternative<QImage>(result));
+        EXPECT_EQ(difference(get<QImage>(result), screenByImport().copy(area.toRect())), "")
+            << "round " << round;
+        EXPECT_GT(grabber->segmentBytes(), 0u);
+        EXPECT_TRUE(testsupport::waitFor(
+            5000 + static_cast<int>(platform::ScreenGrabber::segmentLifetime.count()),
+            [&] { return grabber->segmentBytes() == 0; }))
+            << "round " << round;
+    }
+}
+
 TEST_F(CaptureOnX11, AnAreaPictureIsExactlyThatRectangle) {
     const auto display = desktop::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
     ASSERT_TRUE(display);

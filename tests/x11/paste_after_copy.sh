@@ -3,7 +3,8 @@
 # the clipboard's earlier contents: the program takes the clipboard at once
 # and the paste waits for the encoding if it is not done yet. Run after run
 # the desktop changes, the hot key is pressed, and 0.15 s later xclip asks for
-# the PNG, which must be the whole screen as it is now, every pixel.
+# the PNG, which must be the whole screen as it is now, every pixel; then the
+# TIFF of the last run.
 #
 #   paste_after_copy.sh ROOT_PATTERN
 #
@@ -57,6 +58,12 @@ for run in $(seq 1 "$runs"); do
     waits+=($((($(date +%s%N) - started) / 1000000)))
     verdict=$("$pattern" check "$run" "$work/paste.png") || fail "run $run: $verdict"
 done
+# The TIFF form, made from the PNG when a paste asks for it, is the same
+# picture.
+timeout 30 xclip -selection clipboard -t image/tiff -o >"$work/paste.tiff" ||
+    fail "xclip could not read a TIFF from the clipboard"
+convert "$work/paste.tiff" "$work/paste-tiff.png" || fail "the pasted TIFF does not decode"
+verdict=$("$pattern" check "$runs" "$work/paste-tiff.png") || fail "TIFF: $verdict"
 no_failure_traced
 echo "xclip took (ms): ${waits[*]}"
 echo "$runs passed, 0 failed"
