@@ -19,7 +19,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-mb() { awk -v k="$1" 'BEGIN { printf "%.0f MB", k / 1024 }'; }
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 
 if [ "${1:-}" = --inside ]; then
     app=$2
@@ -67,7 +67,7 @@ if [ "${1:-}" = --inside ]; then
     printf '%-36s %s\n' "highest seen after a file" "$(mb "$peak")"
     printf '%-36s %s\n' "right after the last file" "$(mb "$last")"
     printf '%-36s %s\n' "5 s after the last file" "$(mb "$after")"
-    awk -v k="$after" 'BEGIN { printf "target (<= 150 MB 5 s after the last): %s\n", (k <= 150 * 1024) ? "met" : "NOT met" }'
+    awk -v k="$after" 'BEGIN { printf "target (<= 80 MiB 5 s after the last): %s\n", (k <= 80 * 1024) ? "met" : "NOT met" }'
     exit 0
 fi
 
