@@ -18,9 +18,11 @@
 #include "videoeditor/VideoEditorWindow.h"
 #include "videoeditor/VideoPlayer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
@@ -347,6 +349,71 @@ TEST_F(VideoEditorOnX11, WithNothingToHearThePictureKeepsToTheSteadyClock) {
         editor->window()->close();
         pump(100);
     }
+}
+
+// At its smallest, as the window manager lets the user make it, the control
+// bar shows every text whole and no control over another: after a trim, and
+// while a GIF is made. Run at scale 1 and 2.
+TEST_F(VideoEditorOnX11, TheBarAtItsSmallestShowsEveryTextWholeAfterATrimAndWhileExporting) {
+    VideoEditorWindowController* editor = openReady(recordingOf(*movie));
+    QWidget* window = editor->window();
+    const auto smallest = [&] {
+        xdotool({QStringLiteral("windowsize"), QString::number(window->winId()),
+                 QStringLiteral("10"), QStringLiteral("10")});
+        waitFor(5000, [&] { return window->width() <= window->minimumSizeHint().width() + 1; });
+        pump(300);
+    };
+    const auto expectWhole = [&](const char* when) {
+        SCOPED_TRACE(when);
+        QWidget* bar = editor->view()->controlBar();
+        std::vector<std::pair<QString, QRect>> boxes;
+        for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isVisible()) {
+                continue;
+            }
+            QString text;
+            int room = child->width();
+            if (auto* label = qobject_cast<QLabel*>(child)) {
+                text = label->text();
+                room = label->contentsRect().width();
+            } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+                text = button->text();
+                room = child->width() - (button->icon().isNull() ? 0 : button->iconSize().width());
+            }
+            EXPECT_GE(room, child->fontMetrics().horizontalAdvance(text))
+                << "“" << text.toStdString() << "” is cut";
+            for (const auto& [other, box] : boxes) {
+                EXPECT_FALSE(box.intersects(child->geometry()))
+                    << child->objectName().toStdString() << " lies over " << other.toStdString();
+            }
+            EXPECT_LE(child->geometry().right(), bar->width()) << child->objectName().toStdString();
+            boxes.emplace_back(child->objectName(), child->geometry());
+        }
+        // What the screen shows, for a person to look at.
+        if (const QByteArray folder = qgetenv("VEXLIN_PICTURES"); !folder.isEmpty()) {
+            const QPoint at = window->mapToGlobal(QPoint(0, 0));
+            QGuiApplication::primaryScreen()
+                ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
+                .save(
+                    QString::fromLocal8Bit(folder) +
+                    QStringLiteral("/video-bar-%1-scale%2.png")
+                        .arg(QString::fromLatin1(when).replace(QLatin1Char(' '), QLatin1Char('-')))
+                        .arg(qgetenv("QT_SCALE_FACTOR").isEmpty()
+                                 ? QStringLiteral("1")
+                                 : QString::fromLocal8Bit(qgetenv("QT_SCALE_FACTOR"))));
+        }
+    };
+    trimTo(editor, 1, 5.5);
+    smallest();
+    expectWhole("after a trim");
+    window->findChild<QToolButton*>(QStringLiteral("formatGif"))->click();
+    smallest();
+    editor->save();
+    ASSERT_TRUE(editor->model().busyMessage());
+    // Laid out and painted with the busy text, the GIF still being made.
+    pump(30);
+    expectWhole("while exporting");
+    EXPECT_TRUE(waitFor(60'000, [editor] { return !editor->isBusy(); }));
 }
 
 TEST_F(VideoEditorOnX11, TwoSavesBackToBackMakeOneExport) {
