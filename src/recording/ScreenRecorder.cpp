@@ -159,10 +159,16 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
         settings.windows =
             filter.leftOut(std::int32_t(::getpid()), desktop::WindowList::ownCapturableWindowIDs());
     }
+    r.frameQueue_ = std::make_unique<desktop::SerialQueue>(QStringLiteral("Vexlin.screen-frames"));
     auto started = platform::FrameSource::start(
-        sink->queue().context(), settings,
-        // On the sink's queue already: frames go in without another hop.
-        [sink](const platform::VideoFrame& frame) { sink->appendVideo(frame); }, failure);
+        r.frameQueue_->context(), settings,
+        // Into the writer's queue, in order with the sound and with pause,
+        // finish and cancel, which are posted there after the frames
+        // before them.
+        [sink](const platform::VideoFrame& frame) {
+            sink->queue().async([sink, frame] { sink->appendVideo(frame); });
+        },
+        failure);
     if (auto* message = std::get_if<QString>(&started)) {
         r.stop();
         return RecorderError::screen(*message);

@@ -5,6 +5,7 @@
 #include "recording/RecordingSink.h"
 
 #include "desktop/CaptureDisplay.h"
+#include "desktop/SerialQueue.h"
 
 #include <QRectF>
 #include <QSize>
@@ -86,6 +87,10 @@ private:
     RecordingOptions options_;
     std::shared_ptr<Route> route_;
     std::shared_ptr<RecordingSink> sink_;
+    // The screen is grabbed, composed and scaled on a thread of its own, so
+    // that a slow grab never holds up the sound on the writer's queue, nor
+    // the writer a grab; frames are then handed to the writer's queue.
+    std::unique_ptr<desktop::SerialQueue> frameQueue_;
     std::unique_ptr<platform::FrameSource> frames_;
     std::unique_ptr<platform::AudioSource> systemAudio_;
     std::unique_ptr<platform::AudioSource> microphone_;
