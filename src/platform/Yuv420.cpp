@@ -67,8 +67,10 @@ bool convertToYuv420(const QImage& image, const Yuv420Planes& planes) {
     if (width < 2 || height < 2 || width % 2 != 0 || height % 2 != 0) {
         return false;
     }
-    // Bands of row pairs on a few threads: a 4K frame takes one thread
-    // longer than a 60th of a second, and the encoder waits for it.
+    // A picture of up to some two million pixels (1080p) is converted on the
+    // calling thread alone, well within a 60th of a second; a larger one (4K
+    // takes one thread longer than that, and the encoder waits for it) in
+    // bands of at least two million pixels on up to four threads.
     const int pairs = height / 2;
     parallelFor(
         pairs,
@@ -84,8 +86,7 @@ bool convertToYuv420(const QImage& image, const Yuv420Planes& planes) {
                             planes.v + std::ptrdiff_t(pair) * planes.vStride);
             }
         },
-        // Below some 160,000 pixels a band is not worth waking a thread.
-        {std::max(1, 80'000 / width), 4});
+        {std::max(1, 1'100'000 / width), 4});
     return true;
 }
 
