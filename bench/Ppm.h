@@ -34,7 +34,15 @@ inline QImage readPortablePixmap(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    const QByteArray bytes = file.readAll();
+    // Mapped rather than read: the pixels are converted straight from the
+    // file's pages, as a reader streaming the file would.
+    const qint64 length = file.size();
+    const uchar* mapped = file.map(0, length);
+    if (mapped == nullptr) {
+        return {};
+    }
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
+                                                     static_cast<qsizetype>(length));
     const QList<QByteArray> header = bytes.left(64).split('\n');
     if (header.size() < 4 || header[0] != "P6" || header[2] != "255") {
         return {};
