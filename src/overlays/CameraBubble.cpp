@@ -3,11 +3,13 @@
 #include "overlays/CameraGeometry.h"
 
 #include "app/Preferences.h"
+#include "desktop/DropShadow.h"
 #include "desktop/PanelSurface.h"
 #include "desktop/ScreenGeometry.h"
 #include "platform/DisplayMonitors.h"
 #include "platform/OutputEdid.h"
 #include "platform/WindowManagerHints.h"
+#include "platform/WindowShape.h"
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
@@ -30,6 +32,12 @@ constexpr Qt::WindowFlags kBubbleFlags = Qt::Tool | Qt::FramelessWindowHint |
                                          Qt::X11BypassWindowManagerHint;
 
 constexpr double kBorder = 2;
+// The bubble's drop shadow: black at 35 %, blurred by 12 points (a Gaussian
+// of half that deviation), 4 points down, inside a margin that holds it.
+constexpr double kShadowSigma = 6;
+constexpr double kShadowAlpha = 0.35;
+constexpr double kShadowDrop = 4;
+constexpr int kShadowMargin = 22;
 const QColor kBackdrop = QColor::fromRgbF(0.1f, 0.1f, 0.1f);
 
 } // namespace
@@ -42,11 +50,16 @@ CameraBubbleView::CameraBubbleView() : QWidget(nullptr, kBubbleFlags) {
     //: Window title of the camera bubble shown during a recording (not shown)
     setWindowTitle(tr("Camera"));
     surface_ = new desktop::PanelSurface(this, [this] { return outline(); });
+    margin_ = surface_->isTranslucent() ? kShadowMargin : 0;
+}
+
+QRectF CameraBubbleView::bubbleRect() const {
+    return QRectF(rect()).adjusted(margin_, margin_, -margin_, -margin_);
 }
 
 QPainterPath CameraBubbleView::outline() const {
     QPainterPath path;
-    const QRectF bounds = rect();
+    const QRectF bounds = bubbleRect();
     const double radius = cameraGeometry::cornerRadius(bounds.size(), shape_);
     path.addRoundedRect(bounds, radius, radius);
     return path;
@@ -56,6 +69,7 @@ void CameraBubbleView::setStyle(app::CameraShape shape, bool mirrored) {
     shape_ = shape;
     mirrored_ = mirrored;
     surface_->reshape();
+    shapeInput();
     update();
 }
 
@@ -67,6 +81,19 @@ void CameraBubbleView::setFrame(const QImage& frame) {
 void CameraBubbleView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     platform::showOnAllDesktops(winId());
+    shapeInput();
+}
+
+void CameraBubbleView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    shapeInput();
+}
+
+void CameraBubbleView::shapeInput() {
+    if (margin_ > 0 && testAttribute(Qt::WA_WState_Created)) {
+        platform::setWindowInputShape(winId(),
+                                      desktop::outlineRegion(outline(), devicePixelRatioF()));
+    }
 }
 
 void CameraBubbleView::paintEvent(QPaintEvent*) {
@@ -80,6 +107,30 @@ void CameraBubbleView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing, translucent);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QPainterPath clip = outline();
+    const QRectF bubble = bubbleRect();
+    if (margin_ > 0) {
+        // Drawn by us: a compositing manager may give such a window none.
+        const qreal scale = devicePixelRatioF();
+        if (!shadow_ || shadow_->size != bubble.size() || shadow_->shape != shape_ ||
+            shadow_->scale != scale) {
+            QImage coverage((bubble.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+            coverage.fill(Qt::transparent);
+            {
+                QPainter p(&coverage);
+                p.setRenderHint(QPainter::Antialiasing);
+                p.scale(scale, scale);
+                p.fillPath(clip.translated(-bubble.topLeft()), Qt::black);
+            }
+            desktop::DropShadow made =
+                desktop::dropShadow(coverage, kShadowSigma * scale, kShadowAlpha);
+            shadow_ = Shadow{bubble.size(), shape_, scale, std::move(made.image), made.target};
+        }
+        const QRectF& t = shadow_->target;
+        painter.drawImage(QRectF(bubble.x() + t.x() / scale,
+                                 bubble.y() + kShadowDrop + t.y() / scale, t.width() / scale,
+                                 t.height() / scale),
+                          shadow_->image);
+    }
     painter.fillPath(clip, kBackdrop);
     if (!frame_.isNull()) {
         painter.save();
@@ -89,9 +140,10 @@ void CameraBubbleView::paintEvent(QPaintEvent*) {
             painter.scale(-1, 1);
         }
         // Aspect fill: the picture covers the bubble, its middle shows.
-        const QSizeF picture = QSizeF(frame_.size()).scaled(size(), Qt::KeepAspectRatioByExpanding);
+        const QSizeF picture =
+            QSizeF(frame_.size()).scaled(bubble.size(), Qt::KeepAspectRatioByExpanding);
         QRectF target(QPointF(), picture);
-        target.moveCenter(QRectF(rect()).center());
+        target.moveCenter(bubble.center());
         painter.drawImage(target, frame_);
         painter.restore();
     }
@@ -209,7 +261,16 @@ CameraBubble::~CameraBubble() {
 }
 
 QRectF CameraBubble::frame() const {
-    return view_ ? QRectF(view_->geometry()) : QRectF();
+    if (!view_) {
+        return {};
+    }
+    const int m = view_->shadowMargin();
+    return QRectF(view_->geometry()).adjusted(m, m, -m, -m);
+}
+
+void CameraBubble::moveTo(const QPointF& topLeft) {
+    const int m = view_->shadowMargin();
+    view_->move(topLeft.toPoint() - QPoint(m, m));
 }
 
 QRectF CameraBubble::container() const {
@@ -220,7 +281,8 @@ void CameraBubble::setFrame(const QRectF& frame) {
     if (!view_) {
         return;
     }
-    view_->setGeometry(frame.toRect());
+    const int m = view_->shadowMargin();
+    view_->setGeometry(frame.toRect().adjusted(-m, -m, m, m));
     view_->setStyle(preferences_.cameraShape(), preferences_.cameraMirrored());
 }
 
@@ -238,14 +300,22 @@ void CameraBubble::applySettings() {
 
 void CameraBubble::reconfigureCamera() {
     deviceID_ = preferences_.cameraDeviceID();
-    feed_.configure(deviceID_);
+    // Once the camera runs, the style is applied again and the shadow drawn
+    // anew: the picture's first frame may come with a new size of its own.
+    QPointer<CameraBubble> self(this);
+    feed_.configure(deviceID_, [self] {
+        if (self && !self->closed_ && self->view_) {
+            self->view_->setStyle(self->preferences_.cameraShape(),
+                                  self->preferences_.cameraMirrored());
+        }
+    });
 }
 
 void CameraBubble::dragBy(QPointF delta) {
     if (closed_ || !view_) {
         return;
     }
-    view_->move(cameraGeometry::dragged(dragStartFrame_, delta, container()).topLeft().toPoint());
+    moveTo(cameraGeometry::dragged(dragStartFrame_, delta, container()).topLeft());
 }
 
 void CameraBubble::endDrag() {
@@ -262,7 +332,7 @@ void CameraBubble::windowMoved(const QRectF& window) {
         return;
     }
     const QRectF moved = cameraGeometry::movedWith(frame(), *window_, window);
-    view_->move(moved.topLeft().toPoint());
+    moveTo(moved.topLeft());
     window_ = window;
 }
 

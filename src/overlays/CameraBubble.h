@@ -40,6 +40,11 @@ public:
     app::CameraShape shape() const { return shape_; }
     // The clip outline in the view's points.
     QPainterPath outline() const;
+    // Room around the bubble for its shadow, on every side: only where
+    // windows blend; elsewhere the window is the bubble.
+    int shadowMargin() const { return margin_; }
+    // The bubble itself in the view's points.
+    QRectF bubbleRect() const;
     desktop::PanelSurface* surface() const { return surface_; }
 
     std::function<void()> onDragStart;
@@ -54,13 +59,27 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Clicks on the shadow reach the window below.
+    void shapeInput();
+
     app::CameraShape shape_ = app::CameraShape::circle;
     bool mirrored_ = false;
     QImage frame_;
     std::optional<QPointF> dragStartMouse_;
     desktop::PanelSurface* surface_ = nullptr;
+    int margin_ = 0;
+    // The shadow made for one size, shape and scale, kept until they change.
+    struct Shadow {
+        QSizeF size;
+        app::CameraShape shape;
+        qreal scale = 0;
+        QImage image;
+        QRectF target;
+    };
+    std::optional<Shadow> shadow_;
 };
 
 // The camera bubble of one recording: placed on the recorded display (or in
@@ -99,6 +118,8 @@ private:
     void setFrame(const QRectF& frame);
     void applySettings();
     void reconfigureCamera();
+    // Puts the bubble's own top-left corner (not its shadow's) there.
+    void moveTo(const QPointF& topLeft);
     void dragBy(QPointF delta);
     void endDrag();
 

@@ -1,5 +1,6 @@
 #include "overlays/RecordingOverlay.h"
 
+#include "desktop/DropShadow.h"
 #include "desktop/PanelSurface.h"
 #include "platform/WindowShape.h"
 
@@ -46,8 +47,8 @@ double dotOpacity(double seconds) {
     if (seconds >= dotSeconds) {
         return 0;
     }
-    return 1 -
-           QEasingCurve(QEasingCurve::InOutQuad).valueForProgress(progress(seconds, dotSeconds));
+    // Evenly, without easing: the dot's fade keeps the default pace.
+    return 1 - progress(seconds, dotSeconds);
 }
 
 QColor accentColor() {
@@ -261,14 +262,14 @@ void RecordingOverlayWindow::setLabelText(const std::optional<QString>& text) {
             ticker_.start(kTickMs, Qt::PreciseTimer, this);
         }
     }
-    update(before.united(labelRect()).toAlignedRect().adjusted(-16, -16, 16, 16));
+    update(before.united(labelRect()).toAlignedRect().adjusted(-20, -20, 20, 20));
     reshape();
 }
 
 void RecordingOverlayWindow::setRegion(const QRectF& region) {
     const QRectF before = labelRect();
     region_ = region;
-    update(before.united(labelRect()).toAlignedRect().adjusted(-16, -16, 16, 16));
+    update(before.united(labelRect()).toAlignedRect().adjusted(-20, -20, 20, 20));
     reshape();
 }
 
@@ -299,7 +300,7 @@ void RecordingOverlayWindow::tick() {
                   [](const Pulse& p) { return p.age.elapsed() >= pulse::lifeSeconds * 1000; });
     bool fading = false;
     if (fade_.isValid()) {
-        update(labelRect().toAlignedRect().adjusted(-16, -16, 16, 16));
+        update(labelRect().toAlignedRect().adjusted(-20, -20, 20, 20));
         if (fade_.elapsed() >= kFadeSeconds * 1000) {
             fade_.invalidate();
             fadingText_.clear();
@@ -349,6 +350,29 @@ void RecordingOverlayWindow::reshape() {
     }
 }
 
+struct RecordingOverlayWindow::LabelShadow {
+    QSizeF size;
+    qreal scale = 0;
+    desktop::DropShadow shadow;
+};
+
+const RecordingOverlayWindow::LabelShadow& RecordingOverlayWindow::labelShadow(const QSizeF& size,
+                                                                               qreal scale) {
+    if (!labelShadow_ || labelShadow_->size != size || labelShadow_->scale != scale) {
+        QImage coverage((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        coverage.fill(Qt::transparent);
+        {
+            QPainter p(&coverage);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(scale, scale);
+            p.fillPath(capsule(QRectF(QPointF(), size)), Qt::black);
+        }
+        labelShadow_ = std::make_shared<LabelShadow>(
+            LabelShadow{size, scale, desktop::dropShadow(coverage, 5 * scale, 0.3)});
+    }
+    return *labelShadow_;
+}
+
 void RecordingOverlayWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (translucent_) {
@@ -384,11 +408,17 @@ void RecordingOverlayWindow::paintEvent(QPaintEvent* event) {
     painter.setOpacity(opacity);
     const QPainterPath outline = capsule(label);
     if (translucent_) {
-        // A soft shadow under the capsule.
-        for (int i = 6; i >= 1; --i) {
-            QColor shadow(0, 0, 0, static_cast<int>(0.3 * 255 / 6));
-            painter.fillPath(capsule(label.translated(0, 3).adjusted(-i, -i, i, i)), shadow);
-        }
+        // Black at 30 %, blurred by 10 points (a Gaussian of half that
+        // deviation), 3 points down.
+        const qreal scale = devicePixelRatioF();
+        const desktop::DropShadow& shadow = labelShadow(label.size(), scale).shadow;
+        const QRectF& t = shadow.target;
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(label.x() + t.x() / scale, label.y() + 3 + t.y() / scale,
+                                 t.width() / scale, t.height() / scale),
+                          shadow.image);
+        painter.restore();
         painter.fillPath(outline, QColor(0, 0, 0, static_cast<int>(0.75 * 255)));
     } else {
         painter.fillPath(outline, Qt::black);

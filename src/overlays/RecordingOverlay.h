@@ -106,6 +106,11 @@ private:
     // Whether a shape was set at all: until then the whole window shows.
     bool shaped_ = false;
     QFont font_;
+    // The label's shadow, made for the capsule's size at the screen's scale
+    // and kept until either changes.
+    struct LabelShadow;
+    std::shared_ptr<LabelShadow> labelShadow_;
+    const LabelShadow& labelShadow(const QSizeF& size, qreal scale);
 };
 
 // What a recording shows over the screen besides the screen: click pulses

@@ -35,7 +35,9 @@ bool compositingManagerRunning() {
     return owned;
 }
 
-bool setWindowShape(std::uint64_t window, const QRegion& pixels) {
+namespace {
+
+bool setShape(std::uint64_t window, const QRegion& pixels, xcb_shape_kind_t kind) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* c = x11 ? x11->connection() : nullptr;
     if (c == nullptr || window == 0) {
@@ -48,11 +50,21 @@ bool setWindowShape(std::uint64_t window, const QRegion& pixels) {
             {static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
              static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rect.height())});
     }
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED,
                          static_cast<xcb_window_t>(window), 0, 0,
                          static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
     xcb_flush(c);
     return true;
+}
+
+} // namespace
+
+bool setWindowShape(std::uint64_t window, const QRegion& pixels) {
+    return setShape(window, pixels, XCB_SHAPE_SK_BOUNDING);
+}
+
+bool setWindowInputShape(std::uint64_t window, const QRegion& pixels) {
+    return setShape(window, pixels, XCB_SHAPE_SK_INPUT);
 }
 
 } // namespace platform

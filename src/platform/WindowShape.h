@@ -20,4 +20,8 @@ bool compositingManagerRunning();
 // done, when Qt does not run on X11.
 bool setWindowShape(std::uint64_t window, const QRegion& pixels);
 
+// Sets the input shape alone: the window shows whole, but only `pixels` take
+// clicks; elsewhere they reach the window below. As setWindowShape().
+bool setWindowInputShape(std::uint64_t window, const QRegion& pixels);
+
 } // namespace platform

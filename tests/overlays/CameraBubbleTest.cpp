@@ -62,8 +62,22 @@ TEST_F(CameraBubbleTest, FirstPlaceOnADisplayIs40PointsInsideTheVisibleFrame) {
     const QColor middle = picture.pixelColor(picture.rect().center());
     EXPECT_NEAR(middle.redF(), 0.1, 0.02);
     EXPECT_EQ(middle.red(), middle.blue());
-    const QColor edge = picture.pixelColor(picture.width() / 2, 1);
+    const QRectF inside = bubble.view()->bubbleRect();
+    const QColor edge = picture.pixelColor(picture.width() / 2, int(inside.top()) + 1);
     EXPECT_GT(edge.lightness(), 200);
+    // Where windows blend (as here), a soft black shadow lies under the
+    // bubble, deeper below it than above; the frame is the bubble alone.
+    const int margin = bubble.view()->shadowMargin();
+    ASSERT_GT(margin, 0);
+    EXPECT_EQ(QRectF(bubble.view()->geometry()).adjusted(margin, margin, -margin, -margin),
+              bubble.frame());
+    const int x = picture.width() / 2;
+    const QColor below = picture.pixelColor(x, int(inside.bottom()) + 4);
+    const QColor above = picture.pixelColor(x, int(inside.top()) - 4);
+    EXPECT_GT(below.alpha(), 30);
+    EXPECT_LT(above.alpha(), below.alpha());
+    EXPECT_EQ(below.red() + below.green() + below.blue(), 0);
+    EXPECT_EQ(picture.pixelColor(0, 0).alpha(), 0);
     bubble.close();
     EXPECT_EQ(bubble.view(), nullptr);
 }

@@ -46,6 +46,9 @@ TEST(ClickPulse, ColoursByButtonAndTiming) {
     EXPECT_DOUBLE_EQ(pulse::ringOpacity(0), 0.95);
     EXPECT_EQ(pulse::ringOpacity(0.45), 0);
     EXPECT_DOUBLE_EQ(pulse::dotOpacity(0), 1);
+    // The dot fades evenly.
+    EXPECT_DOUBLE_EQ(pulse::dotOpacity(0.0625), 0.75);
+    EXPECT_DOUBLE_EQ(pulse::dotOpacity(0.125), 0.5);
     EXPECT_EQ(pulse::dotOpacity(0.25), 0);
     // Eased out: the ring has grown past half way at a third of its time.
     EXPECT_GT(pulse::ringDiameter(0.15), 44);
@@ -125,6 +128,32 @@ TEST(RecordingOverlay, LabelFollowsShownPressesOnly) {
     overlay.stop();
     EXPECT_EQ(overlay.window(), nullptr);
     overlay.handleKey({0, 0, "A", "a"});
+}
+
+// The label's shadow is black at 30 %, blurred by 10 points and 3 points
+// down: dark right under the capsule, still there 11 points below it, gone
+// 22 points below.
+TEST(RecordingOverlay, TheLabelCastsASoftShadow) {
+    RecordingOverlayWindow window(QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600),
+                                  KeystrokePosition::top, true);
+    window.resize(800, 600);
+    window.setLabelText(QStringLiteral("Ctrl+Shift+Z"));
+    testsupport::pump(400); // faded in
+    const QRectF label = window.labelRect();
+    ASSERT_FALSE(label.isEmpty());
+    const QImage picture = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const int x = qRound(label.center().x());
+    const auto alphaBelow = [&](int points) {
+        return qAlpha(picture.pixel(x, qRound(label.bottom()) + points));
+    };
+    EXPECT_GT(alphaBelow(1), 35);
+    EXPECT_LT(alphaBelow(1), 70);
+    EXPECT_GE(alphaBelow(11), 2);
+    EXPECT_EQ(alphaBelow(22), 0);
+    // Above the capsule it reaches less far, since it lies 3 points down.
+    EXPECT_LT(qAlpha(picture.pixel(x, qRound(label.top()) - 4)), alphaBelow(4));
+    const QRgb shade = picture.pixel(x, qRound(label.bottom()) + 5);
+    EXPECT_EQ(qRed(shade) + qGreen(shade) + qBlue(shade), 0) << "black";
 }
 
 TEST(RecordingOverlay, PulsesOnlyOnTheDisplayAndNotForTheWheel) {

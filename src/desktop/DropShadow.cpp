@@ -1,4 +1,4 @@
-#include "editor/canvas/CanvasShadow.h"
+#include "desktop/DropShadow.h"
 
 #include <QPainter>
 
@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-namespace editor {
+namespace desktop {
 
 namespace {
 
@@ -162,4 +162,4 @@ const DropShadow& rectShadow(QSizeF size, QPointF fraction, double sigma, double
     return kept.front().shadow;
 }
 
-} // namespace editor
+} // namespace desktop
