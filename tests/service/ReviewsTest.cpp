@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QNetworkRequest>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -446,6 +448,61 @@ TEST(StarRating, HoverFillsClickChoosesAndAccessibleValueStaysInRange) {
     EXPECT_EQ(stars.rating(), 1);
     actions->doAction(QAccessibleActionInterface::decreaseAction());
     EXPECT_EQ(stars.rating(), 1);
+}
+
+// Whether some pixel of `picture` is near `colour`.
+bool shows(const QPixmap& picture, const QColor& colour) {
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() == 255 && std::abs(c.red() - colour.red()) < 20 &&
+                std::abs(c.green() - colour.green()) < 20 &&
+                std::abs(c.blue() - colour.blue()) < 20) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The window opens in the middle of the screen, its header shows the
+// program's icon, and a send that fails shows the orange warning triangle
+// beside the problem.
+TEST(ReviewWindow, CentredWithTheProgramsIconAndAnOrangeTriangleForAProblem) {
+    testsupport::TempDir dir;
+    const QString settings = dir.file(QStringLiteral("VexlinCapture.conf"));
+    service::InstallCount count(settings);
+    Reviews reviews(settings, &count);
+    reviews.setTransport([](const QNetworkRequest&, const QByteArray&,
+                            std::function<void(std::optional<Reviews::Answer>)> done) {
+        done(Reviews::Answer{429, {}, true});
+    });
+    service::ReviewWindowController::show(reviews);
+    QWidget* window = service::ReviewWindowController::window();
+    ASSERT_NE(window, nullptr);
+    testsupport::pump(100);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_NEAR(window->geometry().center().x(), area.center().x(), 2);
+    EXPECT_NEAR(window->geometry().center().y(), area.center().y(), 2);
+
+    const auto* icon = window->findChild<QLabel*>(QStringLiteral("appIcon"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->size(), QSize(56, 56));
+    EXPECT_TRUE(shows(icon->pixmap(), QColor(0x30, 0x8c, 0xc6))) << "the mark in its blue";
+
+    reviews.setRating(4);
+    reviews.setName(QStringLiteral("Ann Lee"));
+    reviews.setText(QStringLiteral("Quick to start, and the arrows look right."));
+    reviews.send();
+    ASSERT_TRUE(testsupport::waitFor(
+        5000, [&] { return reviews.state().kind == Reviews::State::Kind::problem; }));
+    const auto* triangle = window->findChild<QLabel*>(QStringLiteral("problemSymbol"));
+    ASSERT_NE(triangle, nullptr);
+    EXPECT_TRUE(triangle->isVisible());
+    EXPECT_TRUE(shows(triangle->pixmap(), QColor(0xff, 0x95, 0x00)));
+    window->close();
+    testsupport::pump(50);
 }
 
 } // namespace
