@@ -229,7 +229,7 @@ void InstallCount::countIfNeeded(const QDateTime& now, std::function<void()> don
         return;
     }
     const QString today = dayKey(now);
-    if (readString(countedDayKey) == today) {
+    if (readString(countedDayKey) == today || countedUnstored_ == today) {
         finish();
         return;
     }
@@ -247,7 +247,11 @@ void InstallCount::countIfNeeded(const QDateTime& now, std::function<void()> don
         // Any answer, an error status too, means the server saw the count;
         // without one the next hourly attempt tries again.
         if (self && delivered) {
-            app::settingsFile::writeValue(self->settingsPath_, countedDayKey, today);
+            // A day that cannot be stored (a settings file that cannot be
+            // written) is still counted: not sent again in this run.
+            if (app::settingsFile::writeValue(self->settingsPath_, countedDayKey, today)) {
+                self->countedUnstored_ = today;
+            }
         }
         finish();
     });

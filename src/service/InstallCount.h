@@ -103,6 +103,8 @@ private:
     QString settingsPath_;
     QStringList machineIdFiles_;
     Transport transport_;
+    // The day counted when it could not be stored.
+    QString countedUnstored_;
     std::function<QDateTime()> now_;
     Sleep sleep_;
     QString version_;

@@ -3,8 +3,10 @@
 #include "service/StoredValue.h"
 #include "support/EventLoop.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
+#include <QDir>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -125,6 +127,38 @@ TEST_F(CountFixture, AnyAnswerMarksTheDayAndNoAnswerDoesNot) {
         EXPECT_EQ(stored("installationCountedDay"),
                   c.counted ? QStringLiteral("2026-03-01") : QString());
     }
+}
+
+TEST_F(CountFixture, ADayThatCannotBeStoredIsNotSentAgainInTheSameRun) {
+    // The settings on a volume that turns read-only, which holds for root too.
+    const QString volume = dir.file(QStringLiteral("volume"));
+    QDir().mkpath(volume);
+    std::optional<testsupport::ScratchMount> mount = testsupport::ScratchMount::make(volume, 256);
+    if (!mount) {
+        GTEST_SKIP() << "mounting a volume of its own needs root";
+    }
+    const QString settings = volume + QStringLiteral("/VexlinCapture.conf");
+    QSettings(settings, QSettings::IniFormat).setValue("serviceBaseURL", server.base());
+    ASSERT_TRUE(mount->makeReadOnly());
+    InstallCount stuck(settings);
+    stuck.setMachineIdFiles({idPath});
+    server.respond("/api/v1/installs", answer(201));
+
+    // Hourly attempts of the same day: the first is sent, the rest are not.
+    for (const char* hour :
+         {"2026-03-01T08:00:00Z", "2026-03-01T09:00:00Z", "2026-03-01T23:00:00Z"}) {
+        bool finished = false;
+        stuck.countIfNeeded(utc(hour), [&] { finished = true; });
+        ASSERT_TRUE(testsupport::waitFor(10'000, [&] { return finished; }));
+    }
+    EXPECT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(service::storedText(settings, QStringLiteral("installationCountedDay")),
+              std::nullopt);
+    // The next day counts once more.
+    bool finished = false;
+    stuck.countIfNeeded(utc("2026-03-02T08:00:00Z"), [&] { finished = true; });
+    ASSERT_TRUE(testsupport::waitFor(10'000, [&] { return finished; }));
+    EXPECT_EQ(server.requests().size(), 2);
 }
 
 TEST_F(CountFixture, SendsNothingWhenSwitchedOffOrTheAddressIsRefused) {
