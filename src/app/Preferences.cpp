@@ -87,10 +87,10 @@ constexpr Unregistered unregistered;
 struct Keep {};
 constexpr Keep keep;
 IntegerRule oneOf(std::same_as<int> auto... allowed) {
-    return IntegerRule{{allowed...}, std::nullopt};
+    return IntegerRule{{allowed...}, std::nullopt, std::nullopt};
 }
-IntegerRule atLeast(qint64 minimum) {
-    return IntegerRule{{}, minimum};
+IntegerRule within(qint64 minimum, qint64 maximum) {
+    return IntegerRule{{}, minimum, maximum};
 }
 
 template <typename T> T repaired(const T& value, const T& /*fallback*/, Keep) {

@@ -28,7 +28,8 @@ namespace app {
 // registration is `registered` for a default that registeredDefaults() lists
 // (booleans, integers and choices only), else `unregistered`. The load rule
 // repairs a stored integer: `oneOf(values…)` (any other value loads as the
-// default) or `atLeast(minimum)`; every other setting takes `keep`. From this
+// default) or `within(minimum, maximum)` (a value outside loads as the nearer
+// end); every other setting takes `keep`. From this
 // list follow the property, its accessors, signal and field, the registered
 // defaults, the load with its repairs, the write-through on set and
 // Preferences::declarations(). The default, registration and rule are read
@@ -72,13 +73,13 @@ namespace app {
     X(RecordingQuality, recordingQuality, RecordingQuality, RecordingQuality::high, registered,    \
       keep)                                                                                        \
     X(bool, recordingRetina, RecordingRetina, true, registered, keep)                              \
-    X(qint64, recordingCountdown, RecordingCountdown, 0, registered, atLeast(0))                   \
-    X(qint64, gifFPS, GifFPS, 15, registered, atLeast(5))                                          \
-    X(qint64, gifMaxWidth, GifMaxWidth, 1000, registered, atLeast(200))                            \
+    X(qint64, recordingCountdown, RecordingCountdown, 0, registered, within(0, 99))                \
+    X(qint64, gifFPS, GifFPS, 15, registered, within(5, 100))                                      \
+    X(qint64, gifMaxWidth, GifMaxWidth, 1000, registered, within(200, 16384))                      \
     X(ScreenCorner, quickAccessCorner, QuickAccessCorner, ScreenCorner::bottomLeft, registered,    \
       keep)                                                                                        \
     X(bool, quickAccessAutoClose, QuickAccessAutoClose, false, registered, keep)                   \
-    X(qint64, quickAccessCloseAfter, QuickAccessCloseAfter, 10, registered, atLeast(3))            \
+    X(qint64, quickAccessCloseAfter, QuickAccessCloseAfter, 10, registered, within(3, 3600))       \
     X(bool, closeEditorAfterExport, CloseEditorAfterExport, false, registered, keep)               \
     X(bool, keepAnnotationsEditable, KeepAnnotationsEditable, true, registered, keep)              \
     X(bool, editorShowsRecent, EditorShowsRecent, true, registered, keep)                          \

@@ -23,17 +23,23 @@ enum class SettingKind {
 };
 
 // How a stored integer is repaired on load. With allowed values, any other
-// value loads as the setting's default; with a minimum, a smaller value loads
-// as the minimum. A rule without either keeps every value.
+// value loads as the setting's default; with a range, a value outside it
+// loads as its nearer end, so a huge stored number never reaches a reader
+// that narrows it (to a timer's milliseconds, say). A rule without either
+// keeps every value.
 struct IntegerRule {
     QList<qint64> allowed;
     std::optional<qint64> minimum;
+    std::optional<qint64> maximum;
 
     qint64 repaired(qint64 value, qint64 fallback) const {
         if (!allowed.isEmpty() && !allowed.contains(value)) {
             return fallback;
         }
-        return minimum && value < *minimum ? *minimum : value;
+        if (minimum && value < *minimum) {
+            return *minimum;
+        }
+        return maximum && value > *maximum ? *maximum : value;
     }
 
     friend bool operator==(const IntegerRule&, const IntegerRule&) = default;
