@@ -23,9 +23,10 @@ fuzz_one() {
     corpus=$(mktemp -d)
     cp -r "fuzz/corpus/${target#fuzz_}/." "$corpus/"
     local limits=() options=$ASAN_OPTIONS
-    if [ "$target" = fuzz_camera_positions ]; then
+    if [ "$target" = fuzz_camera_positions ] || [ "$target" = fuzz_settings_file ]; then
         # Qt's stream reader reserves whatever a corrupt length says (up to
-        # 100 GB and more), never touches it and copes when it is refused.
+        # 100 GB and more), never touches it and copes when it is refused; the
+        # settings file holds the camera positions' stream form too.
         # Outside the sanitizer that costs nothing; inside, the shadow of a
         # granted one fills the memory, so big ones are refused here.
         limits=(-malloc_limit_mb=100000000)
