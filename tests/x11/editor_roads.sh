@@ -5,6 +5,7 @@
 # the area's pixels, all of them, at full size:
 #   open_in_editor  an area capture with "Open in the editor" on;
 #   card            an area capture's Quick Access card, its pencil;
+#   pin             the card's Pin to Screen, then a double-click on the pin;
 #   strip           the recent strip: after a second capture, a click on the
 #                   first one's tile.
 # And the strip's movies:
@@ -124,6 +125,43 @@ card)
     wait_for 50 new_editor "$before" || fail "the card's pencil opened no editor"
     sleep 0.5
     copy_gives "$work/area-12.png" "the area of the card"
+    ;;
+pin)
+    setting openEditor false
+    setting showQuickAccess true
+    setting quickAccessCorner bottomLeft
+    start_app
+    paint 15
+    card=""
+    find_card() {
+        card=$(our_windows_named '^Quick Access$' | head -n 1)
+        [ -n "$card" ]
+    }
+    capture_area
+    wait_for 30 find_card || fail "the capture showed no card"
+    sleep 0.5
+    read -r cx cy < <(window_origin "$card")
+    # Pin to Screen: 28 points across, 6 in from the tile's bottom left.
+    xdotool mousemove $((cx + s * 128)) $((cy + s * 84))
+    sleep 0.3
+    xdotool mousemove $((cx + s * 38)) $((cy + s * 130))
+    sleep 0.3
+    xdotool click 1
+    pin=""
+    find_pin() {
+        pin=$(our_windows_named '^Pinned Screenshot$' | head -n 1)
+        [ -n "$pin" ]
+    }
+    wait_for 30 find_pin || fail "Pin to Screen showed no pin"
+    sleep 0.5
+    read -r px py < <(window_origin "$pin")
+    xdotool mousemove $((px + aw / 2)) $((py + ah / 2))
+    sleep 0.3
+    before=$(editors | sort)
+    xdotool click --repeat 2 --delay 80 1
+    wait_for 50 new_editor "$before" || fail "the pin's double-click opened no editor"
+    sleep 0.5
+    copy_gives "$work/area-15.png" "the area of the pin"
     ;;
 strip)
     setting saveToDisk true
