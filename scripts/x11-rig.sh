@@ -75,7 +75,9 @@ done
 exec {fd}>&-
 [ -n "$number" ] || { echo "x11-rig: Xvfb did not start" >&2; cat "$home/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$number"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+# No desktop session either: Qt picks its own dialogs and theme, whatever
+# desktop the rig was started from.
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME XDG_CURRENT_DESKTOP DESKTOP_SESSION
 
 if [ "${#monitors[@]}" -gt 1 ]; then
     # The first monitor takes over the output; the others are virtual.

@@ -12,6 +12,38 @@ namespace app {
 
 namespace {
 
+// Gives the default button the focus each time the box is shown: left to
+// itself the box focuses the first button of its focus chain, which the
+// desktop's button order may make another one (Cancel before Download).
+class FocusDefaultButton final : public QObject {
+public:
+    explicit FocusDefaultButton(QMessageBox* box) : QObject(box), box_(box) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == box_ && event->type() == QEvent::Show) {
+            if (QPushButton* button = box_->defaultButton()) {
+                // After the show is done: the dialog sets its own focus then.
+                QMetaObject::invokeMethod(
+                    button, [button] { button->setFocus(Qt::ActiveWindowFocusReason); },
+                    Qt::QueuedConnection);
+                button->setFocus(Qt::ActiveWindowFocusReason);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QMessageBox* box_;
+};
+
+QMessageBox::Icon iconOf(const Alert& alert) {
+    if (alert.critical) {
+        return QMessageBox::Critical;
+    }
+    return alert.warning ? QMessageBox::Warning : QMessageBox::Information;
+}
+
 class MessageBoxPresenter : public AlertPresenter {
 public:
     int run(const Alert& alert) override {
@@ -39,8 +71,8 @@ public:
 } // namespace
 
 QMessageBox* makeAlertBox(const Alert& alert, QWidget* parent) {
-    auto* box = new QMessageBox(alert.critical ? QMessageBox::Critical : QMessageBox::Information,
-                                QString(), alert.message, QMessageBox::NoButton, parent);
+    auto* box =
+        new QMessageBox(iconOf(alert), QString(), alert.message, QMessageBox::NoButton, parent);
     box->setInformativeText(alert.informativeText);
     QList<QAbstractButton*> buttons;
     const QStringList titles =
@@ -55,6 +87,7 @@ QMessageBox* makeAlertBox(const Alert& alert, QWidget* parent) {
         box->setEscapeButton(buttons.first());
     }
     box->setProperty("vexlinButtons", QVariant::fromValue(buttons));
+    box->installEventFilter(new FocusDefaultButton(box));
     MainMenu::installKeysIn(box);
     return box;
 }

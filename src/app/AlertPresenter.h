@@ -21,6 +21,9 @@ struct Alert {
     int escapeButton = -1;
     // The style of an alert about a problem that needs attention now.
     bool critical = false;
+    // The style of an alert that tells of something that went wrong (the
+    // warning icon rather than the information one).
+    bool warning = false;
 };
 
 // Shows alerts for the program's services. The program uses QMessageBox;
@@ -48,7 +51,9 @@ private:
 };
 
 // The message box the program's presenter runs, built but not shown: with its
-// buttons, default and escape button and the program's window keys.
+// buttons, default and escape button and the program's window keys. However
+// it is shown, its default button (the first) holds the keyboard focus when
+// it opens, so that Return presses it.
 QMessageBox* makeAlertBox(const Alert& alert, QWidget* parent = nullptr);
 
 // Puts another presenter in place for as long as it lives.

@@ -1,14 +1,23 @@
 #include "app/FileDialogPanels.h"
 
+#include "app/CaptureFileName.h"
+#include "app/SaveLocation.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QImageReader>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTreeView>
 
 #include <memory>
 
@@ -22,6 +31,39 @@ void bringApplicationForward(QWidget* dialog) {
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
+}
+
+// Qt's own dialog (where the desktop offers none of its own) opens too
+// narrow for the names captures get: it is widened so that such a name shows
+// whole in its list and its name field, with the size, kind and date beside
+// it, within the screen.
+void fitCaptureNames(QFileDialog* dialog) {
+    // The widest digits of a capture's name and of a date.
+    const QDateTime wide(QDate(2026, 12, 28), QTime(20, 28, 8));
+    const QString sample = captureFileName(wide) + QStringLiteral(".png");
+    const QFontMetrics metrics(dialog->font());
+    const int icon = dialog->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    const int padding = 4 * metrics.averageCharWidth();
+    const int columns[] = {
+        metrics.horizontalAdvance(sample) + icon + padding,
+        metrics.horizontalAdvance(QStringLiteral("999.9 MB")) + padding,
+        metrics.horizontalAdvance(QStringLiteral("jpeg File")) + padding,
+        metrics.horizontalAdvance(QLocale().toString(wide, QLocale::ShortFormat)) + padding,
+    };
+    int listWidth = 0;
+    auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+    for (int column = 0; column < 4; ++column) {
+        if (list) {
+            list->header()->resizeSection(column, columns[column]);
+        }
+        listWidth += columns[column];
+    }
+    // The sidebar, the scroll bar and the margins beside the list.
+    QSize size(listWidth + 20 * metrics.averageCharWidth() + 80, 30 * metrics.height());
+    if (const QScreen* screen = dialog->screen()) {
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    }
+    dialog->resize(size.expandedTo(dialog->sizeHint()));
 }
 
 QString pngFilter() {
@@ -74,6 +116,7 @@ FilePanels*& FilePanels::replacement() {
 void FileDialogPanels::runSavePanel(const SaveRequest& request, QWidget* window, SaveDone done) {
     auto* dialog = new QFileDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    fitCaptureNames(dialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     // A name typed without an extension gets the chosen type's.
@@ -133,6 +176,7 @@ void FileDialogPanels::runSavePanel(const SaveRequest& request, QWidget* window,
 std::optional<QString>
 FileDialogPanels::chooseFolder(const std::optional<QString>& startDirectory) {
     QFileDialog dialog;
+    fitCaptureNames(&dialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     //: Folder panel button that picks the save folder
@@ -156,7 +200,17 @@ FileDialogPanels::chooseFolder(const std::optional<QString>& startDirectory) {
 
 std::optional<QString> FileDialogPanels::chooseImageToAnnotate() {
     QFileDialog dialog;
+    fitCaptureNames(&dialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    // Where captures are, not the working folder, which for a tray program
+    // started at login is anywhere.
+    std::optional<QString> saveFolder;
+    if (const std::optional<SaveLocation::Resolved> resolved = SaveLocation::resolvedFolder()) {
+        saveFolder = resolved->folder;
+    }
+    dialog.setDirectory(folderChooserStart(
+        saveFolder, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        QDir::homePath(), [](const QString& path) { return QFileInfo(path).isDir(); }));
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats()) {
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);

@@ -24,36 +24,21 @@ constexpr std::uint32_t kScrollLock = 107;
 constexpr std::uint32_t kPause = 113;
 
 // The keypad's keys, which print what keys elsewhere print.
-constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 17> kKeypadKeys{{
-    {82, Qt::Key_0},
-    {83, Qt::Key_1},
-    {84, Qt::Key_2},
-    {85, Qt::Key_3},
-    {86, Qt::Key_4},
-    {87, Qt::Key_5},
-    {88, Qt::Key_6},
-    {89, Qt::Key_7},
-    {91, Qt::Key_8},
-    {92, Qt::Key_9},
-    {65, Qt::Key_Period},
-    {67, Qt::Key_Asterisk},
-    {69, Qt::Key_Plus},
-    {78, Qt::Key_Minus},
-    {75, Qt::Key_Slash},
-    {76, Qt::Key_Enter},
+constexpr std::pair<std::uint32_t, Qt::Key> kKeypadKeys[] = {
+    {82, Qt::Key_0},     {83, Qt::Key_1},     {84, Qt::Key_2},      {85, Qt::Key_3},
+    {86, Qt::Key_4},     {87, Qt::Key_5},     {88, Qt::Key_6},      {89, Qt::Key_7},
+    {91, Qt::Key_8},     {92, Qt::Key_9},     {65, Qt::Key_Period}, {67, Qt::Key_Asterisk},
+    {69, Qt::Key_Plus},  {78, Qt::Key_Minus}, {75, Qt::Key_Slash},  {76, Qt::Key_Enter},
     {81, Qt::Key_Equal},
-}};
+};
 
 // Keys whose Qt key cannot come from the layout's character.
 Qt::Key fixedQtKey(std::uint32_t keyCode) {
-    static constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 6> kPcKeys{{
-        {kPrint, Qt::Key_Print},
-        {kScrollLock, Qt::Key_ScrollLock},
-        {kPause, Qt::Key_Pause},
-        {110, Qt::Key_Menu},
-        {71, Qt::Key_NumLock},
-        {114, Qt::Key_Insert},
-    }};
+    static constexpr std::pair<std::uint32_t, Qt::Key> kPcKeys[] = {
+        {kPrint, Qt::Key_Print}, {kScrollLock, Qt::Key_ScrollLock},
+        {kPause, Qt::Key_Pause}, {110, Qt::Key_Menu},
+        {71, Qt::Key_NumLock},   {114, Qt::Key_Insert},
+    };
     for (const auto& [code, key] : kPcKeys) {
         if (code == keyCode) {
             return key;
@@ -64,22 +49,13 @@ Qt::Key fixedQtKey(std::uint32_t keyCode) {
             return static_cast<Qt::Key>(Qt::Key_F1 + static_cast<int>(i));
         }
     }
-    static constexpr std::array<std::pair<std::uint32_t, Qt::Key>, 15> kKeys{{
-        {36, Qt::Key_Return},
-        {48, Qt::Key_Tab},
-        {49, Qt::Key_Space},
-        {51, Qt::Key_Backspace},
-        {53, Qt::Key_Escape},
-        {117, Qt::Key_Delete},
-        {115, Qt::Key_Home},
-        {119, Qt::Key_End},
-        {116, Qt::Key_PageUp},
-        {121, Qt::Key_PageDown},
-        {123, Qt::Key_Left},
-        {124, Qt::Key_Right},
-        {126, Qt::Key_Up},
-        {125, Qt::Key_Down},
-    }};
+    static constexpr std::pair<std::uint32_t, Qt::Key> kKeys[] = {
+        {36, Qt::Key_Return},    {48, Qt::Key_Tab},    {49, Qt::Key_Space},
+        {51, Qt::Key_Backspace}, {53, Qt::Key_Escape}, {117, Qt::Key_Delete},
+        {115, Qt::Key_Home},     {119, Qt::Key_End},   {116, Qt::Key_PageUp},
+        {121, Qt::Key_PageDown}, {123, Qt::Key_Left},  {124, Qt::Key_Right},
+        {126, Qt::Key_Up},       {125, Qt::Key_Down},
+    };
     for (const auto& [code, key] : kKeys) {
         if (code == keyCode) {
             return key;

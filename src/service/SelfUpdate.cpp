@@ -621,6 +621,7 @@ void SelfUpdate::close() {
 void SelfUpdate::showFailure() {
     close();
     app::Alert alert;
+    alert.warning = true;
     //: Update: installing failed
     alert.message = tr("Vexlin Capture could not install the update");
     //: Update: installing failed

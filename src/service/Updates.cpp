@@ -332,6 +332,7 @@ void Updates::showUpToDateAlert() {
 
 void Updates::showCheckFailedAlert() {
     app::Alert alert;
+    alert.warning = true;
     alert.message = tr("Vexlin Capture could not check for updates");
     alert.informativeText =
         tr("%1 could not be reached. Check the internet connection and try again.").arg(hostName());

@@ -79,6 +79,9 @@ unsaved_folder)
     # folder and offers another; Return chooses one, and the same picture is
     # saved there.
     export QT_SCALE_FACTOR=${4:-1}
+    # "gtk": a GNOME session, whose own folder chooser Qt then uses.
+    desktop=${5:-}
+    [ "$desktop" = gtk ] && export XDG_CURRENT_DESKTOP=GNOME
     setting copyToClipboard true
     make_read_only "$shots"
     start_app
@@ -111,6 +114,14 @@ unsaved_folder)
     wait_for 50 find_chooser || fail "Return did not open the folder chooser"
     gone() { [ -z "$(our_windows_named '^Vexlin Capture$')" ]; }
     wait_for 30 gone || fail "the alert stayed"
+    # The desktop's own dialog where the session offers one, else Qt's.
+    role=$(xprop -id "$chooser" WM_WINDOW_ROLE)
+    if [ "$desktop" = gtk ]; then
+        [[ "$role" == *'"GtkFileChooserDialog"' ]] || fail "not the desktop's chooser: $role"
+        echo "passed"
+        exit 0
+    fi
+    [[ "$role" != *GtkFileChooserDialog* ]] || fail "a desktop's chooser without a desktop"
     mkdir -p "$work/other"
     chooser_active() { [ "$(xdotool getactivewindow 2>/dev/null || true)" = "$chooser" ]; }
     wait_for 50 chooser_active || fail "the folder chooser is not the active window"
