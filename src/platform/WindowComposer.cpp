@@ -14,9 +14,11 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace platform {
@@ -42,6 +44,8 @@ struct TopLevel {
     int border = 0;
     xcb_visualid_t visual = 0;
     StreamWindow facts;
+    // A manager's frame that holds no client yet: its owner is not known.
+    bool ownerPending = false;
 };
 
 } // namespace
@@ -111,10 +115,22 @@ struct WindowComposer::State {
         return name;
     }
 
-    // Errors of requests whose replies nobody waits for pile up as events on
-    // a connection that reads none; they are let go of after every frame.
-    void dropEvents() {
+    // The top levels as last read, and whether they may have changed since:
+    // the root's children and their shapes report every change as an event
+    // (a window mapped, moved, restacked, reshaped), so a still desktop costs
+    // the server no questions at all frame after frame.
+    std::vector<TopLevel> known;
+    bool changed = true;
+    std::unordered_set<xcb_window_t> shapeWatched;
+
+    // Reads what arrived: any event means the windows changed. Errors of
+    // requests whose replies nobody waits for come this way too, and are let
+    // go of.
+    void readEvents() {
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            if ((event->response_type & 0x7f) != 0) {
+                changed = true;
+            }
             std::free(event);
         }
     }
@@ -209,7 +225,19 @@ struct WindowComposer::State {
     }
 
     // The viewable children of the root that show pixels, bottom to top.
-    std::vector<TopLevel> topLevels() {
+    const std::vector<TopLevel>& topLevels() {
+        readEvents();
+        if (!changed) {
+            return known;
+        }
+        known = readTopLevels();
+        // A frame whose client has not come yet is read again next time.
+        changed = std::any_of(known.begin(), known.end(),
+                              [](const TopLevel& top) { return top.ownerPending; });
+        return known;
+    }
+
+    std::vector<TopLevel> readTopLevels() {
         std::vector<TopLevel> result;
         Freed<xcb_query_tree_reply_t> tree{
             xcb_query_tree_reply(c, xcb_query_tree(c, screen->root), nullptr)};
@@ -266,6 +294,7 @@ struct WindowComposer::State {
                 seen.emplace(top.id, top.facts);
             } else {
                 top.facts.topLevel = top.facts.client = top.id;
+                top.ownerPending = true;
             }
             result.push_back(top);
         }
@@ -292,6 +321,16 @@ struct WindowComposer::State {
             top.visible = shaped.intersected(top.rect);
         }
         facts = std::move(seen);
+        if (shape) {
+            std::unordered_set<xcb_window_t> watched;
+            for (const TopLevel& top : result) {
+                if (!shapeWatched.contains(top.id)) {
+                    xcb_shape_select_input(c, top.id, 1);
+                }
+                watched.insert(top.id);
+            }
+            shapeWatched = std::move(watched);
+        }
         return result;
     }
 
@@ -443,7 +482,7 @@ struct WindowComposer::State {
         QImage image = readServerImage(c, canvas, QRect(QPoint(0, 0), area.size()), rootLayout,
                                        segment.refused() ? nullptr : &segment);
         xcb_free_pixmap(c, canvas);
-        dropEvents();
+        readEvents();
         return image;
     }
 };
@@ -493,6 +532,8 @@ std::unique_ptr<WindowComposer> WindowComposer::open() {
         std::free(xcb_request_check(
             connection, xcb_composite_redirect_subwindows_checked(
                             connection, s.screen->root, XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+        const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection, s.screen->root, XCB_CW_EVENT_MASK, &events);
         s.wmState = s.intern("WM_STATE");
         s.windowType = s.intern("_NET_WM_WINDOW_TYPE");
         s.pid = s.intern("_NET_WM_PID");
@@ -513,7 +554,7 @@ void WindowComposer::leaveOut(QImage& frame, const QRect& region, const WindowsL
     if (!canCompose() || isBroken() || frame.isNull()) {
         return;
     }
-    const std::vector<TopLevel> windows = d->topLevels();
+    const std::vector<TopLevel>& windows = d->topLevels();
     QRegion hidden;
     std::vector<TopLevel> kept;
     for (const TopLevel& window : windows) {
@@ -524,7 +565,7 @@ void WindowComposer::leaveOut(QImage& frame, const QRect& region, const WindowsL
         }
     }
     if (hidden.isEmpty()) {
-        d->dropEvents();
+        d->readEvents();
         return;
     }
     const QRect area = hidden.boundingRect();
@@ -553,7 +594,7 @@ QImage WindowComposer::composeShown(const QRect& region, const WindowsShown& sho
         }
     }
     if (!recordedIsThere) {
-        d->dropEvents();
+        d->readEvents();
         return {};
     }
     return d->compose(region, QRegion(region), windows, background);

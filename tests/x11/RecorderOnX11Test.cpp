@@ -408,8 +408,10 @@ TEST_F(RecorderOnX11, LeftOutWindowsShowTheDesktopAndKeptWindowsOnlyTheirShape) 
     auto recorder = record(options, 600);
     ASSERT_TRUE(recorder);
     const QImage before = sinks.sink->lastPicture();
-    // The shape lets go of the square; the paint stays in the window.
+    // The shape lets go of the square; the paint stays in the window. And a
+    // window of the hidden application comes up meanwhile.
     platform::setWindowShape(overlay.winId(), QRegion());
+    SolidWindow late(QStringLiteral("Redwin"), kRed, QRect(260, 530, 200, 50));
     pump(600);
     finish(*recorder);
     const QImage after = sinks.sink->lastPicture();
@@ -430,6 +432,7 @@ TEST_F(RecorderOnX11, LeftOutWindowsShowTheDesktopAndKeptWindowsOnlyTheirShape) 
         {"our window outside its shape, over the hidden one", local(700, 480), desktop, desktop},
         {"our window outside its shape, over the desktop", local(900, 200), desktop, desktop},
         {"the blue window alone", local(300, 250), kBlue, kBlue},
+        {"a hidden window that came later", local(280, 555), desktop, desktop},
     };
     for (const Point& p : points) {
         SCOPED_TRACE(p.name);
