@@ -113,6 +113,32 @@ TEST(Renderer, ACaptureWithItsScreensPixelRatioExportsEveryPixel) {
     }
 }
 
+// The regions and marks over such a capture come out as over the same
+// pixels without the ratio: filtered copies and the spotlight keep no trace
+// of it either.
+TEST(Renderer, MarksOverACaptureWithAPixelRatioMatchThoseWithout) {
+    EditorState state;
+    state.annotations = {
+        mark(Shape::area(ShapeKind::blur, Rect(10, 10, 60, 40))),
+        mark(Shape::area(ShapeKind::pixelate, Rect(90, 20, 50, 50))),
+        mark(Shape::area(ShapeKind::spotlight, Rect(120, 50, 60, 40))),
+        mark(Shape::arrow({20, 80}, {180, 20})),
+    };
+    const QImage plain = edge(400, 200);
+    QImage carried = plain;
+    carried.setDevicePixelRatio(2);
+    const QImage expected = render(plain, state, 2);
+    const QImage out = render(carried, state, 2);
+    ASSERT_EQ(out.size(), expected.size());
+    int wrong = 0;
+    for (int y = 0; y < out.height(); ++y) {
+        for (int x = 0; x < out.width(); ++x) {
+            wrong += out.pixel(x, y) != expected.pixel(x, y);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(Renderer, BlurAcrossABlackWhiteEdgeGivesGrey) {
     EditorState state;
     state.annotations.push_back(mark(Shape::area(ShapeKind::blur, Rect(60, 10, 80, 80))));

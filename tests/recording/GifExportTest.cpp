@@ -144,6 +144,23 @@ TEST_F(GifExport, TwoSecondsAtTenFramesASecond) {
     }
 }
 
+TEST_F(GifExport, AFifteenFrameClipPlaysAsLongAsTheMovie) {
+    ASSERT_TRUE(
+        testsupport::makeMovieClip(movie, {.seconds = 2, .size = {64, 36}, .framesPerSecond = 15}));
+    ASSERT_FALSE(recording::exportGif(movie, gif, 15, 64));
+    const std::optional<platform::GifInfo> info = platform::GifInfo::read(gif);
+    ASSERT_TRUE(info);
+    ASSERT_EQ(30u, info->delays.size());
+    int total = 0;
+    for (const std::optional<int>& delay : info->delays) {
+        ASSERT_TRUE(delay);
+        EXPECT_TRUE(*delay == 6 || *delay == 7) << *delay;
+        total += *delay;
+    }
+    EXPECT_EQ(200, total) << "30 frames of 7 would play 2.1 s";
+    EXPECT_DOUBLE_EQ(2.0, recording::gifDuration(gif));
+}
+
 TEST_F(GifExport, ARangeAndAWideMovie) {
     ASSERT_TRUE(testsupport::makeMovieClip(
         movie, {.seconds = 3, .blueAfter = 2, .size = {960, 320}, .framesPerSecond = 5}));
