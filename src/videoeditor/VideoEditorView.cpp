@@ -283,6 +283,10 @@ void VideoEditorView::followModel() {
     const BarState state =
         barState(model_.busyMessage(), model_.hasAudio(), model_.format(), model_.canTrim());
     bar_->setEnabled(state.enabled);
+    // The drawn arrow takes the disabled text colour with the bar, as the
+    // theme's icons beside it grey themselves.
+    share_->setIcon(shareIcon(palette().color(state.enabled ? QPalette::Active : QPalette::Disabled,
+                                              QPalette::ButtonText)));
     trim_->setEnabled(state.trimEnabled);
     removeAudio_->setEnabled(state.removeAudioEnabled);
     {
