@@ -26,8 +26,9 @@ record_area)
     probe_says 3 shift+alt+super 4
 
     xdotool mousemove "$x" "$y" click 1
-    sleep 0.3
     # While the recorder listens every hot key is free.
+    listening() { "$probe" shift+alt+super 4 >/dev/null; }
+    wait_for 50 listening || fail "the recorder did not start listening"
     probe_says 0 shift+alt+super 4
     probe_says 0 shift+alt+super 5
     xdotool key ctrl+shift+4

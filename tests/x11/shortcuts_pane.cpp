@@ -1,7 +1,7 @@
 // The Shortcuts pane alone in a window, on the settings file of the rig and
 // the real global hot keys, registered as the program registers them.
 // Prints "ACTION X Y" for every row (where to click its recorder, in root
-// coordinates; "area X Y" first) once the window is shown, then after every
+// coordinates; "area X Y" first) once the window is placed and active, then after every
 // change of the stored shortcuts "stored" and the area's entry as the
 // settings file holds it now, and "map" and the whole stored map; and
 // "flagged" and the rows outlined in orange whenever they change.
@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -70,7 +71,15 @@ int main(int argc, char** argv) {
                      [&] { QTimer::singleShot(0, pane, reportFlagged); });
     QObject::connect(&app::HotKeyCenter::shared(), &app::HotKeyCenter::conflictsChanged, pane,
                      [&] { QTimer::singleShot(0, pane, reportFlagged); });
-    QTimer::singleShot(500, [&] {
+    // The places are told once the window manager has placed the window and
+    // made it active, so that a click there reaches the field.
+    QTimer placed;
+    placed.setInterval(20);
+    QObject::connect(&placed, &QTimer::timeout, [&] {
+        if (!window.isActiveWindow() || !window.windowHandle()->isExposed()) {
+            return;
+        }
+        placed.stop();
         const qreal scale = window.devicePixelRatioF();
         for (const app::CaptureAction action : settings::ShortcutsPane::rowOrder()) {
             QAbstractButton* field = pane->recorder(action)->field();
@@ -80,5 +89,6 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     });
+    placed.start();
     return QApplication::exec();
 }
