@@ -7,7 +7,8 @@
 #   card            an area capture's Quick Access card, its pencil;
 #   pin             the card's Pin to Screen, then a double-click on the pin;
 #   strip           the recent strip: after a second capture, a click on the
-#                   first one's tile.
+#                   first one's tile;
+#   open_image      Ctrl+O in the capture's editor, its saved file chosen.
 # And the strip's movies:
 #   video_tile      a click on a movie's tile opens the video editor on it,
 #                   and on a movie cut off after its index opens one that
@@ -194,6 +195,38 @@ strip)
     xdotool click 1
     sleep 1
     copy_gives "$work/area-13.png" "the first capture, opened from the strip"
+    ;;
+open_image)
+    setting saveToDisk true
+    start_app
+    paint 16
+    before=$(editors | sort)
+    capture_area
+    wait_for 50 new_editor "$before" || fail "the capture opened no editor"
+    wait_for 30 one_file || fail "the capture was not saved"
+    capture=$(files)
+    first=$editor
+    xdotool windowactivate --sync "$editor" 2>/dev/null || true
+    xdotool key ctrl+o
+    dialog=""
+    find_dialog() {
+        dialog=$(our_windows_named 'Choose an image to annotate' | head -n 1)
+        [ -n "$dialog" ]
+    }
+    wait_for 50 find_dialog || fail "Ctrl+O showed no open panel"
+    sleep 0.5
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    # The file name field has the keyboard; a whole path there opens it.
+    xdotool type --delay 20 "$capture"
+    sleep 0.3
+    xdotool key Return
+    second() {
+        editor=$(editors | grep -vx "$first" | head -n 1)
+        [ -n "$editor" ]
+    }
+    wait_for 50 second || fail "the open panel opened no second editor"
+    sleep 0.5
+    copy_gives "$work/area-16.png" "the saved capture, opened with Open Image"
     ;;
 video_tile)
     ffmpeg -hide_banner -loglevel error -y -f lavfi -i "color=c=magenta:s=320x180:r=10:d=2" \
