@@ -243,9 +243,12 @@ overlays_leave | overlays_leave_composited)
     setting recordShowCursor false
     start_app
     record_area 640 400
-    record_key
+    # A hand lets go of the record key's modifiers after the recording began.
+    xdotool keydown shift+alt+super key 7
     began=$(seen_at 30 "recording elapsed=0:00")
-    sleep 0.5
+    sleep 0.3
+    xdotool keyup shift+alt+super
+    sleep 0.2
     clicked=$(($(now_ms) - began))
     xdotool mousemove 420 300 click 1
     xdotool mousemove 1500 900 key ctrl+shift+b
@@ -284,6 +287,13 @@ print(most)' "$size" "$dr" "$dg" "$db"
     [ "$shown" -gt 200 ] || fail "the pulse is not in the movie ($shown pixels besides the desktop)"
     shown=$(foreign "$(seconds $((pressed + 200)))" 0.5)
     [ "$shown" -gt 500 ] || fail "the label is not in the movie ($shown pixels besides the desktop)"
+    # The label names the keys pressed, and not the record key's modifiers
+    # that were down when the keystroke display began.
+    ffmpeg -v error -ss "$(seconds $((pressed + 400)))" -i "$saved" -frames:v 1 "$work/label.png"
+    said=$(convert "$work/label.png" -gravity south -crop 100%x45%+0+0 +repage -negate \
+        -colorspace Gray -resize 200% png:- | OMP_THREAD_LIMIT=1 tesseract - - --psm 7 2>/dev/null)
+    # (The recogniser may take the l of Ctrl for an i.)
+    grep -Eq '^Ctr.\+Shift\+B$' <<<"$said" || fail "the label says: $said"
     # From a second after the label has left the screen on.
     gone=$((pressed + 1200 + 250 + 1000))
     left=$(foreign "$(seconds "$gone")" "$(seconds $((stopping - gone)))")
