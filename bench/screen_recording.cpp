@@ -159,8 +159,6 @@ Run recordOurs(int secondsToRecord, int fps, const QString& folder) {
     options.showCursor = true;
     const double process0 = processSeconds(RUSAGE_SELF);
     const double server0 = serverSeconds();
-    QElapsedTimer wall;
-    wall.start();
     auto made = recording::ScreenRecorder::make(display->displayID, region, options,
                                                 recording::SinkFactory::movieWriter(), folder);
     if (!std::holds_alternative<std::unique_ptr<recording::ScreenRecorder>>(made)) {
@@ -169,6 +167,10 @@ Run recordOurs(int secondsToRecord, int fps, const QString& folder) {
         std::exit(1);
     }
     auto recorder = std::move(std::get<0>(made));
+    // Recording from here, as the session counts it: the recorder has
+    // started (its encoder open, its first frame due).
+    QElapsedTimer wall;
+    wall.start();
     runFor(secondsToRecord * 1000);
     const double recorded = wall.elapsed() / 1000.0;
     QString path;
