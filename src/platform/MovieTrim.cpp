@@ -1,5 +1,6 @@
 #include "platform/MovieTrim.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+// The context of this file's texts, declared where lupdate finds it.
+struct MovieTrimText {
+    Q_DECLARE_TR_FUNCTIONS(MovieTrimText)
+};
+
 namespace platform {
 
 namespace {
@@ -40,11 +46,13 @@ constexpr double sameTime = 1e-4;
 constexpr int maxBadPackets = 32;
 
 QString unreadable() {
-    return QStringLiteral("The recording cannot be read.");
+    //: Video editor: why an export failed, shown in its alert
+    return MovieTrimText::tr("The recording cannot be read.");
 }
 
 QString damaged() {
-    return QStringLiteral("The recording is damaged or incomplete.");
+    //: Video editor: why an export failed, shown in its alert
+    return MovieTrimText::tr("The recording is damaged or incomplete.");
 }
 
 QString ffmpegError(int code) {
@@ -256,7 +264,8 @@ std::optional<QString> Trimmer::openInput() {
         end_ = std::min(end_, length);
     }
     if (!(end_ > start_)) {
-        return QStringLiteral("The chosen part of the recording is empty.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The chosen part of the recording is empty.");
     }
     totalSamples_ = std::llround((end_ - start_) * audioRate);
 
@@ -303,7 +312,8 @@ std::optional<QString> Trimmer::openOutput() {
     }
     const QByteArray url = "file:" + QFile::encodeName(temporary_);
     if (avformat_alloc_output_context2(&output_, nullptr, "mp4", url.constData()) < 0 || !output_) {
-        return QStringLiteral("The video could not be exported.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be exported.");
     }
 
     videoEncoder_ = avcodec_alloc_context3(videoCodec);
@@ -336,13 +346,15 @@ std::optional<QString> Trimmer::openOutput() {
     int result = avcodec_open2(videoEncoder_, videoCodec, &options);
     av_dict_free(&options);
     if (result < 0) {
-        return QStringLiteral("The video encoder could not be started: %1.")
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video encoder could not be started: %1.")
             .arg(ffmpegError(result));
     }
     videoStream_ = avformat_new_stream(output_, nullptr);
     if (!videoStream_ ||
         avcodec_parameters_from_context(videoStream_->codecpar, videoEncoder_) < 0) {
-        return QStringLiteral("The video could not be exported.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be exported.");
     }
     videoStream_->time_base = videoTimeBase;
     videoStream_->avg_frame_rate = videoEncoder_->framerate;
@@ -374,14 +386,16 @@ std::optional<QString> Trimmer::openOutput() {
         }
         av_channel_layout_uninit(&layout);
         if (result < 0) {
-            return QStringLiteral("The sound encoder could not be started: %1.")
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The sound encoder could not be started: %1.")
                 .arg(ffmpegError(result));
         }
         lane->channels.assign(std::size_t(lane->encoder->ch_layout.nb_channels), {});
         lane->stream = avformat_new_stream(output_, nullptr);
         if (!lane->stream ||
             avcodec_parameters_from_context(lane->stream->codecpar, lane->encoder) < 0) {
-            return QStringLiteral("The video could not be exported.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The video could not be exported.");
         }
         lane->stream->time_base = AVRational{1, audioRate};
         if (swr_alloc_set_opts2(&lane->resampler, &lane->encoder->ch_layout, AV_SAMPLE_FMT_FLTP,
@@ -395,7 +409,8 @@ std::optional<QString> Trimmer::openOutput() {
     QFile::remove(temporary_);
     result = avio_open(&output_->pb, url.constData(), AVIO_FLAG_WRITE);
     if (result < 0) {
-        return QStringLiteral("The video cannot be written into “%1”: %2.")
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video cannot be written into “%1”: %2.")
             .arg(QDir::toNativeSeparators(QFileInfo(trim_.output).absolutePath()),
                  ffmpegError(result));
     }
@@ -404,7 +419,8 @@ std::optional<QString> Trimmer::openOutput() {
     result = avformat_write_header(output_, &options);
     av_dict_free(&options);
     if (result < 0) {
-        return QStringLiteral("The video could not be written: %1.").arg(ffmpegError(result));
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be written: %1.").arg(ffmpegError(result));
     }
     packet_.reset(av_packet_alloc());
     heldPacket_.reset(av_packet_alloc());
@@ -412,7 +428,8 @@ std::optional<QString> Trimmer::openOutput() {
     converted_.reset(av_frame_alloc());
     soundFrame_.reset(av_frame_alloc());
     if (!packet_ || !heldPacket_ || !held_ || !converted_ || !soundFrame_) {
-        return QStringLiteral("The video could not be exported: out of memory.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be exported: out of memory.");
     }
     return std::nullopt;
 }
@@ -421,7 +438,8 @@ std::optional<QString> Trimmer::write(AVPacket* packet) {
     const std::lock_guard lock(writeMutex_);
     const int written = av_interleaved_write_frame(output_, packet);
     if (written < 0) {
-        return QStringLiteral("The video could not be written: %1.").arg(ffmpegError(written));
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be written: %1.").arg(ffmpegError(written));
     }
     return std::nullopt;
 }
@@ -439,7 +457,8 @@ void Trimmer::startEncoding() {
 std::optional<QString> Trimmer::queuePicture(AVFrame* picture) {
     AVFrame* copy = av_frame_clone(picture);
     if (!copy) {
-        return QStringLiteral("The video could not be exported: out of memory.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be exported: out of memory.");
     }
     // A few pictures ahead are enough to keep the encoder fed; more would
     // only hold memory.
@@ -459,7 +478,8 @@ void Trimmer::encodePictures() {
     PacketPtr packet(av_packet_alloc());
     std::optional<QString> error;
     if (!packet) {
-        error = QStringLiteral("The video could not be exported: out of memory.");
+        //: Video editor: why an export failed, shown in its alert
+        error = MovieTrimText::tr("The video could not be exported: out of memory.");
     }
     while (!error) {
         AVFrame* picture = nullptr;
@@ -476,7 +496,8 @@ void Trimmer::encodePictures() {
         const int sent = avcodec_send_frame(videoEncoder_, picture);
         av_frame_free(&picture);
         if (sent < 0) {
-            error = QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(sent));
+            //: Video editor: why an export failed, shown in its alert
+            error = MovieTrimText::tr("The video could not be encoded: %1.").arg(ffmpegError(sent));
             break;
         }
         error = drain(videoEncoder_, videoStream_, packet.get());
@@ -521,7 +542,8 @@ std::optional<QString> Trimmer::drain(AVCodecContext* encoder, AVStream* stream,
             return std::nullopt;
         }
         if (received < 0) {
-            return QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(received));
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The video could not be encoded: %1.").arg(ffmpegError(received));
         }
         av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
@@ -562,14 +584,16 @@ std::optional<QString> Trimmer::encodePicture(AVFrame* frame, double time) {
                                  videoEncoder_->width, videoEncoder_->height, AV_PIX_FMT_YUV420P,
                                  SWS_BICUBIC, nullptr, nullptr, nullptr);
         if (!scaler_) {
-            return QStringLiteral("The pictures of the recording cannot be converted.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The pictures of the recording cannot be converted.");
         }
         av_frame_unref(converted_.get());
         converted_->format = AV_PIX_FMT_YUV420P;
         converted_->width = videoEncoder_->width;
         converted_->height = videoEncoder_->height;
         if (av_frame_get_buffer(converted_.get(), 0) < 0) {
-            return QStringLiteral("The video could not be exported: out of memory.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The video could not be exported: out of memory.");
         }
         sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, converted_->data,
                   converted_->linesize);
@@ -631,7 +655,8 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
         av_channel_layout_copy(&frame->ch_layout, &lane.encoder->ch_layout);
         frame->nb_samples = count;
         if (av_frame_get_buffer(frame, 0) < 0) {
-            return QStringLiteral("The video could not be exported: out of memory.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The video could not be exported: out of memory.");
         }
         for (std::size_t c = 0; c < lane.channels.size(); ++c) {
             std::memcpy(frame->extended_data[c], lane.channels[c].data() + used,
@@ -641,7 +666,8 @@ std::optional<QString> Trimmer::encodeSound(AudioLane& lane, bool all) {
         used += std::size_t(count);
         const int sent = avcodec_send_frame(lane.encoder, frame);
         if (sent < 0) {
-            return QStringLiteral("The sound could not be encoded: %1.").arg(ffmpegError(sent));
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The sound could not be encoded: %1.").arg(ffmpegError(sent));
         }
         if (auto error = drain(lane.encoder, lane.stream, packet_.get())) {
             return error;
@@ -720,7 +746,8 @@ std::optional<QString> Trimmer::copy() {
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
     if (!packet || !frame) {
-        return QStringLiteral("The video could not be exported: out of memory.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be exported: out of memory.");
     }
     const auto receiveVideo = [&]() -> std::optional<QString> {
         for (;;) {
@@ -751,7 +778,8 @@ std::optional<QString> Trimmer::copy() {
 
     while (!done()) {
         if (cancelled()) {
-            return QStringLiteral("The export was cancelled.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("The export was cancelled.");
         }
         const int read = av_read_frame(input_, packet.get());
         if (read < 0) {
@@ -853,15 +881,18 @@ std::optional<QString> Trimmer::finish() {
     }
     const int trailer = av_write_trailer(output_);
     if (trailer < 0) {
-        return QStringLiteral("The video could not be written: %1.").arg(ffmpegError(trailer));
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be written: %1.").arg(ffmpegError(trailer));
     }
     const int closed = avio_closep(&output_->pb);
     if (closed < 0) {
-        return QStringLiteral("The video could not be written: %1.").arg(ffmpegError(closed));
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be written: %1.").arg(ffmpegError(closed));
     }
     if (std::rename(QFile::encodeName(temporary_).constData(),
                     QFile::encodeName(trim_.output).constData()) != 0) {
-        return QStringLiteral("The video could not be saved: %1.")
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("The video could not be saved: %1.")
             .arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
     finished_ = true;

@@ -2,6 +2,7 @@
 
 #include "platform/Yuv420.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,11 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 }
+
+// The context of this file's texts, declared where lupdate finds it.
+struct MovieWriterText {
+    Q_DECLARE_TR_FUNCTIONS(MovieWriterText)
+};
 
 namespace platform {
 
@@ -208,12 +214,14 @@ std::optional<QString> FfmpegMovieWriter::open() {
     if (settings_.size.width() < 2 || settings_.size.height() < 2 ||
         settings_.size.width() % 2 != 0 || settings_.size.height() % 2 != 0 ||
         settings_.frameRate <= 0) {
-        return QStringLiteral("The recording's size or frame rate cannot be encoded.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording's size or frame rate cannot be encoded.");
     }
 
     const QByteArray url = "file:" + QFile::encodeName(temporary_);
     if (avformat_alloc_output_context2(&format_, nullptr, "mp4", url.constData()) < 0 || !format_) {
-        return QStringLiteral("The movie file could not be prepared.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The movie file could not be prepared.");
     }
 
     video_ = avcodec_alloc_context3(videoCodec);
@@ -253,12 +261,14 @@ std::optional<QString> FfmpegMovieWriter::open() {
     int result = avcodec_open2(video_, videoCodec, &options);
     av_dict_free(&options);
     if (result < 0) {
-        return QStringLiteral("The video encoder could not be started: %1.")
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The video encoder could not be started: %1.")
             .arg(ffmpegError(result));
     }
     videoStream_ = avformat_new_stream(format_, nullptr);
     if (!videoStream_ || avcodec_parameters_from_context(videoStream_->codecpar, video_) < 0) {
-        return QStringLiteral("The video track could not be created.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The video track could not be created.");
     }
     videoStream_->time_base = videoTimeBase;
     videoStream_->avg_frame_rate = AVRational{settings_.frameRate, 1};
@@ -279,13 +289,15 @@ std::optional<QString> FfmpegMovieWriter::open() {
         track.encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         result = avcodec_open2(track.encoder, audioCodec, nullptr);
         if (result < 0) {
-            return QStringLiteral("The sound encoder could not be started: %1.")
+            //: Recording: why the movie could not be written, shown in an alert
+            return MovieWriterText::tr("The sound encoder could not be started: %1.")
                 .arg(ffmpegError(result));
         }
         track.stream = avformat_new_stream(format_, nullptr);
         if (!track.stream ||
             avcodec_parameters_from_context(track.stream->codecpar, track.encoder) < 0) {
-            return QStringLiteral("The sound track could not be created.");
+            //: Recording: why the movie could not be written, shown in an alert
+            return MovieWriterText::tr("The sound track could not be created.");
         }
         track.stream->time_base = AVRational{1, audioRate};
     }
@@ -293,13 +305,15 @@ std::optional<QString> FfmpegMovieWriter::open() {
     picture_ = av_frame_alloc();
     soundFrame_ = av_frame_alloc();
     if (!picture_ || !soundFrame_) {
-        return QStringLiteral("The recording ran out of memory.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording ran out of memory.");
     }
     picture_->format = AV_PIX_FMT_YUV420P;
     picture_->width = video_->width;
     picture_->height = video_->height;
     if (av_frame_get_buffer(picture_, 0) < 0) {
-        return QStringLiteral("The recording ran out of memory.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording ran out of memory.");
     }
     packet_ = av_packet_alloc();
     heldVideo_ = av_packet_alloc();
@@ -307,7 +321,8 @@ std::optional<QString> FfmpegMovieWriter::open() {
     QFile::remove(temporary_);
     result = avio_open(&format_->pb, url.constData(), AVIO_FLAG_WRITE);
     if (result < 0) {
-        return QStringLiteral("The recording cannot be written into “%1”: %2.")
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording cannot be written into “%1”: %2.")
             .arg(QDir::toNativeSeparators(QFileInfo(settings_.path).absolutePath()),
                  ffmpegError(result));
     }
@@ -318,7 +333,8 @@ std::optional<QString> FfmpegMovieWriter::open() {
     if (result < 0) {
         avio_closep(&format_->pb);
         QFile::remove(temporary_);
-        return QStringLiteral("The recording could not be started: %1.").arg(ffmpegError(result));
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording could not be started: %1.").arg(ffmpegError(result));
     }
     thread_ = std::thread([this] { run(); });
     return std::nullopt;
@@ -384,7 +400,8 @@ bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
     // One picture buffer serves every frame: the encoder copies what it is
     // given, and takes a new buffer only while it still holds this one.
     if (av_frame_make_writable(picture_) < 0) {
-        fail(QStringLiteral("The recording ran out of memory."));
+        //: Recording: why the movie could not be written, shown in an alert
+        fail(MovieWriterText::tr("The recording ran out of memory."));
         return false;
     }
     // Full-range RGB in, video-range BT.709 out, as the track's tags say.
@@ -397,7 +414,8 @@ bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
     picture_->color_range = AVCOL_RANGE_MPEG;
     const int sent = avcodec_send_frame(video_, picture_);
     if (sent < 0) {
-        fail(QStringLiteral("The video could not be encoded: %1.").arg(ffmpegError(sent)));
+        //: Recording: why the movie could not be written, shown in an alert
+        fail(MovieWriterText::tr("The video could not be encoded: %1.").arg(ffmpegError(sent)));
         return false;
     }
     return drain(video_, videoStream_);
@@ -444,7 +462,8 @@ bool FfmpegMovieWriter::encodeSound(AudioTrack& track, std::int64_t upTo, bool a
         av_channel_layout_copy(&soundFrame_->ch_layout, &track.encoder->ch_layout);
         soundFrame_->nb_samples = count;
         if (av_frame_get_buffer(soundFrame_, 0) < 0) {
-            fail(QStringLiteral("The recording ran out of memory."));
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The recording ran out of memory."));
             return false;
         }
         auto* left0 = reinterpret_cast<float*>(soundFrame_->data[0]);
@@ -458,7 +477,8 @@ bool FfmpegMovieWriter::encodeSound(AudioTrack& track, std::int64_t upTo, bool a
         used += std::size_t(count);
         const int sent = avcodec_send_frame(track.encoder, soundFrame_);
         if (sent < 0) {
-            fail(QStringLiteral("The sound could not be encoded: %1.").arg(ffmpegError(sent)));
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The sound could not be encoded: %1.").arg(ffmpegError(sent)));
             return false;
         }
         if (!drain(track.encoder, track.stream)) {
@@ -477,7 +497,8 @@ bool FfmpegMovieWriter::drain(AVCodecContext* encoder, AVStream* stream) {
             return true;
         }
         if (received < 0) {
-            fail(QStringLiteral("The recording could not be encoded: %1.")
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The recording could not be encoded: %1.")
                      .arg(ffmpegError(received)));
             return false;
         }
@@ -512,7 +533,8 @@ bool FfmpegMovieWriter::writePacket(AVPacket* packet, AVStream*) {
     // Takes the packet's data whether or not it succeeds.
     const int written = av_interleaved_write_frame(format_, packet);
     if (written < 0) {
-        fail(QStringLiteral("The recording could not be written: %1.").arg(ffmpegError(written)));
+        //: Recording: why the movie could not be written, shown in an alert
+        fail(MovieWriterText::tr("The recording could not be written: %1.").arg(ffmpegError(written)));
         return false;
     }
     return true;
@@ -532,7 +554,8 @@ void FfmpegMovieWriter::stopThread(bool discard) {
 
 std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
     if (ended_) {
-        return QStringLiteral("The recording has already ended.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("The recording has already ended.");
     }
     stopThread(false);
     ended_ = true;
@@ -561,25 +584,29 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
     if (fine) {
         const int trailer = av_write_trailer(format_);
         if (trailer < 0) {
-            fail(QStringLiteral("The recording could not be saved: %1.").arg(ffmpegError(trailer)));
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The recording could not be saved: %1.").arg(ffmpegError(trailer)));
             fine = false;
         }
     }
     const int closed = avio_closep(&format_->pb);
     if (fine && closed < 0) {
-        fail(QStringLiteral("The recording could not be saved: %1.").arg(ffmpegError(closed)));
+        //: Recording: why the movie could not be written, shown in an alert
+        fail(MovieWriterText::tr("The recording could not be saved: %1.").arg(ffmpegError(closed)));
         fine = false;
     }
     if (fine && std::rename(QFile::encodeName(temporary_).constData(),
                             QFile::encodeName(settings_.path).constData()) != 0) {
-        fail(QStringLiteral("The recording could not be saved: %1.")
+        //: Recording: why the movie could not be written, shown in an alert
+        fail(MovieWriterText::tr("The recording could not be saved: %1.")
                  .arg(QString::fromLocal8Bit(std::strerror(errno))));
         fine = false;
     }
     if (!fine) {
         QFile::remove(temporary_);
         std::lock_guard lock(mutex_);
-        return failure_.isEmpty() ? QStringLiteral("The recording could not be saved.") : failure_;
+        //: Recording: why the movie could not be written, shown in an alert
+        return failure_.isEmpty() ? MovieWriterText::tr("The recording could not be saved.") : failure_;
     }
     return std::nullopt;
 }

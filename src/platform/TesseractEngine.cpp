@@ -1,11 +1,18 @@
 #include "platform/TesseractEngine.h"
 
+#include <QCoreApplication>
+
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
 // libtesseract runs its OpenMP teams on GCC's runtime (libgomp): the limit is
 // set there, whichever compiler builds this file.
 extern "C" void omp_set_max_active_levels(int levels);
+
+// The context of this file's texts, declared where lupdate finds it.
+struct TextRecognitionText {
+    Q_DECLARE_TR_FUNCTIONS(TextRecognitionText)
+};
 
 namespace platform {
 
@@ -53,7 +60,8 @@ std::optional<std::vector<TextLine>> TesseractEngine::readLines(const QImage& gr
                                                                 QString* error) {
     if (grey.format() != QImage::Format_Grayscale8 || grey.isNull()) {
         if (error) {
-            *error = QStringLiteral("Tesseract needs an 8-bit grey picture");
+            //: Text capture: why recognition failed, shown to the user
+            *error = TextRecognitionText::tr("Tesseract needs an 8-bit grey picture");
         }
         return std::nullopt;
     }
@@ -67,7 +75,8 @@ std::optional<std::vector<TextLine>> TesseractEngine::readLines(const QImage& gr
     if (api_->Recognize(nullptr) != 0) {
         api_->Clear();
         if (error) {
-            *error = QStringLiteral("Tesseract could not recognise the picture");
+            //: Text capture: why recognition failed, shown to the user
+            *error = TextRecognitionText::tr("Tesseract could not recognise the picture");
         }
         return std::nullopt;
     }

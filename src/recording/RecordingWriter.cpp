@@ -8,6 +8,11 @@
 #include <cmath>
 #include <utility>
 
+// The context of this file's texts, declared where lupdate finds it.
+struct RecordingWriterText {
+    Q_DECLARE_TR_FUNCTIONS(RecordingWriterText)
+};
+
 namespace recording {
 
 namespace {
@@ -66,7 +71,8 @@ RecordingWriter::make(const QString& path, QSize size, int frameRate, double bit
                       std::optional<Codec> codec, const std::vector<AudioSource>& audio,
                       const MovieOpener& open) {
     if (frameRate <= 0) {
-        return WriterError::failed(QStringLiteral("The recording's frame rate is not valid."));
+        //: Recording: why the movie could not be written, shown in an alert
+        return WriterError::failed(RecordingWriterText::tr("The recording's frame rate is not valid."));
     }
     // A file of an earlier recording at the same place is replaced; when it
     // cannot be removed, writing will say why.
@@ -170,7 +176,8 @@ void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
     queue_->async([this, endTime, done = std::move(done)]() mutable {
         std::optional<WriterError> error;
         if (ended_) {
-            error = WriterError::failed(QStringLiteral("The recording has already ended."));
+            //: Recording: why the movie could not be written, shown in an alert
+            error = WriterError::failed(RecordingWriterText::tr("The recording has already ended."));
         } else {
             ended_ = true;
             const std::optional<platform::HostTime> end = timeline_.end(endTime);
