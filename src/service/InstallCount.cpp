@@ -1,6 +1,7 @@
 #include "service/InstallCount.h"
 
 #include "service/ServiceAddress.h"
+#include "service/SinglePost.h"
 #include "service/StoredValue.h"
 #include "service/UpdateClock.h"
 
@@ -268,7 +269,9 @@ void InstallCount::defaultTransport(const QNetworkRequest& request, const QByteA
     sent.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     sent.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     sent.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply* reply = manager->post(sent, body);
+    // Posted once: a connection that ends without an answer is not sent
+    // again behind our back, which could count the installation twice.
+    QNetworkReply* reply = postOnce(*manager, sent, body);
     guardServiceRedirects(reply);
     limitTotalTime(reply, std::chrono::milliseconds(request.transferTimeout()));
     auto settled = std::make_shared<bool>(false);

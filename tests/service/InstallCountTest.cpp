@@ -101,6 +101,8 @@ TEST_F(CountFixture, AnyAnswerMarksTheDayAndNoAnswerDoesNot) {
         // The status line a byte every 100 ms: never silent for the transfer
         // timeout, cut at the deadline before it is whole.
         {"trickling past the deadline", -1, false, {}, false},
+        // Not HTTP: no answer, and the count is not posted again.
+        {"not HTTP", -2, false, {}, false},
     };
     // The deadline is the request's time-out; shortened here.
     count.setTransport(
@@ -114,18 +116,25 @@ TEST_F(CountFixture, AnyAnswerMarksTheDayAndNoAnswerDoesNot) {
         QSettings(settingsPath, QSettings::IniFormat).remove("installationCountedDay");
         if (c.refused) {
             setBase(QStringLiteral("http://127.0.0.1:%1").arg(testsupport::closedLocalPort()));
-        } else if (c.status < 0) {
+        } else if (c.status == -1) {
             setBase(server.base().toString());
             LocalHttpServer::Response trickle = answer(201);
             trickle.trickleMs = 100;
             server.respond("/api/v1/installs", trickle);
+        } else if (c.status == -2) {
+            setBase(server.base().toString());
+            LocalHttpServer::Response garbage;
+            garbage.raw = "SMTP ready\r\n\r\n";
+            server.respond("/api/v1/installs", garbage);
         } else {
             setBase(server.base().toString());
             server.respond("/api/v1/installs", answer(c.status, c.body));
         }
+        const qsizetype before = server.requests().size();
         countAt(utc("2026-03-01T12:00:00Z"));
         EXPECT_EQ(stored("installationCountedDay"),
                   c.counted ? QStringLiteral("2026-03-01") : QString());
+        EXPECT_EQ(server.requests().size() - before, c.refused ? 0 : 1);
     }
 }
 
