@@ -174,7 +174,7 @@ QWidget* makeScreenshotsPane(app::Preferences& preferences, platform::Permission
         "because it scrolls another app. Without it, scroll by hand."));
     QList<QWidget*> buttons;
     if (probe.canOpenSettings(platform::Permission::accessibility)) {
-        auto* open = new QPushButton(SettingsPanesText::tr("Open Accessibility Settings"));
+        auto* open = new QPushButton(SettingsPanesText::tr("Open Settings"));
         QObject::connect(open, &QPushButton::clicked, open,
                          [&probe] { probe.openSettings(platform::Permission::accessibility); });
         buttons << open;

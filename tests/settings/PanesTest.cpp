@@ -13,10 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -173,6 +175,11 @@ TEST(RecordingPane, PickersFollowTheStoreAndAValueOutsideThemSelectsNothing) {
     EXPECT_FALSE(help->isVisibleTo(pane.get()));
     preferences.setRecordingFPS(0);
     EXPECT_TRUE(help->isVisibleTo(pane.get()));
+    EXPECT_TRUE(help->text().contains(
+        QStringLiteral("up to %1 fps").arg(settings::maximumFramesPerSecond())));
+    // A display that changes its rate has the text read again.
+    help->setText(QString());
+    Q_EMIT QGuiApplication::primaryScreen()->refreshRateChanged(120);
     EXPECT_TRUE(help->text().contains(
         QStringLiteral("up to %1 fps").arg(settings::maximumFramesPerSecond())));
 }
