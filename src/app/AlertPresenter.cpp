@@ -12,9 +12,7 @@ namespace app {
 
 namespace {
 
-// Gives the default button the focus each time the box is shown: left to
-// itself the box focuses the first button of its focus chain, which the
-// desktop's button order may make another one (Cancel before Download).
+// Gives the default button the focus each time the box is shown.
 class FocusDefaultButton final : public QObject {
 public:
     explicit FocusDefaultButton(QMessageBox* box) : QObject(box), box_(box) {}
@@ -87,9 +85,13 @@ QMessageBox* makeAlertBox(const Alert& alert, QWidget* parent) {
         box->setEscapeButton(buttons.first());
     }
     box->setProperty("vexlinButtons", QVariant::fromValue(buttons));
-    box->installEventFilter(new FocusDefaultButton(box));
+    keepDefaultButtonFocused(box);
     MainMenu::installKeysIn(box);
     return box;
+}
+
+void keepDefaultButtonFocused(QMessageBox* box) {
+    box->installEventFilter(new FocusDefaultButton(box));
 }
 
 AlertPresenter*& AlertPresenter::replacement() {

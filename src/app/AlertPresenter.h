@@ -56,6 +56,12 @@ private:
 // it opens, so that Return presses it.
 QMessageBox* makeAlertBox(const Alert& alert, QWidget* parent = nullptr);
 
+// Gives the box's default button the keyboard focus each time the box is
+// shown, so that Return presses it: left to itself the box focuses the first
+// button of its focus chain, which the desktop's button order may make
+// another one. For message boxes built by hand.
+void keepDefaultButtonFocused(QMessageBox* box);
+
 // Puts another presenter in place for as long as it lives.
 class ScopedAlertPresenter : public ScopedReplacement<AlertPresenter*> {
 public:

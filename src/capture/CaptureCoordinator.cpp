@@ -1,5 +1,6 @@
 #include "capture/CaptureCoordinator.h"
 
+#include "app/AlertPresenter.h"
 #include "app/Bundle.h"
 #include "app/Preferences.h"
 #include "capture/CoordinatorTrace.h"
@@ -113,10 +114,10 @@ void showUnsavedAlert(const QString& message, const QString& detail,
                              QMetaObject::invokeMethod(qApp, chooseFolder, Qt::QueuedConnection);
                          }
                      });
+    app::keepDefaultButtonFocused(box);
     box->show();
     box->raise();
     box->activateWindow();
-    box->defaultButton()->setFocus();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "annotation/CustomColors.h"
 #include "annotation/EditorDocument.h"
+#include "app/AlertPresenter.h"
 #include "app/AppPresence.h"
 #include "app/Bundle.h"
 #include "app/FileError.h"
@@ -580,6 +581,7 @@ void EditorWindowController::askBeforeLosingChanges(std::function<void()> procee
     QPushButton* discard = box->addButton(tr("&Don’t Save"), QMessageBox::DestructiveRole);
     box->setDefaultButton(save);
     box->setEscapeButton(cancel);
+    app::keepDefaultButtonFocused(box);
     box->setWindowModality(Qt::WindowModal);
     connect(box, &QMessageBox::finished, this,
             [this, box, save, discard, proceed = std::move(proceed)] {
