@@ -173,6 +173,18 @@ TEST_F(CameraBubbleTest, StoredCameraThatIsGoneLeavesTheBubbleGrey) {
     bubble.close();
 }
 
+// Once the camera has been set up, the bubble takes its style from the
+// settings again, whatever its view showed meanwhile.
+TEST_F(CameraBubbleTest, TheCamerasStartAppliesTheStyleAgain) {
+    ASSERT_EQ(preferences.cameraShape(), app::CameraShape::circle);
+    CameraBubble bubble(screen(), key, std::nullopt, preferences);
+    CameraBubbleView* view = bubble.view();
+    view->setStyle(app::CameraShape::roundedRectangle, !preferences.cameraMirrored());
+    ASSERT_TRUE(
+        testsupport::waitFor(3000, [&] { return view->shape() == app::CameraShape::circle; }));
+    EXPECT_EQ(view->isMirrored(), preferences.cameraMirrored());
+}
+
 TEST_F(CameraBubbleTest, DragStopsAtTheEdgeAndStoresFractionsUnderTheDisplaysKey) {
     CameraBubble bubble(screen(), key, std::nullopt, preferences);
     CameraBubbleView* view = bubble.view();
