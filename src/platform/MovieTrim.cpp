@@ -283,13 +283,15 @@ std::optional<QString> Trimmer::openInput() {
         lane->input = int(i);
         const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
         if (!decoder) {
-            return QStringLiteral("A sound track of the recording cannot be read.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("A sound track of the recording cannot be read.");
         }
         lane->decoder = avcodec_alloc_context3(decoder);
         if (!lane->decoder || avcodec_parameters_to_context(lane->decoder, stream->codecpar) < 0 ||
             avcodec_open2(lane->decoder, decoder, nullptr) < 0 || lane->decoder->sample_rate <= 0 ||
             lane->decoder->ch_layout.nb_channels <= 0) {
-            return QStringLiteral("A sound track of the recording cannot be read.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("A sound track of the recording cannot be read.");
         }
         lanes_.push_back(std::move(lane));
     }
@@ -304,11 +306,14 @@ std::optional<QString> Trimmer::openOutput() {
     const char* name = codec == VideoCodec::hevc ? "libx265" : "libx264";
     const AVCodec* videoCodec = avcodec_find_encoder_by_name(name);
     if (!videoCodec) {
-        return QStringLiteral("This system's FFmpeg has no %1 encoder.").arg(QLatin1String(name));
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("This system's FFmpeg has no %1 encoder.")
+            .arg(QLatin1String(name));
     }
     const AVCodec* audioCodec = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (!lanes_.empty() && !audioCodec) {
-        return QStringLiteral("This system's FFmpeg has no AAC encoder.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("This system's FFmpeg has no AAC encoder.");
     }
     const QByteArray url = "file:" + QFile::encodeName(temporary_);
     if (avformat_alloc_output_context2(&output_, nullptr, "mp4", url.constData()) < 0 || !output_) {
@@ -402,7 +407,8 @@ std::optional<QString> Trimmer::openOutput() {
                                 audioRate, &lane->decoder->ch_layout, lane->decoder->sample_fmt,
                                 lane->decoder->sample_rate, 0, nullptr) < 0 ||
             swr_init(lane->resampler) < 0) {
-            return QStringLiteral("A sound track of the recording cannot be converted.");
+            //: Video editor: why an export failed, shown in its alert
+            return MovieTrimText::tr("A sound track of the recording cannot be converted.");
         }
     }
 
@@ -543,7 +549,8 @@ std::optional<QString> Trimmer::drain(AVCodecContext* encoder, AVStream* stream,
         }
         if (received < 0) {
             //: Video editor: why an export failed, shown in its alert
-            return MovieTrimText::tr("The video could not be encoded: %1.").arg(ffmpegError(received));
+            return MovieTrimText::tr("The video could not be encoded: %1.")
+                .arg(ffmpegError(received));
         }
         av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
@@ -699,7 +706,8 @@ std::optional<QString> Trimmer::audioFrame(AudioLane& lane, AVFrame* frame) {
         swr_convert(lane.resampler, planes.data(), capacity,
                     const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (made < 0) {
-        return QStringLiteral("A sound track of the recording cannot be converted.");
+        //: Video editor: why an export failed, shown in its alert
+        return MovieTrimText::tr("A sound track of the recording cannot be converted.");
     }
     std::size_t skip = 0;
     if (!lane.placed) {
@@ -812,7 +820,8 @@ std::optional<QString> Trimmer::copy() {
                 const int sent = avcodec_send_packet(lane->decoder, packet.get());
                 if (sent < 0 && sent != AVERROR(EAGAIN) && ++lane->badPackets > maxBadPackets) {
                     av_packet_unref(packet.get());
-                    return QStringLiteral("A sound track of the recording cannot be read.");
+                    //: Video editor: why an export failed, shown in its alert
+                    return MovieTrimText::tr("A sound track of the recording cannot be read.");
                 }
                 if (auto error = receiveSound(*lane)) {
                     av_packet_unref(packet.get());

@@ -202,14 +202,16 @@ std::optional<QString> FfmpegMovieWriter::open() {
     const char* videoEncoderName = settings_.codec == VideoCodec::hevc ? "libx265" : "libx264";
     const AVCodec* videoCodec = avcodec_find_encoder_by_name(videoEncoderName);
     if (!videoCodec) {
-        return QStringLiteral("This system's FFmpeg has no %1 encoder (%2).")
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("This system's FFmpeg has no %1 encoder (%2).")
             .arg(settings_.codec == VideoCodec::hevc ? QStringLiteral("HEVC")
                                                      : QStringLiteral("H.264"),
                  QLatin1String(videoEncoderName));
     }
     const AVCodec* audioCodec = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (settings_.audioTracks > 0 && !audioCodec) {
-        return QStringLiteral("This system's FFmpeg has no AAC encoder.");
+        //: Recording: why the movie could not be written, shown in an alert
+        return MovieWriterText::tr("This system's FFmpeg has no AAC encoder.");
     }
     if (settings_.size.width() < 2 || settings_.size.height() < 2 ||
         settings_.size.width() % 2 != 0 || settings_.size.height() % 2 != 0 ||
@@ -334,7 +336,8 @@ std::optional<QString> FfmpegMovieWriter::open() {
         avio_closep(&format_->pb);
         QFile::remove(temporary_);
         //: Recording: why the movie could not be written, shown in an alert
-        return MovieWriterText::tr("The recording could not be started: %1.").arg(ffmpegError(result));
+        return MovieWriterText::tr("The recording could not be started: %1.")
+            .arg(ffmpegError(result));
     }
     thread_ = std::thread([this] { run(); });
     return std::nullopt;
@@ -534,7 +537,8 @@ bool FfmpegMovieWriter::writePacket(AVPacket* packet, AVStream*) {
     const int written = av_interleaved_write_frame(format_, packet);
     if (written < 0) {
         //: Recording: why the movie could not be written, shown in an alert
-        fail(MovieWriterText::tr("The recording could not be written: %1.").arg(ffmpegError(written)));
+        fail(MovieWriterText::tr("The recording could not be written: %1.")
+                 .arg(ffmpegError(written)));
         return false;
     }
     return true;
@@ -585,7 +589,8 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
         const int trailer = av_write_trailer(format_);
         if (trailer < 0) {
             //: Recording: why the movie could not be written, shown in an alert
-            fail(MovieWriterText::tr("The recording could not be saved: %1.").arg(ffmpegError(trailer)));
+            fail(MovieWriterText::tr("The recording could not be saved: %1.")
+                     .arg(ffmpegError(trailer)));
             fine = false;
         }
     }
@@ -606,7 +611,8 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
         QFile::remove(temporary_);
         std::lock_guard lock(mutex_);
         //: Recording: why the movie could not be written, shown in an alert
-        return failure_.isEmpty() ? MovieWriterText::tr("The recording could not be saved.") : failure_;
+        return failure_.isEmpty() ? MovieWriterText::tr("The recording could not be saved.")
+                                  : failure_;
     }
     return std::nullopt;
 }
