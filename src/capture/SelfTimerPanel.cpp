@@ -21,6 +21,8 @@ SelfTimerPanel::SelfTimerPanel(int remaining, desktop::PanelSurface::Kind kind)
     , remaining_(remaining)
     , previous_(remaining) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // It never becomes active, and Qt shows tooltips in the active window only.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFocusPolicy(Qt::NoFocus);
     //: Tooltip of the self-timer countdown
     setToolTip(QCoreApplication::translate("SelfTimer", "Click to cancel"));

@@ -39,6 +39,9 @@ PinWindow::PinWindow(const app::Capture& capture, PinManager* manager, const QRe
     , view_(new PinView(this))
     , surface_(new desktop::PanelSurface(this, [this] { return outline(); })) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // A pin shows without becoming active, and Qt shows tooltips in the
+    // active window only: its close mark would never say what it does.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     //: Window title of a pinned screenshot (window lists and task switchers show it)
     setWindowTitle(tr("Pinned Screenshot"));
     auto* layout = new QVBoxLayout(this);

@@ -13,6 +13,8 @@
 #          the area in a "Drag-<uuid>" folder of the temporary folder. The
 #          card stays.
 #
+#   pin_tooltip a pin's close mark says "Close" on hover, the pin never
+#          having been clicked.
 #   tooltip the Save As button's tooltip shows within 2 s of hovering it,
 #          though the card never becomes the active window, and goes when
 #          the pointer leaves.
@@ -190,9 +192,19 @@ tooltip)
     capture_area 7
     on_card "${save_as_button[@]}"
     tip=""
+    # A window of one line of text, whatever else of ours is mapped.
     find_tip() {
-        tip=$(our_windows | grep -vxF "$(cards)" | head -n 1)
-        [ -n "$tip" ]
+        local w
+        tip=""
+        for w in $(our_windows | grep -vxF "$(cards)"); do
+            geometry=$(window_geometry "$w" 2>/dev/null) || continue
+            read -r gw gh _ <<<"$(tr 'x+' '  ' <<<"$geometry")"
+            if [ "$gh" -le $((40 * s)) ] && [ "$gw" -le $((140 * s)) ]; then
+                tip=$w
+                return 0
+            fi
+        done
+        return 1
     }
     wait_for 20 find_tip || fail "no tooltip within 2 s of hovering Save As"
     import -window "$tip" "$work/tip.png"
@@ -202,8 +214,35 @@ tooltip)
         [ "$w" -le $((140 * s)) ] || fail "the tooltip is ${w}x$h"
     [ "$(xdotool getwindowfocus 2>/dev/null || true)" != "$card" ] || fail "the card took the focus"
     xdotool mousemove 960 300
-    tip_gone() { [ -z "$(our_windows | grep -vxF "$(cards)")" ]; }
+    tip_gone() { ! find_tip; }
     wait_for 30 tip_gone || fail "the tooltip stayed after the pointer left"
+    ;;
+pin_tooltip)
+    start_app
+    capture_area 7
+    pin=""
+    find_pin() {
+        pin=$(our_windows_named '^Pinned Screenshot$' | head -n 1)
+        [ -n "$pin" ]
+    }
+    click_on_card "${pin_button[@]}"
+    wait_for 30 find_pin || fail "Pin to Screen showed no pinned screenshot"
+    card_gone() { [ -z "$(cards)" ]; }
+    wait_for 30 card_gone || fail "the card stayed"
+    # Onto the pin, then onto its close mark (24 points at 6, 6).
+    xdotool mousemove $((960 * s)) $((540 * s))
+    sleep 0.3
+    xdotool mousemove $(((460 + 18) * s)) $(((240 + 18) * s))
+    tip=""
+    find_tip() {
+        tip=$(our_windows | grep -vxF "$pin" | head -n 1)
+        [ -n "$tip" ]
+    }
+    wait_for 20 find_tip || fail "no tooltip within 2 s of hovering the close mark"
+    [ "$(xdotool getactivewindow 2>/dev/null || true)" != "$pin" ] || fail "the pin became active"
+    xdotool mousemove $((960 * s)) $((540 * s))
+    tip_gone() { [ -z "$(our_windows | grep -vxF "$pin")" ]; }
+    wait_for 30 tip_gone || fail "the tooltip stayed after the pointer left the close mark"
     ;;
 *)
     echo "unknown case $case_name"
