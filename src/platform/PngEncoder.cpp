@@ -131,13 +131,19 @@ private:
         if (!compressor) {
             return false;
         }
-        out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
+        // Room for the worst case, left uninitialised: the pages that the
+        // output never reaches are never touched, and the vector gets the
+        // bytes written alone (a third of the bound on a screenshot).
+        const std::size_t bound = libdeflate_deflate_compress_bound(compressor.get(), size);
+        const std::unique_ptr<std::uint8_t[]> room(new std::uint8_t[bound]);
         const std::size_t written =
-            libdeflate_deflate_compress(compressor.get(), raw, size, out.data(), out.size());
+            libdeflate_deflate_compress(compressor.get(), raw, size, room.get(), bound);
         if (written == 0) {
             return false;
         }
-        out.resize(written);
+        // The few bytes makeJoinable adds come without another allocation.
+        out.reserve(written + 8);
+        out.assign(room.get(), room.get() + written);
         return last || deflate::makeJoinable(out);
     }
 
