@@ -354,6 +354,11 @@ void CaptureCoordinator::dropSelfTimer() {
 }
 
 void CaptureCoordinator::presentCaptureError(const CaptureFailure& failure) {
+    //: Title of the alert when a capture fails; the failure's own text follows
+    presentFailure(tr("Vexlin Capture couldn’t take the screenshot"), failure);
+}
+
+void CaptureCoordinator::presentFailure(const QString& title, const CaptureFailure& failure) {
     if (failure.isUserCancellation) {
         return;
     }
@@ -391,12 +396,10 @@ void CaptureCoordinator::presentCaptureError(const CaptureFailure& failure) {
         }
         return;
     }
-    //: Title of the alert when a capture fails; the failure's own text follows
-    const QString message = tr("Vexlin Capture couldn’t take the screenshot");
-    traceCoordinator(QStringLiteral("alert ") + message + QStringLiteral(" | ") +
+    traceCoordinator(QStringLiteral("alert ") + title + QStringLiteral(" | ") +
                      failure.description);
     if (services_.alert) {
-        services_.alert(message, failure.description);
+        services_.alert(title, failure.description);
     }
 }
 

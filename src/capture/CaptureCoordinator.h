@@ -113,6 +113,8 @@ public:
     // The one failure alert of every flow: silent for a cancellation, the
     // welcome window when the permission is missing, else the alert.
     void presentCaptureError(const CaptureFailure& failure);
+    // The same alert under another title, for what is not a screenshot.
+    void presentFailure(const QString& title, const CaptureFailure& failure);
 
     // The menu's pause before a capture.
     static constexpr std::chrono::milliseconds menuDelay{250};

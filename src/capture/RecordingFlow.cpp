@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
@@ -173,8 +174,18 @@ void RecordingFlow::deliverRecording(CaptureCoordinator& coordinator,
         services_.copyFileReference(recording.url);
     }
     if (settings.saveToDisk && services_.saveCopy) {
-        if (const std::optional<CaptureFailure> failure = services_.saveCopy(recording)) {
-            coordinator.presentCaptureError(*failure);
+        if (std::optional<CaptureFailure> failure = services_.saveCopy(recording)) {
+            // The movie is made: say what failed and where it is.
+            //: After why a recording could not be copied; the argument is where the movie is
+            failure->description +=
+                QLatin1Char(' ') +
+                QCoreApplication::translate("RecordingFlow", "The movie is kept in “%1”.")
+                    .arg(QDir::toNativeSeparators(recording.url.toLocalFile()));
+            //: Title of the alert when a finished recording cannot be copied into the save folder
+            coordinator.presentFailure(
+                QCoreApplication::translate(
+                    "RecordingFlow", "The recording couldn’t be copied into the save folder"),
+                *failure);
         }
     }
     if (settings.openEditor && recording.format == app::Recording::Format::video) {

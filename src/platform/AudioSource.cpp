@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,34 +18,25 @@ constexpr int kChannels = 2;
 constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
 } // namespace
 
-HostTime AudioClock::stamp(HostTime measured, HostTime arrived, std::int64_t frames) {
-    if (!anchored_) {
-        anchored_ = true;
-        anchor_ = measured;
-        counted_ = 0;
-    } else {
-        const HostTime offset = measured - (anchor_ + duration(counted_));
-        const bool afterQuiet = arrived - lastArrival_ > lastDuration_ + quiet_;
-        if (afterQuiet && offset > quiet_) {
-            anchor_ = measured;
-            counted_ = 0;
-            outliers_ = 0;
-        } else if (std::llabs(offset) <= drift_) {
-            outliers_ = 0;
-        } else {
-            if (outliers_ == 0 || std::llabs(offset) < std::llabs(nearestOutlier_)) {
-                nearestOutlier_ = offset;
-            }
-            if (++outliers_ >= kOutliersToMove) {
-                anchor_ += nearestOutlier_;
-                outliers_ = 0;
-            }
+HostTime AudioClock::stamp(HostTime arrived, std::int64_t frames, std::int64_t waiting) {
+    const HostTime bound = arrived - duration(counted_ + std::max(waiting, frames));
+    if (!bounds_.empty() && bound - bounds_.front().anchor > quiet_) {
+        if (++quietChunks_ >= kQuietChunks) {
+            bounds_.clear();
+            quietChunks_ = 0;
         }
+    } else {
+        quietChunks_ = 0;
     }
-    const HostTime time = anchor_ + duration(counted_);
+    while (!bounds_.empty() && bounds_.back().anchor >= bound) {
+        bounds_.pop_back();
+    }
+    bounds_.push_back({arrived, bound});
+    while (bounds_.front().arrived < arrived - window_) {
+        bounds_.pop_front();
+    }
+    const HostTime time = bounds_.front().anchor + duration(counted_);
     counted_ += frames;
-    lastArrival_ = arrived;
-    lastDuration_ = duration(frames);
     return time;
 }
 
@@ -102,6 +94,11 @@ struct AudioSource::State {
         auto* s = static_cast<State*>(data);
         const void* bytes = nullptr;
         size_t length = 0;
+        // Everything waiting now was captured by now.
+        const HostTime arrived = hostTimeNow();
+        const size_t readable = pa_stream_readable_size(stream);
+        std::int64_t waiting =
+            readable == size_t(-1) ? 0 : std::int64_t(readable / (sizeof(float) * kChannels));
         while (pa_stream_readable_size(stream) > 0) {
             if (pa_stream_peek(stream, &bytes, &length) < 0 || length == 0) {
                 return;
@@ -111,23 +108,15 @@ struct AudioSource::State {
                 // A hole: the server lost these samples.
                 s->clock.skip(frames);
             } else if (frames > 0) {
-                // The oldest sample not yet read was taken the stream's
-                // latency ago.
-                const HostTime arrived = hostTimeNow();
-                HostTime measured = arrived;
-                pa_usec_t latency = 0;
-                int negative = 0;
-                if (pa_stream_get_latency(stream, &latency, &negative) == 0) {
-                    measured += negative ? HostTime(latency) * 1000 : -HostTime(latency) * 1000;
-                }
                 AudioChunk chunk;
-                chunk.time = s->clock.stamp(measured, arrived, frames);
+                chunk.time = s->clock.stamp(arrived, frames, waiting);
                 chunk.samples.resize(std::size_t(frames) * kChannels);
                 std::memcpy(chunk.samples.data(), bytes, chunk.samples.size() * sizeof(float));
                 if (s->deliver && !s->closing) {
                     s->deliver(std::move(chunk));
                 }
             }
+            waiting = std::max<std::int64_t>(waiting - frames, 0);
             pa_stream_drop(stream);
         }
     }
@@ -202,8 +191,7 @@ struct AudioSource::State {
         }
         pa_context_set_state_callback(context, &State::contextChanged, this);
         if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            return QObject::tr("No sound server is running (PulseAudio or PipeWire): %1.")
-                .arg(QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+            return QObject::tr("No sound server is running (PulseAudio or PipeWire).");
         }
         pa_context_rttime_new(context, pa_rtclock_now() + kConnectTimeout, &State::timeout, this);
         if (!waitFor([this] { return pa_context_get_state(context) == PA_CONTEXT_READY; })) {
@@ -248,9 +236,7 @@ struct AudioSource::State {
         attributes.maxlength = std::uint32_t(-1);
         attributes.fragsize = std::uint32_t(pa_usec_to_bytes(20'000, &spec));
         attributes.tlength = attributes.prebuf = attributes.minreq = std::uint32_t(-1);
-        const auto flags =
-            pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                              PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+        const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
         if (pa_stream_connect_record(stream, name.toUtf8().constData(), &attributes, flags) < 0) {
             return QObject::tr("The sound server refused to record “%1”.").arg(name);
         }

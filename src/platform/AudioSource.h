@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <variant>
@@ -44,40 +45,46 @@ private:
 };
 
 // Where the host-clock times of a stream of samples come from: the count of
-// samples since an anchor, so that consecutive chunks join without gaps or
-// jitter. The anchor is the measured capture time (the arrival less the
-// server's latency) of the first chunk, and again of the first chunk after a
-// quiet spell (an idle output makes no samples at all, and the count knows
-// nothing of the pause). The measured time is no better than that: the
-// server's interpolated latency of a monitor wanders by a hundred
-// milliseconds and more from chunk to chunk. So while chunks flow it moves
-// the anchor only when it has stayed more than `drift` away for several
-// chunks, by the smallest of those distances (the clocks of a sound card and
-// of the host part slowly).
+// samples since an anchor (the time of sample 0), so that consecutive chunks
+// join without gaps or jitter. The anchor comes from arrivals alone, never
+// from the latency the server reports: that is far off while a stream starts
+// (hundreds of milliseconds, shrinking chunk by chunk) and wanders while the
+// machine is busy. The last sample waiting to be read at an arrival was
+// captured at that arrival or before, so each arrival bounds the anchor from
+// above, however late the reader got to it; the anchor is the tightest bound
+// of the last `window` (so it follows a slow drift of the sound card's clock
+// either way, a few microseconds at a time). Bounds that stay more than
+// `quiet` above it for several chunks mean that nothing came for a while (an
+// idle output makes no samples at all, and the count knows nothing of the
+// pause): the anchor starts afresh there.
 class AudioClock {
 public:
-    explicit AudioClock(int sampleRate, HostTime quiet = 30'000'000, HostTime drift = 250'000'000)
-        : rate_(sampleRate), quiet_(quiet), drift_(drift) {}
-    // The time of the first of `frames` frames that arrived at `arrived` and
-    // were measured to be captured at `measured`; advances past them.
-    HostTime stamp(HostTime measured, HostTime arrived, std::int64_t frames);
+    explicit AudioClock(int sampleRate, HostTime quiet = 200'000'000,
+                        HostTime window = 5'000'000'000)
+        : rate_(sampleRate), quiet_(quiet), window_(window) {}
+    // The time of the first of `frames` frames read at `arrived`, when
+    // `waiting` frames (these first among them) were there to be read;
+    // advances past them.
+    HostTime stamp(HostTime arrived, std::int64_t frames, std::int64_t waiting);
     // Frames the server lost: the next chunk starts this much later.
     void skip(std::int64_t frames) { counted_ += frames; }
 
-    static constexpr int kOutliersToMove = 5;
+    static constexpr int kQuietChunks = 3;
 
 private:
     HostTime duration(std::int64_t frames) const { return frames * 1'000'000'000 / rate_; }
+    struct Bound {
+        HostTime arrived;
+        HostTime anchor;
+    };
     int rate_;
     HostTime quiet_;
-    HostTime drift_;
-    bool anchored_ = false;
-    HostTime anchor_ = 0;
+    HostTime window_;
     std::int64_t counted_ = 0;
-    HostTime lastArrival_ = 0;
-    HostTime lastDuration_ = 0;
-    int outliers_ = 0;
-    HostTime nearestOutlier_ = 0;
+    // The bounds of the window that may still become the tightest, oldest
+    // first; the first is the anchor.
+    std::deque<Bound> bounds_;
+    int quietChunks_ = 0;
 };
 
 } // namespace platform

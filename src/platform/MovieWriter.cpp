@@ -1,5 +1,6 @@
 #include "platform/MovieWriter.h"
 
+#include "platform/MovieRepair.h"
 #include "platform/Yuv420.h"
 
 #include <QCoreApplication>
@@ -35,18 +36,26 @@ namespace {
 
 constexpr int audioRate = 48000;
 constexpr int audioBitRate = 160000;
-// Samples each input may have waiting for the encoder before it reports
-// itself not ready.
+// Pictures waiting for the video encoder before it reports itself not ready:
+// a dropped picture goes unseen where lost sound is heard, so pictures wait
+// little and sound long.
 constexpr int queueDepth = 8;
+// Sound waiting for its encoder, in samples per track: a slow moment of the
+// machine (a burst of large pictures, a busy disk) never costs sound.
+constexpr std::int64_t audioQueueDepth = 10 * audioRate;
 // The movie's video clock: fine enough for any frame rate and the timestamps
 // of a paused and resumed recording, and what MPEG-4 players expect.
 constexpr AVRational videoTimeBase{1, 90000};
 // How far a chunk of sound may start from where the previous one ended
-// before the gap is filled with silence or the overlap cut. The sound
-// server's latency wanders by up to ~140 ms while the machine is busy (as
-// when a large display is encoded): within this, chunks are laid end to end,
-// so the wandering never cuts or pads the sound.
-constexpr std::int64_t audioSlack = audioRate / 5;
+// before the gap is filled with silence or the overlap cut. The sound comes
+// stamped by its own sample count, so chunks of a flowing source meet exactly;
+// a source that went quiet, or a clock set right after a drift, moves by more.
+// Within this, chunks are laid end to end: the sound stays whole and at most
+// this far from the pictures.
+constexpr std::int64_t audioSlack = audioRate * 40 / 1000;
+// The working movie is cut into a fragment at least this often (µs), and at
+// every key frame: a crash loses at most about this much.
+constexpr int fragmentDuration = 1'000'000;
 
 QString ffmpegError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -69,11 +78,6 @@ std::int64_t rescale(std::int64_t nanoseconds, AVRational base) {
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
-QString temporaryPathFor(const QString& path) {
-    const QFileInfo info(path);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part");
-}
-
 struct Sample {
     int track = -1; // -1: video
     QImage image;
@@ -89,13 +93,13 @@ struct AudioTrack {
     std::vector<float> pending;
     std::int64_t pendingStart = 0;
     bool started = false;
-    int waiting = 0;
+    std::int64_t waiting = 0; // samples
 };
 
 class FfmpegMovieWriter final : public MovieWriter {
 public:
     explicit FfmpegMovieWriter(MovieSettings settings)
-        : settings_(std::move(settings)), temporary_(temporaryPathFor(settings_.path)) {}
+        : settings_(std::move(settings)), temporary_(workingPathFor(settings_.path)) {}
 
     ~FfmpegMovieWriter() override {
         if (!ended_) {
@@ -123,8 +127,8 @@ public:
         }
         lastVideoPts_ = pts;
         ++videoWaiting_;
-        samples_.push_back(Sample{-1, image, {}, pts});
-        wake_.notify_one();
+        pictures_.push_back(Sample{-1, image, {}, pts});
+        videoWake_.notify_one();
         return AppendResult::appended;
     }
 
@@ -137,12 +141,13 @@ public:
         if (failed_ || stopping_) {
             return AppendResult::refused;
         }
-        if (audio_[track].waiting >= queueDepth) {
+        const std::int64_t frames = std::int64_t(sound.size() / 2);
+        if (audio_[track].waiting + frames > audioQueueDepth) {
             return AppendResult::notReady;
         }
-        ++audio_[track].waiting;
-        samples_.push_back(Sample{track, {}, sound, rescale(time, AVRational{1, audioRate})});
-        wake_.notify_one();
+        audio_[track].waiting += frames;
+        sounds_.push_back(Sample{track, {}, sound, rescale(time, AVRational{1, audioRate})});
+        audioWake_.notify_one();
         return AppendResult::appended;
     }
 
@@ -155,9 +160,11 @@ public:
     void cancel() override;
 
 private:
-    void run();
-    void stopThread(bool discard);
+    void runVideo();
+    void runAudio();
+    void stopThreads(bool discard);
     void fail(const QString& message);
+    std::optional<QString> salvage();
     bool encodeVideo(const QImage& image, std::int64_t pts);
     bool addSound(AudioTrack& track, const std::vector<float>& sound, std::int64_t position);
     bool encodeSound(AudioTrack& track, std::int64_t upTo, bool all);
@@ -175,6 +182,7 @@ private:
     AVFrame* picture_ = nullptr;
     AVFrame* soundFrame_ = nullptr;
     AVPacket* packet_ = nullptr;
+    AVPacket* soundPacket_ = nullptr;
     // The last video packet waits for the next one: its duration is known
     // only then (or from the movie's end).
     AVPacket* heldVideo_ = nullptr;
@@ -184,11 +192,17 @@ private:
     // after the movie's end.
     std::optional<std::int64_t> endPts_;
 
-    std::thread thread_;
+    std::thread videoThread_;
+    std::thread audioThread_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Sample> samples_;
+    std::condition_variable videoWake_;
+    std::condition_variable audioWake_;
+    std::deque<Sample> pictures_;
+    std::deque<Sample> sounds_;
     int videoWaiting_ = 0;
+    // Both encoding threads write into the one file.
+    std::mutex muxer_;
+    std::int64_t packets_ = 0; // written, under muxer_
     std::optional<std::int64_t> lastVideoPts_;
     bool stopping_ = false;
     bool discard_ = false;
@@ -318,6 +332,7 @@ std::optional<QString> FfmpegMovieWriter::open() {
         return MovieWriterText::tr("The recording ran out of memory.");
     }
     packet_ = av_packet_alloc();
+    soundPacket_ = av_packet_alloc();
     heldVideo_ = av_packet_alloc();
 
     QFile::remove(temporary_);
@@ -329,7 +344,13 @@ std::optional<QString> FfmpegMovieWriter::open() {
                  ffmpegError(result));
     }
     options = nullptr;
-    av_dict_set(&options, "movflags", "+faststart", 0);
+    // Fragments while recording, so that what was written before a crash
+    // plays; the finished movie is written once more with its index in front.
+    av_dict_set(&options, "movflags", "+frag_keyframe+empty_moov+default_base_moof", 0);
+    av_dict_set_int(&options, "frag_duration", fragmentDuration, 0);
+    // Each fragment reaches the file as soon as it is complete, not when a
+    // buffer fills: a crash then loses only the fragment under way.
+    format_->flush_packets = 1;
     result = avformat_write_header(format_, &options);
     av_dict_free(&options);
     if (result < 0) {
@@ -339,46 +360,55 @@ std::optional<QString> FfmpegMovieWriter::open() {
         return MovieWriterText::tr("The recording could not be started: %1.")
             .arg(ffmpegError(result));
     }
-    thread_ = std::thread([this] { run(); });
+    videoThread_ = std::thread([this] { runVideo(); });
+    if (!audio_.empty()) {
+        audioThread_ = std::thread([this] { runAudio(); });
+    }
     return std::nullopt;
 }
 
-void FfmpegMovieWriter::run() {
+void FfmpegMovieWriter::runVideo() {
     for (;;) {
         Sample sample;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return !samples_.empty() || stopping_; });
-            if (samples_.empty() || discard_) {
+            videoWake_.wait(lock, [this] { return !pictures_.empty() || stopping_ || failed_; });
+            if (pictures_.empty() || discard_ || failed_) {
                 return;
             }
-            // Sound before pictures: a picture takes the encoder far longer
-            // than a piece of sound, and sound queued behind a few of them
-            // on a busy machine would be dropped, an audible gap, where a
-            // dropped picture goes unseen. The muxer interleaves the tracks.
-            auto next = std::find_if(samples_.begin(), samples_.end(),
-                                     [](const Sample& waiting) { return waiting.track >= 0; });
-            if (next == samples_.end()) {
-                next = samples_.begin();
-            }
-            sample = std::move(*next);
-            samples_.erase(next);
+            sample = std::move(pictures_.front());
+            pictures_.pop_front();
         }
-        bool fine = false;
-        if (sample.track < 0) {
-            fine = encodeVideo(sample.image, sample.time);
-        } else {
-            fine = addSound(audio_[sample.track], sample.sound, sample.time);
-        }
+        const bool fine = encodeVideo(sample.image, sample.time);
         {
-            // Counted down only now: the sample occupied the encoder until it
+            // Counted down only now: the picture occupied the encoder until it
             // was done with it.
             std::lock_guard lock(mutex_);
-            if (sample.track < 0) {
-                --videoWaiting_;
-            } else {
-                --audio_[sample.track].waiting;
+            --videoWaiting_;
+        }
+        if (!fine) {
+            return;
+        }
+    }
+}
+
+void FfmpegMovieWriter::runAudio() {
+    for (;;) {
+        Sample sample;
+        {
+            std::unique_lock lock(mutex_);
+            audioWake_.wait(lock, [this] { return !sounds_.empty() || stopping_ || failed_; });
+            if (sounds_.empty() || discard_ || failed_) {
+                return;
             }
+            sample = std::move(sounds_.front());
+            sounds_.pop_front();
+        }
+        const std::int64_t frames = std::int64_t(sample.sound.size() / 2);
+        const bool fine = addSound(audio_[std::size_t(sample.track)], sample.sound, sample.time);
+        {
+            std::lock_guard lock(mutex_);
+            audio_[std::size_t(sample.track)].waiting -= frames;
         }
         if (!fine) {
             return;
@@ -387,10 +417,19 @@ void FfmpegMovieWriter::run() {
 }
 
 void FfmpegMovieWriter::fail(const QString& message) {
-    std::lock_guard lock(mutex_);
-    if (!failed_) {
+    {
+        std::lock_guard lock(mutex_);
+        if (failed_) {
+            return;
+        }
         failed_ = true;
         failure_ = message;
+        // The other encoding thread stops too: nothing more can be kept.
+        videoWake_.notify_all();
+        audioWake_.notify_all();
+    }
+    if (settings_.onFailure) {
+        settings_.onFailure(message);
     }
 }
 
@@ -428,14 +467,17 @@ bool FfmpegMovieWriter::addSound(AudioTrack& track, const std::vector<float>& so
                                  std::int64_t position) {
     const std::int64_t frames = static_cast<std::int64_t>(sound.size() / 2);
     std::int64_t skip = 0;
+    // The first chunk goes exactly where it belongs: the track starts with
+    // the movie, so sound and pictures start in step.
+    const std::int64_t slack = track.started ? audioSlack : 0;
     if (!track.started) {
         track.started = true;
         track.pendingStart = 0;
     }
     const std::int64_t expected = track.pendingStart + std::int64_t(track.pending.size() / 2);
-    if (position > expected + audioSlack) {
+    if (position > expected + slack) {
         track.pending.resize(track.pending.size() + std::size_t(position - expected) * 2, 0.0f);
-    } else if (position < expected - audioSlack) {
+    } else if (position < expected - slack) {
         skip = std::min(frames, expected - position);
     }
     track.pending.insert(track.pending.end(), sound.begin() + skip * 2, sound.end());
@@ -447,10 +489,11 @@ bool FfmpegMovieWriter::addSound(AudioTrack& track, const std::vector<float>& so
 bool FfmpegMovieWriter::encodeSound(AudioTrack& track, std::int64_t upTo, bool all) {
     const int frameSize = track.encoder->frame_size > 0 ? track.encoder->frame_size : 1024;
     if (all && upTo > 0) {
+        // The track ends with the pictures: cut, or filled with the silence
+        // of sound that had not come yet.
         const std::int64_t keep = std::max<std::int64_t>(upTo - track.pendingStart, 0);
-        if (std::int64_t(track.pending.size() / 2) > keep) {
-            track.pending.resize(std::size_t(keep) * 2);
-        }
+        track.started = true;
+        track.pending.resize(std::size_t(keep) * 2, 0.0f);
     }
     std::size_t used = 0;
     for (;;) {
@@ -494,8 +537,10 @@ bool FfmpegMovieWriter::encodeSound(AudioTrack& track, std::int64_t upTo, bool a
 }
 
 bool FfmpegMovieWriter::drain(AVCodecContext* encoder, AVStream* stream) {
+    // Each encoding thread has a packet of its own.
+    AVPacket* const packet = stream == videoStream_ ? packet_ : soundPacket_;
     for (;;) {
-        const int received = avcodec_receive_packet(encoder, packet_);
+        const int received = avcodec_receive_packet(encoder, packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
             return true;
         }
@@ -505,22 +550,22 @@ bool FfmpegMovieWriter::drain(AVCodecContext* encoder, AVStream* stream) {
                      .arg(ffmpegError(received)));
             return false;
         }
-        av_packet_rescale_ts(packet_, encoder->time_base, stream->time_base);
-        packet_->stream_index = stream->index;
+        av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+        packet->stream_index = stream->index;
         if (stream == videoStream_) {
-            if (holding_ && !writeHeldVideo(packet_->pts)) {
-                av_packet_unref(packet_);
+            if (holding_ && !writeHeldVideo(packet->pts)) {
+                av_packet_unref(packet);
                 return false;
             }
-            av_packet_move_ref(heldVideo_, packet_);
+            av_packet_move_ref(heldVideo_, packet);
             holding_ = true;
             continue;
         }
-        if (endPts_ && packet_->pts >= av_rescale_q(*endPts_, videoTimeBase, stream->time_base)) {
-            av_packet_unref(packet_);
+        if (endPts_ && packet->pts >= av_rescale_q(*endPts_, videoTimeBase, stream->time_base)) {
+            av_packet_unref(packet);
             continue;
         }
-        if (!writePacket(packet_, stream)) {
+        if (!writePacket(packet, stream)) {
             return false;
         }
     }
@@ -533,27 +578,66 @@ bool FfmpegMovieWriter::writeHeldVideo(std::int64_t nextPts) {
 }
 
 bool FfmpegMovieWriter::writePacket(AVPacket* packet, AVStream*) {
-    // Takes the packet's data whether or not it succeeds.
-    const int written = av_interleaved_write_frame(format_, packet);
+    int written = 0;
+    {
+        std::lock_guard lock(muxer_);
+        // Takes the packet's data whether or not it succeeds.
+        written = av_interleaved_write_frame(format_, packet);
+        if (written >= 0) {
+            ++packets_;
+        }
+    }
     if (written < 0) {
-        //: Recording: why the movie could not be written, shown in an alert
-        fail(MovieWriterText::tr("The recording could not be written: %1.")
-                 .arg(ffmpegError(written)));
+        //: Recording: why the movie could not be written, shown in an alert; %1 is the
+        //: folder, %2 the reason (No space left on device…)
+        fail(MovieWriterText::tr("The recording could not be written into “%1”: %2.")
+                 .arg(QDir::toNativeSeparators(QFileInfo(settings_.path).absolutePath()),
+                      ffmpegError(written)));
         return false;
     }
     return true;
 }
 
-void FfmpegMovieWriter::stopThread(bool discard) {
+void FfmpegMovieWriter::stopThreads(bool discard) {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         discard_ = discard;
-        wake_.notify_one();
+        videoWake_.notify_all();
+        audioWake_.notify_all();
     }
-    if (thread_.joinable()) {
-        thread_.join();
+    for (std::thread* thread : {&videoThread_, &audioThread_}) {
+        if (thread->joinable()) {
+            thread->join();
+        }
     }
+}
+
+// After a failure: the whole fragments written before it become the movie.
+std::optional<QString> FfmpegMovieWriter::salvage() {
+    std::lock_guard lock(mutex_);
+    if (format_ && format_->pb) {
+        // What the buffer still holds may not fit either; the cut below
+        // takes care of a half-written end.
+        avio_closep(&format_->pb);
+    }
+    const std::optional<WholeFragments> kept = keepWholeFragments(temporary_);
+    if (!kept || !kept->isFragmented) {
+        QFile::remove(temporary_);
+        return failure_;
+    }
+    // With room for it, the index goes in front; without, the fragments
+    // play as they are.
+    if (!remuxWithIndexInFront(temporary_, settings_.path)) {
+        QFile::remove(temporary_);
+        return std::nullopt;
+    }
+    if (std::rename(QFile::encodeName(temporary_).constData(),
+                    QFile::encodeName(settings_.path).constData()) != 0) {
+        QFile::remove(temporary_);
+        return failure_;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
@@ -561,8 +645,11 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
         //: Recording: why the movie could not be written, shown in an alert
         return MovieWriterText::tr("The recording has already ended.");
     }
-    stopThread(false);
+    stopThreads(false);
     ended_ = true;
+    if (hasFailed()) {
+        return salvage();
+    }
     const std::int64_t endPts = rescale(end, videoTimeBase);
     endPts_ = endPts;
     bool fine = !hasFailed();
@@ -600,19 +687,22 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
         fail(MovieWriterText::tr("The recording could not be saved: %1.").arg(ffmpegError(closed)));
         fine = false;
     }
-    if (fine && std::rename(QFile::encodeName(temporary_).constData(),
-                            QFile::encodeName(settings_.path).constData()) != 0) {
-        //: Recording: why the movie could not be written, shown in an alert
-        fail(MovieWriterText::tr("The recording could not be saved: %1.")
-                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
-        fine = false;
-    }
     if (!fine) {
+        return salvage();
+    }
+    // The whole movie written once more with its index in front. Where that
+    // cannot be done (no room for a second copy) the fragmented movie is
+    // the movie: it plays all the same.
+    if (!remuxWithIndexInFront(temporary_, settings_.path, packets_)) {
         QFile::remove(temporary_);
-        std::lock_guard lock(mutex_);
+        return std::nullopt;
+    }
+    if (std::rename(QFile::encodeName(temporary_).constData(),
+                    QFile::encodeName(settings_.path).constData()) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(temporary_);
         //: Recording: why the movie could not be written, shown in an alert
-        return failure_.isEmpty() ? MovieWriterText::tr("The recording could not be saved.")
-                                  : failure_;
+        return MovieWriterText::tr("The recording could not be saved: %1.").arg(why);
     }
     return std::nullopt;
 }
@@ -621,7 +711,7 @@ void FfmpegMovieWriter::cancel() {
     if (ended_) {
         return;
     }
-    stopThread(true);
+    stopThreads(true);
     ended_ = true;
     if (format_ && format_->pb) {
         avio_closep(&format_->pb);
@@ -633,6 +723,7 @@ void FfmpegMovieWriter::release() {
     av_frame_free(&picture_);
     av_frame_free(&soundFrame_);
     av_packet_free(&packet_);
+    av_packet_free(&soundPacket_);
     av_packet_free(&heldVideo_);
     avcodec_free_context(&video_);
     for (AudioTrack& track : audio_) {
@@ -648,6 +739,11 @@ void FfmpegMovieWriter::release() {
 }
 
 } // namespace
+
+QString workingPathFor(const QString& path) {
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part");
+}
 
 MovieWriterResult openMovieWriter(const MovieSettings& settings) {
     auto writer = std::make_unique<FfmpegMovieWriter>(settings);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -18,15 +19,23 @@ enum class VideoCodec { h264, hevc };
 // at 160 kb/s, fed with 48 kHz interleaved stereo floats.
 struct MovieSettings {
     // Where the finished movie goes. Until it is finished the movie is written
-    // beside it under a hidden temporary name, so a failed or cancelled
-    // recording leaves no partial file.
+    // beside it under a hidden temporary name (workingPathFor()), as
+    // fragmented MPEG-4: whatever was written a second or two before a crash
+    // plays (keepWholeFragments()). A cancelled recording leaves no file.
     QString path;
     QSize size; // even sides
     int frameRate = 30;
     std::int64_t bitRate = 0; // the video's average, bit/s
     VideoCodec codec = VideoCodec::h264;
     int audioTracks = 0;
+    // Called once, on an encoding thread, as soon as encoding or writing
+    // fails (a full disk, a vanished folder), with why, worded for the user.
+    std::function<void(const QString& message)> onFailure;
 };
+
+// The hidden name a movie for `path` is written under until it is finished:
+// ".<name>.part" beside it.
+QString workingPathFor(const QString& path);
 
 enum class AppendResult {
     appended,
@@ -38,7 +47,9 @@ enum class AppendResult {
 };
 
 // Encodes pictures and sound into one MPEG-4 movie. The appends only hand the
-// sample to an encoding thread behind a short queue and never wait for it.
+// sample to an encoding thread and never wait for it: pictures to the video
+// encoder's thread behind a short queue, sound to a thread of its own behind a
+// queue of several seconds, so a slow picture never costs sound.
 // Times are nanoseconds from the start of the movie. One thread at a time
 // calls a writer.
 class MovieWriter {
@@ -47,17 +58,21 @@ public:
 
     // `image` is RGB32 at the movie's size; times must grow.
     virtual AppendResult appendVideo(const QImage& image, std::int64_t time) = 0;
-    // Sound whose first sample plays at `time`. A track's chunks are laid end
-    // to end; one that starts well after the previous one ends is preceded by
-    // silence, one that overlaps it loses its overlapping start.
+    // Sound whose first sample plays at `time` (before 0: its start is cut).
+    // A track starts at 0, with silence up to its first chunk; later chunks are
+    // laid end to end, and one that starts more than 40 ms after the previous
+    // one ends is preceded by silence, one that overlaps it by more loses its
+    // overlapping start.
     virtual AppendResult appendAudio(int track, const std::vector<float>& samples,
                                      std::int64_t time) = 0;
     // Whether encoding or writing has failed; every append is refused from then on.
     virtual bool hasFailed() const = 0;
     // Encodes what waits, ends the movie at `end` (the last picture lasts until
-    // then; sound after it is cut), puts the index in front and moves the file
-    // to its path. Blocks until done. A message saying why when the movie could
-    // not be made; the temporary file is gone then.
+    // then; each sound track is cut or filled with silence to end there too),
+    // puts the index in front and moves the file to its path. Blocks until
+    // done. After a failure it keeps what was written before it: the whole
+    // fragments go to the path as a playable movie. A message saying why when
+    // no movie could be made; the temporary file is gone then.
     virtual std::optional<QString> finish(std::int64_t end) = 0;
     // Stops and removes what was written. Also what destroying an unfinished
     // writer does.

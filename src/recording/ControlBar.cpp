@@ -444,7 +444,7 @@ QPainterPath ControlBar::outline() const {
     QPainterPath path;
     const QRectF bar = capsule();
     path.addRoundedRect(bar, bar.height() / 2, bar.height() / 2);
-    for (PermissionNote* note : {inputNote_, cameraNote_}) {
+    for (PermissionNote* note : {inputNote_, cameraNote_, soundNote_}) {
         if (note && note->isShown()) {
             path.addPath(note->outline().translated(note->pos()));
         }
@@ -488,6 +488,21 @@ void ControlBar::refresh() {
         const bool show = controlBar::noteLayout(true, state.cameraDenied).visible;
         notesChanged |= show != cameraNote_->isShown();
         cameraNote_->setShown(show);
+    }
+    // Known only once the recording runs: the bar grows by it then.
+    if (!state.soundNote.isEmpty() &&
+        (!soundNote_ || soundNote_->label()->text() != state.soundNote)) {
+        delete soundNote_;
+        soundNote_ =
+            new PermissionNote(QStringLiteral("speaker.slash"), state.soundNote, {}, {}, this);
+        // Right under the row, above the notes reserved there.
+        static_cast<QVBoxLayout*>(layout())->insertWidget(1, soundNote_, 0, Qt::AlignHCenter);
+        soundNote_->show();
+        notesChanged = true;
+    } else if (state.soundNote.isEmpty() && soundNote_) {
+        delete soundNote_;
+        soundNote_ = nullptr;
+        notesChanged = true;
     }
     layout()->activate();
     if (!same || notesChanged || before != size()) {

@@ -133,6 +133,8 @@ public:
     QPushButton* pillButton() const { return pill_; }
     PermissionNote* inputNote() const { return inputNote_; }
     PermissionNote* cameraNote() const { return cameraNote_; }
+    // The note of sound that cannot be recorded; made when there first is one.
+    PermissionNote* soundNote() const { return soundNote_; }
     HiddenAppsPopup* hiddenAppsPopup() const { return popup_; }
     // The capsule in the bar's points.
     QRectF capsule() const;
@@ -159,6 +161,7 @@ private:
     QPushButton* pill_ = nullptr;
     PermissionNote* inputNote_ = nullptr;
     PermissionNote* cameraNote_ = nullptr;
+    PermissionNote* soundNote_ = nullptr;
     QPointer<HiddenAppsPopup> popup_;
     PreviousApp previousApp_;
 };

@@ -29,6 +29,7 @@ struct State {
     bool recordsWindowOnly = false;
     bool needsInputMonitoring = false;
     bool cameraDenied = false;
+    QString soundNote; // empty: no note
 };
 
 enum class Kind {

@@ -31,6 +31,9 @@ public:
     }
     void pause() override { writer_->pause(); }
     void resume() override { writer_->resume(); }
+    void setOnFailure(std::function<void(const WriterError&)> onFailure) override {
+        writer_->setOnFailure(std::move(onFailure));
+    }
     void finish(std::optional<platform::HostTime> endTime,
                 std::function<void(std::optional<WriterError>)> done) override {
         writer_->finish(endTime, std::move(done));

@@ -51,6 +51,7 @@ public:
     void updateFilter(const RecordingFilter& filter) override { recorder_->updateFilter(filter); }
     void update(const QRectF& region) override { recorder_->update(region); }
     QSize size() const override { return recorder_->size(); }
+    QString soundNote() const override { return recorder_->soundNote(); }
 
 private:
     std::unique_ptr<ScreenRecorder> recorder_;
@@ -332,13 +333,14 @@ void RecordingSession::recorderStarted(std::unique_ptr<SessionRecorder> recorder
     SessionRecorder* raw = recorder.get();
     recorder->onFailure = [this, alive, raw](const QString& message) {
         if (!alive.expired() && recorder_.get() == raw)
-            finish(message);
+            recorderFailed(message);
     };
     if (ended_) {
         recorder->stop();
         return;
     }
     recorder_ = std::move(recorder);
+    model_->setSoundNote(recorder_->soundNote());
     movieWidth_ = recorder_->size().width();
     streamRegion_ = streamRegion;
     if (currentFilter() != filter)
@@ -446,7 +448,9 @@ void RecordingSession::movieFinished(std::variant<QString, WriterError> result) 
     const QString movie = std::get<QString>(result);
     if (windows_)
         windows_->stopOverlays();
-    if (model_->format() == app::Recording::Format::video) {
+    // After a failure (a full disk) the movie is what there is: no GIF is
+    // made of it where there may be no room for one.
+    if (model_->format() == app::Recording::Format::video || failure_) {
         deliver(movie, app::Recording::Format::video);
         return;
     }
@@ -491,8 +495,36 @@ void RecordingSession::deliver(const QString& file, app::Recording::Format forma
             recording.duration = facts.duration;
             recording.scale = scale;
             recording.thumbnail = facts.poster;
+            // The completion may drop the session.
+            const auto alert = services_.alert;
+            const std::optional<QString> failure = failure_;
             tearDown(recording);
+            if (failure && alert) {
+                //: Alert title when a recording ends because of an error
+                alert(tr("The recording stopped"),
+                      //: After why a recording stopped; the argument is the movie's path
+                      *failure + QLatin1Char(' ') +
+                          tr("What was recorded until then is kept: “%1”.")
+                              .arg(QDir::toNativeSeparators(file)));
+            }
         });
+}
+
+void RecordingSession::recorderFailed(const QString& message) {
+    if (ended_ || failure_)
+        return;
+    if (!recorder_ || !model_->phase().is(SessionPhase::Kind::recording)) {
+        finish(message);
+        return;
+    }
+    // What was recorded is finished into a movie and delivered; the alert
+    // says why the recording stopped and where that movie is.
+    failure_ = message;
+    if (model_->isPaused()) {
+        recorder_->resume();
+        model_->setPaused(false);
+    }
+    stop();
 }
 
 void RecordingSession::finish(const QString& error) {
@@ -506,9 +538,11 @@ void RecordingSession::finish(const QString& error) {
     const auto alert = services_.alert;
     //: Alert title when a recording ends because of an error
     const QString message = tr("The recording stopped");
+    // What stopped the recording says more than what then failed to keep it.
+    const QString detail = failure_.value_or(error);
     tearDown(std::nullopt);
     if (alert)
-        alert(message, error);
+        alert(message, detail);
 }
 
 void RecordingSession::tearDown(const std::optional<app::Recording>& recording) {

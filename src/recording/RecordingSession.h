@@ -52,7 +52,10 @@ public:
     virtual void update(const QRectF& region) = 0;
     // The movie's picture size in pixels, after fitting.
     virtual QSize size() const = 0;
-    // Called on the main thread when the stream stops by itself.
+    // Why sound that was asked for is not recorded; empty when all of it is.
+    virtual QString soundNote() const { return {}; }
+    // Called on the main thread when the stream stops by itself or the movie
+    // cannot be written on; finish() then keeps what was written.
     std::function<void(const QString& message)> onFailure;
 };
 
@@ -156,6 +159,7 @@ private:
     void movieFinished(std::variant<QString, WriterError> result);
     void deliver(const QString& file, app::Recording::Format format);
     void finish(const QString& error);
+    void recorderFailed(const QString& message);
     void tearDown(const std::optional<app::Recording>& recording);
     void dropRecorder(std::unique_ptr<SessionRecorder> recorder);
 
@@ -182,6 +186,9 @@ private:
     double pausedTotal_ = 0;
     bool ended_ = false;
     bool countdownShown_ = false;
+    // Why a running recording stopped by itself: what was recorded until then
+    // is still delivered, and the alert follows.
+    std::optional<QString> failure_;
     QDateTime date_;
     // Raised by every restart, stop and end: a pending update of an older
     // recorder sees it changed and acts no more.

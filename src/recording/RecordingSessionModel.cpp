@@ -62,6 +62,10 @@ void RecordingSessionModel::setCameraDenied(bool denied) {
     store(cameraDenied_, denied, this, &RecordingSessionModel::cameraDeniedChanged);
 }
 
+void RecordingSessionModel::setSoundNote(const QString& note) {
+    store(soundNote_, note, this, &RecordingSessionModel::soundNoteChanged);
+}
+
 void RecordingSessionModel::setRecordsWindowOnly(bool windowOnly) {
     store(recordsWindowOnly_, windowOnly, this, &RecordingSessionModel::recordsWindowOnlyChanged);
 }

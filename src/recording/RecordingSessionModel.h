@@ -67,6 +67,8 @@ public:
     double elapsed() const { return elapsed_; }
     bool needsInputMonitoring() const { return needsInputMonitoring_; }
     bool cameraDenied() const { return cameraDenied_; }
+    // Why sound that was asked for is not being recorded; empty when it is.
+    QString soundNote() const { return soundNote_; }
     bool recordsWindowOnly() const { return recordsWindowOnly_; }
     app::Recording::Format format() const { return format_; }
     bool systemAudio() const { return systemAudio_; }
@@ -84,6 +86,7 @@ public:
     void setElapsed(double seconds);
     void setNeedsInputMonitoring(bool needs);
     void setCameraDenied(bool denied);
+    void setSoundNote(const QString& note);
     void setRecordsWindowOnly(bool windowOnly);
 
     // Options: stored, written to the settings, then their follow-up.
@@ -122,6 +125,7 @@ Q_SIGNALS:
     void elapsedChanged(double seconds);
     void needsInputMonitoringChanged(bool needs);
     void cameraDeniedChanged(bool denied);
+    void soundNoteChanged(const QString& note);
     void recordsWindowOnlyChanged(bool windowOnly);
     void formatChanged(app::Recording::Format format);
     void systemAudioChanged(bool on);
@@ -144,6 +148,7 @@ private:
     double elapsed_ = 0;
     bool needsInputMonitoring_ = false;
     bool cameraDenied_ = false;
+    QString soundNote_;
     bool recordsWindowOnly_ = false;
     app::Recording::Format format_ = app::Recording::Format::video;
     bool systemAudio_ = false;

@@ -19,15 +19,22 @@ namespace recording {
 enum class AudioTrack { system, microphone };
 
 // Where a recorder puts what it records: the movie writer, or a stand-in in
-// tests. Samples and pause and resume reach it in order on queue().
+// tests. Pictures reach it on queue(); sound comes straight from the sound
+// server's threads, so that a slow picture never holds it up.
 class RecordingSink {
 public:
     virtual ~RecordingSink() = default;
     virtual desktop::SerialQueue& queue() = 0;
-    virtual void appendVideo(const platform::VideoFrame& frame) = 0;                   // on queue()
-    virtual void appendAudio(const platform::AudioChunk& chunk, AudioTrack track) = 0; // on queue()
-    virtual void pause() = 0;  // posts onto queue()
-    virtual void resume() = 0; // posts onto queue()
+    virtual void appendVideo(const platform::VideoFrame& frame) = 0; // on queue()
+    // From any thread; each track's chunks in order.
+    virtual void appendAudio(const platform::AudioChunk& chunk, AudioTrack track) = 0;
+    virtual void pause() = 0;  // from now on
+    virtual void resume() = 0; // from now on
+    // Called once, from any thread, when writing fails while recording (a full
+    // disk): the recording should end now; finish() keeps what was written.
+    virtual void setOnFailure(std::function<void(const WriterError& error)> onFailure) {
+        (void)onFailure;
+    }
     // `done` runs on the main thread with nothing or the error.
     virtual void finish(std::optional<platform::HostTime> endTime,
                         std::function<void(std::optional<WriterError>)> done) = 0;

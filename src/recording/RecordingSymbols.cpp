@@ -100,6 +100,7 @@ bool drawRecordingSymbol(QPainter& p, const QString& symbol, const QRectF& box,
                                       "trash",
                                       "stop.fill",
                                       "video.slash",
+                                      "speaker.slash",
                                       "gear"};
     if (!known.contains(symbol)) {
         return false;
@@ -232,6 +233,20 @@ bool drawRecordingSymbol(QPainter& p, const QString& symbol, const QRectF& box,
         lens.lineTo(11.4, 9);
         lens.closeSubpath();
         p.drawPath(lens);
+        p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(1.5, 1.5), QPointF(14.5, 14.5));
+    } else if (symbol == u"speaker.slash") {
+        QPainterPath body;
+        body.moveTo(2.5, 6);
+        body.lineTo(5.2, 6);
+        body.lineTo(8.8, 2.8);
+        body.lineTo(8.8, 13.2);
+        body.lineTo(5.2, 10);
+        body.lineTo(2.5, 10);
+        body.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(tint);
+        p.drawPath(body);
         p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(1.5, 1.5), QPointF(14.5, 14.5));
     } else if (symbol == u"gear") {

@@ -19,20 +19,24 @@ std::optional<platform::HostTime> RecordingTimeline::video(HostTime t) {
     return movieTime(t);
 }
 
-std::optional<platform::HostTime> RecordingTimeline::audio(HostTime t) {
+std::optional<platform::HostTime> RecordingTimeline::audio(HostTime t, HostTime length) {
     if (paused_ || !sessionStart_) {
         return std::nullopt;
     }
     applyResume(t);
-    if (t - pauseOffset_ < *sessionStart_) {
+    if (t - pauseOffset_ < *sessionStart_ &&
+        (length <= 0 || t + length - pauseOffset_ <= *sessionStart_)) {
         return std::nullopt;
     }
     return movieTime(t);
 }
 
-void RecordingTimeline::appended(HostTime t) {
+void RecordingTimeline::appended(HostTime t, bool picture) {
     if (!lastSourceTime_ || t > *lastSourceTime_) {
         lastSourceTime_ = t;
+    }
+    if (picture && (!lastPicture_ || t > *lastPicture_)) {
+        lastPicture_ = t;
     }
 }
 
@@ -76,6 +80,9 @@ std::optional<platform::HostTime> RecordingTimeline::end(std::optional<HostTime>
     HostTime end = last;
     if (!paused_ && endTime && *endTime > last && *endTime - last < stillLimit) {
         end = *endTime;
+    } else if (!paused_ && endTime && *endTime < last) {
+        const HostTime picture = lastPicture_ ? *lastPicture_ + frameDuration_ : *endTime;
+        end = std::max(*endTime, picture);
     }
     return movieTime(end);
 }

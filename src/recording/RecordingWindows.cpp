@@ -62,6 +62,7 @@ controlBar::State barState(const RecordingSessionModel& model) {
     state.recordsWindowOnly = model.recordsWindowOnly();
     state.needsInputMonitoring = model.needsInputMonitoring();
     state.cameraDenied = model.cameraDenied();
+    state.soundNote = model.soundNote();
     return state;
 }
 
@@ -304,6 +305,7 @@ void RecordingWindows::present(const SessionWindowsSetup& setup) {
         connect(model, &RecordingSessionModel::elapsedChanged, bar, &ControlBar::refresh);
         connect(model, &RecordingSessionModel::formatChanged, bar, &ControlBar::refresh);
         connect(model, &RecordingSessionModel::hiddenAppsChanged, bar, &ControlBar::refresh);
+        connect(model, &RecordingSessionModel::soundNoteChanged, bar, &ControlBar::refresh);
     }
     bar->refresh();
     panel_->adjustSize();

@@ -28,7 +28,37 @@ void onMainThread(std::function<void()> task) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
 }
 
+constexpr platform::HostTime earlySoundKept = 1'000'000'000;
+constexpr int audioRate = 48000;
+
+platform::HostTime lengthOf(const platform::AudioChunk& chunk) {
+    return platform::HostTime(chunk.samples.size() / 2) * 1'000'000'000 / audioRate;
+}
+
 } // namespace
+
+// The movie's failure reaches whoever listens, from the encoding thread it
+// happens on, also while the listener is being set.
+struct RecordingWriter::FailureHook {
+    std::mutex mutex;
+    std::function<void(const WriterError&)> listener;
+    std::optional<WriterError> failed;
+
+    void report(const QString& message) {
+        std::function<void(const WriterError&)> call;
+        {
+            std::lock_guard lock(mutex);
+            if (failed) {
+                return;
+            }
+            failed = WriterError::failed(message);
+            call = listener;
+        }
+        if (call) {
+            call(*failed);
+        }
+    }
+};
 
 QSize RecordingWriter::fittingSize(double width, double height) {
     double scale = 1;
@@ -72,7 +102,8 @@ RecordingWriter::make(const QString& path, QSize size, int frameRate, double bit
                       const MovieOpener& open) {
     if (frameRate <= 0) {
         //: Recording: why the movie could not be written, shown in an alert
-        return WriterError::failed(RecordingWriterText::tr("The recording's frame rate is not valid."));
+        return WriterError::failed(
+            RecordingWriterText::tr("The recording's frame rate is not valid."));
     }
     // A file of an earlier recording at the same place is replaced; when it
     // cannot be removed, writing will say why.
@@ -94,6 +125,8 @@ RecordingWriter::make(const QString& path, QSize size, int frameRate, double bit
         }
     }
     settings.audioTracks = static_cast<int>(sources.size());
+    auto failure = std::make_shared<FailureHook>();
+    settings.onFailure = [failure](const QString& message) { failure->report(message); };
 
     platform::MovieWriterResult opened = open(settings);
     if (auto* error = std::get_if<QString>(&opened)) {
@@ -101,13 +134,15 @@ RecordingWriter::make(const QString& path, QSize size, int frameRate, double bit
     }
     return std::unique_ptr<RecordingWriter>(new RecordingWriter(
         path, frameRate, std::move(std::get<std::unique_ptr<platform::MovieWriter>>(opened)),
-        sources));
+        sources, std::move(failure)));
 }
 
 RecordingWriter::RecordingWriter(QString path, int frameRate,
                                  std::unique_ptr<platform::MovieWriter> movie,
-                                 const std::vector<AudioSource>& audio)
+                                 const std::vector<AudioSource>& audio,
+                                 std::shared_ptr<FailureHook> failure)
     : path_(std::move(path))
+    , failure_(std::move(failure))
     , movie_(std::move(movie))
     , timeline_(1'000'000'000 / frameRate)
     , queue_(std::make_unique<desktop::SerialQueue>(QStringLiteral("Vexlin.recording-writer"))) {
@@ -134,53 +169,101 @@ bool RecordingWriter::isWriting() const {
     return !ended_ && !movie_->hasFailed();
 }
 
+void RecordingWriter::setOnFailure(std::function<void(const WriterError&)> onFailure) {
+    std::optional<WriterError> already;
+    {
+        std::lock_guard lock(failure_->mutex);
+        failure_->listener = onFailure;
+        already = failure_->failed;
+    }
+    if (already && onFailure) {
+        onFailure(*already);
+    }
+}
+
 void RecordingWriter::appendVideo(const platform::VideoFrame& frame) {
+    std::lock_guard lock(mutex_);
     if (!isWriting()) {
         return;
     }
+    const bool first = !timeline_.hasStarted();
     const std::optional<platform::HostTime> at = timeline_.video(frame.time);
     if (!at) {
         return;
     }
     if (movie_->appendVideo(frame.image, *at) == platform::AppendResult::appended) {
-        timeline_.appended(frame.time);
+        timeline_.appended(frame.time, true);
+        hasPicture_ = true;
+    }
+    if (first) {
+        // The sound that came first, as far as it belongs to the movie.
+        for (const auto& [track, chunk] : std::exchange(early_, {})) {
+            appendAudioLocked(chunk, track);
+        }
     }
 }
 
 void RecordingWriter::appendAudio(const platform::AudioChunk& chunk, AudioSource source) {
     const auto track = tracks_.find(source);
-    if (!isWriting() || track == tracks_.end()) {
+    if (track == tracks_.end()) {
         return;
     }
-    const std::optional<platform::HostTime> at = timeline_.audio(chunk.time);
+    std::lock_guard lock(mutex_);
+    if (!isWriting()) {
+        return;
+    }
+    if (!timeline_.hasStarted() && !timeline_.isPaused()) {
+        early_.emplace_back(track->second, chunk);
+        while (!early_.empty() && chunk.time - early_.front().second.time > earlySoundKept) {
+            early_.pop_front();
+        }
+        return;
+    }
+    appendAudioLocked(chunk, track->second);
+}
+
+void RecordingWriter::appendAudioLocked(const platform::AudioChunk& chunk, int track) {
+    const std::optional<platform::HostTime> at = timeline_.audio(chunk.time, lengthOf(chunk));
     if (!at) {
         return;
     }
-    if (movie_->appendAudio(track->second, chunk.samples, *at) ==
-        platform::AppendResult::appended) {
-        timeline_.appended(chunk.time);
+    if (movie_->appendAudio(track, chunk.samples, *at) == platform::AppendResult::appended) {
+        timeline_.appended(chunk.time, false);
     }
 }
 
 void RecordingWriter::pause() {
     const platform::HostTime at = platform::hostTimeNow();
-    queue_->async([this, at] { timeline_.pause(at); });
+    std::lock_guard lock(mutex_);
+    timeline_.pause(at);
 }
 
 void RecordingWriter::resume() {
-    queue_->async([this] { timeline_.resume(); });
+    std::lock_guard lock(mutex_);
+    timeline_.resume();
 }
 
 void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
                              std::function<void(std::optional<WriterError>)> done) {
     queue_->async([this, endTime, done = std::move(done)]() mutable {
         std::optional<WriterError> error;
-        if (ended_) {
+        bool already = false;
+        std::optional<platform::HostTime> end;
+        {
+            // Sound still coming is turned away from here on; the movie's
+            // end (encoding what waits, the index) is done without the lock.
+            std::lock_guard lock(mutex_);
+            already = std::exchange(ended_, true);
+            // Sound alone is no movie.
+            if (hasPicture_) {
+                end = timeline_.end(endTime);
+            }
+        }
+        if (already) {
             //: Recording: why the movie could not be written, shown in an alert
-            error = WriterError::failed(RecordingWriterText::tr("The recording has already ended."));
+            error =
+                WriterError::failed(RecordingWriterText::tr("The recording has already ended."));
         } else {
-            ended_ = true;
-            const std::optional<platform::HostTime> end = timeline_.end(endTime);
             if (!end) {
                 movie_->cancel();
                 error = WriterError::nothingRecorded();
@@ -199,8 +282,12 @@ void RecordingWriter::finish(std::optional<platform::HostTime> endTime,
 
 void RecordingWriter::cancel() {
     queue_->async([this] {
-        if (!ended_) {
-            ended_ = true;
+        bool already = false;
+        {
+            std::lock_guard lock(mutex_);
+            already = std::exchange(ended_, true);
+        }
+        if (!already) {
             movie_->cancel();
         }
         QFile::remove(path_);

@@ -9,20 +9,24 @@
 #include <QSize>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <variant>
 #include <vector>
 
 namespace recording {
 
-// Turns the pictures and sound of one recording into one MPEG-4 movie. Its
-// state lives on its own thread, queue(): the samples are handed over there,
-// and pause, resume, finish and cancel are posted there, so all of them take
-// effect in the order they came. The encoding itself runs behind that thread;
-// a sample that finds the encoder busy is dropped rather than waited for.
+// Turns the pictures and sound of one recording into one MPEG-4 movie. The
+// pictures are handed over on its own thread, queue(); sound comes from the
+// sound server's threads straight in, so that a slow picture never holds it
+// up. Pause and resume take effect at once; finish and cancel are posted onto
+// queue(), after the pictures handed over before them. The encoding itself
+// runs behind: a picture that finds the encoder busy is dropped rather than
+// waited for, while sound waits in a queue sized for seconds.
 class RecordingWriter {
 public:
     enum class AudioSource { system, microphone };
@@ -60,14 +64,23 @@ public:
     // The thread named "Vexlin.recording-writer".
     desktop::SerialQueue& queue() { return *queue_; }
 
-    // On queue(). A sample that cannot be used is dropped; nothing is reported.
+    // appendVideo on queue(), appendAudio from any thread. A sample that
+    // cannot be used is dropped; nothing is reported. Sound that comes before
+    // the first picture is kept (a second of it) for the part of it that
+    // belongs after the picture's time: a picture reaches the writer later
+    // than the sound taken at the same moment.
     void appendVideo(const platform::VideoFrame& frame);
     void appendAudio(const platform::AudioChunk& chunk, AudioSource source);
 
-    // From any thread; they take effect on queue(). The pause counts from the
+    // From any thread; they take effect at once. The pause counts from the
     // moment it is asked for.
     void pause();
     void resume();
+
+    // Called once, from an encoding thread, when encoding or writing fails
+    // while recording (a full disk): the recording should end now. Finishing
+    // then keeps what was written before the failure. Set before samples come.
+    void setOnFailure(std::function<void(const WriterError& error)> onFailure);
 
     // Ends the movie: at `endTime` (the host time of the stop) when that came
     // less than ten seconds after the last sample and the recording is not
@@ -79,15 +92,23 @@ public:
     void cancel();
 
 private:
+    struct FailureHook;
     RecordingWriter(QString path, int frameRate, std::unique_ptr<platform::MovieWriter> movie,
-                    const std::vector<AudioSource>& audio);
+                    const std::vector<AudioSource>& audio, std::shared_ptr<FailureHook> failure);
     bool isWriting() const;
+    void appendAudioLocked(const platform::AudioChunk& chunk, int track);
 
     const QString path_;
+    std::shared_ptr<FailureHook> failure_;
+    // Guards everything below: pictures and sound come on different threads.
+    mutable std::mutex mutex_;
     std::unique_ptr<platform::MovieWriter> movie_;
     std::map<AudioSource, int> tracks_;
     RecordingTimeline timeline_;
     bool ended_ = false;
+    bool hasPicture_ = false;
+    // Sound that came before the first picture, by track.
+    std::deque<std::pair<int, platform::AudioChunk>> early_;
     // Last, so that it goes first: the tasks still waiting on it run while
     // everything above exists.
     std::unique_ptr<desktop::SerialQueue> queue_;

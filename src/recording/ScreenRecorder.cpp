@@ -15,7 +15,10 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <QElapsedTimer>
+
 #include <atomic>
+#include <climits>
 #include <cmath>
 
 #include <unistd.h>
@@ -26,6 +29,11 @@ namespace recording {
 // to tell of a failure while it exists.
 struct ScreenRecorder::Route {
     std::atomic<RecordingSink*> sink{nullptr};
+    // How far each sound track has been heard (the end of its last chunk on
+    // the host clock), so that a stop can wait for the sound of its moment.
+    std::atomic<platform::HostTime> heard[2] = {INT64_MIN, INT64_MIN};
+    // Sound after this moment (the stop) is not the recording's.
+    std::atomic<platform::HostTime> soundEnd{INT64_MAX};
     ScreenRecorder* recorder = nullptr; // main thread only
     bool failed = false;                // main thread only
 
@@ -45,22 +53,74 @@ struct ScreenRecorder::Route {
 
 namespace {
 
+// How long a stop waits at most for the sound of its moment.
+constexpr int soundTailWaitMs = 400;
+constexpr platform::HostTime kSoundRate = 48000;
+
 std::variant<std::unique_ptr<platform::AudioSource>, QString>
 openAudio(platform::AudioSource::Device device, AudioTrack track,
           const std::shared_ptr<void>& routeKeeper, std::atomic<RecordingSink*>* sink,
+          std::atomic<platform::HostTime>* heard, const std::atomic<platform::HostTime>* soundEnd,
           std::function<void(const QString&)> failure) {
     return platform::AudioSource::open(
         device,
-        // Until the sink exists, sound is let go of.
-        [routeKeeper, sink, track](platform::AudioChunk chunk) {
+        // Until the sink exists, sound is let go of. Straight in from the
+        // sound server's thread: the sink's own thread may be busy with a
+        // picture, and sound must not wait behind it.
+        [routeKeeper, sink, heard, soundEnd, track](platform::AudioChunk chunk) {
             RecordingSink* target = sink->load();
             if (target == nullptr) {
                 return;
             }
-            target->queue().async(
-                [target, chunk = std::move(chunk), track] { target->appendAudio(chunk, track); });
+            const platform::HostTime end = soundEnd->load();
+            const platform::HostTime heardTo =
+                chunk.time +
+                platform::HostTime(chunk.samples.size() / 2) * 1'000'000'000 / kSoundRate;
+            if (heardTo > end) {
+                // Only what was heard up to the stop.
+                const auto keep =
+                    std::max<platform::HostTime>(end - chunk.time, 0) * kSoundRate / 1'000'000'000;
+                chunk.samples.resize(std::size_t(keep) * 2);
+            }
+            if (!chunk.samples.empty()) {
+                target->appendAudio(chunk, track);
+            }
+            heard->store(heardTo);
         },
         std::move(failure));
+}
+
+// The note of the control bar for sound that was asked for and cannot be
+// recorded, or nothing.
+QString missingSoundNote(const std::optional<QString>& system,
+                         const std::optional<QString>& microphone) {
+    // The reason follows a colon, as a clause.
+    const auto clause = [](QString reason) {
+        if (!reason.isEmpty()) {
+            reason[0] = reason[0].toLower();
+        }
+        return reason;
+    };
+    if (system && microphone && *system == *microphone) {
+        //: Note on the recording control bar; the reason (no sound server…) follows
+        return QCoreApplication::translate("recording::ScreenRecorder",
+                                           "Recording without sound: %1")
+            .arg(clause(*system));
+    }
+    QStringList notes;
+    if (system) {
+        //: Note on the recording control bar; the reason follows
+        notes << QCoreApplication::translate("recording::ScreenRecorder",
+                                             "Recording without the computer’s sound: %1")
+                     .arg(clause(*system));
+    }
+    if (microphone) {
+        //: Note on the recording control bar; the reason follows
+        notes << QCoreApplication::translate("recording::ScreenRecorder",
+                                             "Recording without the microphone: %1")
+                     .arg(clause(*microphone));
+    }
+    return notes.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -105,29 +165,36 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
     const QRect pixels = r.rootPixels(region);
     r.size_ = sinks.fittingSize(options.scale * region.width(), options.scale * region.height());
 
-    // Sound first: a missing system sound ends here, before any file exists.
+    // Sound first. A device that cannot be had is left out of the movie and
+    // said on the control bar, as a missing camera is: the pictures matter
+    // more than the sound.
     const std::weak_ptr<Route> weak = r.route_;
     auto failure = [weak](const QString& message) { Route::reportFailure(weak, message); };
+    std::optional<QString> systemMissing;
+    std::optional<QString> microphoneMissing;
     if (r.options_.systemAudio) {
-        auto opened = openAudio(platform::AudioSource::Device::systemOutput, AudioTrack::system,
-                                r.route_, &r.route_->sink, failure);
+        auto opened =
+            openAudio(platform::AudioSource::Device::systemOutput, AudioTrack::system, r.route_,
+                      &r.route_->sink, &r.route_->heard[0], &r.route_->soundEnd, failure);
         if (auto* message = std::get_if<QString>(&opened)) {
-            return RecorderError::sound(
-                QCoreApplication::translate("recording::ScreenRecorder",
-                                            "The system's sound cannot be recorded: %1")
-                    .arg(*message));
+            r.options_.systemAudio = false;
+            systemMissing = *message;
+        } else {
+            r.systemAudio_ = std::move(std::get<0>(opened));
         }
-        r.systemAudio_ = std::move(std::get<0>(opened));
     }
     if (r.options_.microphone) {
-        auto opened = openAudio(platform::AudioSource::Device::microphone, AudioTrack::microphone,
-                                r.route_, &r.route_->sink, failure);
-        if (std::holds_alternative<QString>(opened)) {
+        auto opened =
+            openAudio(platform::AudioSource::Device::microphone, AudioTrack::microphone, r.route_,
+                      &r.route_->sink, &r.route_->heard[1], &r.route_->soundEnd, failure);
+        if (auto* message = std::get_if<QString>(&opened)) {
             r.options_.microphone = false;
+            microphoneMissing = *message;
         } else {
             r.microphone_ = std::move(std::get<0>(opened));
         }
     }
+    r.soundNote_ = missingSoundNote(systemMissing, microphoneMissing);
     std::vector<AudioTrack> tracks;
     if (r.options_.systemAudio) {
         tracks.push_back(AudioTrack::system);
@@ -147,6 +214,12 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
     }
     r.sink_ = std::move(std::get<0>(made));
     RecordingSink* sink = r.sink_.get();
+    // A disk that fills up ends the recording at once; what was written stays.
+    sink->setOnFailure(
+        [weak](const WriterError& error) { Route::reportFailure(weak, error.description()); });
+    // Sound flows in from now on: what comes before the first picture but
+    // belongs after its moment is kept by the sink.
+    r.route_->sink.store(sink);
 
     platform::FrameSource::Settings settings;
     settings.region = pixels;
@@ -162,9 +235,8 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
     r.frameQueue_ = std::make_unique<desktop::SerialQueue>(QStringLiteral("Vexlin.screen-frames"));
     auto started = platform::FrameSource::start(
         r.frameQueue_->context(), settings,
-        // Into the writer's queue, in order with the sound and with pause,
-        // finish and cancel, which are posted there after the frames
-        // before them.
+        // Into the writer's queue, ahead of the finish and cancel posted
+        // there after them.
         [sink](const platform::VideoFrame& frame) {
             sink->queue().async([sink, frame] { sink->appendVideo(frame); });
         },
@@ -174,7 +246,6 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
         return RecorderError::screen(*message);
     }
     r.frames_ = std::move(std::get<0>(started));
-    r.route_->sink.store(sink);
     return recorder;
 }
 
@@ -199,12 +270,52 @@ void ScreenRecorder::stop() {
 
 void ScreenRecorder::finish(std::function<void(std::variant<QString, WriterError>)> done) {
     const platform::HostTime end = platform::hostTimeNow();
-    endCapture();
+    if (frames_) {
+        frames_->stop();
+    }
     if (!sink_) {
+        endCapture();
         done(WriterError::failed(QCoreApplication::translate("recording::ScreenRecorder",
                                                              "The recording was not started.")));
         return;
     }
+    // The sound of the stop's moment is still on its way (the sound server
+    // hands it over a few tens of milliseconds later): the sound sources stay
+    // until it has come, or a little while at most, so the sound track ends
+    // where the pictures do.
+    // The last picture lasts up to a frame past the stop, and so may the
+    // sound; the movie's end cuts what is more.
+    route_->soundEnd.store(end + 1'000'000'000 / std::max(options_.fps, 1));
+    if (systemAudio_ || microphone_) {
+        auto waited = std::make_shared<QElapsedTimer>();
+        waited->start();
+        waitForSoundTail(end, waited, std::make_shared<Done>(std::move(done)));
+        return;
+    }
+    finishWriting(end, std::move(done));
+}
+
+void ScreenRecorder::waitForSoundTail(platform::HostTime end,
+                                      const std::shared_ptr<QElapsedTimer>& waited,
+                                      const std::shared_ptr<Done>& done) {
+    const platform::HostTime until = route_->soundEnd.load();
+    const bool heardAll = (!systemAudio_ || route_->heard[0].load() >= until) &&
+                          (!microphone_ || route_->heard[1].load() >= until);
+    if (heardAll || waited->elapsed() >= soundTailWaitMs) {
+        finishWriting(end, std::move(*done));
+        return;
+    }
+    const std::weak_ptr<Route> weak = route_;
+    QTimer::singleShot(5, qApp, [weak, end, waited, done] {
+        const std::shared_ptr<Route> route = weak.lock();
+        if (route && route->recorder != nullptr && !route->recorder->ended_) {
+            route->recorder->waitForSoundTail(end, waited, done);
+        }
+    });
+}
+
+void ScreenRecorder::finishWriting(platform::HostTime end, Done done) {
+    endCapture();
     // The sink lives until it has answered, even when the recorder goes
     // first; it is let go of afterwards, not inside its own call.
     std::shared_ptr<RecordingSink> keep = sink_;

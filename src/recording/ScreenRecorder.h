@@ -6,6 +6,7 @@
 
 #include "desktop/CaptureDisplay.h"
 #include "desktop/SerialQueue.h"
+#include "platform/MediaSamples.h"
 
 #include <QRectF>
 #include <QSize>
@@ -14,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <variant>
+
+class QElapsedTimer;
 
 namespace platform {
 class AudioSource;
@@ -32,9 +35,9 @@ public:
     // top-left); for a window, where the window is. The movie goes into
     // `folder` as <UUID>.mp4. Returns a recorder that is recording.
     //
-    // No microphone: the recording goes on without it. No system sound to
-    // record while it is asked for: an error. A failure after the sink was
-    // made cancels it (its partial file goes).
+    // A sound device that cannot be had (no sound server, no microphone):
+    // the recording goes on without its track, and soundNote() says so. A
+    // failure after the sink was made cancels it (its partial file goes).
     static std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
     make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
          const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {});
@@ -46,7 +49,9 @@ public:
     // Discards: ends the capture, then cancels the sink, which removes the file.
     void stop();
     // Ends the recording at this moment; `done` runs on the main thread with
-    // the movie's path or the writer's error.
+    // the movie's path or the writer's error. The pictures end at once, the
+    // sound when the sound of this moment has come (a fraction of a second).
+    // After a failure it keeps what was written before it.
     void finish(std::function<void(std::variant<QString, WriterError>)> done);
     // Samples are dropped from now on, or taken again; capture goes on.
     void pause();
@@ -59,8 +64,9 @@ public:
     void update(const QRectF& region);
 
     // Called on the main thread when capture stops by itself (the X server or
-    // the sound server went away). Samples already given stay in the sink;
-    // the caller decides what becomes of them.
+    // the sound server went away) or the movie cannot be written on (a full
+    // disk), with why. Samples already given stay in the sink; the caller
+    // decides what becomes of them.
     std::function<void(const QString& message)> onFailure;
 
     QSize size() const { return size_; }
@@ -68,6 +74,9 @@ public:
     // The options it records with (the microphone turned off when there was
     // none).
     const RecordingOptions& options() const { return options_; }
+    // Why sound that was asked for is not recorded, worded for the control
+    // bar; empty when all of it is.
+    QString soundNote() const { return soundNote_; }
     // Whether windows can be left out or recorded alone on this server
     // (Composite); without it nothing is hidden.
     bool canHideWindows() const;
@@ -77,7 +86,11 @@ public:
 
 private:
     ScreenRecorder();
+    using Done = std::function<void(std::variant<QString, WriterError>)>;
     void endCapture();
+    void waitForSoundTail(platform::HostTime end, const std::shared_ptr<QElapsedTimer>& waited,
+                          const std::shared_ptr<Done>& done);
+    void finishWriting(platform::HostTime end, Done done);
     QRect rootPixels(const QRectF& region) const;
 
     struct Route;
@@ -85,6 +98,7 @@ private:
     QSize size_;
     QString path_;
     RecordingOptions options_;
+    QString soundNote_;
     std::shared_ptr<Route> route_;
     std::shared_ptr<RecordingSink> sink_;
     // The screen is grabbed, composed and scaled on a thread of its own, so

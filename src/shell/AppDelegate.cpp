@@ -175,6 +175,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     recording::removeExpiredRecordings();
+    recoverCutOffRecordings();
     app::removeOldDragFolders();
     annotation::EditStore::shared().scheduleCleanup();
     delivery::PinManager::shared().onEdit = &AppDelegate::openInEditor;

@@ -6,7 +6,13 @@
 #include "overlays/SessionOverlayWindows.h"
 #include "platform/PermissionProbe.h"
 #include "recording/RecordingFiles.h"
+#include "recording/RecordingRecovery.h"
 #include "recording/RecordingWindows.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QThreadPool>
 
 #include <QDateTime>
 #include <QGuiApplication>
@@ -53,6 +59,10 @@ RecordingSessionHandle::RecordingSessionHandle(std::unique_ptr<recording::Record
                          traceMoment(QStringLiteral("recording paused=") +
                                      (paused ? QStringLiteral("true") : QStringLiteral("false")));
                      });
+    QObject::connect(&session_->model(), &recording::RecordingSessionModel::soundNoteChanged,
+                     [](const QString& note) {
+                         traceMoment(QStringLiteral("recording sound-note=\"%1\"").arg(note));
+                     });
 }
 
 RecordingSessionHandle::~RecordingSessionHandle() = default;
@@ -86,6 +96,13 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey) {
             return std::make_unique<recording::RecordingWindows>(
                 std::make_unique<overlays::SessionOverlayWindows>(
                     platform::PermissionProbe::system()));
+        };
+        services.alert = [shown = services.alert](const QString& title, const QString& detail) {
+            traceMoment(
+                QStringLiteral("recording alert title=\"%1\" detail=\"%2\"").arg(title, detail));
+            if (shown) {
+                shown(title, detail);
+            }
         };
         services.toast = [](const QString& title) {
             capture::traceCoordinator(QStringLiteral("recording toast title=\"%1\"").arg(title));
@@ -130,6 +147,40 @@ std::optional<capture::CaptureFailure> saveRecordingCopy(const app::Recording& r
         return std::nullopt;
     return capture::CaptureFailure{saved.error().description(),
                                    saved.error().code() == app::FileError::Code::userCancelled};
+}
+
+void recoverCutOffRecordings() {
+    const QString folder = recording::recordingsFolder();
+    QThreadPool::globalInstance()->start([folder] {
+        std::vector<recording::RecoveredMovie> movies =
+            recording::recoverUnfinishedRecordings(folder);
+        if (movies.empty()) {
+            return;
+        }
+        QMetaObject::invokeMethod(qApp, [movies = std::move(movies)] {
+            for (const recording::RecoveredMovie& movie : movies) {
+                app::Recording recording;
+                recording.url = QUrl::fromLocalFile(movie.path);
+                recording.date = movie.date;
+                recording.format = app::Recording::Format::video;
+                const app::Result<QString> saved = app::SaveLocation::withFolder(
+                    [&](const QString& into) { return recording::saveCopy(recording, into); });
+                capture::traceCoordinator(
+                    QStringLiteral("recording recovered file=\"%1\" saved=\"%2\"")
+                        .arg(movie.path, saved ? saved.value() : QString()));
+                //: Toast at start when a recording that was cut off (the program ended while it
+                //: ran) was made into a movie; the detail says where it is
+                const QString title = QCoreApplication::translate(
+                    "shell::RecordingSessions", "A recording that was cut off is saved");
+                const QString where = saved
+                                          ? QFileInfo(saved.value()).fileName()
+                                          : QDir::toNativeSeparators(movie.path) +
+                                                QStringLiteral(" — ") + saved.error().description();
+                desktop::showToast(title, where, QStringLiteral("checkmark.circle.fill"),
+                                   QGuiApplication::palette().color(QPalette::PlaceholderText));
+            }
+        });
+    });
 }
 
 } // namespace shell

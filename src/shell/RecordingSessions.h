@@ -37,6 +37,11 @@ recordingSessionMaker(desktop::EscapeKey& escapeKey);
 // none is stored).
 std::optional<capture::CaptureFailure> saveRecordingCopy(const app::Recording& recording);
 
+// At start, off the main thread: the movies of recordings that were cut off
+// (the program killed mid-recording) are made whole and saved into the save
+// folder, each with a toast; nothing unplayable stays in the working folder.
+void recoverCutOffRecordings();
+
 // The phase as the trace spells it: setup, countdown(3), recording,
 // finishing(Saving…).
 QString phaseText(const recording::SessionPhase& phase);

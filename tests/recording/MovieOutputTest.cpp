@@ -1,7 +1,9 @@
 // Real movies through FFmpeg, read back with ffprobe and ffmpeg.
+#include "recording/RecordingRecovery.h"
 #include "recording/RecordingWriter.h"
 
 #include "platform/MovieReader.h"
+#include "platform/MovieRepair.h"
 
 #include "support/EventLoop.h"
 #include "support/ScratchMount.h"
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <numbers>
 #include <thread>
 
@@ -420,6 +423,168 @@ TEST(MovieOutput, AnUnwritableFolderSaysWhyAndLeavesNothing) {
         EXPECT_EQ(entries(mount->path()), QStringList());
         EXPECT_EQ(threadsSettledAt(before), before);
     }
+}
+
+// Frames of noise and a tone on one clock, as a recording hands them over.
+void feed(RecordingWriter& writer, QSize size, int fps, int from, int to,
+          QRandomGenerator& random) {
+    for (int i = from; i < to; ++i) {
+        const platform::VideoFrame picture{noise(size, random), t0 + i * second / fps};
+        writer.queue().sync([&] { writer.appendVideo(picture); });
+        for (int chunk = i * 100 / fps; chunk < (i + 1) * 100 / fps; ++chunk) {
+            writer.appendAudio({tone(440, chunk / 100.0), t0 + chunk * second / 100},
+                               Source::system);
+        }
+    }
+}
+
+// The working movie as a crash leaves it: 5 s handed over, the writer still
+// at it (the encoder holds its last half second).
+QByteArray cutOffWorkingMovie(const QString& folder) {
+    const QString path = folder + QStringLiteral("/take.mp4");
+    auto writer = make(path, {320, 180}, 30, std::nullopt, {Source::system});
+    if (!writer) {
+        return {};
+    }
+    QRandomGenerator random(8);
+    feed(*writer, {320, 180}, 30, 0, 150, random);
+    // Fragments reach the file as the encoders get through the frames.
+    const QString part = platform::workingPathFor(path);
+    const QString probe = folder + QStringLiteral("/probe");
+    QByteArray snapshot;
+    testsupport::waitFor(20000, [&] {
+        snapshot = testsupport::readAll(part);
+        testsupport::writeAll(probe, snapshot);
+        const auto kept = platform::keepWholeFragments(probe);
+        return kept && kept->fragments >= 3;
+    });
+    writer->cancel();
+    writer.reset();
+    QFile::remove(probe);
+    return snapshot;
+}
+
+TEST(MovieOutput, AWorkingMovieCutOffAnywherePlaysUpToItsLastWholeFragment) {
+    testsupport::TempDir dir;
+    const QByteArray snapshot = cutOffWorkingMovie(dir.path());
+    ASSERT_FALSE(snapshot.isEmpty());
+    EXPECT_EQ(entries(dir.path()), QStringList());
+    // Where the whole fragments of the snapshot end.
+    testsupport::writeAll(dir.file(QStringLiteral("whole")), snapshot);
+    const auto whole = platform::keepWholeFragments(dir.file(QStringLiteral("whole")));
+    QFile::remove(dir.file(QStringLiteral("whole")));
+    ASSERT_TRUE(whole && whole->isFragmented);
+    ASSERT_GE(whole->fragments, 3);
+
+    const struct {
+        const char* name;
+        qint64 length;
+        int fragments; // 0: nothing to keep
+    } cuts[] = {
+        {"as the crash left it", snapshot.size(), whole->fragments},
+        {"in the last whole fragment's data", whole->size - 100, whole->fragments - 1},
+        {"three bytes into a box", whole->size + 3, whole->fragments},
+        {"inside the index", 200, 0},
+        {"nothing written", 0, 0},
+    };
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.name);
+        testsupport::TempDir folder;
+        testsupport::writeAll(folder.file(QStringLiteral(".rec.mp4.part")),
+                              snapshot.left(int(cut.length)));
+        // Left by a finish cut off while the movie was written again, and by
+        // one cut off after its movie was in place.
+        testsupport::writeAll(folder.file(QStringLiteral(".old.mp4.remux")), "half");
+        testsupport::writeAll(folder.file(QStringLiteral("done.mp4")), "a finished movie");
+        testsupport::writeAll(folder.file(QStringLiteral(".done.mp4.part")), "its fragments");
+
+        const std::vector<recording::RecoveredMovie> recovered =
+            recording::recoverUnfinishedRecordings(folder.path());
+        QStringList left = {QStringLiteral("done.mp4")};
+        if (cut.fragments == 0) {
+            EXPECT_TRUE(recovered.empty());
+            EXPECT_EQ(entries(folder.path()), left);
+            continue;
+        }
+        ASSERT_EQ(recovered.size(), 1u);
+        const QString movie = folder.file(QStringLiteral("rec.mp4"));
+        EXPECT_EQ(recovered[0].path, movie);
+        EXPECT_TRUE(recovered[0].date.isValid());
+        left.append(QStringLiteral("rec.mp4"));
+        EXPECT_EQ(entries(folder.path()), left);
+        EXPECT_EQ(testsupport::readAll(folder.file(QStringLiteral("done.mp4"))),
+                  QByteArray("a finished movie"));
+
+        // A whole movie, index in front, with its picture and its sound.
+        const QStringList top = boxes(movie);
+        EXPECT_FALSE(top.contains(QStringLiteral("moof"))) << top.join(' ').toStdString();
+        ASSERT_TRUE(top.contains(QStringLiteral("moov")) && top.contains(QStringLiteral("mdat")));
+        EXPECT_LT(top.indexOf(QStringLiteral("moov")), top.indexOf(QStringLiteral("mdat")));
+        const QJsonObject info = probe(movie);
+        ASSERT_EQ(info[QStringLiteral("streams")].toArray().size(), 2);
+        const double duration = info[QStringLiteral("format")]
+                                    .toObject()[QStringLiteral("duration")]
+                                    .toString()
+                                    .toDouble();
+        // Fragments are cut at least every second.
+        EXPECT_GE(duration, 0.9 * (cut.fragments - 1)) << cut.fragments << " fragments";
+        EXPECT_LE(duration, 5.1);
+        auto reader = platform::MovieReader::open(movie);
+        ASSERT_TRUE(reader);
+        EXPECT_FALSE(reader->frameAt(duration / 2).isNull());
+        EXPECT_NEAR(pitch(movie, 0), 440, 5);
+    }
+}
+
+TEST(MovieOutput, AFullDiskEndsTheRecordingAndKeepsWhatWasWritten) {
+    testsupport::TempDir dir;
+    std::optional<testsupport::ScratchMount> mount =
+        testsupport::ScratchMount::make(dir.file(QStringLiteral("small")), 1024);
+    if (!mount) {
+        GTEST_SKIP() << "needs root to mount a small file system";
+    }
+    const QString path = mount->path() + QStringLiteral("/full.mp4");
+    auto writer = make(path, {1280, 720}, 30, std::nullopt, {Source::system});
+    ASSERT_TRUE(writer);
+    std::mutex mutex;
+    std::vector<QString> failures;
+    writer->setOnFailure([&](const WriterError& error) {
+        std::lock_guard lock(mutex);
+        failures.push_back(error.description());
+    });
+    const auto failed = [&] {
+        std::lock_guard lock(mutex);
+        return !failures.empty();
+    };
+    QRandomGenerator random(21);
+    int frames = 0;
+    // About 3 s of this fill the megabyte; the failure comes while recording.
+    while (!failed() && frames < 900) {
+        feed(*writer, {1280, 720}, 30, frames, frames + 30, random);
+        frames += 30;
+    }
+    ASSERT_TRUE(testsupport::waitFor(10000, failed));
+    EXPECT_LT(frames, 900);
+    ASSERT_FALSE(finish(*writer, std::nullopt));
+    writer.reset();
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_TRUE(failures[0].contains(QLatin1String("No space left on device")))
+            << failures[0].toStdString();
+        EXPECT_TRUE(failures[0].contains(mount->path())) << failures[0].toStdString();
+    }
+    // The movie is what was written before the disk was full; without room
+    // for a second copy its fragments are the movie.
+    EXPECT_EQ(entries(mount->path()), QStringList{QStringLiteral("full.mp4")});
+    const QJsonObject info = probe(path);
+    EXPECT_EQ(info[QStringLiteral("streams")].toArray().size(), 2);
+    const double duration =
+        info[QStringLiteral("format")].toObject()[QStringLiteral("duration")].toString().toDouble();
+    EXPECT_GE(duration, 1.0);
+    auto reader = platform::MovieReader::open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(reader->frameAt(0.5).isNull());
 }
 
 } // namespace

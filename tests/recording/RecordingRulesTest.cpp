@@ -171,6 +171,14 @@ TEST(RecordingTimeline, Scripts) {
          {{S::video, 0, 0}, {S::audio, 500 * ms, 500 * ms}},
          std::nullopt,
          500 * ms + frame},
+        {"sound stamped after the stop does not lengthen the movie",
+         {{S::video, 0, 0}, {S::video, frame, frame}, {S::audio, 900 * ms, 900 * ms}},
+         300 * ms,
+         300 * ms},
+        {"nor cut the last picture short",
+         {{S::video, 0, 0}, {S::video, frame, frame}, {S::audio, 900 * ms, 900 * ms}},
+         frame + 5 * ms,
+         2 * frame},
     };
     for (const Script& script : scripts) {
         SCOPED_TRACE(script.name);
@@ -196,7 +204,7 @@ TEST(RecordingTimeline, Scripts) {
             }
             EXPECT_EQ(lands, step.lands);
             if (lands && step.taken) {
-                timeline.appended(at);
+                timeline.appended(at, step.op == Step::video);
             }
         }
         const auto endTime = script.endTime ? std::optional(t0 + *script.endTime) : std::nullopt;

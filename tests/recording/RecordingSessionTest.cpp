@@ -404,18 +404,65 @@ TEST_F(RecordingSessionTest, FailuresEndOnceWithTheAlert) {
     recorderError.reset();
     alerts.clear();
     completions = 0;
-    {
-        SCOPED_TRACE("the stream stops by itself, then reports again after the end");
+    // A recording that stops by itself (the disk full, the X server gone)
+    // keeps what it recorded: the movie is delivered, as a movie even where a
+    // GIF was asked for, and the alert says why and where the movie is. Only
+    // when no movie can be made of it does nothing come.
+    const struct {
+        const char* name;
+        Recording::Format format;
+        bool finishFails;
+    } stopsByItself[] = {
+        {"a movie", Recording::Format::video, false},
+        {"a GIF", Recording::Format::gif, false},
+        {"nothing to keep", Recording::Format::video, true},
+    };
+    for (const auto& c : stopsByItself) {
+        SCOPED_TRACE(c.name);
+        alerts.clear();
+        completions = 0;
+        delivered.reset();
         auto session = make();
+        session->model().setFormat(c.format);
         session->start();
         waitForRecorder(*session);
         FakeRecorder* recorder = lastRecorder;
+        recorder->finishFails = c.finishFails;
         const auto report = recorder->onFailure;
-        report(QStringLiteral("The X server went away."));
+        report(QStringLiteral("No space left in “/cache”."));
         report(QStringLiteral("again"));
-        EXPECT_EQ(alerts, QStringList{"The recording stopped: The X server went away."});
+        waitForEnd(*session);
         EXPECT_EQ(completions, 1);
-        EXPECT_EQ(recorders.calls.last(), "#1 stop");
+        ASSERT_EQ(alerts.size(), 1);
+        EXPECT_TRUE(alerts[0].startsWith("The recording stopped: No space left in “/cache”."))
+            << alerts[0].toStdString();
+        EXPECT_TRUE(recorders.calls.contains(QStringLiteral("#%1 finish").arg(recorders.made)));
+        if (c.finishFails) {
+            EXPECT_FALSE(delivered);
+            continue;
+        }
+        ASSERT_TRUE(delivered);
+        EXPECT_EQ(delivered->format, Recording::Format::video);
+        EXPECT_TRUE(delivered->url.toLocalFile().endsWith(".mp4"));
+        EXPECT_TRUE(alerts[0].endsWith(QStringLiteral("What was recorded until then is kept: “%1”.")
+                                           .arg(delivered->url.toLocalFile())))
+            << alerts[0].toStdString();
+    }
+    alerts.clear();
+    completions = 0;
+    {
+        SCOPED_TRACE("a failure reported while the movie is finished changes nothing");
+        delivered.reset();
+        auto session = make();
+        session->start();
+        waitForRecorder(*session);
+        const auto report = lastRecorder->onFailure;
+        session->stop();
+        report(QStringLiteral("The X server went away."));
+        waitForEnd(*session);
+        EXPECT_EQ(completions, 1);
+        EXPECT_TRUE(delivered);
+        EXPECT_EQ(alerts, QStringList());
     }
     alerts.clear();
     completions = 0;

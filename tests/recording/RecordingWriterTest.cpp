@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -286,6 +287,40 @@ TEST(RecordingWriter, CancelRemovesTheFileAfterWhatCameBefore) {
     EXPECT_FALSE(QFile::exists(path));
     video(*made.writer, frame);
     EXPECT_EQ(made.movie->appends.size(), 1u);
+}
+
+TEST(RecordingWriter, SoundBeforeTheFirstPictureKeepsWhatBelongsAfterIt) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {Source::system});
+    RecordingWriter& writer = *made.writer;
+    // Sound comes straight from the sound server's thread, ahead of the
+    // picture taken at the same moment.
+    std::thread server([&writer] {
+        writer.appendAudio({std::vector<float>(2 * 48, 0.f), t0}, Source::system); // 0-1 ms
+        writer.appendAudio({std::vector<float>(2 * 960, 0.f), t0 + 5 * ms}, Source::system); // 5-25
+    });
+    server.join();
+    video(writer, 10 * ms);
+    audio(writer, 25 * ms, Source::system);
+    EXPECT_FALSE(finish(writer, std::nullopt));
+    // The first chunk ended before the picture; the second starts 5 ms before
+    // it, so its first 5 ms are cut where it lands.
+    const std::vector<FakeMovie::Append> expected = {{-1, 0}, {0, -5 * ms}, {0, 15 * ms}};
+    EXPECT_EQ(made.movie->appends, expected);
+}
+
+TEST(RecordingWriter, AFailureWhileRecordingIsReportedOnce) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {});
+    const auto report = made.movie->settings.onFailure;
+    ASSERT_TRUE(report);
+    // Reported before anyone listens: the listener hears it when it comes.
+    report(QStringLiteral("No space left on device."));
+    std::vector<WriterError> heard;
+    made.writer->setOnFailure([&heard](const WriterError& error) { heard.push_back(error); });
+    report(QStringLiteral("again"));
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0], WriterError::failed(QStringLiteral("No space left on device.")));
 }
 
 } // namespace

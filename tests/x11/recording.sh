@@ -121,7 +121,179 @@ click_at() { # x y
     xdotool click 1
 }
 
+# A movie that plays from start to end: every packet decodes.
+plays() { # file
+    [ -n "$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$1")" ] &&
+        [ -z "$(ffmpeg -v error -i "$1" -f null - 2>&1)" ]
+}
+# A picture that never stands still (moving shapes and noise) at X Y W H.
+busy_picture() {
+    ffplay -loglevel error -noborder -left "$1" -top "$2" -an -f lavfi \
+        "testsrc2=s=$3x$4:r=60,noise=alls=40:allf=t" >/dev/null 2>&1 &
+    targets+=($!)
+}
+# Runs this script again in a mount namespace of its own (unprivileged when
+# need be), where a small file system can stand in for a full disk; says
+# SKIP and passes where none can be made.
+in_own_mounts() {
+    [ -n "${VEXLIN_OWN_MOUNTS:-}" ] && return 0
+    local how=(--mount)
+    [ "$(id -u)" = 0 ] || how=(--user --map-root-user --mount)
+    if ! unshare "${how[@]}" true 2>/dev/null; then
+        echo "SKIP: no mount namespace can be made here"
+        exit 0
+    fi
+    VEXLIN_OWN_MOUNTS=1 exec unshare "${how[@]}" bash "$0" "$case_name" "$probe" "$target_program"
+}
+
 case "$case_name" in
+killed)
+    # kill -9 while recording: the next start makes a movie of what was
+    # written, saves it into the save folder with a toast, and leaves nothing
+    # unplayable in the working folder.
+    start_app
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    seen_at 60 "recording elapsed=0:03" >/dev/null
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=""
+    [ -n "$(find "$recordings" -maxdepth 1 -name '.*.mp4.part')" ] ||
+        fail "no working movie after the kill: $(ls -A "$recordings")"
+    [ -z "$(files)" ] || fail "something was saved before the restart: $(files)"
+    mv "$log" "$log.killed"
+    start_app
+    wait_for 100 traced "recording recovered file=" || fail "the cut-off recording was not recovered"
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    [[ "$(basename "$saved")" =~ ^Vexlin\ Capture\ Recording\ .*\.mp4$ ]] || fail "saved as $(basename "$saved")"
+    plays "$saved" || fail "the saved movie does not play: $(ffmpeg -v error -i "$saved" -f null - 2>&1 | head -3)"
+    duration=$(duration_of "$saved")
+    awk -v d="$duration" 'BEGIN { exit !(d >= 2.0) }' || fail "the saved movie lasts $duration s of at least 3 s recorded"
+    toast_shown() { [ -n "$(our_windows)" ]; }
+    wait_for 30 toast_shown || fail "no toast says so"
+    hidden=$(find "$recordings" -maxdepth 1 -name '.*')
+    [ -z "$hidden" ] || fail "unfinished files are left: $hidden"
+    working_movie=$(only_in "$recordings" "*.mp4") || fail "no single working movie: $(ls -A "$recordings")"
+    plays "$working_movie" || fail "the working movie does not play"
+    no_failure_traced
+    ;;
+full_working_folder)
+    # The working folder on a small file system that fills while recording:
+    # the session stops by itself with an alert naming the folder and the
+    # cause, and what was written is delivered as a playable movie.
+    in_own_mounts
+    mkdir -p "$recordings"
+    mount -t tmpfs -o size=1m tmpfs "$recordings" || { echo "SKIP: tmpfs cannot be mounted"; exit 0; }
+    setting recordingQuality high
+    setting recordingFPS 60
+    start_app
+    busy_picture 100 100 640 400
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    wait_for 300 traced "recording alert title=" || fail "no alert while recording: $(df -k "$recordings" | tail -n 1)"
+    alert=$(grep -F "recording alert title=" "$log" | head -n 1)
+    grep -qF "No space left on device" <<<"$alert" || fail "the alert names no cause: $alert"
+    grep -qF "$recordings" <<<"$alert" || fail "the alert names no folder: $alert"
+    grep -qF "What was recorded until then is kept" <<<"$alert" || fail "the alert keeps nothing: $alert"
+    traced "recording made file=" || fail "nothing was delivered"
+    ! traced "recording-stop" || fail "the recording was stopped by hand"
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    plays "$saved" || fail "the kept movie does not play"
+    duration=$(duration_of "$saved")
+    awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "the kept movie lasts $duration s"
+    [ -z "$(find "$recordings" -maxdepth 1 -name '.*')" ] || fail "unfinished files are left: $(ls -A "$recordings")"
+    ;;
+no_sound_server)
+    # Both sound toggles on and no sound server: a movie without sound, and
+    # the control bar says why.
+    export PULSE_SERVER=unix:/nonexistent/vexlin-native
+    setting recordSystemAudio true
+    setting recordMicrophone true
+    start_app
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    wait_for 30 traced 'recording sound-note="Recording without sound: no sound server is running' ||
+        fail "no note of the missing sound: $(grep 'sound-note' "$log")"
+    bar=$(our_windows_named '^Recording$' | head -n 1)
+    [ -n "$bar" ] || fail "no control bar is shown"
+    xwd -silent -id "$bar" | convert xwd:- -resize 200% -colorspace Gray -negate "$work/bar.png"
+    said=$(OMP_THREAD_LIMIT=1 tesseract "$work/bar.png" - 2>/dev/null | tr '\n' ' ')
+    grep -qi "without sound" <<<"$said" || fail "the bar says: $said"
+    sleep 1
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$(files)" | tr '\n' ' ')
+    [ "$streams" = "video " ] || fail "the movie's tracks: $streams"
+    plays "$(files)" || fail "the movie does not play"
+    no_failure_traced
+    ;;
+sound_tone)
+    # 30 s of the whole display at 60 fps with a tone on the system's output
+    # (a sound server of the test's own): the sound track has no gap longer
+    # than 20 ms and ends with the pictures, however many frames the machine
+    # could encode.
+    setting recordSystemAudio true
+    setting recordingFPS 60
+    start_app
+    ( ffmpeg -loglevel error -f lavfi -i sine=frequency=440:duration=45 -f f32le -ar 48000 -ac 2 - |
+        pacat --format=float32le --rate=48000 --channels=2 --raw ) &
+    targets+=($!)
+    playing() { pactl list short sink-inputs | grep -q .; }
+    wait_for 50 playing || fail "the tone does not play"
+    record_key
+    wait_for_overlay
+    # In window mode, a click on the desktop takes the whole display.
+    xdotool key space
+    sleep 0.2
+    xdotool mousemove 60 60
+    sleep 0.3
+    xdotool click 1
+    wait_for 30 traced "recording phase=setup" || fail "no session in setup"
+    # Shown once the display is picked: a player takes the keyboard's focus.
+    busy_picture 320 180 1280 720
+    record_key
+    began=$(seen_at 30 "recording elapsed=0:00")
+    sleep_until $((began + 30000))
+    record_key
+    wait_for 300 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    stream_length() { # v|a
+        ffprobe -v error -select_streams "$1:0" -show_entries stream=duration -of csv=p=0 "$saved"
+    }
+    video=$(stream_length v)
+    sound=$(stream_length a)
+    frames=$(ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$saved")
+    echo "pictures: $video s, $frames frames; sound: $sound s"
+    within "$video" 30 1.5 || fail "the movie lasts $video s of 30 s"
+    within "$sound" "$video" 0.05 || fail "the sound lasts $sound s, the pictures $video s"
+    # A sound server's output starts handing its sound to a new reader up to
+    # a second or two late (a null sink that played with a long latency):
+    # from its first sound on, the track is whole.
+    heard=$(ffmpeg -v error -i "$saved" -map 0:a:0 -ac 1 -f f32le - | python3 -c '
+import sys, array
+samples = array.array("f", sys.stdin.buffer.read())
+start = next((i for i, v in enumerate(samples) if abs(v) >= 0.02), len(samples))
+quiet, gaps = 0, []
+for i in range(start, len(samples)):
+    if abs(samples[i]) < 0.02:
+        quiet += 1
+        continue
+    if quiet > 960:
+        gaps.append("%.3f s for %d ms" % ((i - quiet) / 48000, quiet * 1000 // 48000))
+    quiet = 0
+if quiet > 960:
+    gaps.append("%.3f s for %d ms at the end" % ((len(samples) - quiet) / 48000, quiet * 1000 // 48000))
+print("%.3f|%s" % (start / 48000, "; ".join(gaps)))')
+    echo "the sound starts at ${heard%%|*} s"
+    awk -v s="${heard%%|*}" 'BEGIN { exit !(s <= 2.5) }' || fail "the sound starts only at ${heard%%|*} s"
+    [ -z "${heard#*|}" ] || fail "silent gaps in the sound: ${heard#*|}"
+    no_failure_traced
+    ;;
 countdown)
     setting recordingCountdown 3
     start_app
