@@ -447,6 +447,24 @@ TEST_F(RecorderOnX11, LeftOutWindowsShowTheDesktopAndKeptWindowsOnlyTheirShape) 
     }
 }
 
+// Recorded at half its pixels (a display of scale 2 at one pixel per point):
+// every frame at half the size, each window's colour where it was.
+TEST_F(RecorderOnX11, HalfSizeFramesKeepTheirPicture) {
+    SolidWindow blue(QStringLiteral("Bluewin"), kBlue, QRect(200, 150, 400, 448));
+    SolidWindow yellow(QStringLiteral("Yellowin"), kYellow, QRect(600, 150, 400, 448));
+    RecordingOptions options;
+    options.showCursor = false;
+    options.scale = 0.5;
+    auto recorder = record(options, 500, QRectF(200, 150, 800, 448));
+    ASSERT_TRUE(recorder);
+    finish(*recorder);
+    EXPECT_EQ(sinks.size, QSize(400, 224));
+    const QImage image = tenthFrame();
+    ASSERT_EQ(image.size(), QSize(400, 224));
+    EXPECT_EQ(at(image, {100, 112}), kBlue);
+    EXPECT_EQ(at(image, {300, 112}), kYellow);
+}
+
 TEST_F(RecorderOnX11, HidingTakesEffectDuringTheRecording) {
     SolidWindow blue(QStringLiteral("Bluewin"), kBlue, QRect(250, 200, 700, 380));
     SolidWindow note(QStringLiteral("Notifier"), kRed, QRect(450, 300, 300, 200), true);
