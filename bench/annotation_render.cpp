@@ -246,10 +246,11 @@ int firstRender(const QString& file) {
     }
     const EditorState state = document();
     for (const char* round : {"first", "second"}) {
+        QImage picture = base.copy();
         const double wall = wallSeconds();
         const double cpu = processSeconds();
         const double thread = threadSeconds();
-        ImageSources sources(base.copy(), kScale);
+        ImageSources sources(std::move(picture), kScale);
         const std::optional<QImage> image = renderer::render(state, sources);
         if (!image) {
             return 1;

@@ -150,12 +150,14 @@ bool fitsTarget(const QImage& image, const QImage& target) {
 
 } // namespace
 
-QImage gaussianBlur(const QImage& source, double sigma) {
-    QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+namespace {
+
+// The blur over an image of its own in Format_ARGB32_Premultiplied.
+void blurInPlace(QImage& image, double sigma) {
     const int width = image.width();
     const int height = image.height();
     if (image.isNull() || !(sigma > 0)) {
-        return image;
+        return;
     }
     const std::array<int, 3> radii = blurRadii(sigma);
     const qsizetype stride = image.bytesPerLine();
@@ -218,6 +220,19 @@ QImage gaussianBlur(const QImage& source, double sigma) {
             }
         },
         {.minimumChunk = chunk});
+}
+
+} // namespace
+
+QImage gaussianBlur(const QImage& source, double sigma) {
+    QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    blurInPlace(image, sigma);
+    return image;
+}
+
+QImage gaussianBlur(QImage&& source, double sigma) {
+    QImage image = std::move(source).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    blurInPlace(image, sigma);
     return image;
 }
 
@@ -265,11 +280,12 @@ bool gaussianBlurArea(const QImage& source, double sigma, const QRect& wanted, Q
     const std::array<int, 3> radii = blurRadii(sigma);
     const int margin = radii[0] + radii[1] + radii[2] + 1;
     const QRect piece = area.adjusted(-margin, -margin, margin, margin) & source.rect();
-    const QImage blurred = gaussianBlur(
-        source.copy(piece).convertToFormat(QImage::Format_ARGB32_Premultiplied), sigma);
+    // A piece of its own, blurred where it lies.
+    QImage blurred = source.copy(piece).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (blurred.isNull()) {
         return false;
     }
+    blurInPlace(blurred, sigma);
     const auto rowBytes = static_cast<std::size_t>(area.width()) * 4;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         std::memcpy(target.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,

@@ -12,6 +12,9 @@ namespace imageFilters {
 // Gaussian blur of standard deviation `sigma` pixels, approximated by three
 // successive box blurs per direction, rows and columns in parallel.
 QImage gaussianBlur(const QImage& image, double sigma);
+// The same over an image given up by its owner, blurred where it lies when it
+// is already in Format_ARGB32_Premultiplied.
+QImage gaussianBlur(QImage&& image, double sigma);
 
 // Square cells of `cell` pixels, each the colour of the pixel at its centre,
 // with the grid aligned to the image's bottom-left corner.

@@ -133,7 +133,7 @@ void castShadow(QPainter& painter, RenderCache* cache, const ShadowCaster& caste
             lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
             lp.fillRect(layer.rect(), QColor::fromRgbF(0, 0, 0, static_cast<float>(alpha)));
         }
-        made = imageFilters::gaussianBlur(layer, sigma / reduction);
+        made = imageFilters::gaussianBlur(std::move(layer), sigma / reduction);
         shadow = key && cache->hasRoomFor(made.sizeInBytes())
                      ? &cache->keepShadow(std::move(*key), std::move(made))
                      : &made;
