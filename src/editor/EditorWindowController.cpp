@@ -10,10 +10,10 @@
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
+#include "app/WindowFit.h"
 #include "delivery/RecentCaptures.h"
 #include "delivery/RecentCapturesStrip.h"
 #include "desktop/PointerScreen.h"
-#include "desktop/WindowFit.h"
 #include "editor/EditorServices.h"
 #include "editor/EditorWindow.h"
 #include "editor/canvas/CanvasView.h"
@@ -153,7 +153,7 @@ EditorWindowController::EditorWindowController(std::optional<EditorContent> cont
     }
     const QSize size =
         QSize(int(std::lround(frame.width())), int(std::lround(frame.height())) + bars)
-            .boundedTo(desktop::roomOnScreen(window_, screen))
+            .boundedTo(app::roomOnScreen(window_, screen))
             .expandedTo(window_->minimumSize());
     window_->resize(size);
     window_->move(

@@ -8,6 +8,7 @@
 #include "app/BrandIcon.h"
 #include "app/MainMenu.h"
 #include "app/WarningSymbol.h"
+#include "app/WindowFit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -24,6 +25,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QtMath>
@@ -562,8 +565,14 @@ public:
         setWindowTitle(QCoreApplication::translate("ReviewWindowController", "Write a Review"));
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        view_ = new ReviewView(reviews, this);
-        layout->addWidget(view_);
+        // The page scrolls where the screen is lower than it is tall.
+        scroll_ = new QScrollArea(this);
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setWidgetResizable(true);
+        scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_ = new ReviewView(reviews);
+        scroll_->setWidget(view_);
+        layout->addWidget(scroll_);
         connect(view_, &ReviewView::closeRequested, this, &QWidget::close);
         connect(view_, &ReviewView::contentChanged, this, &ReviewWindow::fit, Qt::QueuedConnection);
         app::MainMenu::installKeysIn(this);
@@ -606,17 +615,23 @@ protected:
     }
 
 private:
-    // 440 wide and as high as the page shown needs at that width.
+    // 440 wide and as high as the page shown needs at that width, or as
+    // the screen has room for, the page then scrolling beside a bar of its
+    // own.
     void fit() {
-        layout()->activate();
-        const int height = layout()->hasHeightForWidth()
-                               ? layout()->totalHeightForWidth(ReviewView::width)
-                               : layout()->totalSizeHint().height();
-        setFixedSize(ReviewView::width, height);
+        QLayout* page = view_->layout();
+        page->activate();
+        const int height = page->hasHeightForWidth() ? page->totalHeightForWidth(ReviewView::width)
+                                                     : page->totalSizeHint().height();
+        const QSize room = app::roomOnScreen(this);
+        const int bar =
+            height > room.height() ? scroll_->verticalScrollBar()->sizeHint().width() : 0;
+        setFixedSize(ReviewView::width + bar, std::min(height, room.height()));
     }
 
     Reviews& reviews_;
     ReviewView* view_;
+    QScrollArea* scroll_ = nullptr;
     bool counted_ = false;
 };
 

@@ -11,7 +11,7 @@
 #include "app/Bundle.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
-#include "desktop/WindowFit.h"
+#include "app/WindowFit.h"
 #include "platform/MainThread.h"
 #include "platform/PermissionProbe.h"
 
@@ -108,10 +108,10 @@ public:
         const int width = sidebar + detailWidth;
         // Never taller than the screen has room for (a 1080p screen at scale
         // 2 has about 500 points): the panes scroll.
-        const QSize room = desktop::roomOnScreen(this);
+        const QSize room = app::roomOnScreen(this);
         setMinimumSize(width, std::min(420, room.height()));
         setMaximumSize(width, 2000);
-        resize(desktop::fittedSize(this, QSize(width, 560)));
+        resize(app::fittedSize(this, QSize(width, 560)));
         app::MainMenu::installKeysIn(this);
 
         connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {

@@ -5,8 +5,8 @@
 #include "app/CaptureAction.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
+#include "app/WindowFit.h"
 #include "desktop/ScreenPermission.h"
-#include "desktop/WindowFit.h"
 #include "platform/MainThread.h"
 #include "settings/SettingsWindowController.h"
 
@@ -331,7 +331,7 @@ void WelcomeWindow::fitHeight() {
     const int guide = body->layout()->totalHeightForWidth(kWidth);
     // The closing row below the guide.
     const int whole = guide + layout()->itemAt(1)->sizeHint().height();
-    setFixedHeight(std::min(whole, desktop::roomOnScreen(this).height()));
+    setFixedHeight(std::min(whole, app::roomOnScreen(this).height()));
 }
 
 void WelcomeWindow::launchAtLoginClicked(bool on) {

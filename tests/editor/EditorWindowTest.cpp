@@ -3,7 +3,7 @@
 // recent strip's files.
 #include "EditorWindowFixture.h"
 
-#include "desktop/WindowFit.h"
+#include "app/WindowFit.h"
 
 #include "app/MainMenu.h"
 #include "delivery/RecentCapturesStrip.h"
@@ -345,7 +345,7 @@ TEST_F(EditorWindows, AWindowTooLargeForItsScreenIsCutToItAndKeptOnIt) {
     EditorWindowController* editor = EditorWindowController::open(std::nullopt);
     const QRect frame = editor->window()->geometry();
     // As wide as the screen leaves room for beside the window manager's frame.
-    EXPECT_LE(frame.width(), desktop::roomOnScreen(editor->window()).width());
+    EXPECT_LE(frame.width(), app::roomOnScreen(editor->window()).width());
     EXPECT_GT(frame.width(), screen.width() - 20);
     EXPECT_LE(frame.height(), screen.height());
     EXPECT_GE(frame.height(), 617);

@@ -2,7 +2,8 @@
 # Every window of ours stands whole on the screen, frame and all, at the
 # scale the test runs the program at (QT_SCALE_FACTOR): the welcome guide of
 # a first start with its closing button, the settings a second start opens,
-# and the editor a full-screen capture opens. A 1920×1080 screen at scale 2
+# the editor a full-screen capture opens, and the About and review windows
+# its application menu opens. A 1920×1080 screen at scale 2
 # has 960×540 points, less than the welcome guide and the settings are tall.
 #
 #   window_fit.sh
@@ -86,5 +87,35 @@ wait_for 50 find_editor || fail "the full-screen capture opened no editor"
 wait_for 30 settled "$editor" || fail "the editor does not settle"
 whole_on_screen "$editor" "the editor"
 [ -z "${VEXLIN_PICTURES:-}" ] || import -window "$editor" "$VEXLIN_PICTURES/editor-scale${QT_SCALE_FACTOR:-1}.png"
+
+# An item of the editor's application menu, the first menu of its bar: the
+# item's middle so many points below the bar's top.
+points() { awk -v p="$1" -v s="${QT_SCALE_FACTOR:-1}" 'BEGIN { printf "%d", p * s }'; }
+from_menu() { # points-down window-title what
+    local x y found="" title=$2
+    read -r x y < <(xwininfo -id "$editor" |
+        awk '/Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {print x, $4}')
+    xdotool windowactivate --sync "$editor" 2>/dev/null || true
+    xdotool mousemove $((x + $(points 40))) $((y + $(points 10))) click 1
+    sleep 0.8
+    xdotool mousemove $((x + $(points 60))) $((y + $(points "$1")))
+    sleep 0.3
+    xdotool click 1
+    find_it() {
+        found=$(our_windows_named "^$title\$" | head -n 1)
+        [ -n "$found" ]
+    }
+    wait_for 50 find_it || fail "the application menu opened no $3"
+    wait_for 30 settled "$found" || fail "the $3 does not settle"
+    whole_on_screen "$found" "the $3"
+    [ -z "${VEXLIN_PICTURES:-}" ] ||
+        import -window "$found" "$VEXLIN_PICTURES/${3// /-}-scale${QT_SCALE_FACTOR:-1}.png"
+    xdotool windowactivate --sync "$found" 2>/dev/null || true
+    xdotool key ctrl+w
+    closed() { [ -z "$(our_windows_named "^$title\$")" ]; }
+    wait_for 30 closed || fail "Ctrl+W did not close the $3"
+}
+from_menu 36 'About Vexlin Capture' 'About window'
+from_menu 80 'Write a Review' 'review window'
 no_failure_traced
 echo "passed"

@@ -1,13 +1,14 @@
-#include "desktop/WindowFit.h"
+#include "app/WindowFit.h"
 
-#include "desktop/PointerScreen.h"
+#include <QCursor>
+#include <QGuiApplication>
 
 #include <QMargins>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
-namespace desktop {
+namespace app {
 
 namespace {
 
@@ -22,7 +23,10 @@ QSize roomOnScreen(const QWidget* window, QScreen* screen) {
         screen = window->screen();
     }
     if (screen == nullptr) {
-        screen = screenUnderPointerOrFirst();
+        screen = QGuiApplication::screenAt(QCursor::pos());
+    }
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
     }
     if (screen == nullptr) {
         return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -43,4 +47,4 @@ QSize fittedSize(const QWidget* window, QSize wanted, QScreen* screen) {
     return wanted.boundedTo(roomOnScreen(window, screen));
 }
 
-} // namespace desktop
+} // namespace app

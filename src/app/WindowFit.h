@@ -5,7 +5,7 @@
 class QScreen;
 class QWidget;
 
-namespace desktop {
+namespace app {
 
 // The largest client area a window of ours can have on the screen (the one
 // under the pointer when none is given): the screen's available area less the
@@ -16,4 +16,4 @@ QSize roomOnScreen(const QWidget* window, QScreen* screen = nullptr);
 // `wanted` bounded by roomOnScreen.
 QSize fittedSize(const QWidget* window, QSize wanted, QScreen* screen = nullptr);
 
-} // namespace desktop
+} // namespace app
