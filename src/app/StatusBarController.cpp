@@ -63,7 +63,8 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
     : QObject(parent)
     , onAction_(std::move(onAction))
     , menu_(std::make_unique<QMenu>())
-    , tray_(new QSystemTrayIcon(this)) {
+    , tray_(new QSystemTrayIcon(this))
+    , trayAnnouncements_(new platform::TrayAnnouncements(this)) {
     commands_.performAction = onAction_;
     connect(menu_.get(), &QMenu::aboutToShow, this, &StatusBarController::rebuildMenu);
     connect(tray_, &QSystemTrayIcon::activated, this,
@@ -80,6 +81,13 @@ StatusBarController::StatusBarController(std::function<void(CaptureAction)> onAc
     // palette, whether the desktop or the program made it; the tray may have
     // changed its colours with it.
     QCoreApplication::instance()->installEventFilter(this);
+    // A tray that comes later, or takes over from another, may say other
+    // colours.
+    connect(trayAnnouncements_, &platform::TrayAnnouncements::trayAnnounced, this, [this] {
+        if (!isShowingRecording_) {
+            tray_->setIcon(statusIcon());
+        }
+    });
     configureNormal();
     rebuildMenu();
     tray_->show();

@@ -15,6 +15,10 @@
 class QMenu;
 class QSystemTrayIcon;
 
+namespace platform {
+class TrayAnnouncements;
+}
+
 namespace app {
 
 // The program's icon in the tray and its menu. The menu is built afresh from
@@ -25,8 +29,9 @@ namespace app {
 //
 // The mark is drawn in the tray's own foreground colour where the tray says
 // it (_NET_SYSTEM_TRAY_COLORS), else light with a dark ring, legible on a
-// panel of any colour; it is drawn again whenever the application's palette
-// changes (a switch between light and dark colour schemes).
+// panel of any colour; it is drawn again whenever a tray announces itself and
+// whenever the application's palette changes (a switch between light and
+// dark colour schemes).
 //
 // Without a tray on the X server the icon does not appear until a tray comes;
 // the rest of the program, hot keys included, works the same.
@@ -73,6 +78,7 @@ private:
     StatusMenuCommands commands_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon* tray_;
+    platform::TrayAnnouncements* trayAnnouncements_;
     bool isShowingRecording_ = false;
 };
 

@@ -15,6 +15,7 @@ probe=${2:?}
 tray_contrast=${3:-}
 notifications=${4:-}
 answering=${5:-}
+tray_colors=${6:-}
 
 shared=""
 cleanup() {
@@ -103,6 +104,49 @@ Alt+Shift+Super+4 to capture an area; start Vexlin Capture again to open its set
     }
     wait_for 50 icon_embedded || fail "the icon did not join a tray that came after the start"
     [ "$(wc -l <"$shown")" = 1 ] || fail "more than one notification: $(cat "$shown")"
+    ;;
+tray_colors)
+    # A tray that says its colours (as a desktop theme's tray does) gets the
+    # mark in its foreground, not the ringed mark meant for unknown panels.
+    trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+        --height 32 --transparent true --alpha 0 --tint 0x202020 >/dev/null 2>&1 &
+    holder=$!
+    # trayer takes the tray selection anew while it starts: the colours go
+    # on the window that holds it once its panel is up.
+    panel_up() { xwininfo -root -tree | grep -q '"panel": ("panel" "trayer")'; }
+    wait_for 50 panel_up || fail "the tray did not come up"
+    "$tray_colors" 255 0 0 || fail "the tray's colours could not be set"
+    start_app
+    tray_window=""
+    find_tray_icon() {
+        tray_window=$(xwininfo -root -tree | awk '/"trayer"/ {inside = 1}
+            inside && /"vexlin-capture"/ {print $1; exit}')
+        [ -n "$tray_window" ]
+    }
+    wait_for 50 find_tray_icon || fail "the icon did not join the tray"
+    geometry=$(window_geometry "$tray_window")
+    # The share of the icon's pixels in the tray's red, and in the light of
+    # the ringed mark.
+    share_of() { # colour
+        convert "$scratch/tray.png" -crop "$geometry" +repage -fuzz 12% -fill black \
+            +opaque "$1" -fill white -opaque "$1" -format '%[fx:mean]' info:
+    }
+    painted_red() {
+        import -window root "$scratch/tray.png"
+        awk -v s="$(share_of '#ff0000')" 'BEGIN { exit !(s >= 0.08) }'
+    }
+    wait_for 50 painted_red || fail "the icon is not in the tray's colour: $(share_of '#ff0000')"
+    awk -v s="$(share_of '#f7f7f7')" 'BEGIN { exit !(s < 0.01) }' ||
+        fail "the icon still has the light mark: $(share_of '#f7f7f7')"
+    # The tray announces itself with other colours (a new theme, another
+    # tray): the mark follows.
+    "$tray_colors" 0 255 0 || fail "the tray's colours could not be set"
+    painted_green() {
+        import -window root "$scratch/tray.png"
+        find_tray_icon && geometry=$(window_geometry "$tray_window") &&
+            awk -v s="$(share_of '#00ff00')" 'BEGIN { exit !(s >= 0.08) }'
+    }
+    wait_for 50 painted_green || fail "the icon did not follow: $(share_of '#00ff00')"
     ;;
 tray_contrast)
     # The mark stands out from a near-black and a near-white panel alike, at
