@@ -110,11 +110,22 @@ RecordingSession::Services RecordingSession::Services::system() {
     services.preferences = &app::Preferences::shared();
     services.probe = &platform::PermissionProbe::system();
     services.escapeKey = &desktop::globalEscapeKey();
-    services.makeRecorder = [](const desktop::CaptureDisplay& display, const QRect& region,
-                               const RecordingOptions& options,
-                               const QString& folder) -> RecorderResult {
+    // The sound opened while the recording is set up, for its recorder.
+    auto prepared = std::make_shared<std::shared_ptr<ScreenRecorder::PreparedSound>>();
+    services.prepareSound = [prepared](bool systemAudio, bool microphone) {
+        if (!systemAudio && !microphone) {
+            prepared->reset();
+        } else if (!*prepared || !ScreenRecorder::serves(**prepared, systemAudio, microphone)) {
+            prepared->reset();
+            *prepared = ScreenRecorder::prepareSound(systemAudio, microphone);
+        }
+    };
+    services.makeRecorder = [prepared](const desktop::CaptureDisplay& display, const QRect& region,
+                                       const RecordingOptions& options,
+                                       const QString& folder) -> RecorderResult {
         auto made = ScreenRecorder::make(display.displayID, QRectF(region), options,
-                                         SinkFactory::movieWriter(), folder);
+                                         SinkFactory::movieWriter(), folder,
+                                         std::exchange(*prepared, nullptr));
         if (auto* error = std::get_if<RecorderError>(&made))
             return error->description();
         return std::make_unique<StreamRecorder>(
@@ -259,6 +270,22 @@ void RecordingSession::present() {
     }
     if (services_.escapeKey)
         escape_ = services_.escapeKey->holdEscape(guarded(&RecordingSession::discard));
+    for (auto changed :
+         {&RecordingSessionModel::systemAudioChanged, &RecordingSessionModel::microphoneChanged}) {
+        connect(model_.get(), changed, this, &RecordingSession::prepareSound);
+    }
+    connect(model_.get(), &RecordingSessionModel::formatChanged, this,
+            &RecordingSession::prepareSound);
+    prepareSound();
+}
+
+void RecordingSession::prepareSound() {
+    const SessionPhase phase = model_->phase();
+    if (ended_ || !services_.prepareSound ||
+        !(phase.is(SessionPhase::Kind::setup) || phase.is(SessionPhase::Kind::countdown)))
+        return;
+    const bool video = model_->format() == app::Recording::Format::video;
+    services_.prepareSound(video && model_->systemAudio(), video && model_->microphone());
 }
 
 void RecordingSession::start() {
@@ -556,6 +583,8 @@ void RecordingSession::tearDown(const std::optional<app::Recording>& recording) 
     delete countdownTimer_;
     countdownTimer_ = nullptr;
     stopFollowing();
+    if (services_.prepareSound)
+        services_.prepareSound(false, false);
     if (windows_)
         windows_->close();
     if (onProgress)

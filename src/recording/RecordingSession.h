@@ -85,6 +85,10 @@ public:
         std::function<RecorderResult(const desktop::CaptureDisplay& display, const QRect& region,
                                      const RecordingOptions& options, const QString& folder)>
             makeRecorder;
+        // Opens the sound devices that a recording with these choices will
+        // take, ahead of it: while the recording is set up and counted down.
+        // Both false lets them go.
+        std::function<void(bool systemAudio, bool microphone)> prepareSound;
         // Follows a window recorded alone.
         std::function<std::unique_ptr<WindowFollower>(std::uint32_t windowID)> makeFollower;
         // The folder of working files.
@@ -160,6 +164,7 @@ private:
     void deliver(const QString& file, app::Recording::Format format);
     void finish(const QString& error);
     void recorderFailed(const QString& message);
+    void prepareSound();
     void tearDown(const std::optional<app::Recording>& recording);
     void dropRecorder(std::unique_ptr<SessionRecorder> recorder);
 

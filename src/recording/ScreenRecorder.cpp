@@ -34,10 +34,16 @@ struct ScreenRecorder::Route {
     std::atomic<platform::HostTime> heard[2] = {INT64_MIN, INT64_MIN};
     // Sound after this moment (the stop) is not the recording's.
     std::atomic<platform::HostTime> soundEnd{INT64_MAX};
+    // A sound source or the screen went away (also before a recorder took
+    // the route).
+    std::atomic<bool> lost{false};
     ScreenRecorder* recorder = nullptr; // main thread only
     bool failed = false;                // main thread only
 
     static void reportFailure(const std::weak_ptr<Route>& weak, const QString& message) {
+        if (const std::shared_ptr<Route> route = weak.lock()) {
+            route->lost.store(true);
+        }
         QMetaObject::invokeMethod(qApp, [weak, message] {
             const std::shared_ptr<Route> route = weak.lock();
             if (!route || route->recorder == nullptr || route->failed) {
@@ -125,6 +131,60 @@ QString missingSoundNote(const std::optional<QString>& system,
 
 } // namespace
 
+// Sound sources opened, and where their sound goes once a recorder takes
+// them.
+class ScreenRecorder::PreparedSound {
+public:
+    // Whether it has what a recording with these choices asks for, still
+    // flowing.
+    bool serves(bool systemAudio, bool microphone) const {
+        return systemAudio == systemAsked && microphone == microphoneAsked && !route->lost.load();
+    }
+
+    bool systemAsked = false;
+    bool microphoneAsked = false;
+    std::shared_ptr<Route> route = std::make_shared<Route>();
+    std::unique_ptr<platform::AudioSource> system;
+    std::unique_ptr<platform::AudioSource> microphone;
+    std::optional<QString> systemMissing;
+    std::optional<QString> microphoneMissing;
+};
+
+bool ScreenRecorder::serves(const PreparedSound& sound, bool systemAudio, bool microphone) {
+    return sound.serves(systemAudio, microphone);
+}
+
+std::shared_ptr<ScreenRecorder::PreparedSound> ScreenRecorder::prepareSound(bool systemAudio,
+                                                                            bool microphone) {
+    auto sound = std::make_shared<PreparedSound>();
+    sound->systemAsked = systemAudio;
+    sound->microphoneAsked = microphone;
+    Route& route = *sound->route;
+    const std::weak_ptr<Route> weak = sound->route;
+    auto failure = [weak](const QString& message) { Route::reportFailure(weak, message); };
+    if (systemAudio) {
+        auto opened =
+            openAudio(platform::AudioSource::Device::systemOutput, AudioTrack::system, sound->route,
+                      &route.sink, &route.heard[0], &route.soundEnd, failure);
+        if (auto* message = std::get_if<QString>(&opened)) {
+            sound->systemMissing = *message;
+        } else {
+            sound->system = std::move(std::get<0>(opened));
+        }
+    }
+    if (microphone) {
+        auto opened =
+            openAudio(platform::AudioSource::Device::microphone, AudioTrack::microphone,
+                      sound->route, &route.sink, &route.heard[1], &route.soundEnd, failure);
+        if (auto* message = std::get_if<QString>(&opened)) {
+            sound->microphoneMissing = *message;
+        } else {
+            sound->microphone = std::move(std::get<0>(opened));
+        }
+    }
+    return sound;
+}
+
 ScreenRecorder::ScreenRecorder() : route_(std::make_shared<Route>()) {
     route_->recorder = this;
 }
@@ -143,7 +203,8 @@ QRect ScreenRecorder::rootPixels(const QRectF& region) const {
 
 std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
 ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
-                     const SinkFactory& sinks, const QString& folder) {
+                     const SinkFactory& sinks, const QString& folder,
+                     const std::shared_ptr<PreparedSound>& prepared) {
     std::unique_ptr<ScreenRecorder> recorder(new ScreenRecorder());
     ScreenRecorder& r = *recorder;
     r.options_ = options;
@@ -165,36 +226,24 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
     const QRect pixels = r.rootPixels(region);
     r.size_ = sinks.fittingSize(options.scale * region.width(), options.scale * region.height());
 
-    // Sound first. A device that cannot be had is left out of the movie and
-    // said on the control bar, as a missing camera is: the pictures matter
-    // more than the sound.
+    // Sound first, opened ahead when it was asked for the same devices. A
+    // device that cannot be had is left out of the movie and said on the
+    // control bar, as a missing camera is: the pictures matter more than the
+    // sound.
+    std::shared_ptr<PreparedSound> sound = prepared;
+    if (!sound || !sound->serves(r.options_.systemAudio, r.options_.microphone)) {
+        sound = prepareSound(r.options_.systemAudio, r.options_.microphone);
+    }
+    r.route_->recorder = nullptr;
+    r.route_ = sound->route;
+    r.route_->recorder = &r;
+    r.systemAudio_ = std::move(sound->system);
+    r.microphone_ = std::move(sound->microphone);
+    r.options_.systemAudio = r.systemAudio_ != nullptr;
+    r.options_.microphone = r.microphone_ != nullptr;
+    r.soundNote_ = missingSoundNote(sound->systemMissing, sound->microphoneMissing);
     const std::weak_ptr<Route> weak = r.route_;
     auto failure = [weak](const QString& message) { Route::reportFailure(weak, message); };
-    std::optional<QString> systemMissing;
-    std::optional<QString> microphoneMissing;
-    if (r.options_.systemAudio) {
-        auto opened =
-            openAudio(platform::AudioSource::Device::systemOutput, AudioTrack::system, r.route_,
-                      &r.route_->sink, &r.route_->heard[0], &r.route_->soundEnd, failure);
-        if (auto* message = std::get_if<QString>(&opened)) {
-            r.options_.systemAudio = false;
-            systemMissing = *message;
-        } else {
-            r.systemAudio_ = std::move(std::get<0>(opened));
-        }
-    }
-    if (r.options_.microphone) {
-        auto opened =
-            openAudio(platform::AudioSource::Device::microphone, AudioTrack::microphone, r.route_,
-                      &r.route_->sink, &r.route_->heard[1], &r.route_->soundEnd, failure);
-        if (auto* message = std::get_if<QString>(&opened)) {
-            r.options_.microphone = false;
-            microphoneMissing = *message;
-        } else {
-            r.microphone_ = std::move(std::get<0>(opened));
-        }
-    }
-    r.soundNote_ = missingSoundNote(systemMissing, microphoneMissing);
     std::vector<AudioTrack> tracks;
     if (r.options_.systemAudio) {
         tracks.push_back(AudioTrack::system);

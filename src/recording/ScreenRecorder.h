@@ -31,6 +31,9 @@ namespace recording {
 // operation is called there.
 class ScreenRecorder {
 public:
+    // Sound devices opened ahead of a recording.
+    class PreparedSound;
+
     // `region`: the recorded rectangle in the display's points (origin at its
     // top-left); for a window, where the window is. The movie goes into
     // `folder` as <UUID>.mp4. Returns a recorder that is recording.
@@ -38,9 +41,21 @@ public:
     // A sound device that cannot be had (no sound server, no microphone):
     // the recording goes on without its track, and soundNote() says so. A
     // failure after the sink was made cancels it (its partial file goes).
+    //
+    // `sound`, from prepareSound() a while before, is taken when it opened
+    // the devices these options ask for.
     static std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
     make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
-         const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {});
+         const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {},
+         const std::shared_ptr<PreparedSound>& sound = nullptr);
+    // Opens the sound devices of a recording ahead of it, while the user sets
+    // it up: a sound server may take a second or two to start handing a new
+    // reader its sound (a null sink behind a player with a long latency), and
+    // the recording should have it from its first picture. Until a recorder
+    // takes them, their sound is let go of.
+    static std::shared_ptr<PreparedSound> prepareSound(bool systemAudio, bool microphone);
+    // Whether `sound` opened what these choices ask for and it still flows.
+    static bool serves(const PreparedSound& sound, bool systemAudio, bool microphone);
     // A recorder neither stopped nor finished is stopped.
     ~ScreenRecorder();
     ScreenRecorder(const ScreenRecorder&) = delete;

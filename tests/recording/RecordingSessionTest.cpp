@@ -160,6 +160,10 @@ protected:
         };
         s.toast = [this](const QString& title) { toasts.append(title); };
         s.now = [this] { return clock; };
+        s.prepareSound = [this](bool systemAudio, bool microphone) {
+            prepared.append(QStringLiteral("%1 %2").arg(systemAudio ? "system" : "-",
+                                                        microphone ? "microphone" : "-"));
+        };
         return s;
     }
 
@@ -199,6 +203,8 @@ protected:
     std::optional<QSize> fittedSize;
     QStringList alerts;
     QStringList toasts;
+    // The sound devices asked to be opened ahead, in turn.
+    QStringList prepared;
     double clock = 100;
     int completions = 0;
     std::optional<Recording> delivered;
@@ -634,6 +640,30 @@ TEST_F(RecordingSessionTest, TheStreamMovesOnlyToARegionItIsNotAt) {
     QTest::qWait(20);
     EXPECT_EQ(recorders.calls.filter("region"), QStringList{"#1 region 300,100"});
     session->discard();
+}
+
+TEST_F(RecordingSessionTest, SoundDevicesOpenAheadWhileTheRecordingIsSetUp) {
+    // What the bar chooses while the recording is set up and counted down
+    // opens the devices ahead; the recorder takes them, and the end lets any
+    // still open go.
+    preferences.setRecordSystemAudio(true);
+    preferences.setRecordingCountdown(1);
+    auto session = make();
+    session->model().setMicrophone(true);
+    session->model().setFormat(Recording::Format::gif);
+    session->model().setFormat(Recording::Format::video);
+    session->start();
+    ASSERT_TRUE(session->model().phase().is(Kind::countdown));
+    session->model().setSystemAudio(false);
+    waitForRecorder(*session, 4000);
+    const QStringList beforeRecording = prepared;
+    session->model().setSystemAudio(true);
+    EXPECT_EQ(beforeRecording, (QStringList{"system -", "system microphone", "- -",
+                                            "system microphone", "- microphone"}));
+    EXPECT_EQ(prepared, beforeRecording) << "asked again while recording";
+    session->stop();
+    waitForEnd(*session);
+    EXPECT_EQ(prepared.last(), "- -");
 }
 
 } // namespace
