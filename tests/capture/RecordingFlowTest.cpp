@@ -416,6 +416,17 @@ TEST_F(RecordingFlowTest, DeliveryFollowsTheSettingsInOrder) {
     }
 }
 
+TEST_F(RecordingFlowTest, AMovieTheSaveFolderRefusesIsToldOfWithWhereItIs) {
+    settings = {false, true, false, true};
+    saveFailure = CaptureFailure{QStringLiteral("No space left on device.")};
+    flow->deliverRecording(*coordinator, recordingOf(app::Recording::Format::video));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].first,
+              QStringLiteral("The recording couldn’t be copied into the save folder"));
+    EXPECT_EQ(alerts[0].second, QStringLiteral("No space left on device. The movie is kept in "
+                                               "“/tmp/Recordings/a.mp4”."));
+}
+
 TEST_F(RecordingFlowTest, ACancelledFolderChoiceIsSilent) {
     settings = {false, true, false, false};
     saveFailure = CaptureFailure{QString(), true};

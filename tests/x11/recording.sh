@@ -207,6 +207,26 @@ full_working_folder)
     awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "the kept movie lasts $duration s"
     [ -z "$(find "$recordings" -maxdepth 1 -name '.*')" ] || fail "unfinished files are left: $(ls -A "$recordings")"
     ;;
+save_folder_full)
+    # A save folder without room for the movie: the alert says what failed
+    # and where the movie is, and it plays there.
+    in_own_mounts
+    mount -t tmpfs -o size=64k tmpfs "$shots" || { echo "SKIP: tmpfs cannot be mounted"; exit 0; }
+    start_app
+    busy_picture 100 100 640 400
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    seen_at 60 "recording elapsed=0:02" >/dev/null
+    record_key
+    wait_for 100 traced "alert The recording couldn’t be copied into the save folder" ||
+        fail "no alert of the save folder: $(grep -F alert "$log")"
+    alert=$(grep -F "alert The recording couldn’t be copied" "$log" | head -n 1)
+    grep -qF "enough space" <<<"$alert" || fail "the alert names no cause: $alert"
+    kept=$(sed -n 's/.*The movie is kept in “\(.*\)”\..*/\1/p' <<<"$alert")
+    [ -n "$kept" ] && [[ "$kept" == "$recordings"/* ]] || fail "the alert names no movie: $alert"
+    plays "$kept" || fail "the movie it names does not play"
+    ;;
 no_sound_server)
     # Both sound toggles on and no sound server: a movie without sound, and
     # the control bar says why.
