@@ -250,6 +250,7 @@ no_sound_server)
     streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$(files)" | tr '\n' ' ')
     [ "$streams" = "video " ] || fail "the movie's tracks: $streams"
     plays "$(files)" || fail "the movie does not play"
+    wait_for 20 no_window_shown || fail "the bar and its note are still shown"
     no_failure_traced
     ;;
 sound_tone)
