@@ -23,20 +23,25 @@ QDateTime beganAt(const QFileInfo& info) {
 
 } // namespace
 
-std::vector<RecoveredMovie> recoverUnfinishedRecordings(const QString& folder) {
+std::vector<RecoveredMovie> recoverUnfinishedRecordings(const QString& folder,
+                                                        const QDateTime& before) {
     std::vector<RecoveredMovie> recovered;
     const QDir dir(folder);
     const QFileInfoList hidden =
         dir.entryInfoList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QFileInfo& info : hidden) {
         const QString name = info.fileName();
+        if (info.lastModified() >= before) {
+            continue;
+        }
         if (name.endsWith(remuxSuffix)) {
             QFile::remove(info.absoluteFilePath());
         }
     }
     for (const QFileInfo& info : hidden) {
         const QString name = info.fileName();
-        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(partSuffix)) {
+        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(partSuffix) ||
+            info.lastModified() >= before) {
             continue;
         }
         const QString part = info.absoluteFilePath();

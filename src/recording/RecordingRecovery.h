@@ -18,8 +18,10 @@ struct RecoveredMovie {
 // to its whole fragments and written as "<name>.mp4" with its index in front
 // (or, without room for that, renamed there as it is: it plays all the same).
 // A working movie without a whole fragment, and half-written copies of a
-// finish that was cut off, are removed: nothing unplayable stays. Run it only
-// while no recording runs (at start). Blocking: off the main thread.
-std::vector<RecoveredMovie> recoverUnfinishedRecordings(const QString& folder);
+// finish that was cut off, are removed: nothing unplayable stays. Files
+// written after `before` (a recording of this run, started meanwhile) are
+// left alone. Blocking: off the main thread.
+std::vector<RecoveredMovie> recoverUnfinishedRecordings(const QString& folder,
+                                                        const QDateTime& before);
 
 } // namespace recording

@@ -151,9 +151,10 @@ std::optional<capture::CaptureFailure> saveRecordingCopy(const app::Recording& r
 
 void recoverCutOffRecordings() {
     const QString folder = recording::recordingsFolder();
-    QThreadPool::globalInstance()->start([folder] {
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    QThreadPool::globalInstance()->start([folder, startedAt] {
         std::vector<recording::RecoveredMovie> movies =
-            recording::recoverUnfinishedRecordings(folder);
+            recording::recoverUnfinishedRecordings(folder, startedAt);
         if (movies.empty()) {
             return;
         }

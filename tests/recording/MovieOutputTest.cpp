@@ -498,9 +498,20 @@ TEST(MovieOutput, AWorkingMovieCutOffAnywherePlaysUpToItsLastWholeFragment) {
         testsupport::writeAll(folder.file(QStringLiteral("done.mp4")), "a finished movie");
         testsupport::writeAll(folder.file(QStringLiteral(".done.mp4.part")), "its fragments");
 
+        // All of it left by an earlier run; the working movie of a recording
+        // of this run, started meanwhile, is left alone.
+        for (const QString& name : entries(folder.path())) {
+            QFile file(folder.file(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                             QFileDevice::FileModificationTime);
+        }
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+        testsupport::writeAll(folder.file(QStringLiteral(".now.mp4.part")), "being written");
+
         const std::vector<recording::RecoveredMovie> recovered =
-            recording::recoverUnfinishedRecordings(folder.path());
-        QStringList left = {QStringLiteral("done.mp4")};
+            recording::recoverUnfinishedRecordings(folder.path(), started);
+        QStringList left = {QStringLiteral(".now.mp4.part"), QStringLiteral("done.mp4")};
         if (cut.fragments == 0) {
             EXPECT_TRUE(recovered.empty());
             EXPECT_EQ(entries(folder.path()), left);
