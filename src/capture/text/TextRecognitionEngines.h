@@ -24,7 +24,7 @@ namespace capture {
 // go: a run of text captures reuses one, a program at rest holds none.
 class TextRecognitionEngines {
 public:
-    static constexpr std::chrono::milliseconds defaultIdleLifetime{20'000};
+    static constexpr std::chrono::milliseconds defaultIdleLifetime{10'000};
 
     explicit TextRecognitionEngines(std::chrono::milliseconds idleLifetime = defaultIdleLifetime);
     ~TextRecognitionEngines();
