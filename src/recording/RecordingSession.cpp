@@ -41,6 +41,10 @@ public:
             if (onFailure)
                 onFailure(message);
         };
+        recorder_->onSoundNote = [this](const QString& note) {
+            if (onSoundNote)
+                onSoundNote(note);
+        };
     }
     void stop() override { recorder_->stop(); }
     void finish(std::function<void(std::variant<QString, WriterError>)> done) override {
@@ -361,6 +365,10 @@ void RecordingSession::recorderStarted(std::unique_ptr<SessionRecorder> recorder
     recorder->onFailure = [this, alive, raw](const QString& message) {
         if (!alive.expired() && recorder_.get() == raw)
             recorderFailed(message);
+    };
+    recorder->onSoundNote = [this, alive, raw](const QString& note) {
+        if (!alive.expired() && !ended_ && recorder_.get() == raw)
+            model_->setSoundNote(note);
     };
     if (ended_) {
         recorder->stop();

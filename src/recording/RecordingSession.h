@@ -57,6 +57,9 @@ public:
     // Called on the main thread when the stream stops by itself or the movie
     // cannot be written on; finish() then keeps what was written.
     std::function<void(const QString& message)> onFailure;
+    // Called on the main thread with a new soundNote() (a sound source went
+    // away while recording; the recording goes on).
+    std::function<void(const QString& note)> onSoundNote;
 };
 
 // One screen recording from the chosen region until the finished recording

@@ -37,6 +37,7 @@ struct ScreenRecorder::Route {
     // A sound source or the screen went away (also before a recorder took
     // the route).
     std::atomic<bool> lost{false};
+    bool soundLost = false;             // main thread only
     ScreenRecorder* recorder = nullptr; // main thread only
     bool failed = false;                // main thread only
 
@@ -52,6 +53,35 @@ struct ScreenRecorder::Route {
             route->failed = true;
             if (route->recorder->onFailure) {
                 route->recorder->onFailure(message);
+            }
+        });
+    }
+
+    // A sound source went away while recording: the pictures go on, the
+    // sound tracks are silent from here, and the note says so.
+    static void reportSoundLost(const std::weak_ptr<Route>& weak, const QString& message) {
+        if (const std::shared_ptr<Route> route = weak.lock()) {
+            route->lost.store(true);
+        }
+        QMetaObject::invokeMethod(qApp, [weak, message] {
+            const std::shared_ptr<Route> route = weak.lock();
+            if (!route || route->recorder == nullptr || route->failed || route->soundLost ||
+                route->recorder->ended_) {
+                return;
+            }
+            route->soundLost = true;
+            ScreenRecorder& recorder = *route->recorder;
+            QString reason = message;
+            if (!reason.isEmpty()) {
+                reason[0] = reason[0].toLower();
+            }
+            //: Note on the recording control bar when the sound stops during a recording; the
+            //: reason (the sound server stopped…) follows
+            recorder.soundNote_ = QCoreApplication::translate("recording::ScreenRecorder",
+                                                              "Sound is no longer recorded: %1")
+                                      .arg(reason);
+            if (recorder.onSoundNote) {
+                recorder.onSoundNote(recorder.soundNote_);
             }
         });
     }
@@ -161,7 +191,7 @@ std::shared_ptr<ScreenRecorder::PreparedSound> ScreenRecorder::prepareSound(bool
     sound->microphoneAsked = microphone;
     Route& route = *sound->route;
     const std::weak_ptr<Route> weak = sound->route;
-    auto failure = [weak](const QString& message) { Route::reportFailure(weak, message); };
+    auto failure = [weak](const QString& message) { Route::reportSoundLost(weak, message); };
     if (systemAudio) {
         auto opened =
             openAudio(platform::AudioSource::Device::systemOutput, AudioTrack::system, sound->route,

@@ -78,11 +78,15 @@ public:
     // stays.
     void update(const QRectF& region);
 
-    // Called on the main thread when capture stops by itself (the X server or
-    // the sound server went away) or the movie cannot be written on (a full
-    // disk), with why. Samples already given stay in the sink; the caller
-    // decides what becomes of them.
+    // Called on the main thread when capture stops by itself (the X server
+    // went away) or the movie cannot be written on (a full disk), with why.
+    // Samples already given stay in the sink; the caller decides what
+    // becomes of them.
     std::function<void(const QString& message)> onFailure;
+    // Called on the main thread with the new soundNote() when a sound source
+    // goes away while recording (the sound server stopped): the pictures go
+    // on, the sound is silent from there.
+    std::function<void(const QString& note)> onSoundNote;
 
     QSize size() const { return size_; }
     QString path() const { return path_; }

@@ -642,6 +642,22 @@ TEST_F(RecordingSessionTest, TheStreamMovesOnlyToARegionItIsNotAt) {
     session->discard();
 }
 
+TEST_F(RecordingSessionTest, SoundThatGoesAwayWhileRecordingIsANoteNotAnEnd) {
+    auto session = make();
+    session->start();
+    waitForRecorder(*session);
+    ASSERT_TRUE(lastRecorder->onSoundNote);
+    lastRecorder->onSoundNote(QStringLiteral("Sound is no longer recorded: the server stopped."));
+    EXPECT_EQ(session->model().soundNote(),
+              QStringLiteral("Sound is no longer recorded: the server stopped."));
+    EXPECT_TRUE(session->model().phase().is(Kind::recording));
+    EXPECT_TRUE(alerts.isEmpty());
+    session->stop();
+    waitForEnd(*session);
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
 TEST_F(RecordingSessionTest, SoundDevicesOpenAheadWhileTheRecordingIsSetUp) {
     // What the bar chooses while the recording is set up and counted down
     // opens the devices ahead; the recorder takes them, and the end lets any

@@ -207,6 +207,34 @@ full_working_folder)
     awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "the kept movie lasts $duration s"
     [ -z "$(find "$recordings" -maxdepth 1 -name '.*')" ] || fail "unfinished files are left: $(ls -A "$recordings")"
     ;;
+sound_server_stops)
+    # The sound server goes away while recording: the recording goes on
+    # without sound, the bar says so, and the movie keeps its sound track,
+    # silent from there, as long as its pictures.
+    setting recordSystemAudio true
+    start_app
+    ( ffmpeg -loglevel error -f lavfi -i sine=frequency=440:duration=20 -f f32le -ar 48000 -ac 2 - |
+        pacat --format=float32le --rate=48000 --channels=2 --raw ) &
+    targets+=($!)
+    record_area 640 400
+    record_key
+    seen_at 30 "recording elapsed=0:00" >/dev/null
+    seen_at 30 "recording elapsed=0:01" >/dev/null
+    kill -TERM "${VEXLIN_PULSE_PID:?}"
+    wait_for 50 traced 'recording sound-note="Sound is no longer recorded: ' ||
+        fail "no note of the lost sound: $(grep 'sound-note\|alert' "$log")"
+    seen_at 40 "recording elapsed=0:03" >/dev/null
+    ! traced "recording alert" || fail "the recording was stopped: $(grep 'recording alert' "$log")"
+    record_key
+    wait_for 100 one_file || fail "no recording saved: $(files)"
+    saved=$(files)
+    plays "$saved" || fail "the movie does not play"
+    video=$(ffprobe -v error -select_streams v:0 -show_entries stream=duration -of csv=p=0 "$saved")
+    sound=$(ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$saved")
+    within "$video" 3.5 1.0 || fail "the movie lasts $video s"
+    within "$sound" "$video" 0.05 || fail "the sound lasts $sound s, the pictures $video s"
+    no_failure_traced
+    ;;
 save_folder_full)
     # A save folder without room for the movie: the alert says what failed
     # and where the movie is, and it plays there.

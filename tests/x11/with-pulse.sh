@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command beside a sound server of its own: PulseAudio with a null sink
 # "speakers" (the default output; its monitor is the system's sound) and a pipe
-# source "mic" (the default input, fed through $VEXLIN_MIC_FIFO). Nothing
+# source "mic" (the default input, fed through $VEXLIN_MIC_FIFO; the server's
+# process is $VEXLIN_PULSE_PID, for a test that stops it). Nothing
 # needs a sound card, and root may run it. Stopped and removed afterwards.
 #
 #   with-pulse.sh COMMAND…
@@ -31,7 +32,7 @@ HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PULSE_RUNTIME_PATH="$home/runtime" 
     pulseaudio -n -F "$home/default.pa" --daemonize=no --system=false --exit-idle-time=-1 \
     --disallow-exit --use-pid-file=false --log-target=file:"$home/pulse.log" &
 pulse_pid=$!
-export PULSE_SERVER="unix:$home/native" VEXLIN_MIC_FIFO="$home/mic.fifo"
+export PULSE_SERVER="unix:$home/native" VEXLIN_MIC_FIFO="$home/mic.fifo" VEXLIN_PULSE_PID="$pulse_pid"
 for _ in $(seq 1 100); do
     pactl info >/dev/null 2>&1 && break
     kill -0 "$pulse_pid" 2>/dev/null || { cat "$home/pulse.log" >&2; exit 1; }
