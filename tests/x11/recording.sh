@@ -126,9 +126,10 @@ plays() { # file
     [ -n "$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$1")" ] &&
         [ -z "$(ffmpeg -v error -i "$1" -f null - 2>&1)" ]
 }
-# A picture that never stands still (moving shapes and noise) at X Y W H.
+# A picture that never stands still (moving shapes and noise) at X Y W H;
+# it ends by itself after two minutes should a kill miss it while it starts.
 busy_picture() {
-    ffplay -loglevel error -noborder -left "$1" -top "$2" -an -f lavfi \
+    timeout -k 5 120 ffplay -loglevel error -noborder -left "$1" -top "$2" -an -f lavfi \
         "testsrc2=s=$3x$4:r=60,noise=alls=40:allf=t" >/dev/null 2>&1 &
     targets+=($!)
 }
