@@ -1,6 +1,7 @@
 #include "service/ReleaseUnpacker.h"
 
 #include <QFile>
+#include <QSet>
 #include <QStringList>
 
 #include <archive.h>
@@ -96,6 +97,9 @@ QString ReleaseUnpacker::unpack(const QString& archivePath, const QString& folde
     const QString root = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 
     qint64 entries = 0;
+    // The regular files unpacked so far (hard links to them too), by their
+    // relative paths.
+    QSet<QString> files;
     // What the headers declare, refused before anything of it is written,
     // and what the data really comes to (a sparse entry's holes included).
     qint64 declared = 0;
@@ -124,9 +128,12 @@ QString ReleaseUnpacker::unpack(const QString& archivePath, const QString& folde
         const char* hardlink = archive_entry_hardlink(entry);
         const mode_t type = archive_entry_filetype(entry);
         if (hardlink != nullptr) {
+            // Only to a file unpacked before: a hard link to a symbolic link
+            // is that link again in another place, where its way up may lead
+            // out.
             const std::optional<QString> target = relativePath(hardlink);
-            if (!target || target->isEmpty()) {
-                return QStringLiteral("a hard link out of the folder: %1").arg(*path);
+            if (!target || !files.contains(*target)) {
+                return QStringLiteral("a hard link to no file of the folder: %1").arg(*path);
             }
             archive_entry_set_hardlink(entry, QFile::encodeName(root + *target).constData());
         } else if (type == AE_IFLNK) {
@@ -185,6 +192,9 @@ QString ReleaseUnpacker::unpack(const QString& archivePath, const QString& folde
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
             return QStringLiteral("cannot finish %1: %2")
                 .arg(*path, QString::fromLocal8Bit(archive_error_string(writer.get())));
+        }
+        if (hardlink != nullptr || type == AE_IFREG) {
+            files.insert(*path);
         }
     }
     if (archive_write_close(writer.get()) != ARCHIVE_OK) {

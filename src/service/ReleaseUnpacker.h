@@ -8,11 +8,12 @@
 namespace service {
 
 // Unpacks a release archive (.tar.gz) strictly: an archive is refused whole
-// unless every entry is a regular file, a folder or a link that stays inside
-// the target folder, none is set-uid or set-gid, and its entries and their
-// unpacked size stay under the caps. Nothing is written outside the target
-// folder, and no existing file is followed through a link. Runs on any
-// thread; the caller removes the target folder after a refusal.
+// unless every entry is a regular file, a folder, a symbolic link that stays
+// inside the target folder or a hard link to a file unpacked before it, none
+// is set-uid or set-gid, and its entries and their unpacked size stay under
+// the caps. Nothing is written outside the target folder, and no existing
+// file is followed through a link. Runs on any thread; the caller removes the
+// target folder after a refusal.
 struct ReleaseUnpacker {
     // A release is the program and what it brings, packed into at most
     // 512 MB; half as much again unpacked is generous, far more is a bomb.

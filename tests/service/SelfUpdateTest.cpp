@@ -540,6 +540,12 @@ TEST(SelfUpdate, AnArchiveWithAnythingButFilesFoldersAndInsideLinksIsRefusedWhol
          releaseWith({{"./up", AE_IFLNK, 0777, {}, "."}, {"./up/extra", AE_IFREG, 0644, "x"}})},
         {"a hard link out of the folder",
          releaseWith({{"./hard", AE_IFREG, 0644, {}, outside, true}})},
+        // The same link made again higher up climbs further.
+        {"a hard link to a link that stays inside where it stands",
+         releaseWith({{"./a", AE_IFDIR, 0755},
+                      {"./a/b", AE_IFDIR, 0755},
+                      {"./a/b/up", AE_IFLNK, 0777, {}, "../../vexlin-capture"},
+                      {"./escape", AE_IFREG, 0644, {}, "./a/b/up", true}})},
         {"a path climbing out", releaseWith({{"../../outside", AE_IFREG, 0644, "x"}})},
         {"an absolute path", releaseWith({{outside, AE_IFREG, 0644, "x"}})},
         {"a 1 GiB bomb", releaseWith({{"./bomb", AE_IFREG, 0644, {}, {}, false, 1LL << 30}})},
