@@ -1,8 +1,8 @@
 #include "desktop/ToastSymbol.h"
 
+#include "app/ThemedSymbol.h"
+
 #include <QHash>
-#include <QIcon>
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -11,8 +11,7 @@ namespace desktop {
 namespace {
 
 // Symbolic (single-colour) theme icons that draw the same idea as each
-// symbol. Only symbolic ones: a full-colour icon tinted to one colour is a
-// blot.
+// symbol.
 const QHash<QString, QStringList>& themeNames() {
     static const QHash<QString, QStringList> names{
         {QStringLiteral("checkmark.circle.fill"), {QStringLiteral("emblem-ok-symbolic")}},
@@ -148,34 +147,9 @@ bool drawToastGlyph(QPainter& painter, const QString& symbol, qreal side, const 
 }
 
 QPixmap toastSymbol(const QString& symbol, const QColor& tint, int side, qreal devicePixelRatio) {
-    const QSize pixels = QSize(side, side) * devicePixelRatio;
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    image.setDevicePixelRatio(devicePixelRatio);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    QIcon icon;
-    for (const QString& name : themeNames().value(symbol)) {
-        if (QIcon::hasThemeIcon(name)) {
-            icon = QIcon::fromTheme(name);
-            break;
-        }
-    }
-    if (!icon.isNull()) {
-        painter.drawPixmap(QRect(0, 0, side, side),
-                           icon.pixmap(QSize(side, side), devicePixelRatio));
-        // The symbol takes the tint, as a template would.
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(QRectF(0, 0, side, side), tint);
-    } else if (!drawToastGlyph(painter, symbol, side, tint)) {
-        const qreal d = side * 0.5;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(tint);
-        painter.drawEllipse(QRectF((side - d) / 2, (side - d) / 2, d, d));
-    }
-    painter.end();
-    return QPixmap::fromImage(std::move(image));
+    return app::themedSymbol(
+        themeNames().value(symbol), tint, side, devicePixelRatio,
+        [&](QPainter& painter) { return drawToastGlyph(painter, symbol, side, tint); });
 }
 
 } // namespace desktop

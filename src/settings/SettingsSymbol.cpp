@@ -1,11 +1,10 @@
 #include "settings/SettingsSymbol.h"
 
+#include "app/ThemedSymbol.h"
 #include "app/WarningSymbol.h"
 #include "desktop/ToastSymbol.h"
 
 #include <QHash>
-#include <QIcon>
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -13,8 +12,7 @@ namespace settings {
 
 namespace {
 
-// Symbolic theme icons only: a full-colour icon tinted to one colour is a
-// blot.
+// Symbolic theme icons that draw the same idea as each symbol.
 const QHash<QString, QStringList>& themeNames() {
     static const QHash<QString, QStringList> names{
         {QStringLiteral("gearshape"),
@@ -299,31 +297,9 @@ QPixmap settingsSymbol(const QString& symbol, const QColor& tint, int side,
     if (symbol == QLatin1String("exclamationmark.triangle.fill")) {
         return app::warningSymbol(tint, side, devicePixelRatio);
     }
-    QImage image(QSize(side, side) * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    image.setDevicePixelRatio(devicePixelRatio);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QIcon icon;
-    for (const QString& name : themeNames().value(symbol)) {
-        if (QIcon::hasThemeIcon(name)) {
-            icon = QIcon::fromTheme(name);
-            break;
-        }
-    }
-    if (!icon.isNull()) {
-        painter.drawPixmap(QRect(0, 0, side, side),
-                           icon.pixmap(QSize(side, side), devicePixelRatio));
-        // The symbol takes the tint, as a template would.
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(QRectF(0, 0, side, side), tint);
-    } else if (!drawSettingsGlyph(painter, symbol, side, tint)) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(tint);
-        painter.drawEllipse(QRectF(side * 0.25, side * 0.25, side * 0.5, side * 0.5));
-    }
-    painter.end();
-    return QPixmap::fromImage(std::move(image));
+    return app::themedSymbol(
+        themeNames().value(symbol), tint, side, devicePixelRatio,
+        [&](QPainter& painter) { return drawSettingsGlyph(painter, symbol, side, tint); });
 }
 
 } // namespace settings
