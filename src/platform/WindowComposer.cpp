@@ -251,13 +251,21 @@ struct WindowComposer::State {
         std::vector<xcb_get_geometry_cookie_t> geometries(count);
         std::vector<xcb_shape_query_extents_cookie_t> extents(shape ? count : 0);
         const xcb_get_geometry_cookie_t rootGeometry = xcb_get_geometry(c, screen->root);
+        std::unordered_set<xcb_window_t> watched;
         for (int i = 0; i < count; ++i) {
             attributes[i] = xcb_get_window_attributes(c, children[i]);
             geometries[i] = xcb_get_geometry(c, children[i]);
             if (shape) {
+                // Watched before its shape is asked for: a change between the
+                // answer and the watch would go unseen until another one.
+                if (!shapeWatched.contains(children[i])) {
+                    xcb_shape_select_input(c, children[i], 1);
+                }
+                watched.insert(children[i]);
                 extents[i] = xcb_shape_query_extents(c, children[i]);
             }
         }
+        shapeWatched = std::move(watched);
         if (Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(c, rootGeometry, nullptr)}) {
             rootSize = QSize(g->width, g->height);
         }
@@ -321,16 +329,6 @@ struct WindowComposer::State {
             top.visible = shaped.intersected(top.rect);
         }
         facts = std::move(seen);
-        if (shape) {
-            std::unordered_set<xcb_window_t> watched;
-            for (const TopLevel& top : result) {
-                if (!shapeWatched.contains(top.id)) {
-                    xcb_shape_select_input(c, top.id, 1);
-                }
-                watched.insert(top.id);
-            }
-            shapeWatched = std::move(watched);
-        }
         return result;
     }
 
