@@ -38,6 +38,10 @@ QImage halfSize(const QImage& image) {
     if (half.isNull()) {
         return {};
     }
+    // Taken here once: scanLine() on the workers would each count a detach
+    // in the picture's shared data, unguarded.
+    uchar* const bits = half.bits();
+    const qsizetype stride = half.bytesPerLine();
     // Rows of a 4K frame on a few threads; a smaller one on the caller's.
     parallelFor(height,
                 [&](int begin, int end) {
@@ -46,7 +50,7 @@ QImage halfSize(const QImage& image) {
                             reinterpret_cast<const std::uint32_t*>(image.constScanLine(2 * y));
                         const auto* bottom =
                             reinterpret_cast<const std::uint32_t*>(image.constScanLine(2 * y + 1));
-                        auto* out = reinterpret_cast<std::uint32_t*>(half.scanLine(y));
+                        auto* out = reinterpret_cast<std::uint32_t*>(bits + y * stride);
                         for (int x = 0; x < width; ++x) {
                             out[x] = average(top[2 * x], top[2 * x + 1], bottom[2 * x],
                                              bottom[2 * x + 1]);
