@@ -1,6 +1,7 @@
 #include "desktop/DropShadow.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -116,6 +117,33 @@ DropShadow dropShadow(const QImage& source, double sigma, double alpha) {
     shadow.target =
         QRectF(-margin, -margin, reduced.width() * reduction, reduced.height() * reduction);
     return shadow;
+}
+
+DropShadow shapeShadow(const QPainterPath& shape, qreal scale, double sigma, double alpha) {
+    const QRectF bounds = shape.boundingRect();
+    QImage coverage((QSizeF(bounds.right(), bounds.bottom()) * scale).toSize(),
+                    QImage::Format_ARGB32_Premultiplied);
+    if (coverage.isNull()) {
+        return {};
+    }
+    coverage.fill(Qt::transparent);
+    {
+        QPainter p(&coverage);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
+        p.fillPath(shape, Qt::black);
+    }
+    return dropShadow(coverage, sigma * scale, alpha);
+}
+
+void drawShadow(QPainter& painter, const DropShadow& shadow, QPointF origin, qreal scale) {
+    const QRectF& t = shadow.target;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(origin.x() + t.x() / scale, origin.y() + t.y() / scale,
+                             t.width() / scale, t.height() / scale),
+                      shadow.image);
+    painter.restore();
 }
 
 const DropShadow& rectShadow(QSizeF size, QPointF fraction, double sigma, double alpha) {

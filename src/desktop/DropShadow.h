@@ -4,6 +4,9 @@
 #include <QRectF>
 #include <QSizeF>
 
+class QPainter;
+class QPainterPath;
+
 namespace desktop {
 
 // A soft drop shadow: the coverage (alpha) of something, blurred, in black.
@@ -19,6 +22,14 @@ struct DropShadow {
 // The shadow of what `source` covers: its alpha blurred by a Gaussian of
 // `sigma` device pixels, black at `alpha` of the coverage.
 DropShadow dropShadow(const QImage& source, double sigma, double alpha);
+
+// The shadow of `shape` filled, for a screen of `scale` device pixels a
+// point: `shape` in points, from its own origin; `sigma` in points.
+DropShadow shapeShadow(const QPainterPath& shape, qreal scale, double sigma, double alpha);
+
+// Draws `shadow`, made by shapeShadow() at `scale`, for a shape whose origin
+// lies at `origin` (points; a drop offset included).
+void drawShadow(QPainter& painter, const DropShadow& shadow, QPointF origin, qreal scale);
 
 // The shadow of an opaque rectangle of `size` device pixels whose top-left
 // corner lies `fraction` (0 ≤ x, y < 1) past a whole pixel. The last few are

@@ -113,23 +113,12 @@ void CameraBubbleView::paintEvent(QPaintEvent*) {
         const qreal scale = devicePixelRatioF();
         if (!shadow_ || shadow_->size != bubble.size() || shadow_->shape != shape_ ||
             shadow_->scale != scale) {
-            QImage coverage((bubble.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-            coverage.fill(Qt::transparent);
-            {
-                QPainter p(&coverage);
-                p.setRenderHint(QPainter::Antialiasing);
-                p.scale(scale, scale);
-                p.fillPath(clip.translated(-bubble.topLeft()), Qt::black);
-            }
-            desktop::DropShadow made =
-                desktop::dropShadow(coverage, kShadowSigma * scale, kShadowAlpha);
-            shadow_ = Shadow{bubble.size(), shape_, scale, std::move(made.image), made.target};
+            shadow_ = Shadow{bubble.size(), shape_, scale,
+                             desktop::shapeShadow(clip.translated(-bubble.topLeft()), scale,
+                                                  kShadowSigma, kShadowAlpha)};
         }
-        const QRectF& t = shadow_->target;
-        painter.drawImage(QRectF(bubble.x() + t.x() / scale,
-                                 bubble.y() + kShadowDrop + t.y() / scale, t.width() / scale,
-                                 t.height() / scale),
-                          shadow_->image);
+        desktop::drawShadow(painter, shadow_->shadow, bubble.topLeft() + QPointF(0, kShadowDrop),
+                            scale);
     }
     painter.fillPath(clip, kBackdrop);
     if (!frame_.isNull()) {

@@ -3,6 +3,7 @@
 #include "overlays/CameraFeed.h"
 
 #include "app/SettingsEnums.h"
+#include "desktop/DropShadow.h"
 
 #include <QImage>
 #include <QPointer>
@@ -76,8 +77,7 @@ private:
         QSizeF size;
         app::CameraShape shape;
         qreal scale = 0;
-        QImage image;
-        QRectF target;
+        desktop::DropShadow shadow;
     };
     std::optional<Shadow> shadow_;
 };

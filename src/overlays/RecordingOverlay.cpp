@@ -359,16 +359,8 @@ struct RecordingOverlayWindow::LabelShadow {
 const RecordingOverlayWindow::LabelShadow& RecordingOverlayWindow::labelShadow(const QSizeF& size,
                                                                                qreal scale) {
     if (!labelShadow_ || labelShadow_->size != size || labelShadow_->scale != scale) {
-        QImage coverage((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-        coverage.fill(Qt::transparent);
-        {
-            QPainter p(&coverage);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(scale, scale);
-            p.fillPath(capsule(QRectF(QPointF(), size)), Qt::black);
-        }
-        labelShadow_ = std::make_shared<LabelShadow>(
-            LabelShadow{size, scale, desktop::dropShadow(coverage, 5 * scale, 0.3)});
+        labelShadow_ = std::make_shared<LabelShadow>(LabelShadow{
+            size, scale, desktop::shapeShadow(capsule(QRectF(QPointF(), size)), scale, 5, 0.3)});
     }
     return *labelShadow_;
 }
@@ -411,14 +403,8 @@ void RecordingOverlayWindow::paintEvent(QPaintEvent* event) {
         // Black at 30 %, blurred by 10 points (a Gaussian of half that
         // deviation), 3 points down.
         const qreal scale = devicePixelRatioF();
-        const desktop::DropShadow& shadow = labelShadow(label.size(), scale).shadow;
-        const QRectF& t = shadow.target;
-        painter.save();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(label.x() + t.x() / scale, label.y() + 3 + t.y() / scale,
-                                 t.width() / scale, t.height() / scale),
-                          shadow.image);
-        painter.restore();
+        desktop::drawShadow(painter, labelShadow(label.size(), scale).shadow,
+                            label.topLeft() + QPointF(0, 3), scale);
         painter.fillPath(outline, QColor(0, 0, 0, static_cast<int>(0.75 * 255)));
     } else {
         painter.fillPath(outline, Qt::black);
