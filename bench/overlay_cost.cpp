@@ -13,6 +13,7 @@
 //
 //   overlay_cost [SECONDS]     (default 60)
 //   overlay_cost --scroll      the scrolling page alone, until killed
+#include "RigCpu.h"
 #include "ScrollingPage.h"
 #include "overlays/RecordingOverlay.h"
 #include "recording/ScreenRecorder.h"
@@ -41,43 +42,9 @@
 
 namespace {
 
-double processSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU seconds of the X server: the Xvfb that the test rig, our parent,
-// started beside us; 0 when there is none.
-double serverSeconds() {
-    const QString parent = QString::number(getppid());
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
-    if (!children.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& pid : children.readAll().trimmed().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "Xvfb") {
-            continue;
-        }
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return 0;
-        }
-        const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
-        // After the name: utime and stime are fields 14 and 15 (1-based).
-        const double ticks = fields.value(12).toDouble() + fields.value(13).toDouble();
-        return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-    return 0;
-}
-
-void runFor(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using bench::processSeconds;
+using bench::runFor;
+using bench::serverSeconds;
 
 struct Run {
     double process = 0;

@@ -10,6 +10,7 @@
 //
 //   screen_recording [SECONDS] [FPS]   (default 20 s at 60 fps)
 //   screen_recording --scroll          the scrolling page alone, until killed
+#include "RigCpu.h"
 #include "ScrollingPage.h"
 #include "recording/RecordingWriter.h"
 #include "recording/ScreenRecorder.h"
@@ -39,39 +40,9 @@
 
 namespace {
 
-double seconds(const timeval& t) {
-    return t.tv_sec + t.tv_usec / 1e6;
-}
-
-double processSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// CPU seconds of the X server that the test rig, our parent, started beside
-// us; 0 when there is none.
-double serverSeconds() {
-    const QString parent = QString::number(getppid());
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
-    if (!children.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& pid : children.readAll().trimmed().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "Xvfb") {
-            continue;
-        }
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return 0;
-        }
-        const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
-        const double ticks = fields.value(12).toDouble() + fields.value(13).toDouble();
-        return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-    return 0;
-}
+using bench::processSeconds;
+using bench::runFor;
+using bench::serverSeconds;
 
 QString loadAverage() {
     QFile file(QStringLiteral("/proc/loadavg"));
@@ -79,12 +50,6 @@ QString loadAverage() {
         return {};
     }
     return QString::fromLatin1(file.readAll().split(' ').value(0));
-}
-
-void runFor(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // What the movie holds: its frames' times.
