@@ -647,12 +647,16 @@ bar_tooltips)
             return 1
         }
         wait_for 30 tip_shown || fail "no tool tip over bar button $1"
-        sleep 0.2
-        # Without the tip's frame, which the recogniser takes for text.
-        xwd -silent -id "$tip" | convert xwd:- -shave 2x2 -resize 400% -colorspace Gray \
-            -bordercolor white -border 40 "$work/tip.png"
-        said=$(OMP_THREAD_LIMIT=1 tesseract "$work/tip.png" - --psm 7 2>/dev/null | tr '\n' ' ')
-        grep -q "$2" <<<"$said" || fail "the tool tip of bar button $1 says: $said"
+        # Read until its text is painted: a tip is mapped before it is drawn.
+        tip_reads() {
+            # Without the tip's frame, which the recogniser takes for text.
+            xwd -silent -id "$tip" | convert xwd:- -shave 2x2 -resize 400% -colorspace Gray \
+                -bordercolor white -border 40 "$work/tip.png"
+            said=$(OMP_THREAD_LIMIT=1 tesseract "$work/tip.png" - --psm 7 2>/dev/null |
+                tr '\n' ' ')
+            grep -q "$2" <<<"$said"
+        }
+        wait_for 30 tip_reads "$@" || fail "the tool tip of bar button $1 says: $said"
         xdotool mousemove 1500 900
         gone() { ! tip_shown; }
         wait_for 30 gone || fail "the tool tip stays"
