@@ -105,9 +105,21 @@ public:
         row->addWidget(restart_);
         layout->addLayout(row);
         QObject::connect(&progress, &SelfUpdateProgress::phaseChanged, this, [this] { refresh(); });
-        // 380 wide, and high enough for the tallest phase: the panel keeps
-        // its size while the phases change.
-        setFixedSize(380, std::max(150, layout->sizeHint().height()));
+        // 380 wide, and high enough for the tallest phase (each status
+        // wrapped at that width, with the bar and the buttons): the panel
+        // keeps its size while the phases change.
+        int height = 150;
+        for (const auto kind :
+             {SelfUpdateProgress::Kind::preparing, SelfUpdateProgress::Kind::downloading,
+              SelfUpdateProgress::Kind::installing, SelfUpdateProgress::Kind::waitingToQuit}) {
+            status_->setText(SelfUpdate::statusText(kind));
+            // A label not shown yet leaves its layouts' measures as they were.
+            for (QLayout* measured : std::initializer_list<QLayout*>{texts, header, layout}) {
+                measured->invalidate();
+            }
+            height = std::max(height, layout->totalHeightForWidth(380));
+        }
+        setFixedSize(380, height);
         refresh();
     }
 

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -204,7 +205,9 @@ struct Fixture {
                          [&](bool installed) { result = installed; });
         updater->install(m);
         if (!result) {
-            testsupport::waitFor(10000, [&] { return result.has_value(); });
+            // A bound on a failure only: refusing an archive of 20,001 entries
+            // writes 20,000 files first, which a busy machine takes a while to.
+            testsupport::waitFor(60000, [&] { return result.has_value(); });
         }
         return result.value_or(false);
     }
@@ -717,6 +720,36 @@ TEST(SelfUpdate, ThePanelShowsTheIconTitleStatusBarAndButtonOfEachPhase) {
                   c.restart);
         EXPECT_EQ(status->text(), service::SelfUpdate::statusText(c.phase.kind));
         EXPECT_EQ(panel->size(), size);
+    }
+}
+
+TEST(SelfUpdate, EveryPhaseShowsItsWholeStatusInTheFixedPanel) {
+    // In the test's font and in one half as large again, as a desktop or a
+    // translation may have it: the panel is as high as its longest status.
+    const QFont font = QApplication::font();
+    const std::shared_ptr<void> restore(nullptr, [font](void*) { QApplication::setFont(font); });
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() * scale);
+        QApplication::setFont(larger);
+        Fixture f({.showPanel = true});
+        f.serveRelease();
+        f.canQuit = false;
+        f.updater->install(f.manifest(false));
+        ASSERT_TRUE(
+            testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+        QWidget* panel = f.updater->panel();
+        ASSERT_NE(panel, nullptr);
+        auto* status = panel->findChild<QLabel*>(QStringLiteral("status"));
+        ASSERT_NE(status, nullptr);
+        for (const Kind kind :
+             {Kind::downloading, Kind::preparing, Kind::installing, Kind::waitingToQuit}) {
+            SCOPED_TRACE(static_cast<int>(kind));
+            f.updater->progress().setPhase({kind, std::nullopt});
+            panel->layout()->activate();
+            EXPECT_GE(status->height(), status->heightForWidth(status->width()));
+        }
     }
 }
 
