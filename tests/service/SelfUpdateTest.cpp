@@ -189,6 +189,14 @@ struct Fixture {
         server.respond("/release.tar.gz", {200, archive, {}});
         server.respond("/release.tar.gz.sig", {200, key.sign(archive), {}});
     }
+    // Serves a release to a program that may not quit yet: true once the
+    // update waits for it to.
+    bool waitToQuit() {
+        serveRelease();
+        canQuit = false;
+        updater->install(manifest(false));
+        return testsupport::waitFor(10000, [&] { return phases.endsWith(Kind::waitingToQuit); });
+    }
     service::UpdateManifest manifest(bool withFile) const {
         service::UpdateManifest m;
         m.version = QStringLiteral("2.0");
@@ -672,11 +680,7 @@ TEST(SelfUpdate, WaitsToQuitWhileWorkIsUnsavedAndFinishesOnRestart) {
 // size stays while the phases change.
 TEST(SelfUpdate, ThePanelShowsTheIconTitleStatusBarAndButtonOfEachPhase) {
     Fixture f({.showPanel = true});
-    f.serveRelease();
-    f.canQuit = false;
-    f.updater->install(f.manifest(false));
-    ASSERT_TRUE(
-        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    ASSERT_TRUE(f.waitToQuit());
     QWidget* panel = f.updater->panel();
     ASSERT_NE(panel, nullptr);
     const QSize size = panel->size();
@@ -734,11 +738,7 @@ TEST(SelfUpdate, EveryPhaseShowsItsWholeStatusInTheFixedPanel) {
         larger.setPointSizeF(font.pointSizeF() * scale);
         QApplication::setFont(larger);
         Fixture f({.showPanel = true});
-        f.serveRelease();
-        f.canQuit = false;
-        f.updater->install(f.manifest(false));
-        ASSERT_TRUE(
-            testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+        ASSERT_TRUE(f.waitToQuit());
         QWidget* panel = f.updater->panel();
         ASSERT_NE(panel, nullptr);
         auto* status = panel->findChild<QLabel*>(QStringLiteral("status"));
@@ -755,12 +755,8 @@ TEST(SelfUpdate, EveryPhaseShowsItsWholeStatusInTheFixedPanel) {
 
 TEST(SelfUpdate, QuittingWhileItWaitsLeavesNothingBesideTheFolder) {
     Fixture f;
-    f.serveRelease();
-    f.canQuit = false;
     const auto before = snapshot(f.install);
-    f.updater->install(f.manifest(false));
-    ASSERT_TRUE(
-        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    ASSERT_TRUE(f.waitToQuit());
     EXPECT_EQ(f.foldersBeside().size(), 2) << "the unpacked release waits beside the folder";
     f.updater->abandon();
     EXPECT_EQ(snapshot(f.install), before);
@@ -799,11 +795,7 @@ TEST(SelfUpdatePictures, ThePanelWhileItWaitsToQuit) {
         GTEST_SKIP() << "set VEXLIN_SERVICE_PICTURES and run on the rig";
     }
     Fixture f({.showPanel = true});
-    f.serveRelease();
-    f.canQuit = false;
-    f.updater->install(f.manifest(false));
-    ASSERT_TRUE(
-        testsupport::waitFor(10000, [&] { return f.phases.endsWith(Kind::waitingToQuit); }));
+    ASSERT_TRUE(f.waitToQuit());
     testsupport::pump(500);
     QWidget* panel = f.updater->panel();
     const int scale = qRound(panel->devicePixelRatioF());
