@@ -699,7 +699,7 @@ TEST_F(PreferencesTest, SavedCameraPositionReplacesTheJsonFormWithTheMap) {
 // (one-element list, empty string and bytes, empty map, every shortcut off,
 // the largest integer).
 TEST_F(PreferencesTest, FilesOfEarlierBuildsLoadAndAreWrittenBackByteForByte) {
-    const QString fixtures = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/fixtures/";
+    const QString fixtures = QStringLiteral(VEXLIN_APP_FIXTURES "/");
     for (const char* name : {"preferences-every-key.conf", "preferences-edge-forms.conf"}) {
         const QByteArray original = testsupport::readAll(fixtures + name);
         ASSERT_FALSE(original.isEmpty()) << name;
