@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
     announcement.data.data32[2] = owner->owner;
     xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&announcement));
-    xcb_flush(c);
+    // A round trip before leaving: the server may see the connection close
+    // in the same wake-up as the last request and drop that request unread,
+    // and the announcement would then reach no one.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
     return 0;
 }
