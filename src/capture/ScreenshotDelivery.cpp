@@ -7,6 +7,8 @@
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
 
+#include "capture/CoordinatorTrace.h"
+
 #include "platform/MemoryRelease.h"
 
 #include <QPointer>
@@ -33,6 +35,7 @@ ScreenshotDelivery::Services ScreenshotDelivery::defaultServices() {
     services.copyToClipboard = [](const QImage& image, double scale,
                                   const std::optional<QByteArray>& png) {
         app::PasteboardWriter::shared().copy(image, std::nullopt, scale, png);
+        traceCoordinator(QStringLiteral("clipboard taken"));
     };
     services.encode = [](const QImage& image, app::ImageFormat format, double scale) {
         return app::encodeImage(image, format, scale);

@@ -2,9 +2,9 @@
 # A paste right after the full-screen copy hot key gets the new picture, not
 # the clipboard's earlier contents: the program takes the clipboard at once
 # and the paste waits for the encoding if it is not done yet. Run after run
-# the desktop changes, the hot key is pressed, and 0.15 s later xclip asks for
-# the PNG, which must be the whole screen as it is now, every pixel; then the
-# TIFF of the last run.
+# the desktop changes, the hot key is pressed, and as soon as the program says
+# it has taken the clipboard xclip asks for the PNG, which must be the whole
+# screen as it is now, every pixel; then the TIFF of the last run.
 #
 #   paste_after_copy.sh ROOT_PATTERN
 #
@@ -51,7 +51,11 @@ waits=()
 for run in $(seq 1 "$runs"); do
     "$pattern" paint "$run" || fail "could not paint the desktop"
     xdotool key control+shift+alt+super+3
-    sleep 0.15
+    # A busy machine may take longer than a guess to act on the key; the
+    # paste comes right after the program has taken the clipboard, while
+    # its encoding is still to come.
+    taken() { [ "$(grep -c "clipboard taken" "$log")" -gt "$run" ]; }
+    wait_for 100 taken || fail "run $run: the program did not take the clipboard"
     started=$(date +%s%N)
     timeout 30 xclip -selection clipboard -t image/png -o >"$work/paste.png" ||
         fail "run $run: xclip could not read a PNG from the clipboard"
