@@ -255,11 +255,18 @@ QImage pixellate(const QImage& source, double cell) {
     result.setColorSpace(image.colorSpace());
     result.setDotsPerMeterX(image.dotsPerMeterX());
     result.setDotsPerMeterY(image.dotsPerMeterY());
+    if (result.isNull()) {
+        return result;
+    }
+    // Taken here once: scanLine() on the workers would each count a detach
+    // in the picture's shared data, unguarded.
+    uchar* const bits = result.bits();
+    const qsizetype stride = result.bytesPerLine();
     platform::parallelFor(height, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(
                 image.constScanLine(sampleY[static_cast<std::size_t>(y)]));
-            auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+            auto* out = reinterpret_cast<QRgb*>(bits + y * stride);
             for (int x = 0; x < width; ++x) {
                 out[x] = in[sampleX[static_cast<std::size_t>(x)]];
             }
