@@ -1,6 +1,6 @@
 #include "videoeditor/VideoEditorView.h"
 
-#include "videoeditor/DigitFont.h"
+#include "desktop/DigitFont.h"
 #include "videoeditor/DrawnIcon.h"
 #include "videoeditor/TrimBar.h"
 #include "videoeditor/VideoEditorModel.h"
@@ -64,7 +64,7 @@ QIcon trimIcon(const QColor& colour) {
 QFont calloutFont(const QFont& base) {
     QFont font = base;
     font.setPointSizeF(base.pointSizeF() > 0 ? base.pointSizeF() * 0.92 : 9);
-    return monospacedDigits(font);
+    return desktop::withFixedWidthDigits(font);
 }
 
 constexpr int confirmationMs = 1400;

@@ -1,9 +1,9 @@
 #include "videoeditor/VideoPlayer.h"
 
 #include "app/Recording.h"
+#include "desktop/DigitFont.h"
 #include "platform/MoviePlayback.h"
 #include "platform/SoundOutput.h"
-#include "videoeditor/DigitFont.h"
 #include "videoeditor/DrawnIcon.h"
 
 #include <QCoreApplication>
@@ -325,7 +325,7 @@ VideoPlayer::VideoPlayer(const QString& path, QWidget* parent) : QWidget(parent)
     QPalette light = timeLabel_->palette();
     light.setColor(QPalette::WindowText, QColor(230, 230, 230));
     timeLabel_->setPalette(light);
-    timeLabel_->setFont(monospacedDigits(timeLabel_->font()));
+    timeLabel_->setFont(desktop::withFixedWidthDigits(timeLabel_->font()));
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(8, 4, 8, 4);

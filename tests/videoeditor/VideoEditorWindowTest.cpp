@@ -3,11 +3,11 @@
 #include "app/AlertPresenter.h"
 #include "app/Preferences.h"
 #include "app/SaveLocation.h"
+#include "desktop/DigitFont.h"
 #include "support/EventLoop.h"
 #include "support/MovieClips.h"
 #include "support/NumberedMovie.h"
 #include "support/TempDir.h"
-#include "videoeditor/DigitFont.h"
 #include "videoeditor/TrimBar.h"
 #include "videoeditor/VideoEditorModel.h"
 #include "videoeditor/VideoEditorView.h"
@@ -267,7 +267,8 @@ TEST_F(VideoEditorWindow, TrimmingShowsOneTrimAndTheTrimmedTimesAndTheBarStaysWh
     // Its digits are of one width, as are the length's: nothing jitters.
     for (QLabel* label :
          {time, editor->window()->findChild<QLabel*>(QStringLiteral("lengthText"))}) {
-        EXPECT_TRUE(videoeditor::hasEvenDigits(label->font())) << label->objectName().toStdString();
+        EXPECT_TRUE(desktop::hasFixedWidthDigits(label->font()))
+            << label->objectName().toStdString();
     }
     expectBarWhole(editor, "after a trim");
 
