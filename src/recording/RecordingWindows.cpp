@@ -120,7 +120,7 @@ void ControlPanel::mouseReleaseEvent(QMouseEvent*) {
 // --- countdown ---
 
 CountdownPanel::CountdownPanel(RecordingSessionModel* model)
-    : QWidget(nullptr, kPanelFlags | Qt::WindowTransparentForInput), model_(model) {
+    : QWidget(nullptr, kPanelFlags | Qt::WindowTransparentForInput), model_(model), roll_(this) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
