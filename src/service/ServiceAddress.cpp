@@ -93,6 +93,9 @@ void guardServiceRedirects(QNetworkReply* reply) {
 }
 
 void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total) {
+    if (total <= std::chrono::milliseconds::zero()) {
+        return;
+    }
     // Owned by the reply, so it goes with it and never fires on a reply that
     // has already finished and been deleted.
     auto* deadline = new QTimer(reply);

@@ -42,7 +42,8 @@ void guardServiceRedirects(QNetworkReply* reply);
 // Aborts the reply once `total` has passed since it was sent, however
 // steadily bytes trickle in (a transfer timeout counts only silence). An
 // aborted reply finishes with OperationCanceledError, and passedDeadline
-// then tells it from an abort for another reason.
+// then tells it from an abort for another reason. A total of 0 sets no
+// limit, as a transfer timeout of 0 does.
 void limitTotalTime(QNetworkReply* reply, std::chrono::milliseconds total);
 bool passedDeadline(const QNetworkReply* reply);
 

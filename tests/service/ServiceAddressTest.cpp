@@ -88,6 +88,37 @@ TEST(ServiceAddress, RedirectsAreFollowedOnlyToAllowedAddresses) {
     }
 }
 
+// A total time aborts a reply that trickles in past it; a total of 0 sets
+// no limit, as a transfer timeout of 0 does.
+TEST(ServiceAddress, TotalTimeOfZeroSetsNoLimit) {
+    testsupport::LocalHttpServer server;
+    testsupport::LocalHttpServer::Response slow{200, "whole", {}};
+    slow.trickleMs = 5;
+    server.respond("/slow", slow);
+    struct Case {
+        std::chrono::milliseconds total;
+        bool cut;
+    };
+    const Case cases[] = {{std::chrono::milliseconds(0), false},
+                          {std::chrono::milliseconds(50), true}};
+    QNetworkAccessManager network;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.total.count());
+        QNetworkReply* reply =
+            network.get(QNetworkRequest(QUrl(server.base().toString() + QStringLiteral("/slow"))));
+        service::limitTotalTime(reply, c.total);
+        ASSERT_TRUE(testsupport::waitFor(20'000, [reply] { return reply->isFinished(); }));
+        EXPECT_EQ(service::passedDeadline(reply), c.cut);
+        if (c.cut) {
+            EXPECT_EQ(reply->error(), QNetworkReply::OperationCanceledError);
+        } else {
+            EXPECT_EQ(reply->error(), QNetworkReply::NoError);
+            EXPECT_EQ(reply->readAll(), "whole");
+        }
+        reply->deleteLater();
+    }
+}
+
 TEST(ServiceAddress, CertificatesAreAlwaysVerified) {
     QNetworkRequest request(QUrl(QStringLiteral("https://vexlin.app/")));
     service::applyServicePolicy(request);
