@@ -53,6 +53,40 @@ capture_area() {
     drag "$ax" "$ay" $((ax + aw)) $((ay + ah))
 }
 
+# The window active, so that keys go to it.
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null || true)" = "$1" ]; }
+activate() { # window what
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    wait_for 30 is_active "$1" || fail "$2 did not become the active window"
+}
+# The card in the newest card's place, its slide over: 256 points wide
+# (its height follows the capture's shape), 6 in from the bottom left
+# corner. It sets $card.
+screen_height=$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[2]}')
+screen_width=$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1]}')
+card=""
+card_in_place() {
+    card=$(our_windows_named '^Quick Access$' | head -n 1)
+    [ -n "$card" ] || return 1
+    [[ "$(window_geometry "$card")" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+    [ "${BASH_REMATCH[1]}" = $((256 * s)) ] && [ "${BASH_REMATCH[3]}" = $((6 * s)) ] &&
+        [ $((BASH_REMATCH[2] + BASH_REMATCH[4])) = $((screen_height - 6 * s)) ]
+}
+# The pointer onto the card's tile, then at X Y in the card once the card
+# shows its buttons.
+card_point() { # x y
+    local cx cy
+    read -r cx cy < <(window_origin "$card")
+    import -window "$card" "$work/card-before.png"
+    xdotool mousemove --sync $((cx + s * 128)) $((cy + s * 84))
+    shows_buttons() {
+        import -window "$card" "$work/card-hovered.png"
+        [ "$(differing "$work/card-before.png" "$work/card-hovered.png")" != 0 ]
+    }
+    wait_for 30 shows_buttons || fail "the card shows no buttons under the pointer"
+    xdotool mousemove --sync $((cx + s * $1)) $((cy + s * $2))
+}
+
 clipboard_png() { # file
     timeout 30 xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [ -s "$1" ] &&
         identify "$1" >/dev/null 2>&1
@@ -60,8 +94,7 @@ clipboard_png() { # file
 # Ctrl+C in the editor: the clipboard's PNG is the picture, pixel for pixel.
 copy_gives() { # picture what
     printf 'before the copy' | xclip -selection clipboard -i
-    xdotool windowactivate --sync "$editor" 2>/dev/null || true
-    sleep 0.3
+    activate "$editor" "the editor"
     xdotool key ctrl+c
     copied() { clipboard_png "$work/clip.png"; }
     wait_for 50 copied || fail "Ctrl+C put no PNG on the clipboard ($2)"
@@ -96,7 +129,6 @@ open_in_editor)
     before=$(editors | sort)
     capture_area
     wait_for 50 new_editor "$before" || fail "the capture opened no editor"
-    sleep 0.5
     copy_gives "$work/area-11.png" "the area"
     ;;
 card)
@@ -105,26 +137,14 @@ card)
     setting quickAccessCorner bottomLeft
     start_app
     paint 12
-    cards() { our_windows_named '^Quick Access$'; }
-    card=""
-    find_card() {
-        card=$(cards | head -n 1)
-        [ -n "$card" ]
-    }
     capture_area
-    wait_for 30 find_card || fail "the capture showed no card"
-    sleep 0.5
-    read -r cx cy < <(window_origin "$card")
+    wait_for 30 card_in_place || fail "the capture showed no card in its place: ${card:-none}$([ -n "$card" ] && echo " at $(window_geometry "$card")")"
     # The pencil: 28 points across, 6 in from the tile's top right corner;
     # the tile 220 points wide, 18 in from the card's edge.
-    xdotool mousemove $((cx + s * 128)) $((cy + s * 84))
-    sleep 0.3
-    xdotool mousemove $((cx + s * 218)) $((cy + s * 38))
-    sleep 0.3
+    card_point 218 38
     before=$(editors | sort)
     xdotool click 1
     wait_for 50 new_editor "$before" || fail "the card's pencil opened no editor"
-    sleep 0.5
     copy_gives "$work/area-12.png" "the area of the card"
     ;;
 pin)
@@ -133,35 +153,24 @@ pin)
     setting quickAccessCorner bottomLeft
     start_app
     paint 15
-    card=""
-    find_card() {
-        card=$(our_windows_named '^Quick Access$' | head -n 1)
-        [ -n "$card" ]
-    }
     capture_area
-    wait_for 30 find_card || fail "the capture showed no card"
-    sleep 0.5
-    read -r cx cy < <(window_origin "$card")
+    wait_for 30 card_in_place || fail "the capture showed no card in its place: ${card:-none}$([ -n "$card" ] && echo " at $(window_geometry "$card")")"
     # Pin to Screen: 28 points across, 6 in from the tile's bottom left.
-    xdotool mousemove $((cx + s * 128)) $((cy + s * 84))
-    sleep 0.3
-    xdotool mousemove $((cx + s * 38)) $((cy + s * 130))
-    sleep 0.3
+    card_point 38 130
     xdotool click 1
+    # The pin: the area's size, in the middle of the screen.
     pin=""
-    find_pin() {
+    pin_in_place() {
         pin=$(our_windows_named '^Pinned Screenshot$' | head -n 1)
-        [ -n "$pin" ]
+        [ -n "$pin" ] &&
+            [ "$(window_geometry "$pin")" = "${aw}x${ah}+$(((screen_width - aw) / 2))+$(((screen_height - ah) / 2))" ]
     }
-    wait_for 30 find_pin || fail "Pin to Screen showed no pin"
-    sleep 0.5
+    wait_for 30 pin_in_place || fail "Pin to Screen showed no pin in its place: ${pin:-none}"
     read -r px py < <(window_origin "$pin")
-    xdotool mousemove $((px + aw / 2)) $((py + ah / 2))
-    sleep 0.3
+    xdotool mousemove --sync $((px + aw / 2)) $((py + ah / 2))
     before=$(editors | sort)
     xdotool click --repeat 2 --delay 80 1
     wait_for 50 new_editor "$before" || fail "the pin's double-click opened no editor"
-    sleep 0.5
     copy_gives "$work/area-15.png" "the area of the pin"
     ;;
 strip)
@@ -190,10 +199,15 @@ strip)
     wait_for 50 find_tile || fail "no tile of the first capture ($colour) in the strip"
     read -r tw th tx ty <<<"$tile"
     read -r ex ey < <(window_origin "$editor")
-    xdotool mousemove $((ex + tx + tw / 2)) $((ey + ty + th / 2))
-    sleep 0.3
+    xdotool mousemove --sync $((ex + tx + tw / 2)) $((ey + ty + th / 2))
     xdotool click 1
-    sleep 1
+    # The canvas shows the first capture: its colour is no longer the tile's
+    # alone.
+    opened_first() {
+        import -window "$editor" "$work/window.png"
+        [ "$(box_near "$work/window.png" "$colour" 6%)" != "$tile" ]
+    }
+    wait_for 50 opened_first || fail "the first capture's tile did not open it in the editor"
     copy_gives "$work/area-13.png" "the first capture, opened from the strip"
     ;;
 open_image)
@@ -214,18 +228,15 @@ open_image)
         [ -n "$dialog" ]
     }
     wait_for 50 find_dialog || fail "Ctrl+O showed no open panel"
-    sleep 0.5
-    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    activate "$dialog" "the open panel"
     # The file name field has the keyboard; a whole path there opens it.
     xdotool type --delay 20 "$capture"
-    sleep 0.3
     xdotool key Return
     second() {
         editor=$(editors | grep -vx "$first" | head -n 1)
         [ -n "$editor" ]
     }
     wait_for 50 second || fail "the open panel opened no second editor"
-    sleep 0.5
     copy_gives "$work/area-16.png" "the saved capture, opened with Open Image"
     ;;
 video_tile)
@@ -266,8 +277,7 @@ PY
         video=$(videos | head -n 1)
         [ -n "$video" ]
     }
-    xdotool mousemove $((ex + tx + tw / 2)) $((ey + ty + th / 2))
-    sleep 0.3
+    xdotool mousemove --sync $((ex + tx + tw / 2)) $((ey + ty + th / 2))
     xdotool click 1
     wait_for 50 find_video || fail "the movie's tile opened no video editor"
     # It plays the movie: its picture is magenta.
@@ -280,10 +290,8 @@ PY
     [ "$(videos | wc -l)" = 1 ] || fail "$(videos | wc -l) video editors"
     windows_before=$(our_windows | sort)
     # The cut movie's tile is the next one along: 120 points and 8 apart.
-    xdotool windowactivate --sync "$editor" 2>/dev/null || true
-    sleep 0.3
-    xdotool mousemove $((ex + tx + tw / 2 + s * 128)) $((ey + ty + th / 2))
-    sleep 0.3
+    activate "$editor" "the editor"
+    xdotool mousemove --sync $((ex + tx + tw / 2 + s * 128)) $((ey + ty + th / 2))
     xdotool click 1
     two_videos() { [ "$(videos | wc -l)" = 2 ]; }
     wait_for 50 two_videos || fail "the cut movie's tile opened no video editor"
@@ -293,11 +301,14 @@ PY
         [ -n "$alert" ]
     }
     wait_for 50 find_alert || fail "opening the cut movie said nothing"
-    sleep 0.5
-    import -window "$alert" "$work/alert.png"
+    said=""
+    says_damaged() {
+        import -window "$alert" "$work/alert.png"
+        said=$(OMP_THREAD_LIMIT=1 tesseract "$work/alert.png" - 2>/dev/null | tr '\n' ' ')
+        grep -qi "damaged or incomplete" <<<"$said"
+    }
+    wait_for 100 says_damaged || fail "the alert says: $said"
     [ -z "${VEXLIN_PICTURES:-}" ] || cp "$work/alert.png" "$VEXLIN_PICTURES/damaged-alert-scale$s.png"
-    said=$(OMP_THREAD_LIMIT=1 tesseract "$work/alert.png" - 2>/dev/null | tr '\n' ' ')
-    grep -qi "damaged or incomplete" <<<"$said" || fail "the alert says: $said"
     ;;
 *)
     echo "unknown case $case_name"
