@@ -2,8 +2,11 @@
 # Builds the JSON fuzzers with clang's libFuzzer (plus ASan and UBSan) in
 # build-fuzz/ and runs each for a while on a copy of its seed corpus.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 20)
+#   scripts/fuzz.sh --build-only           (builds them and runs none)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build_only=0
+[ "${1:-}" = "--build-only" ] && build_only=1 && shift
 seconds=${1:-20}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -gline-tables-only"
 # -O1 and line tables only, as libFuzzer's documentation suggests: the build is
@@ -15,6 +18,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Releas
 targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 # shellcheck disable=SC2086
 cmake --build build-fuzz --parallel "$(nproc)" --target $targets
+[ "$build_only" = 0 ] || exit 0
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # One fuzzer per core at a time; each prints its last lines when it ends.
