@@ -12,10 +12,11 @@ namespace platform {
 
 class FrameSource::Ticker : public QObject {
 public:
-    Ticker(const Settings& settings, Deliver deliver, Failure failure)
+    Ticker(const Settings& settings, Deliver deliver, Failure failure, Fullness fullness)
         : settings_(settings)
         , deliver_(std::move(deliver))
         , failure_(std::move(failure))
+        , fullness_(std::move(fullness))
         , grid_(hostTimeNow(), settings.fps) {
         timer_.setSingleShot(true);
         timer_.setTimerType(Qt::PreciseTimer);
@@ -58,9 +59,12 @@ private:
             return;
         }
         const std::int64_t tick = pending_;
-        QImage image = picture();
-        if (!image.isNull()) {
-            deliver_(VideoFrame{std::move(image), grid_.timeOf(tick)});
+        // A tick left out costs no grab: the time goes to what is behind.
+        if (!fullness_ || thinning_.take(tick, fullness_())) {
+            QImage image = picture();
+            if (!image.isNull()) {
+                deliver_(VideoFrame{std::move(image), grid_.timeOf(tick)});
+            }
         }
         schedule(grid_.nextTick(tick, hostTimeNow()));
     }
@@ -123,7 +127,9 @@ private:
     Settings settings_;
     Deliver deliver_;
     Failure failure_;
+    Fullness fullness_;
     TickGrid grid_;
+    TickThinning thinning_;
     std::int64_t pending_ = 0;
     QTimer timer_;
     std::unique_ptr<RegionGrabber> grabber_;
@@ -131,7 +137,8 @@ private:
 };
 
 std::variant<std::unique_ptr<FrameSource>, QString>
-FrameSource::start(QObject* thread, const Settings& settings, Deliver deliver, Failure failure) {
+FrameSource::start(QObject* thread, const Settings& settings, Deliver deliver, Failure failure,
+                   Fullness fullness) {
     if (settings.outputSize.isEmpty() || settings.region.isEmpty() || settings.fps <= 0) {
         return QObject::tr("Nothing to record: the area is empty.");
     }
@@ -140,7 +147,8 @@ FrameSource::start(QObject* thread, const Settings& settings, Deliver deliver, F
     QMetaObject::invokeMethod(
         thread,
         [&] {
-            auto* ticker = new Ticker(settings, std::move(deliver), std::move(failure));
+            auto* ticker =
+                new Ticker(settings, std::move(deliver), std::move(failure), std::move(fullness));
             error = ticker->open();
             if (!error.isEmpty()) {
                 delete ticker;

@@ -21,7 +21,8 @@ namespace platform {
 // shows one window alone), draws the pointer and hands over the picture at
 // the output size, stamped with the instant of its tick. A grab that fails
 // gives no picture for that tick; a tick that comes too late is taken at
-// once and the ticks it ran past are skipped.
+// once and the ticks it ran past are skipped. While the queue its frames go
+// to fills up, ticks are left out evenly before it (TickThinning).
 class FrameSource {
 public:
     // What a window recording's picture stands on, around the window.
@@ -41,12 +42,16 @@ public:
     // On the source's thread, once, when the X connection is lost; no frame
     // follows.
     using Failure = std::function<void(const QString& message)>;
+    // On the source's thread, before each tick: how full the queue the
+    // frames go to is, from 0 (empty) to 1 (full, a frame would be lost).
+    using Fullness = std::function<double()>;
 
     // Starts ticking on the thread `thread` lives on and waits until its
     // connections are open. Never on that thread. The message tells why no
     // source could be started.
     static std::variant<std::unique_ptr<FrameSource>, QString>
-    start(QObject* thread, const Settings& settings, Deliver deliver, Failure failure);
+    start(QObject* thread, const Settings& settings, Deliver deliver, Failure failure,
+          Fullness fullness = {});
     // Stops as stop() does.
     ~FrameSource();
     FrameSource(const FrameSource&) = delete;

@@ -156,6 +156,11 @@ public:
         return failed_;
     }
 
+    VideoBacklog videoBacklog() const override {
+        std::lock_guard lock(mutex_);
+        return {videoWaiting_, queueDepth};
+    }
+
     std::optional<QString> finish(std::int64_t end) override;
     void cancel() override;
 

@@ -37,6 +37,13 @@ struct MovieSettings {
 // ".<name>.part" beside it.
 QString workingPathFor(const QString& path);
 
+// How far the video encoder is behind: pictures handed over and not yet
+// encoded, and how many it holds before it answers notReady (0: unknown).
+struct VideoBacklog {
+    int waiting = 0;
+    int capacity = 0;
+};
+
 enum class AppendResult {
     appended,
     // The encoder has as much waiting as it takes: the sample is not kept.
@@ -67,6 +74,8 @@ public:
                                      std::int64_t time) = 0;
     // Whether encoding or writing has failed; every append is refused from then on.
     virtual bool hasFailed() const = 0;
+    // From any thread, also while another appends.
+    virtual VideoBacklog videoBacklog() const { return {}; }
     // Encodes what waits, ends the movie at `end` (the last picture lasts until
     // then; each sound track is cut or filled with silence to end there too),
     // puts the index in front and moves the file to its path. Blocks until

@@ -40,4 +40,25 @@ std::int64_t TickGrid::nextTick(std::int64_t done, HostTime now) const {
     return std::max(done + 1, tickAtOrBefore(now));
 }
 
+double TickThinning::share(double fullness) {
+    constexpr double from = 0.375, to = 0.875, least = 0.125;
+    const double along = std::clamp((fullness - from) / (to - from), 0.0, 1.0);
+    return 1 - along * (1 - least);
+}
+
+bool TickThinning::take(std::int64_t tick, double fullness) {
+    if (started_) {
+        const double ticks = double(std::max<std::int64_t>(tick - last_, 1));
+        credit_ = std::min(1.0, credit_ + ticks * share(fullness));
+    }
+    started_ = true;
+    last_ = tick;
+    // The margin keeps rounding from costing a tick.
+    if (credit_ < 1 - 1e-9) {
+        return false;
+    }
+    credit_ -= 1;
+    return true;
+}
+
 } // namespace platform

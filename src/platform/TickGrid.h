@@ -28,4 +28,26 @@ private:
     int fps_;
 };
 
+// Which ticks a stream takes while what it feeds falls behind, so that the
+// frames it leaves out are spread evenly instead of lost in a run when the
+// queue ahead overflows. Every tick is taken while that queue is at most
+// 3/8 full, which a consumer that keeps up reaches only in short bursts; from
+// there to 7/8 the share taken falls to one in eight, each tick adding its
+// share to a credit and the tick that brings it to one being taken. The
+// queue settles where the share matches what the consumer keeps up with,
+// with room left for a moment when it stalls.
+class TickThinning {
+public:
+    // The share of ticks taken with the queue ahead `fullness` full (0 to 1).
+    static double share(double fullness);
+    // Whether to take `tick` (ticks grow; those a slow grab ran past count
+    // too); the first asked is always taken.
+    bool take(std::int64_t tick, double fullness);
+
+private:
+    double credit_ = 1;
+    std::int64_t last_ = 0;
+    bool started_ = false;
+};
+
 } // namespace platform

@@ -29,6 +29,7 @@ public:
     void appendAudio(const platform::AudioChunk& chunk, AudioTrack track) override {
         writer_->appendAudio(chunk, writerSource(track));
     }
+    platform::VideoBacklog videoBacklog() const override { return writer_->videoBacklog(); }
     void pause() override { writer_->pause(); }
     void resume() override { writer_->resume(); }
     void setOnFailure(std::function<void(const WriterError&)> onFailure) override {

@@ -4,6 +4,7 @@
 
 #include "desktop/SerialQueue.h"
 #include "platform/MediaSamples.h"
+#include "platform/MovieWriter.h"
 
 #include <QSize>
 #include <QString>
@@ -28,6 +29,9 @@ public:
     virtual void appendVideo(const platform::VideoFrame& frame) = 0; // on queue()
     // From any thread; each track's chunks in order.
     virtual void appendAudio(const platform::AudioChunk& chunk, AudioTrack track) = 0;
+    // From any thread: how far the encoding of the pictures is behind, so
+    // that the frames can be thinned evenly before pictures are lost.
+    virtual platform::VideoBacklog videoBacklog() const { return {}; }
     virtual void pause() = 0;  // from now on
     virtual void resume() = 0; // from now on
     // Called once, from any thread, when writing fails while recording (a full

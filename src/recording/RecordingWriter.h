@@ -26,7 +26,8 @@ namespace recording {
 // up. Pause and resume take effect at once; finish and cancel are posted onto
 // queue(), after the pictures handed over before them. The encoding itself
 // runs behind: a picture that finds the encoder busy is dropped rather than
-// waited for, while sound waits in a queue sized for seconds.
+// waited for (videoBacklog() tells how near that is), while sound waits in a
+// queue sized for seconds.
 class RecordingWriter {
 public:
     enum class AudioSource { system, microphone };
@@ -71,6 +72,9 @@ public:
     // than the sound taken at the same moment.
     void appendVideo(const platform::VideoFrame& frame);
     void appendAudio(const platform::AudioChunk& chunk, AudioSource source);
+    // From any thread: the pictures waiting for the encoder, of how many it
+    // holds before it drops one.
+    platform::VideoBacklog videoBacklog() const { return movie_->videoBacklog(); }
 
     // From any thread; they take effect at once. The pause counts from the
     // moment it is asked for.

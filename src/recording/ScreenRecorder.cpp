@@ -312,14 +312,30 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
             filter.leftOut(std::int32_t(::getpid()), desktop::WindowList::ownCapturableWindowIDs());
     }
     r.frameQueue_ = std::make_unique<desktop::SerialQueue>(QStringLiteral("Vexlin.screen-frames"));
+    // Frames on their way to the writer's queue count as waiting for the
+    // encoder too.
+    auto posted = std::make_shared<std::atomic<int>>(0);
     auto started = platform::FrameSource::start(
         r.frameQueue_->context(), settings,
         // Into the writer's queue, ahead of the finish and cancel posted
         // there after them.
-        [sink](const platform::VideoFrame& frame) {
-            sink->queue().async([sink, frame] { sink->appendVideo(frame); });
+        [sink, posted](const platform::VideoFrame& frame) {
+            posted->fetch_add(1);
+            sink->queue().async([sink, frame, posted] {
+                sink->appendVideo(frame);
+                posted->fetch_sub(1);
+            });
         },
-        failure);
+        failure,
+        // The encoder falling behind thins the ticks evenly; the frames keep
+        // the instants of their ticks, so the movie lasts the time recorded.
+        [sink, posted] {
+            const platform::VideoBacklog backlog = sink->videoBacklog();
+            if (backlog.capacity <= 0) {
+                return 0.0;
+            }
+            return double(backlog.waiting + posted->load()) / backlog.capacity;
+        });
     if (auto* message = std::get_if<QString>(&started)) {
         r.stop();
         return RecorderError::screen(*message);

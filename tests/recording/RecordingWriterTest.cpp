@@ -1,5 +1,7 @@
 #include "recording/RecordingWriter.h"
 
+#include "platform/TickGrid.h"
+
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 
@@ -38,6 +40,11 @@ struct FakeMovie {
     std::optional<QString> finishError;
     bool cancelled = false;
     bool onWriterThread = true;
+    // With a capacity, a video encoder that holds that many pictures and
+    // turns away (counts, not notes) one more; the test encodes them.
+    int capacity = 0;
+    int waiting = 0;
+    int turnedAway = 0;
 
     class Writer final : public platform::MovieWriter {
     public:
@@ -50,6 +57,10 @@ struct FakeMovie {
             return note(track, time);
         }
         bool hasFailed() const override { return false; }
+        platform::VideoBacklog videoBacklog() const override {
+            std::lock_guard lock(movie_->mutex);
+            return {movie_->waiting, movie_->capacity};
+        }
         std::optional<QString> finish(std::int64_t end) override {
             std::lock_guard lock(movie_->mutex);
             movie_->finishedAt = end;
@@ -66,6 +77,13 @@ struct FakeMovie {
             if (QThread::currentThread()->objectName() !=
                 QLatin1String("Vexlin.recording-writer")) {
                 movie_->onWriterThread = false;
+            }
+            if (track == -1 && movie_->capacity > 0) {
+                if (movie_->waiting == movie_->capacity) {
+                    ++movie_->turnedAway;
+                    return platform::AppendResult::notReady;
+                }
+                ++movie_->waiting;
             }
             movie_->appends.push_back({track, time});
             if (movie_->answers.empty()) {
@@ -197,6 +215,65 @@ TEST(RecordingWriter, ASampleTheBusyEncoderTurnsAwayIsLost) {
     EXPECT_FALSE(finish(*made.writer, std::nullopt));
     EXPECT_EQ(made.movie->appends.size(), 3u);
     EXPECT_EQ(made.movie->finishedAt, 2 * frame);
+}
+
+// The screen's ticks thinned by how far the encoder is behind, as the frame
+// source does, against an encoder that manages only part of the rate: the
+// pictures are spread evenly, none is turned away, and the movie lasts the
+// time recorded.
+TEST(RecordingWriter, ASlowEncoderGetsEvenlyThinnedPicturesAndTheMovieLastsTheTimeRecorded) {
+    testsupport::TempDir dir;
+    constexpr int ticks = 600; // 20 s at 30 fps
+    const struct {
+        const char* name;
+        int cost;                  // ticks of work a picture takes
+        std::pair<int, int> stall; // ticks without any work
+        double share;              // of the ticks, about
+        int longestGap;            // in ticks
+    } cases[] = {
+        {"an encoder that keeps up", 1, {}, 1.0, 1},
+        {"half the rate", 2, {}, 0.5, 3},
+        {"a third of the rate", 3, {}, 1.0 / 3, 4},
+        {"a sixth of the rate", 6, {}, 1.0 / 6, 7},
+        {"half the rate with a stall of a quarter second", 2, {300, 308}, 0.5, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {});
+        made.movie->capacity = 8;
+        RecordingWriter& writer = *made.writer;
+        platform::TickThinning thinning;
+        int work = 0;
+        for (int tick = 0; tick < ticks; ++tick) {
+            {
+                std::lock_guard lock(made.movie->mutex);
+                int& waiting = made.movie->waiting;
+                const bool stalled = tick >= c.stall.first && tick < c.stall.second;
+                work = waiting > 0 && !stalled ? work + 1 : 0;
+                for (; waiting > 0 && work >= c.cost; work -= c.cost) {
+                    --waiting;
+                }
+            }
+            const platform::VideoBacklog backlog = writer.videoBacklog();
+            if (thinning.take(tick, double(backlog.waiting) / backlog.capacity)) {
+                video(writer, tick * frame);
+            }
+        }
+        EXPECT_FALSE(finish(writer, ticks * frame));
+
+        EXPECT_EQ(made.movie->turnedAway, 0);
+        const std::vector<FakeMovie::Append>& pictures = made.movie->appends;
+        ASSERT_FALSE(pictures.empty());
+        EXPECT_EQ(pictures.front().time, 0);
+        platform::HostTime longest = 0;
+        for (std::size_t i = 1; i < pictures.size(); ++i) {
+            longest = std::max(longest, pictures[i].time - pictures[i - 1].time);
+        }
+        EXPECT_LE(longest, c.longestGap * frame);
+        EXPECT_NEAR(double(pictures.size()) / ticks, c.share, 0.05);
+        // The last picture lasts until the stop.
+        EXPECT_EQ(made.movie->finishedAt, ticks * frame);
+    }
 }
 
 TEST(RecordingWriter, APauseCountsFromItsCall) {

@@ -38,8 +38,11 @@ public:
     };
     static constexpr int kKeptPictures = 15;
 
-    explicit KeepingSink(std::shared_ptr<QStringList> log) : calls_(std::move(log)) {}
+    KeepingSink(std::shared_ptr<QStringList> log, int backlog)
+        : calls_(std::move(log)), backlog_(backlog) {}
     desktop::SerialQueue& queue() override { return queue_; }
+    // An encoder `backlog` pictures of 8 behind, however many it is given.
+    platform::VideoBacklog videoBacklog() const override { return {backlog_, 8}; }
     void appendVideo(const platform::VideoFrame& frame) override {
         EXPECT_TRUE(queue_.isCurrent());
         std::lock_guard lock(mutex_);
@@ -94,6 +97,7 @@ private:
     std::vector<platform::AudioChunk> system_, microphone_;
     // Outlives the sink: a recorder that fails to start lets go of it.
     std::shared_ptr<QStringList> calls_;
+    const int backlog_;
     // Last, so that it ends first: its tasks touch the members above.
     desktop::SerialQueue queue_{QStringLiteral("Vexlin.recording-writer")};
 };
@@ -105,6 +109,7 @@ struct Sinks {
     std::vector<AudioTrack> tracks;
     QString path;
     std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
+    int backlog = 0; // of the sinks made
 
     SinkFactory factory() {
         SinkFactory f;
@@ -113,7 +118,7 @@ struct Sinks {
         };
         f.make = [this](const QString& p, QSize s, int, double, const std::vector<AudioTrack>& a)
             -> std::variant<std::unique_ptr<RecordingSink>, WriterError> {
-            auto made = std::make_unique<KeepingSink>(log);
+            auto made = std::make_unique<KeepingSink>(log, backlog);
             sink = made.get();
             size = s;
             tracks = a;
@@ -286,6 +291,24 @@ TEST_F(RecorderOnX11, AreaGivesSteadyFramesOfItsPixelsAndTheSystemSound) {
     EXPECT_EQ(sinks.sink->calls(), QStringList{"finish"});
     ASSERT_TRUE(sinks.sink->endTime_);
     EXPECT_LE(*sinks.sink->endTime_, stopped + 1'000'000'000);
+}
+
+// An encoder that stays far behind gets every eighth tick of the grid at
+// most: the grabs are left out evenly rather than the pictures lost in runs.
+TEST_F(RecorderOnX11, AnEncoderFarBehindThinsTheTicksEvenly) {
+    sinks.backlog = 8;
+    RecordingOptions options;
+    options.fps = 30;
+    auto recorder = record(options, 2500);
+    ASSERT_TRUE(recorder);
+    finish(*recorder);
+    const auto frames = sinks.sink->frames();
+    ASSERT_GE(frames.size(), 4u);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        const double ticks = (frames[i].time - frames[i - 1].time) * 30 / 1e9;
+        ASSERT_LT(std::abs(ticks - std::round(ticks)), 1e-6) << "frame " << i;
+        ASSERT_GE(std::round(ticks), 8) << "frame " << i;
+    }
 }
 
 TEST_F(RecorderOnX11, PointerIsDrawnOnlyWhenAskedFor) {
