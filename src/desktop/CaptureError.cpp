@@ -15,9 +15,9 @@ QString errorDescription(CaptureError error) {
     case CaptureError::permissionMissing:
         break;
     }
-    //: Shown when the program may not read the screen
+    //: Shown when the X server does not let the program read the screen
     return QCoreApplication::translate("CaptureError",
-                                       "Vexlin Capture needs the Screen Recording permission.");
+                                       "Vexlin Capture has no access to the screen.");
 }
 
 } // namespace desktop

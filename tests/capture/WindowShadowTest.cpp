@@ -101,7 +101,7 @@ TEST(CaptureErrorTest, EachErrorHasItsSentence) {
     EXPECT_EQ(desktop::errorDescription(desktop::CaptureError::windowNotFound),
               QStringLiteral("That window is no longer on screen."));
     EXPECT_EQ(desktop::errorDescription(desktop::CaptureError::permissionMissing),
-              QStringLiteral("Vexlin Capture needs the Screen Recording permission."));
+              QStringLiteral("Vexlin Capture has no access to the screen."));
 }
 
 } // namespace
