@@ -274,7 +274,12 @@ TEST_F(RecorderOnX11, AreaGivesSteadyFramesOfItsPixelsAndTheSystemSound) {
         }
         return peak > 0.05f;
     };
+    // A piece that does not join comes a little early: the clock's anchor is
+    // the tightest of the arrivals seen so far, and a busy machine lets a
+    // better one come after a few pieces. A piece that comes late would be
+    // sound lost, which must not happen.
     int joins = 0, joined = 0;
+    platform::HostTime latest = 0;
     for (std::size_t i = 1; i < sound.size(); ++i) {
         if (!loud(sound[i - 1]) || !loud(sound[i])) {
             continue;
@@ -284,9 +289,11 @@ TEST_F(RecorderOnX11, AreaGivesSteadyFramesOfItsPixelsAndTheSystemSound) {
             platform::HostTime(sound[i - 1].samples.size() / 2) * 1'000'000'000 / 48000;
         ++joins;
         joined += std::abs(sound[i].time - end) < 1'000'000;
+        latest = std::max(latest, sound[i].time - end);
     }
     EXPECT_GT(joins, 40);
-    EXPECT_GE(joined, joins - 2);
+    EXPECT_GE(joined, joins - std::max(2, joins / 10));
+    EXPECT_LT(latest, 1'000'000) << "a piece of sound came after a gap";
     EXPECT_TRUE(sinks.sink->sound(AudioTrack::microphone).empty());
     EXPECT_EQ(sinks.sink->calls(), QStringList{"finish"});
     ASSERT_TRUE(sinks.sink->endTime_);
