@@ -1,17 +1,20 @@
 #include "desktop/OwnPanelsAway.h"
 
+#include "platform/UncoveredRepaint.h"
 #include "platform/X11Server.h"
 
 #include <QGuiApplication>
-#include <QThread>
+
+#include <vector>
 
 namespace desktop {
 
 namespace {
 
-// Time for the windows that our panels uncover to paint themselves again; the
-// X server keeps no copy of what was beneath.
-constexpr unsigned long kRepaintMilliseconds = 100;
+// The longest wait for the windows that our panels uncover to paint themselves
+// again (the X server keeps no copy of what was beneath): a program that has
+// not repainted by then is busy, and the picture takes what it shows.
+constexpr std::chrono::milliseconds kRepaintLimit{100};
 
 } // namespace
 
@@ -26,13 +29,34 @@ OwnPanelsAway::OwnPanelsAway(const QRectF& area, const QSet<std::uint32_t>& keep
         if (!QRectF(window->frameGeometry()).intersects(area)) {
             continue;
         }
-        window->hide();
         hidden_.append(window);
     }
-    if (!hidden_.isEmpty()) {
-        platform::syncQtWindowSystem();
-        QThread::msleep(kRepaintMilliseconds);
+    if (hidden_.isEmpty()) {
+        return;
     }
+    // Off X11 (the offscreen platform of the tests) nothing shows on a screen.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        for (const QPointer<QWindow>& window : hidden_) {
+            window->hide();
+        }
+        return;
+    }
+    QSet<std::uint32_t> ours;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window->handle() != nullptr) {
+            ours.insert(static_cast<std::uint32_t>(window->winId()));
+        }
+    }
+    std::vector<std::uint32_t> leaving;
+    for (const QPointer<QWindow>& window : hidden_) {
+        leaving.push_back(static_cast<std::uint32_t>(window->winId()));
+    }
+    platform::UncoveredRepaint repaint(leaving, ours);
+    for (const QPointer<QWindow>& window : hidden_) {
+        window->hide();
+    }
+    platform::syncQtWindowSystem();
+    repaint.wait(kRepaintLimit);
 }
 
 OwnPanelsAway::~OwnPanelsAway() {

@@ -19,8 +19,9 @@ namespace desktop {
 //    cuts areas, displays and (without a compositor) windows from them;
 //  - any other read of the screen first hides our visible windows that are
 //    not in the keep set and overlap the area, waits until the server has
-//    unmapped them and the windows beneath have had time to repaint, reads,
-//    and shows them again. With nothing of ours in the way it costs nothing.
+//    unmapped them and the windows beneath have repainted what they uncovered
+//    (platform::UncoveredRepaint), reads, and shows them again. With nothing
+//    of ours in the way it costs nothing.
 class OwnPanelsAway {
 public:
     // `area` in global points; `keep` holds the window ids that may show.
