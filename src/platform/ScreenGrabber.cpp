@@ -1,5 +1,6 @@
 #include "platform/ScreenGrabber.h"
 
+#include "platform/LentSegment.h"
 #include "platform/ServerPixels.h"
 #include "platform/SharedSegment.h"
 #include "platform/WindowShape.h"
@@ -38,7 +39,9 @@ struct ScreenGrabber::State {
     PixelLayout rootLayout;
 
     SharedSegment segment;
-    // Lets go of the segment a while after the last read. Owned by the
+    // The root's pictures stay where the server wrote them.
+    LentSegment rootSegment;
+    // Lets go of the segments a while after the last read. Owned by the
     // application, which may go first at exit.
     QPointer<QTimer> releaseTimer;
 
@@ -66,8 +69,10 @@ struct ScreenGrabber::State {
             releaseTimer = new QTimer(app);
             releaseTimer->setSingleShot(true);
             releaseTimer->setInterval(ScreenGrabber::segmentLifetime);
-            QObject::connect(releaseTimer.data(), &QTimer::timeout, releaseTimer.data(),
-                             [this] { segment.detach(x11->get()); });
+            QObject::connect(releaseTimer.data(), &QTimer::timeout, releaseTimer.data(), [this] {
+                segment.detach(x11->get());
+                rootSegment.release(x11->get());
+            });
         }
         releaseTimer->start();
     }
@@ -132,6 +137,13 @@ QImage ScreenGrabber::grabRoot(const QRect& rect) {
     const QRect area = rect.intersected(QRect(QPoint(0, 0), rootSize()));
     if (area.isEmpty()) {
         return {};
+    }
+    if (d->shmPresent && d->shmEnabled && !d->rootSegment.refused()) {
+        QImage image = d->rootSegment.read(d->x11->get(), d->x11->root(), area, d->rootLayout);
+        if (!image.isNull()) {
+            d->releaseSoon();
+            return image;
+        }
     }
     return d->read(d->x11->root(), area, d->rootLayout);
 }
@@ -208,11 +220,11 @@ void ScreenGrabber::setSharedMemoryEnabled(bool enabled) {
 }
 
 std::size_t ScreenGrabber::segmentBytes() const {
-    return d->segment.size();
+    return d->segment.size() + d->rootSegment.size();
 }
 
 bool ScreenGrabber::sharedMemoryEnabled() const {
-    return d->shmEnabled && d->shmPresent && !d->segment.refused();
+    return d->shmEnabled && d->shmPresent && !d->segment.refused() && !d->rootSegment.refused();
 }
 
 } // namespace platform

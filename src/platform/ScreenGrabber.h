@@ -17,8 +17,10 @@ namespace platform {
 //
 // Reads go through MIT-SHM into a shared segment that is kept and reused
 // (grown when a larger read comes) until segmentLifetime passes without a
-// read, so a grab costs one request and one copy out of the segment. Without MIT-SHM (a remote
-// server, or no extension) the pixels come in the reply of a plain GetImage.
+// read. A picture of the root stays in its segment (LentSegment), so a grab
+// costs one request and no copy; other reads cost one copy out of the
+// segment. Without MIT-SHM (a remote server, or no extension) the pixels come
+// in the reply of a plain GetImage.
 class ScreenGrabber {
 public:
     static constexpr std::chrono::milliseconds segmentLifetime{2000};

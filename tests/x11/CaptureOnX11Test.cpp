@@ -215,6 +215,35 @@ TEST_F(CaptureOnX11, TheSharedSegmentIsLetGoAtRestAndTheNextGrabStillSeesTheScre
     }
 }
 
+// A picture stays where the server wrote it: a later grab of a changed screen
+// goes elsewhere and leaves the earlier picture (and its copies) as they were.
+TEST_F(CaptureOnX11, AnEarlierPictureKeepsItsPixelsThroughLaterGrabs) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const auto grab = [screen] {
+        auto result = ScreenCapturer::displaySnapshots({screen}, false, {});
+        EXPECT_TRUE(holds_alternative<std::vector<desktop::DisplaySnapshot>>(result));
+        return get<std::vector<desktop::DisplaySnapshot>>(result).at(0).image;
+    };
+    const QPoint bare(50, 50); // the root, away from the target
+    run(QStringLiteral("xsetroot"), {"-solid", "#123456"});
+    const QImage first = grab();
+    const QImage shared = first; // a copy that shares the pixels, as the card's does
+    const QImage deep = first.copy();
+    ASSERT_EQ(first.pixel(bare) & 0xffffff, 0x123456u);
+    ASSERT_EQ(qAlpha(first.pixel(bare)), 255);
+
+    run(QStringLiteral("xsetroot"), {"-solid", "#abcdef"});
+    const QImage second = grab();
+    EXPECT_EQ(second.pixel(bare) & 0xffffff, 0xabcdefu);
+    EXPECT_EQ(difference(first, deep), "");
+    EXPECT_EQ(difference(shared, deep), "");
+
+    // With the earlier pictures gone the next grab still sees the screen.
+    run(QStringLiteral("xsetroot"), {"-solid", "#345678"});
+    EXPECT_EQ(grab().pixel(bare) & 0xffffff, 0x345678u);
+    run(QStringLiteral("xsetroot"), {"-solid", "black"});
+}
+
 TEST_F(CaptureOnX11, AnAreaPictureIsExactlyThatRectangle) {
     const auto display = desktop::ScreenGeometry::captureDisplay(QGuiApplication::primaryScreen());
     ASSERT_TRUE(display);
