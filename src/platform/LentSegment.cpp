@@ -1,5 +1,7 @@
 #include "platform/LentSegment.h"
 
+#include "platform/ParallelFor.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -36,6 +38,22 @@ void makeQtPixels(std::uint32_t* pixels, std::size_t count, bool msbFirst, bool 
             pixels[i] |= alpha;
         }
     }
+}
+
+// Over a few threads: the first touch of each page of a new segment is a page
+// fault, which costs more than the pass itself.
+void makeQtPicture(std::uint32_t* pixels, int width, int height, bool msbFirst, bool opaque) {
+    if (!msbFirst && !opaque) {
+        return;
+    }
+    constexpr int kRowsAtLeast = 64;
+    constexpr unsigned kThreadsAtMost = 4;
+    parallelFor(height,
+                [=](int begin, int end) {
+                    makeQtPixels(pixels + static_cast<std::size_t>(begin) * width,
+                                 static_cast<std::size_t>(end - begin) * width, msbFirst, opaque);
+                },
+                {kRowsAtLeast, kThreadsAtMost});
 }
 
 void dropHold(void* hold) {
@@ -127,7 +145,7 @@ QImage LentSegment::read(xcb_connection_t* c, xcb_drawable_t drawable, const QRe
     const bool msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
     const bool opaque = layout.depth != 32;
     auto* pixels = static_cast<std::uint32_t*>(block_->address);
-    makeQtPixels(pixels, static_cast<std::size_t>(w) * h, msbFirst, opaque);
+    makeQtPicture(pixels, w, h, msbFirst, opaque);
     auto* hold = new std::shared_ptr<void>(block_);
     QImage image(reinterpret_cast<uchar*>(pixels), w, h, static_cast<qsizetype>(w) * 4,
                  opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied, &dropHold,
