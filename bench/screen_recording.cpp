@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
@@ -255,6 +256,9 @@ int main(int argc, char** argv) {
         window.show();
         return app.exec();
     }
+    // The recorder's own account of its ticks and steps, beside the figures.
+    QLoggingCategory::setFilterRules(QStringLiteral("vexlin.recording.info=true"));
+    qSetMessagePattern(QStringLiteral("  %{message}"));
     const int secondsToRecord = argc > 1 ? std::atoi(argv[1]) : 20;
     const int fps = argc > 2 ? std::atoi(argv[2]) : 60;
     const QSize size = QGuiApplication::primaryScreen()->size();

@@ -1,6 +1,7 @@
 #include "platform/FrameSource.h"
 
 #include "platform/HalfSize.h"
+#include "platform/RecordingTrace.h"
 #include "platform/RegionGrabber.h"
 #include "platform/TickGrid.h"
 #include "platform/WindowComposer.h"
@@ -23,6 +24,21 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
     }
 
+    ~Ticker() override {
+        if (started_) {
+            const std::int64_t due = grid_.tickAtOrBefore(hostTimeNow()) + 1;
+            qCInfo(recordingTrace,
+                   "frames: %lld ticks due, %lld grabbed, %lld left out while the encoder was "
+                   "behind, %lld run past by a late grab, %lld grabs failed; a tick began "
+                   "%.2f ms late on average (longest %.2f ms); a picture took %.2f ms on "
+                   "average (longest %.2f ms)",
+                   qlonglong(due), qlonglong(counts_.delivered), qlonglong(counts_.thinned),
+                   qlonglong(counts_.runPast), qlonglong(counts_.failed), counts_.wake.meanMs(),
+                   counts_.wake.longestMs(), counts_.picture.meanMs(),
+                   counts_.picture.longestMs());
+        }
+    }
+
     // On the source's thread.
     QString open() {
         grabber_ = RegionGrabber::open();
@@ -36,6 +52,7 @@ public:
 
     void begin() {
         grid_ = TickGrid(hostTimeNow(), settings_.fps);
+        started_ = true;
         schedule(0);
     }
     void setRegion(const QRect& region) { settings_.region = region; }
@@ -59,14 +76,24 @@ private:
             return;
         }
         const std::int64_t tick = pending_;
+        const HostTime began = hostTimeNow();
+        counts_.wake.add(began - grid_.timeOf(tick));
         // A tick left out costs no grab: the time goes to what is behind.
         if (!fullness_ || thinning_.take(tick, fullness_())) {
             QImage image = picture();
+            counts_.picture.add(hostTimeNow() - began);
             if (!image.isNull()) {
+                ++counts_.delivered;
                 deliver_(VideoFrame{std::move(image), grid_.timeOf(tick)});
+            } else {
+                ++counts_.failed;
             }
+        } else {
+            ++counts_.thinned;
         }
-        schedule(grid_.nextTick(tick, hostTimeNow()));
+        const std::int64_t next = grid_.nextTick(tick, hostTimeNow());
+        counts_.runPast += next - tick - 1;
+        schedule(next);
     }
 
     QImage picture() {
@@ -131,6 +158,16 @@ private:
     TickGrid grid_;
     TickThinning thinning_;
     std::int64_t pending_ = 0;
+    bool started_ = false;
+    // What became of the ticks, for the trace.
+    struct Counts {
+        std::int64_t delivered = 0;
+        std::int64_t thinned = 0;
+        std::int64_t runPast = 0;
+        std::int64_t failed = 0;
+        StepTimes wake;
+        StepTimes picture;
+    } counts_;
     QTimer timer_;
     std::unique_ptr<RegionGrabber> grabber_;
     std::unique_ptr<WindowComposer> composer_;

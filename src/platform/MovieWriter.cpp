@@ -1,6 +1,8 @@
 #include "platform/MovieWriter.h"
 
+#include "platform/MediaSamples.h"
 #include "platform/MovieRepair.h"
+#include "platform/RecordingTrace.h"
 #include "platform/Yuv420.h"
 
 #include <QCoreApplication>
@@ -123,6 +125,7 @@ public:
             return AppendResult::refused;
         }
         if (videoWaiting_ >= queueDepth) {
+            ++refusedPictures_;
             return AppendResult::notReady;
         }
         lastVideoPts_ = pts;
@@ -205,6 +208,11 @@ private:
     std::deque<Sample> pictures_;
     std::deque<Sample> sounds_;
     int videoWaiting_ = 0;
+    // For the trace: pictures turned away with the queue full (under
+    // mutex_), and the video thread's own steps.
+    std::int64_t refusedPictures_ = 0;
+    StepTimes conversion_;
+    StepTimes encoding_;
     // Both encoding threads write into the one file.
     std::mutex muxer_;
     std::int64_t packets_ = 0; // written, under muxer_
@@ -452,8 +460,11 @@ bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
         return false;
     }
     // Full-range RGB in, video-range BT.709 out, as the track's tags say.
+    const HostTime began = hostTimeNow();
     convertToYuv420(source, {picture_->data[0], picture_->linesize[0], picture_->data[1],
                              picture_->linesize[1], picture_->data[2], picture_->linesize[2]});
+    const HostTime converted = hostTimeNow();
+    conversion_.add(converted - began);
     picture_->pts = pts;
     picture_->color_primaries = AVCOL_PRI_BT709;
     picture_->color_trc = AVCOL_TRC_BT709;
@@ -465,7 +476,9 @@ bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
         fail(MovieWriterText::tr("The video could not be encoded: %1.").arg(ffmpegError(sent)));
         return false;
     }
-    return drain(video_, videoStream_);
+    const bool drained = drain(video_, videoStream_);
+    encoding_.add(hostTimeNow() - converted);
+    return drained;
 }
 
 bool FfmpegMovieWriter::addSound(AudioTrack& track, const std::vector<float>& sound,
@@ -652,6 +665,12 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
     }
     stopThreads(false);
     ended_ = true;
+    qCInfo(recordingTrace,
+           "movie: %lld pictures encoded, %lld turned away with the encoder's queue full; "
+           "colour conversion %.2f ms on average (longest %.2f ms), encoding %.2f ms (longest "
+           "%.2f ms)",
+           qlonglong(encoding_.count), qlonglong(refusedPictures_), conversion_.meanMs(),
+           conversion_.longestMs(), encoding_.meanMs(), encoding_.longestMs());
     if (hasFailed()) {
         return salvage();
     }
