@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -39,9 +40,12 @@ namespace {
 constexpr int audioRate = 48000;
 constexpr int audioBitRate = 160000;
 // Pictures waiting for the video encoder before it reports itself not ready:
-// a dropped picture goes unseen where lost sound is heard, so pictures wait
-// little and sound long.
-constexpr int queueDepth = 8;
+// half a second of them, enough for the encoder's bursts (a key frame, its
+// look-ahead, a slow write) to pass without a picture lost, as far as they
+// fit in this much memory, and never fewer than the least count. They wait
+// already converted, at a third of the size of the screen's pixels.
+constexpr std::int64_t pictureQueueBytes = std::int64_t(192) << 20;
+constexpr int leastPictureQueue = 8;
 // Sound waiting for its encoder, in samples per track: a slow moment of the
 // machine (a burst of large pictures, a busy disk) never costs sound.
 constexpr std::int64_t audioQueueDepth = 10 * audioRate;
@@ -82,7 +86,7 @@ std::int64_t rescale(std::int64_t nanoseconds, AVRational base) {
 
 struct Sample {
     int track = -1; // -1: video
-    QImage image;
+    AVFrame* picture = nullptr;
     std::vector<float> sound;
     std::int64_t time = 0;
 };
@@ -116,21 +120,41 @@ public:
         if (image.size() != settings_.size) {
             return AppendResult::refused;
         }
-        std::lock_guard lock(mutex_);
-        if (failed_ || stopping_) {
-            return AppendResult::refused;
-        }
         const std::int64_t pts = rescale(time, videoTimeBase);
-        if (lastVideoPts_ && pts <= *lastVideoPts_) {
+        AVFrame* picture = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (failed_ || stopping_) {
+                return AppendResult::refused;
+            }
+            if (lastVideoPts_ && pts <= *lastVideoPts_) {
+                return AppendResult::refused;
+            }
+            if (videoWaiting_ >= pictureQueue_) {
+                ++refusedPictures_;
+                return AppendResult::notReady;
+            }
+            lastVideoPts_ = pts;
+            ++videoWaiting_;
+            if (!sparePictures_.empty()) {
+                picture = sparePictures_.back();
+                sparePictures_.pop_back();
+            }
+        }
+        // Converted here, on the caller's thread, while the encoder's thread
+        // works on the pictures before it.
+        if (!convert(image, picture, pts)) {
+            av_frame_free(&picture);
+            {
+                std::lock_guard lock(mutex_);
+                --videoWaiting_;
+            }
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The recording ran out of memory."));
             return AppendResult::refused;
         }
-        if (videoWaiting_ >= queueDepth) {
-            ++refusedPictures_;
-            return AppendResult::notReady;
-        }
-        lastVideoPts_ = pts;
-        ++videoWaiting_;
-        pictures_.push_back(Sample{-1, image, {}, pts});
+        std::lock_guard lock(mutex_);
+        pictures_.push_back(Sample{-1, picture, {}, pts});
         videoWake_.notify_one();
         return AppendResult::appended;
     }
@@ -161,7 +185,7 @@ public:
 
     VideoBacklog videoBacklog() const override {
         std::lock_guard lock(mutex_);
-        return {videoWaiting_, queueDepth};
+        return {videoWaiting_, pictureQueue_};
     }
 
     std::optional<QString> finish(std::int64_t end) override;
@@ -173,7 +197,8 @@ private:
     void stopThreads(bool discard);
     void fail(const QString& message);
     std::optional<QString> salvage();
-    bool encodeVideo(const QImage& image, std::int64_t pts);
+    bool convert(const QImage& image, AVFrame*& picture, std::int64_t pts);
+    bool encodeVideo(AVFrame* picture);
     bool addSound(AudioTrack& track, const std::vector<float>& sound, std::int64_t position);
     bool encodeSound(AudioTrack& track, std::int64_t upTo, bool all);
     bool drain(AVCodecContext* encoder, AVStream* stream);
@@ -187,7 +212,6 @@ private:
     AVFormatContext* format_ = nullptr;
     AVCodecContext* video_ = nullptr;
     AVStream* videoStream_ = nullptr;
-    AVFrame* picture_ = nullptr;
     AVFrame* soundFrame_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVPacket* soundPacket_ = nullptr;
@@ -206,6 +230,9 @@ private:
     std::condition_variable videoWake_;
     std::condition_variable audioWake_;
     std::deque<Sample> pictures_;
+    // Converted pictures the encoder is done with, for the next ones.
+    std::vector<AVFrame*> sparePictures_;
+    int pictureQueue_ = leastPictureQueue;
     std::deque<Sample> sounds_;
     int videoWaiting_ = 0;
     // For the trace: pictures turned away with the queue full (under
@@ -286,6 +313,12 @@ std::optional<QString> FfmpegMovieWriter::open() {
     } else {
         av_dict_set(&options, "profile", "high", 0);
         av_dict_set(&options, "preset", "veryfast", 0);
+        // Left to itself x264 runs a frame thread for each two thirds of a
+        // core, twelve on eight cores, each with pictures of its own. Beyond
+        // six they make no recording faster: they cost CPU, memory, a slow
+        // first second (a 4K movie fell behind while they all started) and a
+        // little sharpness.
+        video_->thread_count = std::clamp(QThread::idealThreadCount() * 3 / 2, 1, 6);
     }
     int result = avcodec_open2(video_, videoCodec, &options);
     av_dict_free(&options);
@@ -331,19 +364,16 @@ std::optional<QString> FfmpegMovieWriter::open() {
         track.stream->time_base = AVRational{1, audioRate};
     }
 
-    picture_ = av_frame_alloc();
     soundFrame_ = av_frame_alloc();
-    if (!picture_ || !soundFrame_) {
+    if (!soundFrame_) {
         //: Recording: why the movie could not be written, shown in an alert
         return MovieWriterText::tr("The recording ran out of memory.");
     }
-    picture_->format = AV_PIX_FMT_YUV420P;
-    picture_->width = video_->width;
-    picture_->height = video_->height;
-    if (av_frame_get_buffer(picture_, 0) < 0) {
-        //: Recording: why the movie could not be written, shown in an alert
-        return MovieWriterText::tr("The recording ran out of memory.");
-    }
+    const std::int64_t pictureBytes =
+        std::int64_t(settings_.size.width()) * settings_.size.height() * 3 / 2;
+    pictureQueue_ = int(std::max<std::int64_t>(
+        leastPictureQueue,
+        std::min<std::int64_t>((settings_.frameRate + 1) / 2, pictureQueueBytes / pictureBytes)));
     packet_ = av_packet_alloc();
     soundPacket_ = av_packet_alloc();
     heldVideo_ = av_packet_alloc();
@@ -392,12 +422,13 @@ void FfmpegMovieWriter::runVideo() {
             sample = std::move(pictures_.front());
             pictures_.pop_front();
         }
-        const bool fine = encodeVideo(sample.image, sample.time);
+        const bool fine = encodeVideo(sample.picture);
         {
             // Counted down only now: the picture occupied the encoder until it
             // was done with it.
             std::lock_guard lock(mutex_);
             --videoWaiting_;
+            sparePictures_.push_back(sample.picture);
         }
         if (!fine) {
             return;
@@ -446,38 +477,51 @@ void FfmpegMovieWriter::fail(const QString& message) {
     }
 }
 
-bool FfmpegMovieWriter::encodeVideo(const QImage& image, std::int64_t pts) {
+bool FfmpegMovieWriter::convert(const QImage& image, AVFrame*& picture, std::int64_t pts) {
     QImage source = image;
     if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32 &&
         source.format() != QImage::Format_ARGB32_Premultiplied) {
         source = source.convertToFormat(QImage::Format_RGB32);
     }
-    // One picture buffer serves every frame: the encoder copies what it is
-    // given, and takes a new buffer only while it still holds this one.
-    if (av_frame_make_writable(picture_) < 0) {
-        //: Recording: why the movie could not be written, shown in an alert
-        fail(MovieWriterText::tr("The recording ran out of memory."));
+    if (picture == nullptr) {
+        picture = av_frame_alloc();
+        if (picture == nullptr) {
+            return false;
+        }
+        picture->format = AV_PIX_FMT_YUV420P;
+        picture->width = settings_.size.width();
+        picture->height = settings_.size.height();
+        if (av_frame_get_buffer(picture, 0) < 0) {
+            return false;
+        }
+    } else if (av_frame_make_writable(picture) < 0) {
+        // The encoder copies what it is given; a buffer it still holds is
+        // replaced by a new one.
         return false;
     }
     // Full-range RGB in, video-range BT.709 out, as the track's tags say.
     const HostTime began = hostTimeNow();
-    convertToYuv420(source, {picture_->data[0], picture_->linesize[0], picture_->data[1],
-                             picture_->linesize[1], picture_->data[2], picture_->linesize[2]});
-    const HostTime converted = hostTimeNow();
-    conversion_.add(converted - began);
-    picture_->pts = pts;
-    picture_->color_primaries = AVCOL_PRI_BT709;
-    picture_->color_trc = AVCOL_TRC_BT709;
-    picture_->colorspace = AVCOL_SPC_BT709;
-    picture_->color_range = AVCOL_RANGE_MPEG;
-    const int sent = avcodec_send_frame(video_, picture_);
+    convertToYuv420(source, {picture->data[0], picture->linesize[0], picture->data[1],
+                             picture->linesize[1], picture->data[2], picture->linesize[2]});
+    conversion_.add(hostTimeNow() - began);
+    picture->pts = pts;
+    picture->color_primaries = AVCOL_PRI_BT709;
+    picture->color_trc = AVCOL_TRC_BT709;
+    picture->colorspace = AVCOL_SPC_BT709;
+    picture->color_range = AVCOL_RANGE_MPEG;
+    return true;
+}
+
+bool FfmpegMovieWriter::encodeVideo(AVFrame* picture) {
+    const HostTime began = hostTimeNow();
+    const int sent = avcodec_send_frame(video_, picture);
     if (sent < 0) {
         //: Recording: why the movie could not be written, shown in an alert
         fail(MovieWriterText::tr("The video could not be encoded: %1.").arg(ffmpegError(sent)));
         return false;
     }
     const bool drained = drain(video_, videoStream_);
-    encoding_.add(hostTimeNow() - converted);
+    encoding_.add(hostTimeNow() - began);
     return drained;
 }
 
@@ -744,7 +788,14 @@ void FfmpegMovieWriter::cancel() {
 }
 
 void FfmpegMovieWriter::release() {
-    av_frame_free(&picture_);
+    for (Sample& sample : pictures_) {
+        av_frame_free(&sample.picture);
+    }
+    pictures_.clear();
+    for (AVFrame*& picture : sparePictures_) {
+        av_frame_free(&picture);
+    }
+    sparePictures_.clear();
     av_frame_free(&soundFrame_);
     av_packet_free(&packet_);
     av_packet_free(&soundPacket_);

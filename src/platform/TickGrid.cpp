@@ -41,7 +41,7 @@ std::int64_t TickGrid::nextTick(std::int64_t done, HostTime now) const {
 }
 
 double TickThinning::share(double fullness) {
-    constexpr double from = 0.375, to = 0.875, least = 0.125;
+    constexpr double from = 0.5, to = 0.875, least = 0.125;
     const double along = std::clamp((fullness - from) / (to - from), 0.0, 1.0);
     return 1 - along * (1 - least);
 }

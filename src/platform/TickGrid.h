@@ -30,12 +30,15 @@ private:
 
 // Which ticks a stream takes while what it feeds falls behind, so that the
 // frames it leaves out are spread evenly instead of lost in a run when the
-// queue ahead overflows. Every tick is taken while that queue is at most
-// 3/8 full, which a consumer that keeps up reaches only in short bursts; from
-// there to 7/8 the share taken falls to one in eight, each tick adding its
-// share to a credit and the tick that brings it to one being taken. The
-// queue settles where the share matches what the consumer keeps up with,
-// with room left for a moment when it stalls.
+// queue ahead overflows. Every tick is taken while that queue is at most half
+// full: a consumer that keeps up on average (an encoder with its bursts at
+// key frames, a slow write) empties it again on its own, and a tick left out
+// then would be a frame lost for nothing. From there to 7/8 the share taken
+// falls to one in eight, each tick adding its share to a credit and the tick
+// that brings it to one being taken. The queue settles where the share
+// matches what the consumer keeps up with, with room left for a moment when
+// it stalls. Ticks that a slow grab ran past count as ticks of this share,
+// so a late grab never leads to a tick left out on top.
 class TickThinning {
 public:
     // The share of ticks taken with the queue ahead `fullness` full (0 to 1).

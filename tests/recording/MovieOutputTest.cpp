@@ -351,6 +351,67 @@ TEST(MovieOutput, ColoursComeBackAsRecorded) {
     }
 }
 
+// Pictures handed over faster than the encoder takes them wait converted,
+// in buffers used again once encoded: each must come back as it was handed
+// over, none overwritten by a later one while it waited.
+TEST(MovieOutput, PicturesWaitingForTheEncoderKeepTheirOwnPixels) {
+    testsupport::TempDir dir;
+    const QString path = dir.file(QStringLiteral("burst.mp4"));
+    const QSize size(320, 180);
+    constexpr int frames = 24;
+    auto writer = make(path, size, 10, std::nullopt, {});
+    ASSERT_TRUE(writer);
+    writer->queue().sync([&] {
+        for (int i = 0; i < frames; ++i) {
+            QImage picture(size, QImage::Format_RGB32);
+            picture.fill(qRgb(10 * i, 10 * i, 10 * i));
+            writer->appendVideo({picture, t0 + i * second / 10});
+        }
+    });
+    ASSERT_FALSE(finish(*writer, t0 + frames * second / 10));
+    writer.reset();
+
+    auto reader = platform::MovieReader::open(path);
+    ASSERT_TRUE(reader);
+    for (int i = 0; i < frames; ++i) {
+        const QImage back = reader->frameAt(i / 10.0 + 0.05);
+        ASSERT_EQ(back.size(), size);
+        EXPECT_NEAR(qGreen(back.pixel(160, 90)), 10 * i, 4) << "frame " << i;
+    }
+}
+
+// How many pictures may wait for the encoder: half a second of them, so that
+// its bursts pass without one lost, within a bounded amount of memory, and
+// never fewer than eight.
+TEST(MovieOutput, TheEncoderHoldsHalfASecondOfPicturesWithinItsMemory) {
+    const struct {
+        QSize size;
+        int fps;
+        int capacity;
+    } cases[] = {
+        {{1920, 1080}, 60, 30},
+        {{3840, 2160}, 30, 15},
+        {{3840, 2160}, 60, 16}, // as many as fit in the memory allowed
+        {{320, 180}, 10, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << "@"
+                                        << c.fps);
+        testsupport::TempDir dir;
+        platform::MovieSettings settings;
+        settings.path = dir.file(QStringLiteral("held.mp4"));
+        settings.size = c.size;
+        settings.frameRate = c.fps;
+        settings.bitRate = 1'000'000;
+        platform::MovieWriterResult opened = platform::openMovieWriter(settings);
+        auto* movie = std::get_if<std::unique_ptr<platform::MovieWriter>>(&opened);
+        ASSERT_TRUE(movie);
+        EXPECT_EQ((*movie)->videoBacklog().capacity, c.capacity);
+        EXPECT_EQ((*movie)->videoBacklog().waiting, 0);
+        (*movie)->cancel();
+    }
+}
+
 TEST(MovieOutput, NothingRecordedOrCancelledLeavesNoFile) {
     for (const bool frames : {false, true}) {
         SCOPED_TRACE(frames ? "cancelled" : "no frame");

@@ -232,6 +232,9 @@ TEST(RecordingWriter, ASlowEncoderGetsEvenlyThinnedPicturesAndTheMovieLastsTheTi
         int longestGap;            // in ticks
     } cases[] = {
         {"an encoder that keeps up", 1, {}, 1.0, 1},
+        // The encoder's slow start or a slow write: the queue takes the
+        // burst, and not a tick is left out for it.
+        {"an encoder that keeps up after a stall of seven ticks", 1, {300, 307}, 1.0, 1},
         {"half the rate", 2, {}, 0.5, 3},
         {"a third of the rate", 3, {}, 1.0 / 3, 4},
         {"a sixth of the rate", 6, {}, 1.0 / 6, 7},
@@ -240,7 +243,8 @@ TEST(RecordingWriter, ASlowEncoderGetsEvenlyThinnedPicturesAndTheMovieLastsTheTi
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {});
-        made.movie->capacity = 8;
+        // Half a second, as the movie writer holds at 30 fps.
+        made.movie->capacity = 15;
         RecordingWriter& writer = *made.writer;
         platform::TickThinning thinning;
         int work = 0;
