@@ -170,8 +170,9 @@ Run recordFfmpeg(int secondsToRecord, int fps, const QString& folder) {
     const QSize size = QGuiApplication::primaryScreen()->size() *
                        QGuiApplication::primaryScreen()->devicePixelRatio();
     const QString path = folder + QStringLiteral("/ffmpeg.mp4");
-    const std::int64_t bitRate =
-        recording::RecordingWriter::averageBitRate(fps, size.width(), size.height(), 0.05);
+    // The bit rate ours is given: that of the default quality.
+    const std::int64_t bitRate = recording::RecordingWriter::averageBitRate(
+        fps, size.width(), size.height(), recording::RecordingOptions().bitsPerPixel);
     const double children0 = processSeconds(RUSAGE_CHILDREN);
     const double server0 = serverSeconds();
     QElapsedTimer wall;
