@@ -53,10 +53,11 @@ enum class AppendResult {
     refused,
 };
 
-// Encodes pictures and sound into one MPEG-4 movie. The appends only hand the
-// sample to an encoding thread and never wait for it: pictures to the video
-// encoder's thread behind a short queue, sound to a thread of its own behind a
-// queue of several seconds, so a slow picture never costs sound.
+// Encodes pictures and sound into one MPEG-4 movie. The appends never wait
+// for an encoder: a picture is converted to the encoder's colours on the
+// caller's thread and queued for the video encoder's thread (half a second of
+// pictures at most), sound goes to a thread of its own behind a queue of
+// several seconds, so a slow picture never costs sound.
 // Times are nanoseconds from the start of the movie. One thread at a time
 // calls a writer.
 class MovieWriter {
