@@ -34,8 +34,7 @@ public:
                    "average (longest %.2f ms)",
                    qlonglong(due), qlonglong(counts_.delivered), qlonglong(counts_.thinned),
                    qlonglong(counts_.runPast), qlonglong(counts_.failed), counts_.wake.meanMs(),
-                   counts_.wake.longestMs(), counts_.picture.meanMs(),
-                   counts_.picture.longestMs());
+                   counts_.wake.longestMs(), counts_.picture.meanMs(), counts_.picture.longestMs());
         }
     }
 

@@ -395,8 +395,8 @@ TEST(MovieOutput, TheEncoderHoldsHalfASecondOfPicturesWithinItsMemory) {
         {{320, 180}, 10, 8},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << "@"
-                                        << c.fps);
+        SCOPED_TRACE(testing::Message()
+                     << c.size.width() << "x" << c.size.height() << "@" << c.fps);
         testsupport::TempDir dir;
         platform::MovieSettings settings;
         settings.path = dir.file(QStringLiteral("held.mp4"));
