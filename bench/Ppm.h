@@ -53,15 +53,10 @@ inline QImage readPortablePixmap(const QString& path) {
     if (width <= 0 || height <= 0 || bytes.size() < offset + qsizetype(width) * height * 3) {
         return {};
     }
-    QImage image(width, height, QImage::Format_RGB32);
-    const auto* in = reinterpret_cast<const uchar*>(bytes.constData() + offset);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x, in += 3) {
-            row[x] = qRgb(in[0], in[1], in[2]);
-        }
-    }
-    return image;
+    // Qt's own conversion, vectorised, as any reader's would be.
+    const QImage packed(reinterpret_cast<const uchar*>(bytes.constData() + offset), width, height,
+                        static_cast<qsizetype>(width) * 3, QImage::Format_RGB888);
+    return packed.convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace bench

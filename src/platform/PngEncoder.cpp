@@ -3,6 +3,8 @@
 #include "platform/DeflateJoin.h"
 #include "platform/ImageAlpha.h"
 #include "platform/ParallelFor.h"
+#include "platform/PixelUnpack.h"
+#include "platform/RowDeflater.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -43,30 +45,6 @@ void appendChunk(QByteArray& png, const char* type, const std::uint8_t* data, st
     png.append(reinterpret_cast<const char*>(tail), 4);
 }
 
-// Pixels as the file stores them: R, G, B (and A) bytes from Qt's 0xAARRGGBB.
-void unpackRow(const QImage& image, int y, int bytesPerPixel, std::uint8_t* out) {
-    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    const int width = image.width();
-    if (bytesPerPixel == 4) {
-        for (int x = 0; x < width; ++x) {
-            const QRgb p = row[x];
-            out[0] = static_cast<std::uint8_t>(qRed(p));
-            out[1] = static_cast<std::uint8_t>(qGreen(p));
-            out[2] = static_cast<std::uint8_t>(qBlue(p));
-            out[3] = static_cast<std::uint8_t>(qAlpha(p));
-            out += 4;
-        }
-    } else {
-        for (int x = 0; x < width; ++x) {
-            const QRgb p = row[x];
-            out[0] = static_cast<std::uint8_t>(qRed(p));
-            out[1] = static_cast<std::uint8_t>(qGreen(p));
-            out[2] = static_cast<std::uint8_t>(qBlue(p));
-            out += 3;
-        }
-    }
-}
-
 // One strip of rows, filtered and deflated on its own thread.
 struct Strip {
     int firstRow = 0;
@@ -92,6 +70,10 @@ public:
         filterRows(strip.firstRow, strip.endRow, raw.get());
         strip.rawSize = rawBytes;
         strip.adler = libdeflate_adler32(1, raw.get(), rawBytes);
+        if (options_.deflater == PngEncoder::Deflater::rows) {
+            deflateRows(raw.get(), rawBytes, strip.deflated, last);
+            return true;
+        }
         if (options_.deflater == PngEncoder::Deflater::libdeflate &&
             deflateWithLibdeflate(raw.get(), rawBytes, strip.deflated, last)) {
             return true;
@@ -107,10 +89,10 @@ private:
         std::vector<std::uint8_t> previous(rowBytes_);
         std::vector<std::uint8_t> current(rowBytes_);
         if (first > 0) {
-            unpackRow(image_, first - 1, bytesPerPixel_, previous.data());
+            unpackRow(first - 1, previous.data());
         }
         for (int y = first; y < end; ++y) {
-            unpackRow(image_, y, bytesPerPixel_, current.data());
+            unpackRow(y, current.data());
             const std::uint8_t* above = y > 0 ? previous.data() : nullptr;
             if (options_.filter) {
                 filter.filterWith(*options_.filter, current.data(), above, out);
@@ -120,6 +102,20 @@ private:
             out += 1 + rowBytes_;
             std::swap(previous, current);
         }
+    }
+
+    void deflateRows(const std::uint8_t* raw, std::size_t size, std::vector<std::uint8_t>& out,
+                     bool last) const {
+        const std::unique_ptr<std::uint8_t[]> room(
+            new std::uint8_t[deflate::RowDeflater::bound(size)]);
+        const std::size_t written =
+            deflate::RowDeflater(1 + rowBytes_).deflate(raw, size, last, room.get());
+        out.assign(room.get(), room.get() + written);
+    }
+
+    void unpackRow(int y, std::uint8_t* out) const {
+        png::unpackPixels(reinterpret_cast<const std::uint32_t*>(image_.constScanLine(y)),
+                          image_.width(), bytesPerPixel_, out);
     }
 
     bool deflateWithLibdeflate(const std::uint8_t* raw, std::size_t size,

@@ -12,15 +12,19 @@ namespace platform {
 // A PNG writer built for large screenshots. The image is cut into strips of
 // rows; every strip is filtered and deflated on its own core, and the strips
 // are joined into the one zlib stream the format requires: each strip's
-// stream but the last is ended like a sync flush (see DeflateJoin.h) and the
-// Adler-32 checksums are combined. The strip layout depends only on the image,
+// stream but the last is ended like a sync flush (RowDeflater writes it so;
+// libdeflate's is made so, see DeflateJoin.h) and the Adler-32 checksums are
+// combined. The strip layout depends only on the image,
 // so the bytes are the same whatever the number of threads.
 //
 // Images with an alpha channel that is used are written as 8-bit RGBA, all
 // others as 8-bit RGB.
 class PngEncoder {
 public:
-    enum class Deflater { libdeflate, zlib };
+    // rows: our own coder of filtered rows (see RowDeflater.h), the fastest
+    // and on screenshots the smallest; it has no levels. libdeflate and zlib
+    // search for matches anywhere in their window.
+    enum class Deflater { rows, libdeflate, zlib };
 
     struct Options {
         // Written as the pHYs chunk (per metre); 0 leaves the chunk out.
@@ -29,7 +33,7 @@ public:
         // in a plain hash table: on screenshots it is the fastest and makes
         // files no larger than levels 2 to 4.
         int compressionLevel = 1;
-        Deflater deflater = Deflater::libdeflate;
+        Deflater deflater = Deflater::rows;
         // Unset: the adaptive per-row choice.
         std::optional<png::Filter> filter;
         // 0: as many as the global thread pool allows.

@@ -1,0 +1,146 @@
+#include "platform/RowMatcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::deflate {
+
+namespace {
+
+constexpr std::size_t hashMinimum = 5;
+// A match this long is taken without looking one byte further.
+constexpr std::size_t goodEnough = 32;
+
+std::uint32_t load32(const std::uint8_t* p) {
+    std::uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+// How many bytes from a equal those from b, up to limit; b may overlap a.
+std::size_t commonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+    std::size_t n = 0;
+    while (n + 8 <= limit) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) {
+            return n + static_cast<std::size_t>(__builtin_ctzll(x ^ y) >> 3);
+        }
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) {
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+RowMatcher::RowMatcher(std::size_t rowStride)
+    : rowDistance_(rowStride <= window ? rowStride : 0)
+    , recent_(std::size_t{ways} << hashBits, 0) {}
+
+void RowMatcher::remember(const std::uint8_t* data, std::size_t at) {
+    std::uint32_t* bucket =
+        recent_.data() + ways * ((load32(data + at) * 0x9e3779b1u) >> (32 - hashBits));
+    bucket[1] = bucket[0];
+    bucket[0] = static_cast<std::uint32_t>(at);
+}
+
+// The longest match at `at` (at least 1, at most end - 4), and `at` remembered.
+RowMatcher::Found RowMatcher::longest(const std::uint8_t* data, std::size_t at, std::size_t end) {
+    const std::size_t limit = std::min(end - at, maximum);
+    const std::uint32_t here = load32(data + at);
+    Found best;
+    const auto consider = [&](std::size_t distance, std::size_t atLeast) {
+        if (distance - 1 < std::min(at, window) && here == load32(data + at - distance)) {
+            const std::size_t length = commonLength(data + at, data + at - distance, limit);
+            if (length > best.length && length >= atLeast) {
+                best = {length, distance};
+            }
+        }
+    };
+    consider(1, minimum);
+    if (best.length < limit && rowDistance_ != 0) {
+        consider(rowDistance_, minimum);
+    }
+    std::uint32_t* bucket = recent_.data() + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
+    for (int way = 0; way < ways && best.length < limit; ++way) {
+        consider(at - bucket[way], hashMinimum);
+    }
+    bucket[1] = bucket[0];
+    bucket[0] = static_cast<std::uint32_t>(at);
+    return best;
+}
+
+void RowMatcher::match(const std::uint8_t* data, std::size_t begin, std::size_t end,
+                       std::vector<Sequence>& out) {
+    std::size_t literalStart = begin;
+    // A match needs an earlier byte and 4 bytes to compare.
+    std::size_t at = std::max<std::size_t>(begin, 1);
+    const std::size_t lastStart = end >= minimum ? end - minimum : 0;
+    // Below this every candidate can be tested without bounds: the row above
+    // exists and every remembered position is within the window.
+    const std::size_t unchecked = std::max<std::size_t>(rowDistance_, window);
+    std::uint32_t* const table = recent_.data();
+    while (at <= lastStart) {
+        if (at >= unchecked && at + 8 <= end) {
+            // Most positions of a photograph start no match: test the four
+            // candidates' first bytes at once (the hashed ones' first 5) and
+            // move on.
+            const std::uint64_t ahead = load64(data + at);
+            const auto here = static_cast<std::uint32_t>(ahead);
+            std::uint32_t* bucket = table + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
+            const std::uint32_t first = bucket[0];
+            const std::uint32_t second = bucket[1];
+            constexpr std::uint64_t fiveBytes = 0xff'ffff'ffffu;
+            const bool any =
+                (here == data[at - 1] * 0x01010101u) | (here == load32(data + at - rowDistance_)) |
+                ((((ahead ^ load64(data + first)) & fiveBytes) == 0) & (at - first <= window)) |
+                ((((ahead ^ load64(data + second)) & fiveBytes) == 0) & (at - second <= window));
+            if (!any) {
+                bucket[1] = first;
+                bucket[0] = static_cast<std::uint32_t>(at);
+                ++at;
+                continue;
+            }
+        }
+        Found found = longest(data, at, end);
+        if (found.length == 0) {
+            ++at;
+            continue;
+        }
+        // Where the look-ahead took the next position in, the match starts
+        // one byte later or that position is remembered already.
+        std::size_t unseen = at + 1;
+        if (found.length < goodEnough && at + 1 <= lastStart) {
+            const Found next = longest(data, at + 1, end);
+            unseen = at + 2;
+            if (next.length > found.length) {
+                found = next;
+                ++at;
+            }
+        }
+        out.push_back({static_cast<std::uint32_t>(at - literalStart),
+                       static_cast<std::uint16_t>(found.length),
+                       static_cast<std::uint16_t>(found.distance)});
+        // Runs of one byte leave nothing new to find inside them.
+        const std::size_t stop = std::min(at + found.length, lastStart + 1);
+        for (std::size_t inside = unseen; found.distance > 1 && inside < stop; ++inside) {
+            remember(data, inside);
+        }
+        at += found.length;
+        literalStart = at;
+    }
+    out.push_back({static_cast<std::uint32_t>(end - literalStart), 0, 0});
+}
+
+} // namespace platform::deflate
