@@ -3,6 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 
+// The row loops are compiled twice, for AVX2 and for any x86-64, and the
+// processor's own picks one when the program loads: the kernels are inlined
+// into the two entry points below so that each copy is built for its target.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VEXLIN_FILTER_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VEXLIN_FILTER_CLONES
+#endif
+#define VEXLIN_KERNEL [[gnu::always_inline]] inline
+
 namespace platform::png {
 
 namespace {
@@ -18,14 +28,14 @@ inline std::uint8_t paethPredictor(int a, int b, int c) {
     return static_cast<std::uint8_t>(pb <= pc ? b : c);
 }
 
-inline unsigned magnitude(std::uint8_t value) {
+VEXLIN_KERNEL unsigned magnitude(std::uint8_t value) {
     const int s = static_cast<std::int8_t>(value);
     return static_cast<unsigned>(s < 0 ? -s : s);
 }
 
 // Each filter writes its output and returns the row's cost. The pixel size is
 // a template argument so that the loops vectorise.
-template <int bpp> unsigned costNone(const std::uint8_t* row, std::size_t n) {
+template <int bpp> VEXLIN_KERNEL unsigned costNone(const std::uint8_t* row, std::size_t n) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
         sum += magnitude(row[i]);
@@ -33,7 +43,8 @@ template <int bpp> unsigned costNone(const std::uint8_t* row, std::size_t n) {
     return sum;
 }
 
-template <int bpp> unsigned applySub(const std::uint8_t* row, std::size_t n, std::uint8_t* out) {
+template <int bpp>
+VEXLIN_KERNEL unsigned applySub(const std::uint8_t* row, std::size_t n, std::uint8_t* out) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < bpp && i < n; ++i) {
         out[i] = row[i];
@@ -47,8 +58,8 @@ template <int bpp> unsigned applySub(const std::uint8_t* row, std::size_t n, std
 }
 
 template <int bpp>
-unsigned applyUp(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
-                 std::uint8_t* out) {
+VEXLIN_KERNEL unsigned applyUp(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                               std::uint8_t* out) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
         out[i] = static_cast<std::uint8_t>(row[i] - prev[i]);
@@ -58,8 +69,8 @@ unsigned applyUp(const std::uint8_t* row, const std::uint8_t* prev, std::size_t 
 }
 
 template <int bpp>
-unsigned applyAverage(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
-                      std::uint8_t* out) {
+VEXLIN_KERNEL unsigned applyAverage(const std::uint8_t* row, const std::uint8_t* prev,
+                                    std::size_t n, std::uint8_t* out) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < bpp && i < n; ++i) {
         out[i] = static_cast<std::uint8_t>(row[i] - (prev[i] >> 1));
@@ -73,8 +84,8 @@ unsigned applyAverage(const std::uint8_t* row, const std::uint8_t* prev, std::si
 }
 
 template <int bpp>
-unsigned applyPaeth(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
-                    std::uint8_t* out) {
+VEXLIN_KERNEL unsigned applyPaeth(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                                  std::uint8_t* out) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < bpp && i < n; ++i) {
         out[i] = static_cast<std::uint8_t>(row[i] - prev[i]);
@@ -101,8 +112,8 @@ unsigned applyPaeth(const std::uint8_t* row, const std::uint8_t* prev, std::size
 }
 
 template <int bpp>
-void adaptive(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
-              std::uint8_t* scratch, std::uint8_t* out) {
+VEXLIN_KERNEL void adaptive(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
+                            std::uint8_t* scratch, std::uint8_t* out) {
     // Candidates are written side by side in scratch; the cheapest is copied.
     unsigned best = costNone<bpp>(row, n);
     const std::uint8_t* bestBytes = row;
@@ -123,8 +134,8 @@ void adaptive(const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
 }
 
 template <int bpp>
-void fixed(Filter filter, const std::uint8_t* row, const std::uint8_t* prev, std::size_t n,
-           std::uint8_t* out) {
+VEXLIN_KERNEL void fixed(Filter filter, const std::uint8_t* row, const std::uint8_t* prev,
+                         std::size_t n, std::uint8_t* out) {
     out[0] = static_cast<std::uint8_t>(filter);
     switch (filter) {
     case Filter::none:
@@ -153,8 +164,9 @@ RowFilter::RowFilter(std::size_t rowBytes, int bytesPerPixel)
     , zeros_(rowBytes, 0)
     , candidates_(4 * rowBytes) {}
 
-void RowFilter::filterAdaptive(const std::uint8_t* row, const std::uint8_t* previous,
-                               std::uint8_t* out) {
+VEXLIN_FILTER_CLONES void RowFilter::filterAdaptive(const std::uint8_t* row,
+                                                    const std::uint8_t* previous,
+                                                    std::uint8_t* out) {
     const std::uint8_t* prev = previous ? previous : zeros_.data();
     if (bytesPerPixel_ == 4) {
         adaptive<4>(row, prev, rowBytes_, candidates_.data(), out);
@@ -163,8 +175,8 @@ void RowFilter::filterAdaptive(const std::uint8_t* row, const std::uint8_t* prev
     }
 }
 
-void RowFilter::filterWith(Filter filter, const std::uint8_t* row, const std::uint8_t* previous,
-                           std::uint8_t* out) {
+VEXLIN_FILTER_CLONES void RowFilter::filterWith(Filter filter, const std::uint8_t* row,
+                                                const std::uint8_t* previous, std::uint8_t* out) {
     const std::uint8_t* prev = previous ? previous : zeros_.data();
     if (bytesPerPixel_ == 4) {
         fixed<4>(filter, row, prev, rowBytes_, out);

@@ -1,7 +1,10 @@
 #include "platform/PngThumbnail.h"
 
+#include "platform/PngEncoder.h"
+
 #include "support/TempDir.h"
 
+#include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
 
@@ -87,3 +90,23 @@ TEST(PngThumbnail, SmallPicturesKeepTheirSizeAndOthersGiveNone) {
 }
 
 } // namespace
+
+TEST(PngThumbnail, ReadsTheProgramsOwnPngFilesAsItReadsQtsFiles) {
+    testsupport::TempDir dir;
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        const QImage original = busy(format);
+        platform::PngEncoder::Options manyStrips;
+        manyStrips.stripBytes = 20'000;
+        const auto ours = platform::PngEncoder::encode(original, manyStrips);
+        ASSERT_TRUE(ours) << format;
+        QFile file(dir.file(QStringLiteral("ours.png")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(*ours) == ours->size());
+        file.close();
+        const QString theirs = dir.file(QStringLiteral("qt.png"));
+        ASSERT_TRUE(original.save(theirs, "PNG"));
+        const auto fromOurs = platform::readPngFitting(file.fileName(), QSize(60, 76));
+        const auto fromQts = platform::readPngFitting(theirs, QSize(60, 76));
+        ASSERT_TRUE(fromOurs && fromQts) << format;
+        EXPECT_EQ(*fromQts, *fromOurs) << format;
+    }
+}
