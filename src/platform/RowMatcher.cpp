@@ -87,30 +87,37 @@ void RowMatcher::match(const std::uint8_t* data, std::size_t begin, std::size_t 
     // A match needs an earlier byte and 4 bytes to compare.
     std::size_t at = std::max<std::size_t>(begin, 1);
     const std::size_t lastStart = end >= minimum ? end - minimum : 0;
-    // Below this every candidate can be tested without bounds: the row above
-    // exists and every remembered position is within the window.
-    const std::size_t unchecked = std::max<std::size_t>(rowDistance_, window);
+    // Positions that can be tested without bounds: the row above exists,
+    // every remembered position is an earlier one of this strip, and 8
+    // bytes can be read.
+    const std::size_t uncheckedFrom = rowDistance_;
+    const std::size_t uncheckedEnd = std::min(lastStart + 1, end >= 8 ? end - 7 : 0);
+    const std::size_t upDistance = rowDistance_ != 0 ? rowDistance_ : 1;
     std::uint32_t* const table = recent_.data();
     while (at <= lastStart) {
-        if (at >= unchecked && at + 8 <= end) {
-            // Most positions of a photograph start no match: test the four
-            // candidates' first bytes at once (the hashed ones' first 5) and
-            // move on.
-            const std::uint64_t ahead = load64(data + at);
-            const auto here = static_cast<std::uint32_t>(ahead);
-            std::uint32_t* bucket = table + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
-            const std::uint32_t first = bucket[0];
-            const std::uint32_t second = bucket[1];
-            constexpr std::uint64_t fiveBytes = 0xff'ffff'ffffu;
-            const bool any =
-                (here == data[at - 1] * 0x01010101u) | (here == load32(data + at - rowDistance_)) |
-                ((((ahead ^ load64(data + first)) & fiveBytes) == 0) & (at - first <= window)) |
-                ((((ahead ^ load64(data + second)) & fiveBytes) == 0) & (at - second <= window));
-            if (!any) {
+        if (at >= uncheckedFrom) {
+            // Most positions of a photograph start no match: test the
+            // candidates' first bytes at once (the hashed ones' first 5, and
+            // whatever their distance: longest() checks it) and move on.
+            for (; at < uncheckedEnd; ++at) {
+                const std::uint64_t ahead = load64(data + at);
+                const auto here = static_cast<std::uint32_t>(ahead);
+                std::uint32_t* bucket = table + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
+                const std::uint32_t first = bucket[0];
+                const std::uint32_t second = bucket[1];
+                constexpr std::uint64_t fiveBytes = 0xff'ffff'ffffu;
+                const bool any = (here == load32(data + at - 1)) |
+                                 (here == load32(data + at - upDistance)) |
+                                 (((ahead ^ load64(data + first)) & fiveBytes) == 0) |
+                                 (((ahead ^ load64(data + second)) & fiveBytes) == 0);
+                if (any) {
+                    break;
+                }
                 bucket[1] = first;
                 bucket[0] = static_cast<std::uint32_t>(at);
-                ++at;
-                continue;
+            }
+            if (at > lastStart) {
+                break;
             }
         }
         Found found = longest(data, at, end);
