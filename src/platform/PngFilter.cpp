@@ -28,9 +28,13 @@ inline std::uint8_t paethPredictor(int a, int b, int c) {
     return static_cast<std::uint8_t>(pb <= pc ? b : c);
 }
 
+// A residual's size, capped: beyond it a byte costs about the same however
+// large, and an edge in the row should not outweigh the rest of it.
 VEXLIN_KERNEL unsigned magnitude(std::uint8_t value) {
+    constexpr unsigned cap = 24;
     const int s = static_cast<std::int8_t>(value);
-    return static_cast<unsigned>(s < 0 ? -s : s);
+    const unsigned m = static_cast<unsigned>(s < 0 ? -s : s);
+    return m < cap ? m : cap;
 }
 
 // Each filter writes its output and returns the row's cost. The pixel size is
