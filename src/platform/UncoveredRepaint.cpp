@@ -22,8 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 // How long the damage over the windows beneath must stay quiet before their
 // repaint counts as finished: a program often paints an exposed area in
-// several requests (background, then text, then borders).
-constexpr std::chrono::milliseconds kSettle{8};
+// several requests (background, then text, then borders), and a toolkit that
+// paints on its frame clock may take one frame more.
+constexpr std::chrono::milliseconds kSettle{16};
 
 // A connection of the wait's own, so that its damage events reach nobody
 // else's reader and nobody else's events reach it. Kept for the program's
@@ -32,6 +33,7 @@ struct DamageConnection {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     std::uint8_t firstEvent = 0;
+    xcb_atom_t wmState = XCB_ATOM_NONE; // on the client windows a window manager framed
 };
 
 std::optional<DamageConnection>& sharedSlot() {
@@ -67,7 +69,12 @@ DamageConnection* damageConnection() {
         return nullptr;
     }
     std::free(version);
-    slot = DamageConnection{c, opened->screen->root, extension->first_event};
+    xcb_atom_t wmState = XCB_ATOM_NONE;
+    if (auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 8, "WM_STATE"), nullptr)) {
+        wmState = atom->atom;
+        std::free(atom);
+    }
+    slot = DamageConnection{c, opened->screen->root, extension->first_event, wmState};
     return &*slot;
 }
 
@@ -92,7 +99,8 @@ std::optional<xcb_window_t> topLevelOf(xcb_connection_t* c, xcb_window_t root,
 
 struct Placed {
     xcb_window_t window = XCB_WINDOW_NONE;
-    QRect rect; // root pixels, border included
+    QRect rect; // in its parent's pixels, border included
+    int border = 0;
     bool viewable = false;
     bool inputOnly = false;
 };
@@ -125,20 +133,47 @@ std::vector<Placed> placeAll(xcb_connection_t* c, const std::vector<xcb_window_t
     return placed;
 }
 
-// Whether `frame` is one of ours or directly holds one of ours.
-bool holdsOurs(xcb_connection_t* c, xcb_window_t frame, const QSet<std::uint32_t>& ours) {
-    if (ours.contains(frame)) {
-        return true;
+// What of `part` (root pixels) the program behind the top-level window `top`
+// must draw again: the part of its client window when `top` is a window
+// manager's frame (whose decorations the server or the manager repaints at
+// once), else all of it; nothing when the window is ours.
+std::optional<QRegion> partToRepaint(xcb_connection_t* c, xcb_atom_t wmState, const Placed& top,
+                                     const QRegion& part, const QSet<std::uint32_t>& ours) {
+    if (ours.contains(top.window)) {
+        return std::nullopt;
     }
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, frame), nullptr);
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, top.window), nullptr);
     if (tree == nullptr) {
-        return false;
+        return part;
     }
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    const bool found = std::any_of(children, children + xcb_query_tree_children_length(tree),
-                                   [&ours](xcb_window_t w) { return ours.contains(w); });
+    const xcb_window_t* first = xcb_query_tree_children(tree);
+    const std::vector<xcb_window_t> children(first, first + xcb_query_tree_children_length(tree));
     std::free(tree);
-    return found;
+    if (std::any_of(children.begin(), children.end(),
+                    [&ours](xcb_window_t w) { return ours.contains(w); })) {
+        return std::nullopt;
+    }
+    std::vector<xcb_get_property_cookie_t> states;
+    for (xcb_window_t child : children) {
+        states.push_back(xcb_get_property(c, 0, child, wmState, XCB_ATOM_ANY, 0, 0));
+    }
+    std::vector<xcb_window_t> clients;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        if (auto* state = xcb_get_property_reply(c, states[i], nullptr)) {
+            if (state->type != XCB_ATOM_NONE) {
+                clients.push_back(children[i]);
+            }
+            std::free(state);
+        }
+    }
+    QRegion inClients;
+    for (const Placed& client : placeAll(c, clients)) {
+        if (client.viewable && !client.inputOnly) {
+            inClients += part.intersected(
+                client.rect.translated(top.rect.topLeft() + QPoint(top.border, top.border)));
+        }
+    }
+    return inClients.isEmpty() ? part : inClients;
 }
 
 void roundTrip(xcb_connection_t* c) {
@@ -282,8 +317,8 @@ UncoveredRepaint::Outcome UncoveredRepaint::wait(std::chrono::milliseconds limit
         }
         left -= p.rect;
         // Ours paint on the thread that waits here: they cannot be waited for.
-        if (!holdsOurs(c, p.window, d->ours)) {
-            beneath.push_back(Beneath{part});
+        if (const auto repaint = partToRepaint(c, d->x->wmState, p, part, d->ours)) {
+            beneath.push_back(Beneath{*repaint});
         }
     }
     if (beneath.empty()) {

@@ -6,6 +6,8 @@
 #   slow_window   a window beneath that repaints 50 ms after it is uncovered
 #                 and keeps the card's pixels until then: the card's place in
 #                 the picture holds the window's colour.
+#   slow_framed_window  the same window in the window manager's frame, whose
+#                 decorations repaint at once: still the window's colour.
 #
 #   card_away.sh CASE ROOT_PATTERN SLOW_PAINTER [SCALE]
 #
@@ -33,11 +35,17 @@ screen_height=$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[2]}')
 colour=3366cc
 
 "$pattern" paint 7 || fail "could not paint the desktop"
-if [ "$case_name" = slow_window ]; then
+if [ "$case_name" != bare_desktop ]; then
     # Wider and higher than the card, so that the card stands wholly on it.
+    framed=""
+    [ "$case_name" = slow_framed_window ] && framed=framed
+    # Told to turn slow once the card stands still over it, so that no
+    # repaints of the card's arrival are still due when the shot is taken.
+    mkfifo "$work/painter.in"
     "$painter" "$colour" 0 "$((screen_height - 220 * s))" "$((300 * s))" "$((220 * s))" 50 \
-        >"$work/painter.txt" &
+        $framed <"$work/painter.in" >"$work/painter.txt" &
     painter_pid=$!
+    exec 3>"$work/painter.in"
     painted() { grep -q painted "$work/painter.txt"; }
     wait_for 30 painted || fail "the slow window never painted"
 fi
@@ -45,21 +53,31 @@ start_app
 
 pictures() { find "$shots" -maxdepth 1 -name '*.png' | wc -l; }
 card=""
-card_shown() {
+place=""
+# The card in its corner once it has slid in: 6 points from the left and the
+# bottom, "WxH+X+Y" in pixels.
+card_in_corner() {
+    local w h x y
     card=$(our_windows_named '^Quick Access$' | head -n 1)
-    [ -n "$card" ]
+    [ -n "$card" ] || return 1
+    place=$(window_geometry "$card")
+    IFS='x+' read -r w h x y <<<"$place"
+    [ "$x" = $((6 * s)) ] && [ $((y + h)) = $((screen_height - 6 * s)) ]
 }
 
 xdotool key shift+alt+super+3
-wait_for 50 card_shown || fail "no card after the first shot"
-# Where the card stands, in pixels: "WxH+X+Y"; within 300 x 220 points of the
-# bottom-left corner, where the slow window is.
-place=$(window_geometry "$card")
+wait_for 50 card_in_corner || fail "no card in the corner after the first shot: ${place:-none}"
 card_size=${place%%+*}
 card_x=$(cut -d+ -f2 <<<"$place")
 card_y=$(cut -d+ -f3 <<<"$place")
-[ "$card_x" -lt $((300 * s - ${card_size%x*})) ] &&
-    [ "$card_y" -gt $((screen_height - 220 * s)) ] || fail "the card stands at $place"
+# Within 300 x 220 points of the bottom-left corner, where the slow window is.
+[ "${card_size%x*}" -le $((294 * s)) ] && [ "$card_y" -gt $((screen_height - 220 * s)) ] ||
+    fail "the card stands at $place"
+if [ -n "$painter_pid" ]; then
+    echo slow >&3
+    turned_slow() { grep -q '^slow$' "$work/painter.txt"; }
+    wait_for 30 turned_slow || fail "the slow window did not turn slow"
+fi
 one() { [ "$(pictures)" = 1 ]; }
 wait_for 50 one || fail "the first shot left no file"
 first=$(find "$shots" -maxdepth 1 -name '*.png')
@@ -73,11 +91,11 @@ case $case_name in
 bare_desktop)
     "$pattern" check 7 "$second" || fail "the picture is not the desktop beneath the card"
     ;;
-slow_window)
+slow_window | slow_framed_window)
     convert -size "$card_size" "xc:#$colour" "$work/colour.png"
     convert "$second" -crop "$card_size+$card_x+$card_y" +repage "$work/place.png"
     d=$(differing "$work/place.png" "$work/colour.png")
-    [ "$d" = 0 ] || fail "$d pixels of the card's place are not the window's"
+    [ "$d" = 0 ] || fail "$d pixels of the card's place ($place) are not the window's"
     ;;
 *) fail "no case $case_name" ;;
 esac
