@@ -14,8 +14,8 @@ namespace platform {
 // are joined into the one zlib stream the format requires: each strip's
 // stream but the last is ended like a sync flush (RowDeflater writes it so;
 // libdeflate's is made so, see DeflateJoin.h) and the Adler-32 checksums are
-// combined. The strip layout depends only on the image,
-// so the bytes are the same whatever the number of threads.
+// combined. The strip layout depends only on the image, so the bytes are the
+// same whatever the number of threads.
 //
 // Images with an alpha channel that is used are written as 8-bit RGBA, all
 // others as 8-bit RGB.
