@@ -56,7 +56,8 @@ void RowMatcher::remember(const std::uint8_t* data, std::size_t at) {
 }
 
 // The longest match at `at` (at least 1, at most end - 4), and `at` remembered.
-RowMatcher::Found RowMatcher::longest(const std::uint8_t* data, std::size_t at, std::size_t end) {
+[[gnu::always_inline]] inline RowMatcher::Found
+RowMatcher::longest(const std::uint8_t* data, std::size_t at, std::size_t end) {
     const std::size_t limit = std::min(end - at, maximum);
     const std::uint32_t here = load32(data + at);
     Found best;
