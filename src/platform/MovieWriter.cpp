@@ -20,6 +20,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -46,6 +47,7 @@ constexpr int audioBitRate = 160000;
 // already converted, at a third of the size of the screen's pixels.
 constexpr std::int64_t pictureQueueBytes = std::int64_t(192) << 20;
 constexpr int leastPictureQueue = 8;
+constexpr std::size_t keptSparePictures = 3;
 // Sound waiting for its encoder, in samples per track: a slow moment of the
 // machine (a burst of large pictures, a busy disk) never costs sound.
 constexpr std::int64_t audioQueueDepth = 10 * audioRate;
@@ -428,8 +430,13 @@ void FfmpegMovieWriter::runVideo() {
             // was done with it.
             std::lock_guard lock(mutex_);
             --videoWaiting_;
-            sparePictures_.push_back(sample.picture);
+            // A steady recording needs a spare or two; those of a burst go
+            // back, rather than hold a 4K screen's worth each until the end.
+            if (sparePictures_.size() < keptSparePictures) {
+                sparePictures_.push_back(std::exchange(sample.picture, nullptr));
+            }
         }
+        av_frame_free(&sample.picture);
         if (!fine) {
             return;
         }
