@@ -23,6 +23,25 @@ std::uint64_t load64(const std::uint8_t* p) {
     return value;
 }
 
+[[gnu::noinline]] std::uint64_t loadShort(const std::uint8_t* p, std::size_t available) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, p, available);
+    return value;
+}
+
+// The next 8 bytes, or those before end followed by zeros.
+[[gnu::always_inline]] inline std::uint64_t loadAhead(const std::uint8_t* p,
+                                                      std::size_t available) {
+    return available >= 8 ? load64(p) : loadShort(p, available);
+}
+
+// A hash of the first 5 of these bytes: as many as a match found through the
+// table must have in common, so that positions sharing only 4 do not push
+// out the ones that would match.
+[[gnu::always_inline]] inline std::size_t hashOfFive(std::uint64_t ahead, int bits) {
+    return static_cast<std::size_t>(((ahead << 24) * 0x9e3779b97f4a7c15ull) >> (64 - bits));
+}
+
 // How many bytes from a equal those from b, up to limit; b may overlap a.
 std::size_t commonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
     std::size_t n = 0;
@@ -48,9 +67,8 @@ RowMatcher::RowMatcher(std::size_t rowStride)
     : rowDistance_(rowStride <= window ? rowStride : 0)
     , recent_(std::size_t{ways} << hashBits, 0) {}
 
-void RowMatcher::remember(const std::uint8_t* data, std::size_t at) {
-    std::uint32_t* bucket =
-        recent_.data() + ways * ((load32(data + at) * 0x9e3779b1u) >> (32 - hashBits));
+[[gnu::always_inline]] inline void RowMatcher::remember(std::uint64_t ahead, std::size_t at) {
+    std::uint32_t* bucket = recent_.data() + ways * hashOfFive(ahead, hashBits);
     bucket[1] = bucket[0];
     bucket[0] = static_cast<std::uint32_t>(at);
 }
@@ -73,7 +91,8 @@ RowMatcher::longest(const std::uint8_t* data, std::size_t at, std::size_t end) {
     if (best.length < limit && rowDistance_ != 0) {
         consider(rowDistance_, minimum);
     }
-    std::uint32_t* bucket = recent_.data() + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
+    std::uint32_t* bucket =
+        recent_.data() + ways * hashOfFive(loadAhead(data + at, end - at), hashBits);
     for (int way = 0; way < ways && best.length < limit; ++way) {
         consider(at - bucket[way], hashMinimum);
     }
@@ -103,7 +122,7 @@ void RowMatcher::match(const std::uint8_t* data, std::size_t begin, std::size_t 
             for (; at < uncheckedEnd; ++at) {
                 const std::uint64_t ahead = load64(data + at);
                 const auto here = static_cast<std::uint32_t>(ahead);
-                std::uint32_t* bucket = table + ways * ((here * 0x9e3779b1u) >> (32 - hashBits));
+                std::uint32_t* bucket = table + ways * hashOfFive(ahead, hashBits);
                 const std::uint32_t first = bucket[0];
                 const std::uint32_t second = bucket[1];
                 constexpr std::uint64_t fiveBytes = 0xff'ffff'ffffu;
@@ -142,8 +161,14 @@ void RowMatcher::match(const std::uint8_t* data, std::size_t begin, std::size_t 
                        static_cast<std::uint16_t>(found.distance)});
         // Runs of one byte leave nothing new to find inside them.
         const std::size_t stop = std::min(at + found.length, lastStart + 1);
-        for (std::size_t inside = unseen; found.distance > 1 && inside < stop; ++inside) {
-            remember(data, inside);
+        if (found.distance > 1) {
+            std::size_t inside = unseen;
+            for (const std::size_t whole = std::min(stop, uncheckedEnd); inside < whole; ++inside) {
+                remember(load64(data + inside), inside);
+            }
+            for (; inside < stop; ++inside) {
+                remember(loadAhead(data + inside, end - inside), inside);
+            }
         }
         at += found.length;
         literalStart = at;

@@ -44,7 +44,8 @@ private:
         std::size_t distance = 0;
     };
     Found longest(const std::uint8_t* data, std::size_t at, std::size_t end);
-    void remember(const std::uint8_t* data, std::size_t at);
+    // ahead: the 8 bytes at `at` (see hashOfFive).
+    void remember(std::uint64_t ahead, std::size_t at);
 
     std::size_t rowDistance_;           // 0 when a row is beyond the window
     std::vector<std::uint32_t> recent_; // per hash: the last positions, newest first
