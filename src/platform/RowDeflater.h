@@ -7,8 +7,8 @@ namespace platform::deflate {
 
 // A deflate writer made for PNG's filtered rows, cheaper than a general one:
 // its matcher (RowMatcher.h) tries the repeats filtered rows have, runs of
-// a byte, the row above and a short hash table, greedily with one byte of
-// look-ahead; each block of 128 KiB is coded with Huffman tables built from
+// a byte, the row above and a short hash table, with lazy matching; each
+// block of 128 KiB is coded with Huffman tables built from
 // its own symbols, or stored when that is smaller. On a busy 4K desktop the
 // PNG encoder's files came out about 1 % smaller with it than with
 // libdeflate's level 1, for about 40 % fewer instructions in all.

@@ -13,14 +13,14 @@ struct Sequence {
     std::uint16_t distance = 0;
 };
 
-// Finds the repeats RowDeflater codes, greedily with one step of look-ahead:
-// runs of one byte (distance 1, what flat areas and gradients leave after
-// filtering), the same bytes one row up (edges, borders, repeated rows), and
-// earlier occurrences of the next 4 bytes through a hash table of the last
-// two positions per hash (the same glyph again, icons, and the short repeats
-// of photographs' grain). A match found through the hash table must be 5
-// bytes or more: in photographs a 4-byte match far back costs more bits than
-// its literals.
+// Finds the repeats RowDeflater codes, lazily (a match is put off while the
+// one a byte further is longer): runs of one byte (distance 1, what flat
+// areas and gradients leave after filtering), the same bytes one row up
+// (edges, borders, repeated rows), and earlier occurrences of the next 5
+// bytes through a hash table of the last two positions per hash (the same
+// glyph again, icons, and the short repeats of photographs' grain). A match
+// found through the hash table must be 5 bytes or more: in photographs a
+// 4-byte match far back costs more bits than its literals.
 class RowMatcher {
 public:
     static constexpr std::size_t minimum = 4;
