@@ -36,15 +36,18 @@ std::optional<Bytes> inflateAll(const Bytes& stream, std::size_t expectedSize) {
 }
 
 // The data cut into pieces compressed one by one, as the PNG writer does
-// with its strips, and joined.
+// with its strips, and joined. Each piece is copied into a buffer of its own
+// size, so that the sanitizer catches any read past its end.
 Bytes deflatePieces(const Bytes& data, std::size_t rowStride, std::size_t pieces) {
     Bytes joined;
     const std::size_t step = (data.size() + pieces - 1) / std::max<std::size_t>(pieces, 1);
     std::size_t begin = 0;
     do {
         const std::size_t end = std::min(data.size(), begin + std::max<std::size_t>(step, 1));
-        Bytes out(RowDeflater::bound(end - begin));
-        const std::size_t written = RowDeflater(rowStride).deflate(data.data() + begin, end - begin,
+        const Bytes piece(data.begin() + static_cast<std::ptrdiff_t>(begin),
+                          data.begin() + static_cast<std::ptrdiff_t>(end));
+        Bytes out(RowDeflater::bound(piece.size()));
+        const std::size_t written = RowDeflater(rowStride).deflate(piece.data(), piece.size(),
                                                                    end == data.size(), out.data());
         EXPECT_LE(written, out.size());
         joined.insert(joined.end(), out.begin(),
@@ -88,6 +91,14 @@ Bytes screenLike(std::size_t size, std::size_t rowStride, quint32 seed) {
             }
         }
     }
+    return bytes;
+}
+
+// Noise, then its first `tail` bytes again at the very end: the last match
+// is found within a few bytes of the end.
+Bytes endingInRepeat(std::size_t tail) {
+    Bytes bytes = noise(64, 11);
+    bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(tail));
     return bytes;
 }
 
@@ -163,6 +174,9 @@ TEST(RowDeflater, InflatesBackToTheDataWhenStripsAreJoined) {
         {"screen-like, many strips", screenLike(200'000, 901, 3), 901, 9},
         {"rows beyond the window", screenLike(150'000, 40'001, 4), 40'001, 2},
         {"rows of one byte", screenLike(3000, 1, 5), 1, 2},
+        {"a 5-byte repeat at the end", endingInRepeat(5), 1000, 1},
+        {"a 7-byte repeat at the end", endingInRepeat(7), 1000, 1},
+        {"a 9-byte repeat at the end", endingInRepeat(9), 1000, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
