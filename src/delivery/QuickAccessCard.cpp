@@ -390,6 +390,21 @@ QPropertyAnimation* QuickAccessCard::runAnimation(const QByteArray& property, co
     return animation;
 }
 
+QVariantAnimation* QuickAccessCard::runSlide(const QPoint& to, std::chrono::milliseconds duration,
+                                             Curve curve) {
+    QuickAccessCardWindow* window = window_.get();
+    auto* animation = new QVariantAnimation(window);
+    animation->setDuration(static_cast<int>(duration.count()));
+    animation->setStartValue(window->shownAt());
+    animation->setEndValue(to);
+    animation->setEasingCurve(easing(static_cast<int>(curve)));
+    connect(animation, &QVariantAnimation::valueChanged, window,
+            [window](const QVariant& at) { window->slideFrame(at.toPoint()); });
+    connect(animation, &QVariantAnimation::finished, window, [window, to] { window->settle(to); });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    return animation;
+}
+
 void QuickAccessCard::appear(const QPoint& from, const QPoint& to, bool animate) {
     target_ = to;
     if (!animate) {
@@ -403,7 +418,7 @@ void QuickAccessCard::appear(const QPoint& from, const QPoint& to, bool animate)
         window_->setWindowOpacity(0);
     }
     window_->show();
-    slide_ = runAnimation("pos", to, QuickAccessManager::appearDuration, Curve::appear);
+    slide_ = runSlide(to, QuickAccessManager::appearDuration, Curve::appear);
     if (fades) {
         fade_ =
             runAnimation("windowOpacity", 1.0, QuickAccessManager::appearDuration, Curve::appear);
@@ -411,7 +426,7 @@ void QuickAccessCard::appear(const QPoint& from, const QPoint& to, bool animate)
 }
 
 void QuickAccessCard::slideTo(const QPoint& to, bool animate) {
-    if (leaving_ || (to == target_ && (slide_ || window_->pos() == to))) {
+    if (leaving_ || (to == target_ && (slide_ || window_->shownAt() == to))) {
         return;
     }
     target_ = to;
@@ -419,10 +434,10 @@ void QuickAccessCard::slideTo(const QPoint& to, bool animate) {
         slide_->stop();
     }
     if (!animate) {
-        window_->move(to);
+        window_->settle(to);
         return;
     }
-    slide_ = runAnimation("pos", to, QuickAccessManager::restackDuration, Curve::restack);
+    slide_ = runSlide(to, QuickAccessManager::restackDuration, Curve::restack);
 }
 
 void QuickAccessCard::slideOut(app::ScreenCorner corner, bool animate) {
@@ -443,13 +458,12 @@ void QuickAccessCard::slideOut(app::ScreenCorner corner, bool animate) {
         release();
         return;
     }
-    const QPoint to = QuickAccessStack::offstage(window_->pos(), window_->width(), corner);
-    QPropertyAnimation* out =
-        runAnimation("pos", to, QuickAccessManager::dismissDuration, Curve::dismiss);
+    const QPoint to = QuickAccessStack::offstage(window_->shownAt(), window_->width(), corner);
+    QVariantAnimation* out = runSlide(to, QuickAccessManager::dismissDuration, Curve::dismiss);
     if (window_->surface().isTranslucent()) {
         runAnimation("windowOpacity", 0.0, QuickAccessManager::dismissDuration, Curve::dismiss);
     }
-    connect(out, &QPropertyAnimation::finished, this, [this] {
+    connect(out, &QVariantAnimation::finished, this, [this] {
         window_->hide();
         release();
     });

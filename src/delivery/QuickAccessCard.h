@@ -18,6 +18,7 @@
 #include <optional>
 
 class QPropertyAnimation;
+class QVariantAnimation;
 
 namespace app {
 class Preferences;
@@ -92,6 +93,8 @@ private:
     enum class Curve { appear, restack, dismiss };
     QPropertyAnimation* runAnimation(const QByteArray& property, const QVariant& to,
                                      std::chrono::milliseconds duration, Curve curve);
+    // Moves the window to `to` frame by frame.
+    QVariantAnimation* runSlide(const QPoint& to, std::chrono::milliseconds duration, Curve curve);
 
     app::QuickAccessItem item_;
     QuickAccessCardModel model_;
@@ -106,7 +109,7 @@ private:
     std::optional<QString> dragFile_;
     bool inSaveAs_ = false;
     QPoint target_;
-    QPointer<QPropertyAnimation> slide_;
+    QPointer<QVariantAnimation> slide_;
     QPointer<QPropertyAnimation> fade_;
     bool leaving_ = false;
 };

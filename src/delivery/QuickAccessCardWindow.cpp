@@ -1,11 +1,15 @@
 #include "delivery/QuickAccessCardWindow.h"
 
 #include "delivery/QuickAccessCardView.h"
+#include "platform/QuietWindowMove.h"
 
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainterPath>
+#include <QScreen>
+
+#include <cmath>
 
 namespace delivery {
 
@@ -34,6 +38,34 @@ QuickAccessCardWindow::QuickAccessCardWindow(QuickAccessCardView* view,
         },
         kind);
     view_->installEventFilter(this);
+}
+
+void QuickAccessCardWindow::slideFrame(const QPoint& topLeft) {
+    const QScreen* on = screen();
+    if (isVisible() && on != nullptr) {
+        // Qt's device pixels: a screen keeps its top-left corner, the rest is
+        // scaled from there.
+        const QPoint origin = on->geometry().topLeft();
+        const qreal scale = devicePixelRatioF();
+        const QPoint pixels(
+            origin.x() + static_cast<int>(std::lround((topLeft.x() - origin.x()) * scale)),
+            origin.y() + static_cast<int>(std::lround((topLeft.y() - origin.y()) * scale)));
+        if (platform::moveWindowQuietly(winId(), pixels)) {
+            slidTo_ = topLeft;
+            return;
+        }
+    }
+    slidTo_.reset();
+    move(topLeft);
+}
+
+void QuickAccessCardWindow::settle(const QPoint& topLeft) {
+    if (slidTo_ && pos() == topLeft && *slidTo_ != topLeft) {
+        // Qt believes the window is already there and would not move it.
+        slideFrame(topLeft);
+    }
+    slidTo_.reset();
+    move(topLeft);
 }
 
 void QuickAccessCardWindow::follow(bool inside) {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 namespace delivery {
 
 class QuickAccessCardView;
@@ -24,6 +26,15 @@ public:
     desktop::PanelSurface& surface() const { return *surface_; }
     bool pointerInside() const { return inside_; }
 
+    // One frame of a slide: the window goes to `topLeft` (points, global)
+    // without Qt's bookkeeping of a moved window, which on X11 costs several
+    // round trips a frame; pos() stays where the slide began until settle().
+    void slideFrame(const QPoint& topLeft);
+    // Where the window stands, during a slide too.
+    QPoint shownAt() const { return slidTo_.value_or(pos()); }
+    // Puts the window at `topLeft` through Qt, ending any slide.
+    void settle(const QPoint& topLeft);
+
 Q_SIGNALS:
     void hoverChanged(bool inside);
 
@@ -36,6 +47,8 @@ private:
     QuickAccessCardView* view_;
     desktop::PanelSurface* surface_;
     bool inside_ = false;
+    // Where the frames of a slide put the window, while Qt does not know.
+    std::optional<QPoint> slidTo_;
 };
 
 } // namespace delivery
