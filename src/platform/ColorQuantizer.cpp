@@ -1,5 +1,7 @@
 #include "platform/ColorQuantizer.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <libimagequant.h>
 
 #include <algorithm>
@@ -41,7 +43,7 @@ constexpr int quantizerSpeed = 8;
 } // namespace
 
 std::optional<IndexedImage> quantizeColors(const QImage& source, int maxColors) {
-    if (source.isNull()) {
+    if (source.isNull() || !loadDeferred(DeferredLibrary::gif)) {
         return std::nullopt;
     }
     // The library reads R, G, B, A bytes.

@@ -1,5 +1,6 @@
 #include "platform/GifInfo.h"
 
+#include "platform/DeferredLibrary.h"
 #include "platform/SafeFile.h"
 
 #include <gif_lib.h>
@@ -9,6 +10,9 @@
 namespace platform {
 
 std::optional<GifInfo> GifInfo::read(const QString& path) {
+    if (!loadDeferred(DeferredLibrary::gif)) {
+        return std::nullopt;
+    }
     int error = 0;
     GifFileType* gif = DGifOpenFileName(pathBytes(path).constData(), &error);
     if (!gif) {

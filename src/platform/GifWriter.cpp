@@ -1,5 +1,7 @@
 #include "platform/GifWriter.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -87,7 +89,7 @@ GifWriter::~GifWriter() = default;
 
 std::unique_ptr<GifWriter> GifWriter::begin(int fd, QSize size, int delayCentiseconds) {
     if (size.isEmpty() || size.width() > 65535 || size.height() > 65535 || delayCentiseconds < 0 ||
-        delayCentiseconds > 65535) {
+        delayCentiseconds > 65535 || !loadDeferred(DeferredLibrary::gif)) {
         return nullptr;
     }
     auto state = std::make_unique<State>();

@@ -1,5 +1,7 @@
 #include "platform/MoviePlayback.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -232,6 +234,9 @@ MoviePlayback::MoviePlayback(std::unique_ptr<State> state) : d_(std::move(state)
 MoviePlayback::~MoviePlayback() = default;
 
 std::unique_ptr<MoviePlayback> MoviePlayback::open(const QString& path) {
+    if (!loadDeferred(DeferredLibrary::movies)) {
+        return nullptr;
+    }
     quietenLibraries();
     auto d = std::make_unique<State>();
     if (avformat_open_input(&d->format, QFile::encodeName(path).constData(), nullptr, nullptr) <

@@ -1,5 +1,7 @@
 #include "platform/MovieReader.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QFile>
 
 #include <cmath>
@@ -228,6 +230,9 @@ MovieReader::MovieReader(std::unique_ptr<State> state) : d_(std::move(state)) {}
 MovieReader::~MovieReader() = default;
 
 std::unique_ptr<MovieReader> MovieReader::open(const QString& path) {
+    if (!loadDeferred(DeferredLibrary::movies)) {
+        return nullptr;
+    }
     quietenLibraries();
     auto state = std::make_unique<State>();
     if (avformat_open_input(&state->format, QFile::encodeName(path).constData(), nullptr, nullptr) <

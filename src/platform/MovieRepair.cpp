@@ -1,5 +1,7 @@
 #include "platform/MovieRepair.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -294,6 +296,9 @@ std::optional<WholeFragments> keepWholeFragments(const QString& path) {
 
 std::optional<QString> remuxWithIndexInFront(const QString& from, const QString& to,
                                              std::int64_t packets) {
+    if (QString error; !loadDeferred(DeferredLibrary::movies, &error)) {
+        return error;
+    }
     const QString temporary = hiddenBeside(to, ".remux");
     std::optional<QString> failure;
     if (packets > 0) {

@@ -1,5 +1,7 @@
 #include "platform/MovieTrim.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -926,6 +928,9 @@ std::optional<QString> Trimmer::run() {
 } // namespace
 
 std::optional<QString> trimMovie(const MovieTrim& trim) {
+    if (QString error; !loadDeferred(DeferredLibrary::movies, &error)) {
+        return error;
+    }
     Trimmer trimmer(trim);
     return trimmer.run();
 }

@@ -1,5 +1,6 @@
 #include "platform/MovieWriter.h"
 
+#include "platform/DeferredLibrary.h"
 #include "platform/MediaSamples.h"
 #include "platform/MovieRepair.h"
 #include "platform/RecordingTrace.h"
@@ -828,6 +829,9 @@ QString workingPathFor(const QString& path) {
 }
 
 MovieWriterResult openMovieWriter(const MovieSettings& settings) {
+    if (QString error; !loadDeferred(DeferredLibrary::movies, &error)) {
+        return error;
+    }
     auto writer = std::make_unique<FfmpegMovieWriter>(settings);
     if (std::optional<QString> error = writer->open()) {
         // Nothing was started: the writer only has to give its pieces back.

@@ -1,5 +1,7 @@
 #include "platform/TesseractEngine.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QCoreApplication>
 
 #include <tesseract/baseapi.h>
@@ -41,6 +43,9 @@ TesseractEngine::~TesseractEngine() {
 }
 
 std::unique_ptr<TesseractEngine> TesseractEngine::create(const QString& languages, QString* error) {
+    if (!loadDeferred(DeferredLibrary::recognition, error)) {
+        return nullptr;
+    }
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     if (api->Init(nullptr, languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) != 0) {
         if (error) {
@@ -82,7 +87,10 @@ std::optional<std::vector<TextLine>> TesseractEngine::readLines(const QImage& gr
     }
 
     std::vector<TextLine> lines;
-    std::unique_ptr<tesseract::ResultIterator> it(api_->GetIterator());
+    // Held by its base, whose destructor the library defines: the derived
+    // class's inline one would need the library's vtable, a data symbol, which
+    // a library loaded on first use cannot provide (DeferredLibrary.h).
+    std::unique_ptr<tesseract::LTRResultIterator> it(api_->GetIterator());
     if (it) {
         do {
             char* raw = it->GetUTF8Text(tesseract::RIL_TEXTLINE);

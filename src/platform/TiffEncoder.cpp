@@ -1,5 +1,6 @@
 #include "platform/TiffEncoder.h"
 
+#include "platform/DeferredLibrary.h"
 #include "platform/ImageAlpha.h"
 
 #include <tiffio.h>
@@ -76,7 +77,7 @@ int quiet(TIFF*, void*, const char*, const char*, va_list) {
 } // namespace
 
 std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dotsPerInch) {
-    if (source.isNull() || !(dotsPerInch > 0)) {
+    if (source.isNull() || !(dotsPerInch > 0) || !loadDeferred(DeferredLibrary::tiff)) {
         return std::nullopt;
     }
     try {

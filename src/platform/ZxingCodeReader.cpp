@@ -1,5 +1,7 @@
 #include "platform/ZxingCodeReader.h"
 
+#include "platform/DeferredLibrary.h"
+
 #define ZX_USE_UTF8 1
 #include <ZXing/ReadBarcode.h>
 
@@ -38,7 +40,9 @@ QRect boundsOf(const ZXing::Position& position) {
 
 std::vector<DecodedCode> readCodes(const QImage& grey,
                                    const std::vector<CodeSymbology>& symbologies) {
-    if (grey.isNull() || grey.format() != QImage::Format_Grayscale8 || symbologies.empty()) {
+    // Without the library no code is found; why is on standard error.
+    if (grey.isNull() || grey.format() != QImage::Format_Grayscale8 || symbologies.empty() ||
+        !loadDeferred(DeferredLibrary::codes)) {
         return {};
     }
     ZXing::BarcodeFormats formats;

@@ -1,5 +1,7 @@
 #include "service/ReleaseUnpacker.h"
 
+#include "platform/DeferredLibrary.h"
+
 #include <QFile>
 #include <QSet>
 #include <QStringList>
@@ -79,6 +81,9 @@ bool linkStaysInside(const QString& entry, const char* rawTarget) {
 } // namespace
 
 QString ReleaseUnpacker::unpack(const QString& archivePath, const QString& folder) const {
+    if (QString error; !platform::loadDeferred(platform::DeferredLibrary::archive, &error)) {
+        return error;
+    }
     std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
