@@ -303,6 +303,7 @@ std::optional<CaptureFailure> CaptureCoordinator::select(SelectionMode mode, Pur
     }
     letGoOfSelection();
     selection_ = std::move(std::get<SelectionHandle>(opened));
+    flows_.of(purpose).selectionOpened();
     return std::nullopt;
 }
 

@@ -58,6 +58,9 @@ public:
     // Why the flow cannot run at all; asked before the overlay opens, so that
     // nobody picks an area for nothing. Nothing when it can run.
     virtual std::optional<CaptureFailure> unavailable() const { return std::nullopt; }
+    // The overlay is up and the user is picking: what the flow needs next
+    // can get ready meanwhile.
+    virtual void selectionOpened() {}
     virtual void selectionEnded(CaptureCoordinator& coordinator,
                                 const SelectionOutcome& outcome) = 0;
 };

@@ -48,6 +48,7 @@ TextCaptureFlow::Services TextCaptureFlow::defaultServices() {
     services.copy = &copyTextCaptureOutput;
     services.notify = [](const TextCaptureNotice& notice) { notice.show(); };
     services.scheduler = &desktop::mainScheduler();
+    services.prepare = [] { TextRecognizer::warmUp(); };
     return services;
 }
 
@@ -56,6 +57,12 @@ TextCaptureFlow::TextCaptureFlow(Services services) : services_(std::move(servic
 }
 
 TextCaptureFlow::~TextCaptureFlow() = default;
+
+void TextCaptureFlow::selectionOpened() {
+    if (services_.prepare) {
+        services_.prepare();
+    }
+}
 
 void TextCaptureFlow::selectionEnded(CaptureCoordinator& coordinator,
                                      const SelectionOutcome& outcome) {

@@ -33,6 +33,8 @@ public:
         std::function<void(const TextRecognizer::Output& output)> copy;
         std::function<void(const TextCaptureNotice& notice)> notify;
         desktop::Scheduler* scheduler = nullptr;
+        // Gets a recognition engine ready while the user selects; may be empty.
+        std::function<void()> prepare;
     };
 
     // The shared recognition engines, the settings, the clipboard, toasts and
@@ -44,6 +46,10 @@ public:
     TextCaptureFlow(const TextCaptureFlow&) = delete;
     TextCaptureFlow& operator=(const TextCaptureFlow&) = delete;
 
+    // Loads an engine in the background (and with it the recognition
+    // libraries, which the program does not load before), so that the
+    // recognition does not wait for it.
+    void selectionOpened() override;
     // Takes a text selection's outcome: a failure goes to the coordinator's
     // alert, a cancellation or an outcome without a picture ends quietly.
     void selectionEnded(CaptureCoordinator& coordinator, const SelectionOutcome& outcome) override;

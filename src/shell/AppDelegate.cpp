@@ -15,7 +15,6 @@
 #include "capture/ScreenshotFlow.h"
 #include "capture/ScrollingFlow.h"
 #include "capture/TextCaptureFlow.h"
-#include "capture/text/TextRecognizer.h"
 #include "delivery/PinManager.h"
 #include "delivery/QuickAccessManager.h"
 #include "delivery/RecentCapturesStrip.h"
@@ -201,12 +200,6 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
         return numbers;
     });
-
-    // One engine is loaded in the background now, so that the first text
-    // capture does not wait for it; test runs that say so skip it.
-    if (!qEnvironmentVariableIsSet("XCTestConfigurationFilePath")) {
-        capture::TextRecognizer::warmUp();
-    }
 
     // The updater starts the new copy the way a restart does, and waits
     // while an editor holds changes that were not saved.

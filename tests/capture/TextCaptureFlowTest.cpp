@@ -47,6 +47,7 @@ protected:
         text.copy = &capture::copyTextCaptureOutput;
         text.notify = [this](const TextCaptureNotice& notice) { notices.push_back(notice); };
         text.scheduler = &clock;
+        text.prepare = [this] { ++preparations; };
         flow = std::make_shared<TextCaptureFlow>(text);
         capture::CaptureFlows flows;
         flows.text = flow;
@@ -81,7 +82,19 @@ protected:
     std::vector<bool> lineBreaks;
     bool keepLineBreaks = true;
     std::vector<TextCaptureNotice> notices;
+    int preparations = 0;
 };
+
+// The engine loads while the user picks, not at launch and not after the pick.
+TEST_F(TextCaptureFlowTest, GetsTheEngineReadyOnceTheOverlayIsUp) {
+    EXPECT_EQ(preparations, 0);
+    beginTextAction();
+    EXPECT_EQ(preparations, 1);
+    EXPECT_TRUE(recognizedPictures.empty());
+    endSelection(areaWithPicture());
+    EXPECT_EQ(preparations, 1);
+    answer(Recognized{QString(), {}});
+}
 
 struct ResultCase {
     const char* name;
