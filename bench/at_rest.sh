@@ -4,11 +4,12 @@
 # - start-up: from the launch to the hot keys grabbed (the coordinator's trace
 #   says when), over ROUNDS launches, with the CPU the process spent until
 #   then (all its threads);
-# - resident memory (VmRSS) 3 s after start and after a minute at rest;
-# - a minute at rest after the start-up's one-off work is over (the text
-#   engine's warm-up and release, the update check and installation count a
-#   minute after start, the worker threads that go 30 s after their last
-#   task): the process's CPU time, the wake-ups of its threads (context
+# - resident memory (VmRSS) 3 s after start and after 2.5 min at rest, the
+#   heap's and the mapped files' share of it, and which libraries of single
+#   features (FFmpeg, Tesseract …) are loaded then: none should be;
+# - a minute at rest after the start-up's one-off work is over (the update
+#   check and installation count a minute after start, the worker threads
+#   that go 30 s after their last task): the process's CPU time, the wake-ups of its threads (context
 #   switches) and the threads started or ended meanwhile.
 #
 #   bench/at_rest.sh [BUILD_DIR] [ROUNDS]      (default: build, 9 rounds)
@@ -82,6 +83,14 @@ if [ "${1:-}" = --inside ]; then
     switches1=$(switches "$pid")
     threads1=$(ls "/proc/$pid/task" | sort)
     rss_rest=$(rss_kb "$pid")
+    # Where the resident memory at rest is: the heap, the file-backed rest,
+    # and the libraries that should load only on a feature's first use.
+    heap_kb=$(awk '/^[0-9a-f]+-/ { name = $6 } /^Rss:/ && name == "[heap]" { s += $2 } END { print s + 0 }' \
+        "/proc/$pid/smaps")
+    file_kb=$(awk '/^RssFile:/ { print $2 }' "/proc/$pid/status")
+    deferred=$(awk '{ print $6 }' "/proc/$pid/maps" |
+        grep -oE 'lib(avformat|avcodec|swscale|swresample|avutil|gif|imagequant|tiff|archive|tesseract|lept|ZXing)\.so' |
+        sort -u | tr '\n' ' ' || true)
     changed=$(comm -3 <(echo "$threads0") <(echo "$threads1") | wc -l)
 
     hz=$(getconf CLK_TCK)
@@ -93,6 +102,9 @@ if [ "${1:-}" = --inside ]; then
     printf '%-46s %s\n' "  each launch (wall ms, CPU ms)" "$(tr '\n' ';' <"$scratch/launches.txt")"
     printf '%-46s %10s\n' "resident 3 s after start" "$(awk -v k="$rss_start" 'BEGIN { printf "%.1f MiB", k / 1024 }')"
     printf '%-46s %10s\n' "resident after 2.5 min at rest" "$(awk -v k="$rss_rest" 'BEGIN { printf "%.1f MiB", k / 1024 }')"
+    printf '%-46s %10s\n' "  of it heap" "$(awk -v k="$heap_kb" 'BEGIN { printf "%.1f MiB", k / 1024 }')"
+    printf '%-46s %10s\n' "  of it mapped files (libraries, fonts)" "$(awk -v k="$file_kb" 'BEGIN { printf "%.1f MiB", k / 1024 }')"
+    printf '%-46s %s\n' "single features' libraries loaded at rest" "${deferred:-none}"
     printf '%-46s %10s\n' "CPU over 60 s at rest" "$(awk -v t=$((ticks1 - ticks0)) -v hz="$hz" 'BEGIN { printf "%.2f s", t / hz }')"
     printf '%-46s %10s\n' "thread wake-ups over 60 s at rest" "$((switches1 - switches0))"
     printf '%-46s %10s\n' "threads started or ended over 60 s at rest" "$changed"
