@@ -49,6 +49,10 @@ constexpr int audioBitRate = 160000;
 constexpr std::int64_t pictureQueueBytes = std::int64_t(192) << 20;
 constexpr int leastPictureQueue = 8;
 constexpr std::size_t keptSparePictures = 3;
+// Plain pictures a warm-up lets the video encoder work through: more than it
+// holds at once (its frame threads and look-ahead), so that every buffer it
+// keeps is made and touched before the recording's first picture.
+constexpr int warmUpPictures = 32;
 // Sound waiting for its encoder, in samples per track: a slow moment of the
 // machine (a burst of large pictures, a busy disk) never costs sound.
 constexpr std::int64_t audioQueueDepth = 10 * audioRate;
@@ -138,6 +142,7 @@ public:
                 return AppendResult::notReady;
             }
             lastVideoPts_ = pts;
+            warmUpLeft_ = 0;
             ++videoWaiting_;
             if (!sparePictures_.empty()) {
                 picture = sparePictures_.back();
@@ -188,7 +193,17 @@ public:
 
     VideoBacklog videoBacklog() const override {
         std::lock_guard lock(mutex_);
-        return {videoWaiting_, pictureQueue_};
+        return {videoWaiting_, pictureQueue_, warming_};
+    }
+
+    void warmUp() override {
+        std::lock_guard lock(mutex_);
+        if (lastVideoPts_ || stopping_ || failed_ || std::exchange(warmUpAsked_, true)) {
+            return;
+        }
+        warmUpLeft_ = warmUpPictures;
+        warming_ = true;
+        videoWake_.notify_one();
     }
 
     std::optional<QString> finish(std::int64_t end) override;
@@ -202,6 +217,8 @@ private:
     std::optional<QString> salvage();
     bool convert(const QImage& image, AVFrame*& picture, std::int64_t pts);
     bool encodeVideo(AVFrame* picture);
+    bool encodeWarmUp();
+    AVFrame* plainPicture();
     bool addSound(AudioTrack& track, const std::vector<float>& sound, std::int64_t position);
     bool encodeSound(AudioTrack& track, std::int64_t upTo, bool all);
     bool drain(AVCodecContext* encoder, AVStream* stream);
@@ -238,6 +255,17 @@ private:
     int pictureQueue_ = leastPictureQueue;
     std::deque<Sample> sounds_;
     int videoWaiting_ = 0;
+    // Warm-up pictures still to encode while no picture waits (under mutex_).
+    int warmUpLeft_ = 0;
+    bool warmUpAsked_ = false;
+    bool warming_ = false; // until the warm-up's last picture is encoded
+    // The video thread's own: warm-up pictures sent, the pictures they were
+    // (they become the first spares), and whether the next real picture must
+    // be a key frame that refers to none of them.
+    std::int64_t warmUpSent_ = 0;
+    std::vector<AVFrame*> warmUpFrames_;
+    bool keyFrameDue_ = false;
+    StepTimes warmingUp_;
     // For the trace: pictures turned away with the queue full (under
     // mutex_), and the video thread's own steps.
     std::int64_t refusedPictures_ = 0;
@@ -307,6 +335,9 @@ std::optional<QString> FfmpegMovieWriter::open() {
     video_->color_range = AVCOL_RANGE_MPEG;
     video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
+    // A picture asked to be a key frame (the first after a warm-up) starts
+    // afresh: nothing after it refers to what came before.
+    av_dict_set(&options, "forced-idr", "1", 0);
     if (settings_.codec == VideoCodec::hevc) {
         av_dict_set(&options, "profile", "main", 0);
         // x265 is several times slower than x264 at a like preset; this one
@@ -418,12 +449,24 @@ void FfmpegMovieWriter::runVideo() {
         Sample sample;
         {
             std::unique_lock lock(mutex_);
-            videoWake_.wait(lock, [this] { return !pictures_.empty() || stopping_ || failed_; });
-            if (pictures_.empty() || discard_ || failed_) {
+            videoWake_.wait(lock, [this] {
+                return !pictures_.empty() || warmUpLeft_ > 0 || stopping_ || failed_;
+            });
+            if (discard_ || failed_ || (pictures_.empty() && stopping_)) {
                 return;
             }
-            sample = std::move(pictures_.front());
-            pictures_.pop_front();
+            if (pictures_.empty()) {
+                --warmUpLeft_;
+            } else {
+                sample = std::move(pictures_.front());
+                pictures_.pop_front();
+            }
+        }
+        if (sample.picture == nullptr) {
+            if (!encodeWarmUp()) {
+                return;
+            }
+            continue;
         }
         const bool fine = encodeVideo(sample.picture);
         {
@@ -521,6 +564,9 @@ bool FfmpegMovieWriter::convert(const QImage& image, AVFrame*& picture, std::int
 }
 
 bool FfmpegMovieWriter::encodeVideo(AVFrame* picture) {
+    // A spare picture keeps the type it was last sent with.
+    picture->pict_type =
+        std::exchange(keyFrameDue_, false) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     const HostTime began = hostTimeNow();
     const int sent = avcodec_send_frame(video_, picture);
     if (sent < 0) {
@@ -531,6 +577,78 @@ bool FfmpegMovieWriter::encodeVideo(AVFrame* picture) {
     const bool drained = drain(video_, videoStream_);
     encoding_.add(hostTimeNow() - began);
     return drained;
+}
+
+// A mid-grey picture at the movie's size, its memory touched; nullptr when
+// there is no memory for it.
+AVFrame* FfmpegMovieWriter::plainPicture() {
+    AVFrame* picture = av_frame_alloc();
+    if (picture == nullptr) {
+        return nullptr;
+    }
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = settings_.size.width();
+    picture->height = settings_.size.height();
+    if (av_frame_get_buffer(picture, 0) < 0) {
+        av_frame_free(&picture);
+        return nullptr;
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? picture->height : picture->height / 2;
+        std::memset(picture->data[plane], 128, std::size_t(picture->linesize[plane]) * rows);
+    }
+    picture->color_primaries = AVCOL_PRI_BT709;
+    picture->color_trc = AVCOL_TRC_BT709;
+    picture->colorspace = AVCOL_SPC_BT709;
+    picture->color_range = AVCOL_RANGE_MPEG;
+    return picture;
+}
+
+// One warm-up picture, a frame's time apart from the others and all before
+// the movie's start, where their packets are dropped (drain()). A plain
+// picture costs the encoder's rate control next to no bits, so it leaves the
+// first real seconds their share. The pictures become the first spares.
+bool FfmpegMovieWriter::encodeWarmUp() {
+    const HostTime began = hostTimeNow();
+    const std::size_t slot = std::size_t(warmUpSent_) % keptSparePictures;
+    if (slot >= warmUpFrames_.size()) {
+        if (AVFrame* picture = plainPicture()) {
+            warmUpFrames_.push_back(picture);
+        }
+    }
+    bool fine = true;
+    if (slot < warmUpFrames_.size()) {
+        AVFrame* picture = warmUpFrames_[slot];
+        picture->pict_type = AV_PICTURE_TYPE_NONE;
+        picture->pts = (warmUpSent_ - warmUpPictures - 1) *
+                       (videoTimeBase.den / std::max(settings_.frameRate, 1));
+        const int sent = avcodec_send_frame(video_, picture);
+        if (sent < 0) {
+            //: Recording: why the movie could not be written, shown in an alert
+            fail(MovieWriterText::tr("The video could not be encoded: %1.").arg(ffmpegError(sent)));
+            return false;
+        }
+        ++warmUpSent_;
+        keyFrameDue_ = true;
+        fine = drain(video_, videoStream_);
+        warmingUp_.add(hostTimeNow() - began);
+    }
+    std::lock_guard lock(mutex_);
+    if (slot >= warmUpFrames_.size()) {
+        // No memory for it: the recording does without.
+        warmUpLeft_ = 0;
+    }
+    if (warmUpLeft_ == 0) {
+        warming_ = false;
+        for (AVFrame* picture : std::exchange(warmUpFrames_, {})) {
+            if (sparePictures_.size() < keptSparePictures) {
+                sparePictures_.push_back(picture);
+            } else {
+                av_frame_free(&picture);
+            }
+        }
+    }
+    return fine;
 }
 
 bool FfmpegMovieWriter::addSound(AudioTrack& track, const std::vector<float>& sound,
@@ -623,6 +741,11 @@ bool FfmpegMovieWriter::drain(AVCodecContext* encoder, AVStream* stream) {
         av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
         if (stream == videoStream_) {
+            if (packet->pts < 0) {
+                // A warm-up picture's: it never belongs to the movie.
+                av_packet_unref(packet);
+                continue;
+            }
             if (holding_ && !writeHeldVideo(packet->pts)) {
                 av_packet_unref(packet);
                 return false;
@@ -720,9 +843,10 @@ std::optional<QString> FfmpegMovieWriter::finish(std::int64_t end) {
     qCInfo(recordingTrace,
            "movie: %lld pictures encoded, %lld turned away with the encoder's queue full; "
            "colour conversion %.2f ms on average (longest %.2f ms), encoding %.2f ms (longest "
-           "%.2f ms)",
+           "%.2f ms); warm-up %lld pictures, %.2f ms on average (longest %.2f ms)",
            qlonglong(encoding_.count), qlonglong(refusedPictures_), conversion_.meanMs(),
-           conversion_.longestMs(), encoding_.meanMs(), encoding_.longestMs());
+           conversion_.longestMs(), encoding_.meanMs(), encoding_.longestMs(),
+           qlonglong(warmingUp_.count), warmingUp_.meanMs(), warmingUp_.longestMs());
     if (hasFailed()) {
         return salvage();
     }
@@ -804,6 +928,10 @@ void FfmpegMovieWriter::release() {
         av_frame_free(&picture);
     }
     sparePictures_.clear();
+    for (AVFrame*& picture : warmUpFrames_) {
+        av_frame_free(&picture);
+    }
+    warmUpFrames_.clear();
     av_frame_free(&soundFrame_);
     av_packet_free(&packet_);
     av_packet_free(&soundPacket_);

@@ -42,6 +42,8 @@ QString workingPathFor(const QString& path);
 struct VideoBacklog {
     int waiting = 0;
     int capacity = 0;
+    // Whether a warm-up (MovieWriter::warmUp()) is still under way.
+    bool warmingUp = false;
 };
 
 enum class AppendResult {
@@ -59,7 +61,8 @@ enum class AppendResult {
 // pictures at most), sound goes to a thread of its own behind a queue of
 // several seconds, so a slow picture never costs sound.
 // Times are nanoseconds from the start of the movie. One thread at a time
-// calls a writer.
+// calls a writer, except that a picture and sound may be appended at once
+// from two threads (a picture's conversion does not hold up the sound).
 class MovieWriter {
 public:
     virtual ~MovieWriter() = default;
@@ -77,6 +80,13 @@ public:
     virtual bool hasFailed() const = 0;
     // From any thread, also while another appends.
     virtual VideoBacklog videoBacklog() const { return {}; }
+    // Lets the video encoder work through plain pictures of its own before
+    // the first one appended, while there is time for it (a countdown): an
+    // encoder's first pictures are slow while it sets up its buffers, and a
+    // recording would lose its first ticks to that. None of them reaches the
+    // file, and the first picture appended is a key frame that refers to
+    // none of them. Stops as soon as a picture is appended. Before appending.
+    virtual void warmUp() {}
     // Encodes what waits, ends the movie at `end` (the last picture lasts until
     // then; each sound track is cut or filled with silence to end there too),
     // puts the index in front and moves the file to its path. Blocks until

@@ -50,6 +50,8 @@ public:
         return patiently([&] { return movie_->appendAudio(track, samples, time); });
     }
     bool hasFailed() const override { return movie_->hasFailed(); }
+    platform::VideoBacklog videoBacklog() const override { return movie_->videoBacklog(); }
+    void warmUp() override { movie_->warmUp(); }
     std::optional<QString> finish(std::int64_t end) override { return movie_->finish(end); }
     void cancel() override { movie_->cancel(); }
 
@@ -284,6 +286,130 @@ TEST(MovieOutput, H264MovieWithTwoTones) {
     const QStringList top = boxes(path);
     ASSERT_TRUE(top.contains(QStringLiteral("moov")) && top.contains(QStringLiteral("mdat")));
     EXPECT_LT(top.indexOf(QStringLiteral("moov")), top.indexOf(QStringLiteral("mdat")));
+}
+
+// The video packets' times (seconds) and key frame flags, in order.
+std::vector<std::pair<double, bool>> videoPackets(const QString& path) {
+    const QByteArray out =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+             QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+             QStringLiteral("packet=pts_time,flags"), QStringLiteral("-of"),
+             QStringLiteral("csv=p=0"), path});
+    std::vector<std::pair<double, bool>> packets;
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() >= 2) {
+            packets.emplace_back(fields[0].toDouble(), fields[1].startsWith('K'));
+        }
+    }
+    return packets;
+}
+
+TEST(MovieOutput, AWarmUpLeavesNoTraceInTheMovie) {
+    const struct {
+        const char* name;
+        std::optional<RecordingWriter::Codec> codec;
+        QSize size;
+        int fps;
+        std::vector<Source> audio;
+        bool waitForWarmUp;
+        // Whether the noise needs more than the bit rate asked for, which
+        // then shows what the rate control gave.
+        bool needsMoreBits;
+    } cases[] = {
+        {"h264 with two tracks",
+         std::nullopt,
+         {1280, 720},
+         30,
+         {Source::system, Source::microphone},
+         true,
+         true},
+        {"hevc", RecordingWriter::Codec::hevc, {320, 180}, 10, {}, true, false},
+        {"cut short by the first picture",
+         std::nullopt,
+         {640, 360},
+         30,
+         {Source::system},
+         false,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TempDir dir;
+        const QString path = dir.file(QStringLiteral("warm.mp4"));
+        auto writer = make(path, c.size, c.fps, c.codec, c.audio);
+        ASSERT_TRUE(writer);
+        writer->warmUp();
+        if (c.waitForWarmUp) {
+            ASSERT_TRUE(
+                testsupport::waitFor(60000, [&] { return !writer->videoBacklog().warmingUp; }));
+        }
+        // Two seconds: a black first picture, then noise, with a tone on
+        // every track on the same clock.
+        const int count = 2 * c.fps;
+        const platform::HostTime frame = second / c.fps;
+        QRandomGenerator random(3);
+        QImage black(c.size, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        int chunk = 0;
+        for (int i = 0; i < count; ++i) {
+            const platform::VideoFrame picture{i == 0 ? black : noise(c.size, random),
+                                               t0 + i * frame};
+            writer->queue().sync([&] { writer->appendVideo(picture); });
+            for (; chunk * second / 100 < (i + 1) * frame; ++chunk) {
+                const platform::HostTime time = t0 + chunk * second / 100;
+                writer->queue().sync([&] {
+                    for (Source source : c.audio) {
+                        writer->appendAudio({tone(440, chunk / 100.0), time}, source);
+                    }
+                });
+            }
+        }
+        ASSERT_FALSE(finish(*writer, t0 + count * frame));
+        writer.reset();
+        EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("warm.mp4")});
+
+        // Every picture recorded and no other; the first a key frame at 0.
+        const std::vector<std::pair<double, bool>> packets = videoPackets(path);
+        ASSERT_EQ(packets.size(), std::size_t(count));
+        EXPECT_EQ(packets.front().first, 0.0);
+        EXPECT_TRUE(packets.front().second);
+        // It decodes without a complaint, and starts with the black picture,
+        // not the encoder's grey.
+        QProcess decode;
+        decode.start(QStringLiteral("ffmpeg"),
+                     {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                      QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-fps_mode"),
+                      QStringLiteral("passthrough"), QStringLiteral("-vf"),
+                      QStringLiteral("scale=1:1"), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+                      QStringLiteral("-pix_fmt"), QStringLiteral("gray"), QStringLiteral("-")});
+        ASSERT_TRUE(decode.waitForFinished(60000));
+        EXPECT_EQ(decode.readAllStandardError(), QByteArray());
+        const QByteArray means = decode.readAllStandardOutput();
+        ASSERT_EQ(means.size(), count);
+        EXPECT_LT(quint8(means[0]), 20);
+
+        const QJsonObject info = probe(path);
+        const double length = info[QStringLiteral("format")]
+                                  .toObject()[QStringLiteral("duration")]
+                                  .toString()
+                                  .toDouble();
+        EXPECT_NEAR(length, 2.0, 0.05);
+        const QJsonArray streams = info[QStringLiteral("streams")].toArray();
+        ASSERT_EQ(streams.size(), qsizetype(1 + c.audio.size()));
+        for (const QJsonValue stream : streams) {
+            EXPECT_NEAR(stream[QStringLiteral("duration")].toString().toDouble(), 2.0, 0.05);
+        }
+        // The warm-up's pictures cost the rate control nothing it needed: the
+        // first seconds get about the bit rate asked for.
+        if (c.needsMoreBits) {
+            const double asked =
+                RecordingWriter::averageBitRate(c.fps, c.size.width(), c.size.height(), 0.1);
+            EXPECT_NEAR(streams[0][QStringLiteral("bit_rate")].toString().toDouble(), asked,
+                        0.3 * asked);
+        }
+    }
 }
 
 TEST(MovieOutput, HevcMovieKeepsAStillEndUntilTheStop) {
