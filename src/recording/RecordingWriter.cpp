@@ -182,24 +182,32 @@ void RecordingWriter::setOnFailure(std::function<void(const WriterError&)> onFai
 }
 
 void RecordingWriter::appendVideo(const platform::VideoFrame& frame) {
-    std::lock_guard lock(mutex_);
-    if (!isWriting()) {
-        return;
+    std::optional<platform::HostTime> at;
+    {
+        std::lock_guard lock(mutex_);
+        if (!isWriting()) {
+            return;
+        }
+        const bool first = !timeline_.hasStarted();
+        at = timeline_.video(frame.time);
+        if (!at) {
+            return;
+        }
+        if (first) {
+            // The sound that came first, as far as it belongs to the movie,
+            // ahead of any that comes while this picture is converted.
+            for (const auto& [track, chunk] : std::exchange(early_, {})) {
+                appendAudioLocked(chunk, track);
+            }
+        }
     }
-    const bool first = !timeline_.hasStarted();
-    const std::optional<platform::HostTime> at = timeline_.video(frame.time);
-    if (!at) {
-        return;
-    }
+    // The picture is converted to the encoder's colours without the lock, so
+    // that the sound threads never wait for it. The movie is still writing:
+    // finish and cancel run on this same queue, after this.
     if (movie_->appendVideo(frame.image, *at) == platform::AppendResult::appended) {
+        std::lock_guard lock(mutex_);
         timeline_.appended(frame.time, true);
         hasPicture_ = true;
-    }
-    if (first) {
-        // The sound that came first, as far as it belongs to the movie.
-        for (const auto& [track, chunk] : std::exchange(early_, {})) {
-            appendAudioLocked(chunk, track);
-        }
     }
 }
 

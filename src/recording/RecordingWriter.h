@@ -75,6 +75,10 @@ public:
     // From any thread: the pictures waiting for the encoder, of how many it
     // holds before it drops one.
     platform::VideoBacklog videoBacklog() const { return movie_->videoBacklog(); }
+    // Lets the encoder set itself up on plain pictures of its own before the
+    // first picture comes (platform::MovieWriter::warmUp()), while there is
+    // time for it.
+    void warmUp() { movie_->warmUp(); }
 
     // From any thread; they take effect at once. The pause counts from the
     // moment it is asked for.
@@ -104,9 +108,11 @@ private:
 
     const QString path_;
     std::shared_ptr<FailureHook> failure_;
+    // Takes a picture (on queue()) and sound at once; finish and cancel come
+    // from queue() too.
+    const std::unique_ptr<platform::MovieWriter> movie_;
     // Guards everything below: pictures and sound come on different threads.
     mutable std::mutex mutex_;
-    std::unique_ptr<platform::MovieWriter> movie_;
     std::map<AudioSource, int> tracks_;
     RecordingTimeline timeline_;
     bool ended_ = false;

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -45,6 +48,11 @@ struct FakeMovie {
     int capacity = 0;
     int waiting = 0;
     int turnedAway = 0;
+    // While set, a picture stays in the movie's appendVideo (its conversion)
+    // until it is cleared; converting tells that one is there.
+    bool holdPictures = false;
+    bool converting = false;
+    std::condition_variable changed;
 
     class Writer final : public platform::MovieWriter {
     public:
@@ -77,6 +85,15 @@ struct FakeMovie {
             if (QThread::currentThread()->objectName() !=
                 QLatin1String("Vexlin.recording-writer")) {
                 movie_->onWriterThread = false;
+            }
+            if (track == -1 && movie_->holdPictures) {
+                std::unique_lock held(movie_->mutex, std::adopt_lock);
+                movie_->converting = true;
+                movie_->changed.notify_all();
+                movie_->changed.wait(held, [this] { return !movie_->holdPictures; });
+                movie_->converting = false;
+                movie_->changed.notify_all();
+                held.release();
             }
             if (track == -1 && movie_->capacity > 0) {
                 if (movie_->waiting == movie_->capacity) {
@@ -313,7 +330,10 @@ TEST(RecordingWriter, NothingTakenIsNothingRecorded) {
         int frames;
     } cases[] = {
         {"no picture at all", {}, 0},
-        {"the only picture refused", {platform::AppendResult::refused}, 1},
+        // The sound from before the picture goes in ahead of it.
+        {"the only picture refused",
+         {platform::AppendResult::appended, platform::AppendResult::refused},
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -386,8 +406,57 @@ TEST(RecordingWriter, SoundBeforeTheFirstPictureKeepsWhatBelongsAfterIt) {
     EXPECT_FALSE(finish(writer, std::nullopt));
     // The first chunk ended before the picture; the second starts 5 ms before
     // it, so its first 5 ms are cut where it lands.
-    const std::vector<FakeMovie::Append> expected = {{-1, 0}, {0, -5 * ms}, {0, 15 * ms}};
+    const std::vector<FakeMovie::Append> expected = {{0, -5 * ms}, {-1, 0}, {0, 15 * ms}};
     EXPECT_EQ(made.movie->appends, expected);
+}
+
+TEST(RecordingWriter, SoundIsTakenWhileAPictureIsConverted) {
+    testsupport::TempDir dir;
+    Made made = makeWriter(dir.file(QStringLiteral("a.mp4")), {Source::system});
+    RecordingWriter& writer = *made.writer;
+    FakeMovie& movie = *made.movie;
+    const auto converting = [&movie](bool is) {
+        std::unique_lock lock(movie.mutex);
+        return movie.changed.wait_for(lock, std::chrono::seconds(10),
+                                      [&] { return movie.converting == is; });
+    };
+    const auto release = [&movie] {
+        std::lock_guard lock(movie.mutex);
+        movie.holdPictures = false;
+        movie.changed.notify_all();
+    };
+    // Sound from before the first picture, then the first picture and a
+    // later one, each held in its conversion while the sound goes on.
+    writer.appendAudio({std::vector<float>(2 * 480, 0.f), t0}, Source::system); // 0-10 ms
+    for (const platform::HostTime at : {5 * ms, 5 * ms + frame}) {
+        {
+            std::lock_guard lock(movie.mutex);
+            movie.holdPictures = true;
+        }
+        writer.queue().async([&writer, at] {
+            writer.appendVideo({QImage(4, 4, QImage::Format_RGB32), t0 + at});
+        });
+        ASSERT_TRUE(converting(true));
+        // From the sound server's thread: it must not wait for the picture.
+        std::atomic<bool> taken = false;
+        std::thread server([&writer, &taken, at] {
+            writer.appendAudio({std::vector<float>(2 * 480, 0.f), t0 + at + 5 * ms},
+                               Source::system);
+            taken = true;
+        });
+        EXPECT_TRUE(testsupport::waitFor(10000, [&] { return taken.load(); }))
+            << "the sound waited for the picture";
+        release();
+        server.join();
+        ASSERT_TRUE(converting(false));
+    }
+    EXPECT_FALSE(finish(writer, std::nullopt));
+    // The sound from before the picture went ahead of the sound that came
+    // while it was converted; each picture reached the movie after it.
+    const std::vector<FakeMovie::Append> expected = {
+        {0, -5 * ms}, {0, 5 * ms}, {-1, 0}, {0, frame + 5 * ms}, {-1, frame}};
+    EXPECT_EQ(movie.appends, expected);
+    EXPECT_EQ(movie.finishedAt, 2 * frame + 5 * ms);
 }
 
 TEST(RecordingWriter, AFailureWhileRecordingIsReportedOnce) {
