@@ -30,6 +30,7 @@ public:
         writer_->appendAudio(chunk, writerSource(track));
     }
     platform::VideoBacklog videoBacklog() const override { return writer_->videoBacklog(); }
+    void warmUp() override { writer_->warmUp(); }
     void pause() override { writer_->pause(); }
     void resume() override { writer_->resume(); }
     void setOnFailure(std::function<void(const WriterError&)> onFailure) override {

@@ -124,12 +124,22 @@ RecordingSession::Services RecordingSession::Services::system() {
             *prepared = ScreenRecorder::prepareSound(systemAudio, microphone);
         }
     };
-    services.makeRecorder = [prepared](const desktop::CaptureDisplay& display, const QRect& region,
-                                       const RecordingOptions& options,
-                                       const QString& folder) -> RecorderResult {
-        auto made = ScreenRecorder::make(display.displayID, QRectF(region), options,
-                                         SinkFactory::movieWriter(), folder,
-                                         std::exchange(*prepared, nullptr));
+    // The movie opened during the countdown, its encoder warming up.
+    auto movie = std::make_shared<std::shared_ptr<ScreenRecorder::PreparedMovie>>();
+    services.prepareMovie = [prepared, movie](const QRect& region,
+                                              const std::optional<RecordingOptions>& options,
+                                              const QString& folder) {
+        movie->reset();
+        if (options)
+            *movie = ScreenRecorder::prepareMovie(QRectF(region), *options,
+                                                  SinkFactory::movieWriter(), folder, *prepared);
+    };
+    services.makeRecorder = [prepared, movie](const desktop::CaptureDisplay& display,
+                                              const QRect& region, const RecordingOptions& options,
+                                              const QString& folder) -> RecorderResult {
+        auto made = ScreenRecorder::make(
+            display.displayID, QRectF(region), options, SinkFactory::movieWriter(), folder,
+            std::exchange(*prepared, nullptr), std::exchange(*movie, nullptr));
         if (auto* error = std::get_if<RecorderError>(&made))
             return error->description();
         return std::make_unique<StreamRecorder>(
@@ -305,6 +315,9 @@ void RecordingSession::start() {
         countdownTimer_->setInterval(countdownIntervalMs);
         connect(countdownTimer_, &QTimer::timeout, this, &RecordingSession::countdownTick);
         countdownTimer_->start();
+        // The movie's encoder sets itself up while the seconds are counted.
+        if (services_.prepareMovie)
+            services_.prepareMovie(region_, currentOptions(), services_.recordingsFolder);
         return;
     }
     startRecording();
@@ -326,12 +339,15 @@ void RecordingSession::countdownTick() {
     model_->setPhase(SessionPhase::countdown(phase.secondsLeft - 1));
 }
 
-void RecordingSession::startRecording() {
-    releaseEscape();
+RecordingOptions RecordingSession::currentOptions() const {
     const int maximumFPS =
         services_.maximumFramesPerSecond ? services_.maximumFramesPerSecond(display_) : 0;
-    RecordingOptions options =
-        makeOptions(*model_, *services_.preferences, display_.scale, maximumFPS);
+    return makeOptions(*model_, *services_.preferences, display_.scale, maximumFPS);
+}
+
+void RecordingSession::startRecording() {
+    releaseEscape();
+    RecordingOptions options = currentOptions();
     model_->setPhase(SessionPhase::recording());
     if (windows_)
         windows_->recordingStarted();
@@ -593,6 +609,8 @@ void RecordingSession::tearDown(const std::optional<app::Recording>& recording) 
     stopFollowing();
     if (services_.prepareSound)
         services_.prepareSound(false, false);
+    if (services_.prepareMovie)
+        services_.prepareMovie({}, std::nullopt, {});
     if (windows_)
         windows_->close();
     if (onProgress)

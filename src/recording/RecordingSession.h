@@ -92,6 +92,12 @@ public:
         // take, ahead of it: while the recording is set up and counted down.
         // Both false lets them go.
         std::function<void(bool systemAudio, bool microphone)> prepareSound;
+        // Opens the movie of a recording of `region` with these options into
+        // `folder` ahead of it, during its countdown, for makeRecorder to
+        // take. Nothing lets it go.
+        std::function<void(const QRect& region, const std::optional<RecordingOptions>& options,
+                           const QString& folder)>
+            prepareMovie;
         // Follows a window recorded alone.
         std::function<std::unique_ptr<WindowFollower>(std::uint32_t windowID)> makeFollower;
         // The folder of working files.
@@ -157,6 +163,7 @@ private:
     void recorderStarted(std::unique_ptr<SessionRecorder> recorder, const RecordingFilter& filter,
                          const QRect& streamRegion);
     void countdownTick();
+    RecordingOptions currentOptions() const;
     void startTicker();
     void updateElapsed();
     void applyFilter();

@@ -32,6 +32,9 @@ public:
     // From any thread: how far the encoding of the pictures is behind, so
     // that the frames can be thinned evenly before pictures are lost.
     virtual platform::VideoBacklog videoBacklog() const { return {}; }
+    // Sets the encoder up ahead of the first picture, while there is time for
+    // it (a countdown); stops as soon as a picture comes.
+    virtual void warmUp() {}
     virtual void pause() = 0;  // from now on
     virtual void resume() = 0; // from now on
     // Called once, from any thread, when writing fails while recording (a full

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -180,6 +181,31 @@ public:
     std::optional<QString> microphoneMissing;
 };
 
+// A movie opened for a recording yet to start, and what it was opened for.
+class ScreenRecorder::PreparedMovie {
+public:
+    ~PreparedMovie() {
+        if (sink) {
+            sink->cancel();
+        }
+    }
+
+    bool serves(QSize size, const RecordingOptions& options, const std::vector<AudioTrack>& tracks,
+                const QString& directory) const {
+        return sink && size == this->size && options.fps == fps &&
+               options.bitsPerPixel == bitsPerPixel && tracks == this->tracks &&
+               QDir(directory) == QDir(this->directory);
+    }
+
+    QSize size;
+    int fps = 0;
+    double bitsPerPixel = 0;
+    std::vector<AudioTrack> tracks;
+    QString directory;
+    QString path;
+    std::unique_ptr<RecordingSink> sink;
+};
+
 bool ScreenRecorder::serves(const PreparedSound& sound, bool systemAudio, bool microphone) {
     return sound.serves(systemAudio, microphone);
 }
@@ -215,6 +241,54 @@ std::shared_ptr<ScreenRecorder::PreparedSound> ScreenRecorder::prepareSound(bool
     return sound;
 }
 
+namespace {
+
+// The sound tracks of a movie, as far as their devices could be had.
+std::vector<AudioTrack> movieTracks(bool systemAudio, bool microphone) {
+    std::vector<AudioTrack> tracks;
+    if (systemAudio) {
+        tracks.push_back(AudioTrack::system);
+    }
+    if (microphone) {
+        tracks.push_back(AudioTrack::microphone);
+    }
+    return tracks;
+}
+
+QString moviePath(const QString& folder) {
+    const QString directory = folder.isEmpty() ? recordingsFolder() : folder;
+    QDir().mkpath(directory);
+    return QDir(directory).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                                    QStringLiteral(".mp4"));
+}
+
+} // namespace
+
+std::shared_ptr<ScreenRecorder::PreparedMovie>
+ScreenRecorder::prepareMovie(const QRectF& region, const RecordingOptions& options,
+                             const SinkFactory& sinks, const QString& folder,
+                             const std::shared_ptr<PreparedSound>& sound) {
+    auto movie = std::make_shared<PreparedMovie>();
+    movie->size =
+        sinks.fittingSize(options.scale * region.width(), options.scale * region.height());
+    movie->fps = options.fps;
+    movie->bitsPerPixel = options.bitsPerPixel;
+    // The tracks the recorder will have: those of the devices already open.
+    const bool soundReady = sound && sound->serves(options.systemAudio, options.microphone);
+    movie->tracks = movieTracks(soundReady ? sound->system != nullptr : options.systemAudio,
+                                soundReady ? sound->microphone != nullptr : options.microphone);
+    movie->path = moviePath(folder);
+    movie->directory = QFileInfo(movie->path).absolutePath();
+    auto made =
+        sinks.make(movie->path, movie->size, movie->fps, movie->bitsPerPixel, movie->tracks);
+    if (std::holds_alternative<WriterError>(made)) {
+        return nullptr;
+    }
+    movie->sink = std::move(std::get<0>(made));
+    movie->sink->warmUp();
+    return movie;
+}
+
 ScreenRecorder::ScreenRecorder() : route_(std::make_shared<Route>()) {
     route_->recorder = this;
 }
@@ -234,7 +308,8 @@ QRect ScreenRecorder::rootPixels(const QRectF& region) const {
 std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
 ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
                      const SinkFactory& sinks, const QString& folder,
-                     const std::shared_ptr<PreparedSound>& prepared) {
+                     const std::shared_ptr<PreparedSound>& prepared,
+                     const std::shared_ptr<PreparedMovie>& movie) {
     std::unique_ptr<ScreenRecorder> recorder(new ScreenRecorder());
     ScreenRecorder& r = *recorder;
     r.options_ = options;
@@ -274,24 +349,26 @@ ScreenRecorder::make(std::uint32_t displayID, const QRectF& region, const Record
     r.soundNote_ = missingSoundNote(sound->systemMissing, sound->microphoneMissing);
     const std::weak_ptr<Route> weak = r.route_;
     auto failure = [weak](const QString& message) { Route::reportFailure(weak, message); };
-    std::vector<AudioTrack> tracks;
-    if (r.options_.systemAudio) {
-        tracks.push_back(AudioTrack::system);
-    }
-    if (r.options_.microphone) {
-        tracks.push_back(AudioTrack::microphone);
-    }
+    const std::vector<AudioTrack> tracks =
+        movieTracks(r.options_.systemAudio, r.options_.microphone);
 
     const QString directory = folder.isEmpty() ? recordingsFolder() : folder;
-    QDir().mkpath(directory);
-    r.path_ = QDir(directory).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                                       QStringLiteral(".mp4"));
-    auto made = sinks.make(r.path_, r.size_, r.options_.fps, r.options_.bitsPerPixel, tracks);
-    if (auto* error = std::get_if<WriterError>(&made)) {
-        r.ended_ = true;
-        return RecorderError::writer(*error);
+    if (movie && movie->serves(r.size_, r.options_, tracks, directory)) {
+        r.path_ = movie->path;
+        r.sink_ = std::move(movie->sink);
+    } else {
+        if (movie && movie->sink) {
+            // Opened for another recording than this one: its file goes.
+            std::exchange(movie->sink, nullptr)->cancel();
+        }
+        r.path_ = moviePath(directory);
+        auto made = sinks.make(r.path_, r.size_, r.options_.fps, r.options_.bitsPerPixel, tracks);
+        if (auto* error = std::get_if<WriterError>(&made)) {
+            r.ended_ = true;
+            return RecorderError::writer(*error);
+        }
+        r.sink_ = std::move(std::get<0>(made));
     }
-    r.sink_ = std::move(std::get<0>(made));
     RecordingSink* sink = r.sink_.get();
     // A disk that fills up ends the recording at once; what was written stays.
     sink->setOnFailure(

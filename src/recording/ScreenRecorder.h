@@ -33,6 +33,8 @@ class ScreenRecorder {
 public:
     // Sound devices opened ahead of a recording.
     class PreparedSound;
+    // A movie opened ahead of a recording, its encoder warming up.
+    class PreparedMovie;
 
     // `region`: the recorded rectangle in the display's points (origin at its
     // top-left); for a window, where the window is. The movie goes into
@@ -43,11 +45,24 @@ public:
     // failure after the sink was made cancels it (its partial file goes).
     //
     // `sound`, from prepareSound() a while before, is taken when it opened
-    // the devices these options ask for.
+    // the devices these options ask for; `movie`, from prepareMovie(), when
+    // it is the movie these options, this region and that sound make (else
+    // it is discarded).
     static std::variant<std::unique_ptr<ScreenRecorder>, RecorderError>
     make(std::uint32_t displayID, const QRectF& region, const RecordingOptions& options,
          const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {},
-         const std::shared_ptr<PreparedSound>& sound = nullptr);
+         const std::shared_ptr<PreparedSound>& sound = nullptr,
+         const std::shared_ptr<PreparedMovie>& movie = nullptr);
+    // Opens the movie of a recording ahead of it, during its countdown, and
+    // lets its encoder set itself up there: an encoder's first pictures are
+    // slow while it makes its buffers (a 4K movie's first second), and the
+    // recording would lose its first ticks to that. Nothing when it cannot be
+    // opened (make() then says why). Until a recorder takes it, letting go of
+    // it removes its file.
+    static std::shared_ptr<PreparedMovie>
+    prepareMovie(const QRectF& region, const RecordingOptions& options,
+                 const SinkFactory& sinks = SinkFactory::movieWriter(), const QString& folder = {},
+                 const std::shared_ptr<PreparedSound>& sound = nullptr);
     // Opens the sound devices of a recording ahead of it, while the user sets
     // it up: a sound server may take a second or two to start handing a new
     // reader its sound (a null sink behind a player with a long latency), and

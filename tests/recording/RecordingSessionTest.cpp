@@ -160,6 +160,15 @@ protected:
         };
         s.toast = [this](const QString& title) { toasts.append(title); };
         s.now = [this] { return clock; };
+        s.prepareMovie = [this](const QRect& region, const std::optional<RecordingOptions>& options,
+                                const QString& into) {
+            movies.append(options ? QStringLiteral("%1x%2 at %3 fps into %4")
+                                        .arg(region.width())
+                                        .arg(region.height())
+                                        .arg(options->fps)
+                                        .arg(into)
+                                  : QStringLiteral("let go"));
+        };
         s.prepareSound = [this](bool systemAudio, bool microphone) {
             prepared.append(QStringLiteral("%1 %2").arg(systemAudio ? "system" : "-",
                                                         microphone ? "microphone" : "-"));
@@ -196,6 +205,7 @@ protected:
     QStringList windowLog;
     FakeWindows* windows = nullptr;
     RecorderLog recorders;
+    QStringList movies;
     FakeRecorder* lastRecorder = nullptr;
     WindowFollower* follower = nullptr;
     std::vector<RecordingOptions> startedWith;
@@ -680,6 +690,35 @@ TEST_F(RecordingSessionTest, SoundDevicesOpenAheadWhileTheRecordingIsSetUp) {
     session->stop();
     waitForEnd(*session);
     EXPECT_EQ(prepared.last(), "- -");
+}
+
+TEST_F(RecordingSessionTest, TheMovieOpensAheadDuringACountdownOnly) {
+    // With a countdown the movie is opened while it runs, for the recorder
+    // to take; without one nothing may hold up the first picture. The end
+    // lets go of one not taken.
+    for (const int countdown : {2, 0}) {
+        SCOPED_TRACE(countdown);
+        movies.clear();
+        recorders.made = 0;
+        preferences.setRecordingCountdown(countdown);
+        auto session = make();
+        session->start();
+        const QStringList during = movies;
+        EXPECT_EQ(recorders.made, 0);
+        waitForRecorder(*session, 4000);
+        if (countdown > 0) {
+            // What the recorder is then asked for.
+            EXPECT_EQ(during, QStringList{QStringLiteral("640x400 at %1 fps into %2")
+                                              .arg(startedWith.back().fps)
+                                              .arg(folder())});
+        } else {
+            EXPECT_EQ(during, QStringList());
+        }
+        session->stop();
+        waitForEnd(*session);
+        EXPECT_EQ(movies.size(), during.size() + 1);
+        EXPECT_EQ(movies.last(), "let go");
+    }
 }
 
 } // namespace
