@@ -36,6 +36,11 @@ public:
             return false;
         }
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (event->response_type == XCB_DESTROY_NOTIFY) {
+            // The server may give the id to a later window of ours.
+            pending_.erase(static_cast<const xcb_destroy_notify_event_t*>(message)->window);
+            return false;
+        }
         // Notices sent by other clients (bit 7) are not the server's answer to a move.
         if (event->response_type != XCB_CONFIGURE_NOTIFY) {
             return false;
