@@ -3,7 +3,9 @@
 #include "platform/UncoveredRepaint.h"
 #include "platform/X11Server.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
+#include <QWidget>
 
 #include <vector>
 
@@ -60,11 +62,30 @@ OwnPanelsAway::OwnPanelsAway(const QRectF& area, const QSet<std::uint32_t>& keep
 }
 
 OwnPanelsAway::~OwnPanelsAway() {
+    bool shown = false;
     for (const QPointer<QWindow>& window : hidden_) {
         if (window) {
             window->show();
+            shown = true;
         }
     }
+    if (!shown || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return;
+    }
+    // A window mapped again shows nothing of its own until it paints on its
+    // Expose event, and the caller goes on with the picture (encoding, saving)
+    // before this thread gets back to its events: without a compositing
+    // manager the panels would stand there unpainted meanwhile. Their last
+    // painting is still in their backing stores, so it goes back at once.
+    platform::syncQtWindowSystem();
+    for (const QPointer<QWindow>& window : hidden_) {
+        QWidget* widget = window ? QWidget::find(window->winId()) : nullptr;
+        QBackingStore* store = widget != nullptr ? widget->backingStore() : nullptr;
+        if (store != nullptr && widget->isVisible()) {
+            store->flush(QRegion(QRect(QPoint(), window->size())), window);
+        }
+    }
+    platform::syncQtWindowSystem();
 }
 
 } // namespace desktop
