@@ -1,6 +1,7 @@
 #include "platform/LentSegment.h"
 
 #include "platform/ParallelFor.h"
+#include "platform/SharedSegment.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -81,31 +82,15 @@ void LentSegment::release(xcb_connection_t* connection) {
 }
 
 bool LentSegment::attach(xcb_connection_t* connection, std::size_t bytes) {
-    // Whole mebibytes, so that a slightly larger area reuses the segment.
-    const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
-    const int shmId = shmget(IPC_PRIVATE, rounded, IPC_CREAT | 0600);
-    if (shmId < 0) {
-        return false;
-    }
-    void* address = shmat(shmId, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) {
-        shmctl(shmId, IPC_RMID, nullptr);
-        return false;
-    }
-    const xcb_shm_seg_t seg = xcb_generate_id(connection);
-    xcb_generic_error_t* error = xcb_request_check(
-        connection, xcb_shm_attach_checked(connection, seg, static_cast<std::uint32_t>(shmId), 0));
-    shmctl(shmId, IPC_RMID, nullptr);
-    if (error != nullptr) {
-        std::free(error);
-        shmdt(address);
-        refused_ = true;
+    const NewSegment made = attachNewSegment(connection, bytes);
+    if (made.address == nullptr) {
+        refused_ = made.refusedByServer;
         return false;
     }
     block_ = std::make_shared<Block>();
-    block_->address = address;
-    block_->size = rounded;
-    serverId_ = seg;
+    block_->address = made.address;
+    block_->size = made.size;
+    serverId_ = made.id;
     return true;
 }
 

@@ -9,6 +9,34 @@
 
 namespace platform {
 
+NewSegment attachNewSegment(xcb_connection_t* connection, std::size_t bytes) {
+    NewSegment made;
+    const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
+    const int shmId = shmget(IPC_PRIVATE, rounded, IPC_CREAT | 0600);
+    if (shmId < 0) {
+        return made;
+    }
+    void* attached = shmat(shmId, nullptr, 0);
+    if (attached == reinterpret_cast<void*>(-1)) {
+        shmctl(shmId, IPC_RMID, nullptr);
+        return made;
+    }
+    const xcb_shm_seg_t seg = xcb_generate_id(connection);
+    xcb_generic_error_t* error = xcb_request_check(
+        connection, xcb_shm_attach_checked(connection, seg, static_cast<std::uint32_t>(shmId), 0));
+    shmctl(shmId, IPC_RMID, nullptr);
+    if (error != nullptr) {
+        std::free(error);
+        shmdt(attached);
+        made.refusedByServer = true;
+        return made;
+    }
+    made.id = seg;
+    made.address = attached;
+    made.size = rounded;
+    return made;
+}
+
 bool SharedSegment::ensure(xcb_connection_t* connection, std::size_t bytes) {
     if (refused_) {
         return false;
@@ -17,32 +45,14 @@ bool SharedSegment::ensure(xcb_connection_t* connection, std::size_t bytes) {
         return true;
     }
     detach(connection);
-    // Grow in whole mebibytes so that a slightly larger area reuses it.
-    const std::size_t rounded = (bytes + (1u << 20) - 1) & ~((std::size_t{1} << 20) - 1);
-    const int shmId = shmget(IPC_PRIVATE, rounded, IPC_CREAT | 0600);
-    if (shmId < 0) {
+    const NewSegment made = attachNewSegment(connection, bytes);
+    if (made.address == nullptr) {
+        refused_ = made.refusedByServer;
         return false;
     }
-    void* attached = shmat(shmId, nullptr, 0);
-    if (attached == reinterpret_cast<void*>(-1)) {
-        shmctl(shmId, IPC_RMID, nullptr);
-        return false;
-    }
-    const xcb_shm_seg_t seg = xcb_generate_id(connection);
-    xcb_generic_error_t* error = xcb_request_check(
-        connection, xcb_shm_attach_checked(connection, seg, static_cast<std::uint32_t>(shmId), 0));
-    // Marked for removal now: it goes away once both sides detach, even if
-    // the program dies.
-    shmctl(shmId, IPC_RMID, nullptr);
-    if (error != nullptr) {
-        std::free(error);
-        shmdt(attached);
-        refused_ = true;
-        return false;
-    }
-    id_ = seg;
-    address_ = attached;
-    size_ = rounded;
+    id_ = made.id;
+    address_ = made.address;
+    size_ = made.size;
     return true;
 }
 

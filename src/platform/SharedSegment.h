@@ -12,6 +12,18 @@
 
 namespace platform {
 
+// A new shared-memory segment of at least `bytes` (in whole mebibytes, so that
+// a slightly larger area can reuse it), attached on both sides and marked for
+// removal at once: it goes away once both sides let go, even if the program
+// dies. `address` is null when none could be had.
+struct NewSegment {
+    xcb_shm_seg_t id = 0;
+    void* address = nullptr;
+    std::size_t size = 0;
+    bool refusedByServer = false;
+};
+NewSegment attachNewSegment(xcb_connection_t* connection, std::size_t bytes);
+
 // A shared-memory segment the X server writes pictures into, kept and reused
 // while it is large enough.
 class SharedSegment {
