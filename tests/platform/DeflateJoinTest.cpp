@@ -1,10 +1,10 @@
 #include "platform/DeflateJoin.h"
+#include "support/RawDeflate.h"
 
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <string>
 
@@ -13,6 +13,8 @@ using namespace platform::deflate;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testsupport::inflateRaw;
+using testsupport::randomBytes;
 
 Bytes compress(const Bytes& input, int level) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
@@ -21,34 +23,6 @@ Bytes compress(const Bytes& input, int level) {
                                            out.size()));
     libdeflate_free_compressor(compressor);
     return out;
-}
-
-// Inflates a raw deflate stream with zlib; the stream must end exactly at the
-// end of the data.
-std::optional<Bytes> inflateAll(const Bytes& stream, std::size_t expectedSize) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) {
-        return std::nullopt;
-    }
-    Bytes out(expectedSize + 16);
-    z.next_in = const_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int status = inflate(&z, Z_FINISH);
-    const bool complete = status == Z_STREAM_END && z.avail_in == 0;
-    out.resize(z.total_out);
-    inflateEnd(&z);
-    return complete ? std::optional<Bytes>(out) : std::nullopt;
-}
-
-Bytes randomBytes(std::size_t size, quint32 seed) {
-    QRandomGenerator random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random.bounded(256));
-    }
-    return bytes;
 }
 
 Bytes textLike(std::size_t size, quint32 seed) {
@@ -100,7 +74,7 @@ TEST(DeflateJoin, JoinedStreamsInflateToTheJoinedInputs) {
                 joined.insert(joined.end(), stream.begin(), stream.end());
                 expected.insert(expected.end(), pieces[i].begin(), pieces[i].end());
             }
-            const auto inflated = inflateAll(joined, expected.size());
+            const auto inflated = inflateRaw(joined, expected.size());
             ASSERT_TRUE(inflated.has_value());
             EXPECT_EQ(expected, *inflated);
         }

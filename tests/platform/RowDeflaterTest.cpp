@@ -1,10 +1,10 @@
 #include "platform/RowDeflater.h"
 #include "platform/HuffmanCode.h"
+#include "support/RawDeflate.h"
 
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <optional>
@@ -15,25 +15,8 @@ using namespace platform::deflate;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Inflates a raw deflate stream with zlib; it must end exactly at the end of
-// the data.
-std::optional<Bytes> inflateAll(const Bytes& stream, std::size_t expectedSize) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) {
-        return std::nullopt;
-    }
-    Bytes out(expectedSize + 16);
-    z.next_in = const_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int status = inflate(&z, Z_FINISH);
-    const bool complete = status == Z_STREAM_END && z.avail_in == 0;
-    out.resize(z.total_out);
-    inflateEnd(&z);
-    return complete ? std::optional<Bytes>(out) : std::nullopt;
-}
+using testsupport::inflateRaw;
+using testsupport::randomBytes;
 
 // The data cut into pieces compressed one by one, as the PNG writer does
 // with its strips, and joined. Each piece is copied into a buffer of its own
@@ -57,21 +40,12 @@ Bytes deflatePieces(const Bytes& data, std::size_t rowStride, std::size_t pieces
     return joined;
 }
 
-Bytes noise(std::size_t size, quint32 seed) {
-    Bytes bytes(size);
-    QRandomGenerator random(seed);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random.bounded(256));
-    }
-    return bytes;
-}
-
 // Small residuals as a filtered photograph leaves them, runs as flat areas
 // do, and words repeated at random distances as text does.
 Bytes screenLike(std::size_t size, std::size_t rowStride, quint32 seed) {
     Bytes bytes(size);
     QRandomGenerator random(seed);
-    const Bytes word = noise(23, seed + 1);
+    const Bytes word = randomBytes(23, seed + 1);
     for (std::size_t i = 0; i < size;) {
         const auto kind = random.bounded(4);
         const std::size_t n = std::min<std::size_t>(size - i, 1 + random.bounded(300));
@@ -97,7 +71,7 @@ Bytes screenLike(std::size_t size, std::size_t rowStride, quint32 seed) {
 // Noise, then its first `tail` bytes again at the very end: the last match
 // is found within a few bytes of the end.
 Bytes endingInRepeat(std::size_t tail) {
-    Bytes bytes = noise(64, 11);
+    Bytes bytes = randomBytes(64, 11);
     bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(tail));
     return bytes;
 }
@@ -169,7 +143,7 @@ TEST(RowDeflater, InflatesBackToTheDataWhenStripsAreJoined) {
         {"one byte of four pieces", {1, 2, 3}, 4, 3},
         {"five equal bytes", Bytes(5, 9), 4, 1},
         {"zeros past the longest match", Bytes(300'000, 0), 11'521, 3},
-        {"noise, stored", noise(200'000, 1), 3001, 2},
+        {"noise, stored", randomBytes(200'000, 1), 3001, 2},
         {"screen-like, blocks of several tables", screenLike(400'000, 7681, 2), 7681, 1},
         {"screen-like, many strips", screenLike(200'000, 901, 3), 901, 9},
         {"rows beyond the window", screenLike(150'000, 40'001, 4), 40'001, 2},
@@ -181,7 +155,7 @@ TEST(RowDeflater, InflatesBackToTheDataWhenStripsAreJoined) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes joined = deflatePieces(c.data, c.rowStride, c.pieces);
-        const auto inflated = inflateAll(joined, c.data.size());
+        const auto inflated = inflateRaw(joined, c.data.size());
         ASSERT_TRUE(inflated.has_value());
         EXPECT_TRUE(*inflated == c.data);
     }
@@ -193,9 +167,10 @@ TEST(RowDeflater, RandomisedDataInflatesBack) {
         const std::size_t stride = 1 + random.bounded(5000);
         const std::size_t size = random.bounded(60'000);
         const auto seed = static_cast<quint32>(round);
-        const Bytes data = round % 3 == 0 ? noise(size, seed) : screenLike(size, stride, seed);
+        const Bytes data =
+            round % 3 == 0 ? randomBytes(size, seed) : screenLike(size, stride, seed);
         const auto inflated =
-            inflateAll(deflatePieces(data, stride, 1 + random.bounded(4)), data.size());
+            inflateRaw(deflatePieces(data, stride, 1 + random.bounded(4)), data.size());
         ASSERT_TRUE(inflated.has_value()) << "round " << round;
         ASSERT_TRUE(*inflated == data) << "round " << round;
     }
@@ -211,7 +186,7 @@ TEST(RowDeflater, EndsAStripThatIsNotTheLastWithAFlushMarker) {
 
 TEST(RowDeflater, CompressesRepeatsAndStoresNoise) {
     const Bytes flat(100'000, 0);
-    const Bytes random = noise(100'000, 7);
+    const Bytes random = randomBytes(100'000, 7);
     Bytes out(RowDeflater::bound(random.size()));
     EXPECT_LT(RowDeflater(1000).deflate(flat.data(), flat.size(), true, out.data()), 1000u);
     EXPECT_LE(RowDeflater(1000).deflate(random.data(), random.size(), true, out.data()),
